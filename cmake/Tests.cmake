@@ -1,0 +1,31 @@
+# One test executable per folder under tests/ (tests/common holds shared helpers).
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB testkit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/common/*.cpp)
+add_library(ruv3_testkit STATIC ${testkit_sources})
+target_include_directories(ruv3_testkit PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(ruv3_testkit PUBLIC ruv3 GTest::gtest GTest::gmock)
+target_compile_definitions(ruv3_testkit PUBLIC
+  RUV3_SOURCE_DIR="${CMAKE_SOURCE_DIR}" RUV3_BINARY_DIR="${CMAKE_BINARY_DIR}")
+
+file(GLOB test_areas LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*)
+foreach(area_dir IN LISTS test_areas)
+  get_filename_component(area ${area_dir} NAME)
+  if(NOT IS_DIRECTORY ${area_dir} OR area STREQUAL "common")
+    continue()
+  endif()
+  file(GLOB area_tests CONFIGURE_DEPENDS ${area_dir}/*.cpp)
+  if(NOT area_tests)
+    continue()
+  endif()
+  set(target test_${area})
+  add_executable(${target} ${area_tests})
+  target_link_libraries(${target} PRIVATE ruv3_testkit GTest::gtest_main)
+  # tests/<area>/extra.cmake may add libraries, fixtures or properties for ${target}.
+  if(EXISTS ${area_dir}/extra.cmake)
+    include(${area_dir}/extra.cmake)
+  endif()
+  gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+                       PROPERTIES LABELS ${area} DISCOVERY_TIMEOUT 60)
+endforeach()

@@ -1,0 +1,124 @@
+#include "shell/Log.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cwchar>
+#include <mutex>
+
+#include "shell/TextHelpers.h"
+#include "shell/platform/MessageBox.h"
+
+namespace pf {
+
+namespace {
+
+std::mutex g_logLock;  // guards the FILE pointer, not the order of lines
+FILE* g_logFile = nullptr;
+std::atomic<bool> g_toStderr{true};
+
+}  // namespace
+
+void OpenLog(const std::wstring& path) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    if (g_logFile) {
+        std::fclose(g_logFile);
+        g_logFile = nullptr;
+    }
+    g_logFile = std::fopen(ToUtf8(path).c_str(), "w");
+}
+
+void CloseLog() {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    if (g_logFile) {
+        std::fclose(g_logFile);
+        g_logFile = nullptr;
+    }
+}
+
+void LogWrite(const std::wstring& text) {
+    const std::string utf8 = ToUtf8(text);
+    {
+        std::lock_guard<std::mutex> lock(g_logLock);
+        if (g_logFile) {
+            std::fwrite(utf8.data(), 1, utf8.size(), g_logFile);
+            std::fflush(g_logFile);
+        }
+    }
+    if (g_toStderr.load()) std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+}
+
+void SetLogToStderr(bool enabled) { g_toStderr.store(enabled); }
+
+void FatalError(const std::wstring& text) {
+    LogWrite(text);
+    GetMessageBoxService().Show(L"Fatal Error", text);
+}
+
+DebugStream::~DebugStream() {
+    if (!text_.str().empty()) {
+        text_ << L"\n";
+        Flush();
+    }
+}
+
+void DebugStream::Flush() {
+    std::wstring text = text_.str();
+    if (!text.empty()) {
+        LogWrite(text);
+        text_.str(std::wstring());
+    }
+}
+
+DebugStream& DebugStream::operator<<(const Color& c) {
+    if (c.a != 0) {
+        text_ << L"RGBA:" << int(c.r) << L"," << int(c.g) << L"," << int(c.b) << L"," << int(c.a) << L" ";
+    } else {
+        text_ << L"RGB:" << int(c.r) << L"," << int(c.g) << L"," << int(c.b);
+    }
+    return *this;
+}
+
+DebugStream& DebugStream::operator<<(const Rect& r) {
+    text_ << r.x << L"," << r.y << L"," << r.width << L"," << r.height;
+    return *this;
+}
+
+DebugStream& DebugStream::operator<<(const Point& p) {
+    text_ << p.x << L"," << p.y;
+    return *this;
+}
+
+DebugStream& DebugStream::operator<<(const void* p) {
+    wchar_t buffer[32];
+    std::swprintf(buffer, 32, L"0x%08lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)));
+    text_ << buffer;
+    return *this;
+}
+
+DebugStream& DebugStream::operator<<(const std::wstring& s) { text_ << s; return *this; }
+DebugStream& DebugStream::operator<<(const wchar_t* s) { text_ << (s ? s : L"(null)"); return *this; }
+DebugStream& DebugStream::operator<<(wchar_t c) { text_ << c; return *this; }
+DebugStream& DebugStream::operator<<(const std::string& s) { text_ << ToWString(s); return *this; }
+DebugStream& DebugStream::operator<<(const char* s) { text_ << (s ? ToWString(s) : L"(null)"); return *this; }
+DebugStream& DebugStream::operator<<(char c) { text_ << ToWString(std::string(1, c)); return *this; }
+DebugStream& DebugStream::operator<<(int v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(unsigned int v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(long v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(unsigned long v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(long long v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(unsigned long long v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(bool v) { text_ << int(v); return *this; }
+DebugStream& DebugStream::operator<<(double v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(float v) { text_ << v; return *this; }
+
+DebugStream& DebugStream::operator<<(std::wostream& (*manipulator)(std::wostream&)) {
+    using Manip = std::wostream& (*)(std::wostream&);
+    if (manipulator == static_cast<Manip>(std::endl<wchar_t, std::char_traits<wchar_t>>)) {
+        text_ << L"\n";
+    }
+    Flush();
+    text_.clear();
+    return *this;
+}
+
+}  // namespace pf

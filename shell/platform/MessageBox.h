@@ -1,0 +1,20 @@
+// The message-box service. The default writes the box to stderr and never blocks; the
+// application installs a windowed one once a display exists, and tests install recorders.
+#pragma once
+
+#include <string>
+
+namespace pf {
+
+class MessageBoxService {
+public:
+    virtual ~MessageBoxService() = default;
+    virtual void Show(const std::wstring& title, const std::wstring& text) = 0;
+};
+
+// The service in use (never null).
+MessageBoxService& GetMessageBoxService();
+// Installs a service; null restores the stderr default. The caller keeps ownership.
+void SetMessageBoxService(MessageBoxService* service);
+
+}  // namespace pf

@@ -1,0 +1,67 @@
+#include "common/TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+
+#include "shell/Log.h"
+#include "shell/TextHelpers.h"
+
+namespace testkit {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "ruv3-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path TempDir::Write(const std::string& relative, const std::string& bytes) const {
+    std::filesystem::path p = path_ / relative;
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return p;
+}
+
+LogCapture::LogCapture() { pf::OpenLog(pf::FromUtf8((dir_.Path() / "log.txt").string())); }
+
+LogCapture::~LogCapture() { pf::CloseLog(); }
+
+std::string LogCapture::Text() const { return ReadFile(dir_.Path() / "log.txt"); }
+
+std::vector<std::string> LogCapture::Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(Text());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool LogCapture::Contains(const std::string& needle) const {
+    return Text().find(needle) != std::string::npos;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+int RunCommand(const std::string& command) {
+    int status = std::system(command.c_str());
+    if (status == -1 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+bool HaveProgram(const std::string& name) {
+    return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+
+}  // namespace testkit

@@ -1,0 +1,46 @@
+// Helpers shared by the test executables.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testkit {
+
+// A fresh folder under the temp folder, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // Writes bytes to a file below the folder (creating sub-folders) and returns its path.
+    std::filesystem::path Write(const std::string& relative, const std::string& bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// Sends the engine log to a temporary file for the life of the object and reads it back.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+
+    std::string Text() const;
+    std::vector<std::string> Lines() const;
+    bool Contains(const std::string& needle) const;
+
+private:
+    TempDir dir_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+// Runs a shell command line; returns its exit status (-1 when it could not run).
+int RunCommand(const std::string& command);
+// Whether a program is on PATH.
+bool HaveProgram(const std::string& name);
+
+}  // namespace testkit
