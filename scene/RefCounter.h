@@ -5,7 +5,7 @@
 #include <atomic>
 #include <utility>
 
-namespace pf {
+// The scene core and everything above the shell live in the global namespace.
 
 class RefCounter {
 public:
@@ -83,4 +83,3 @@ bool operator==(const my_intrusive_ptr<T>& a, const T* b) { return a.get() == b;
 template <typename T>
 bool operator!=(const my_intrusive_ptr<T>& a, const T* b) { return a.get() != b; }
 
-}  // namespace pf
