@@ -1,6 +1,7 @@
 // A surface whose pixels live in system memory.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "shell/Surface.h"
@@ -19,6 +20,11 @@ public:
     // view and returns its pitch. Negative sizes are taken as 0.
     int Init(int width, int height, int bytesPerPixel, PixelFormat format);
     PixelView GetView() const { return view_; }
+    // Exchanges the pixels (not the reference counts) with another memory surface.
+    void Swap(MemorySurface& other) {
+        std::swap(view_, other.view_);
+        buffer_.swap(other.buffer_);
+    }
 
     int GetWidth() const override { return view_.width; }
     int GetHeight() const override { return view_.height; }
