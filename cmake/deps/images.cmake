@@ -1,0 +1,7 @@
+# Image codecs behind the image loader.
+pkg_check_modules(RUV3_PNG REQUIRED IMPORTED_TARGET libpng)
+pkg_check_modules(RUV3_JPEG REQUIRED IMPORTED_TARGET libjpeg)
+# stb_image is used header-only (the decoders are compiled into the engine).
+find_path(RUV3_STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb REQUIRED)
+target_include_directories(ruv3 PRIVATE ${RUV3_STB_INCLUDE_DIR})
+target_link_libraries(ruv3 PUBLIC PkgConfig::RUV3_PNG PkgConfig::RUV3_JPEG)

@@ -1,0 +1,19 @@
+// Decoding image files held in memory into memory surfaces, and saving image views.
+#pragma once
+
+#include "shell/MemorySurface.h"
+#include "shell/PixelView.h"
+
+namespace pf {
+
+class ImageLoader {
+public:
+    virtual ~ImageLoader() = default;
+    // Decodes size bytes into out in the format (0 means A8R8G8B8). False, with one log
+    // line, when the bytes are not an image it can read.
+    virtual bool Load(MemorySurface& out, const void* data, int size, PixelFormat format) = 0;
+    // fileType 3 = DDS, any other value = PNG.
+    virtual bool Save(const wchar_t* path, int fileType, const PixelView& image) = 0;
+};
+
+}  // namespace pf

@@ -1,0 +1,37 @@
+#include "shell/MemorySurface.h"
+
+namespace pf {
+
+MemorySurface::MemorySurface(int width, int height) {
+    Init(width, height, 4, PixelFormat::A8R8G8B8);
+}
+
+MemorySurface::MemorySurface(const PixelView& image) {
+    Init(image.width, image.height, image.bytesPerPixel, image.format);
+    CopyView(image, view_);
+}
+
+int MemorySurface::Init(int width, int height, int bytesPerPixel, PixelFormat format) {
+    if (width < 0) width = 0;
+    if (height < 0) height = 0;
+    if (bytesPerPixel < 0) bytesPerPixel = 0;
+    const int pitch = width * bytesPerPixel;
+    // Every byte is 0 afterwards, whether the buffer grew, shrank or stayed.
+    buffer_.assign(size_t(pitch) * size_t(height), 0);
+    view_.Set(width, height, bytesPerPixel, pitch, format, buffer_.empty() ? nullptr : buffer_.data());
+    return pitch;
+}
+
+void MemorySurface::Lock(int mode, const Rect* rect, int& pitch, uint8_t*& bits) {
+    pitch = 0;
+    bits = nullptr;
+    if (!view_.data) return;
+    if (rect && (rect->x < 0 || rect->y < 0 || rect->width < 0 || rect->height < 0 ||
+                 rect->x + rect->width > view_.width || rect->y + rect->height > view_.height))
+        return;
+    pitch = view_.pitch;
+    bits = rect ? view_.data + ptrdiff_t(rect->y) * view_.pitch + ptrdiff_t(rect->x) * view_.bytesPerPixel
+                : view_.data;
+}
+
+}  // namespace pf

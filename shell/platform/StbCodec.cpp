@@ -1,0 +1,117 @@
+// BMP, TGA and binary PPM/PGM through stb_image, compiled here with only those decoders.
+// stb_image keeps its failure reason in thread-local storage, and nothing here sets its
+// global options, so loads may run on several threads at once.
+#include <cstring>
+
+#include "shell/Log.h"
+#include "shell/platform/ImageCodec.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
+#define STBI_ONLY_PNM
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_MAX_DIMENSIONS pf::kMaxImageSide
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace pf {
+
+namespace {
+
+// The bytes are handed to stb_image through callbacks so that a decoder asking for more
+// than the file holds is noticed: stb_image itself would read zeros past the end.
+struct Reader {
+    const uint8_t* data;
+    size_t size;
+    size_t pos = 0;
+    bool overrun = false;
+};
+
+int Read(void* user, char* out, int wanted) {
+    auto* r = static_cast<Reader*>(user);
+    const size_t left = r->size - r->pos;
+    if (wanted > 0 && left == 0) r->overrun = true;
+    const size_t n = std::min(left, size_t(wanted > 0 ? wanted : 0));
+    std::memcpy(out, r->data + r->pos, n);
+    r->pos += n;
+    return int(n);
+}
+
+void Skip(void* user, int n) {
+    auto* r = static_cast<Reader*>(user);
+    if (n < 0) {
+        r->pos -= std::min(r->pos, size_t(-int64_t(n)));
+        return;
+    }
+    if (size_t(n) > r->size - r->pos) {
+        r->overrun = true;
+        r->pos = r->size;
+    } else {
+        r->pos += size_t(n);
+    }
+}
+
+int AtEnd(void* user) {
+    auto* r = static_cast<Reader*>(user);
+    return r->pos >= r->size;
+}
+
+}  // namespace
+
+bool DecodeStb(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order) {
+    if (!data || size == 0 || size > size_t(INT32_MAX)) {
+        DebugStream() << "Image: cannot decode the image: no data";
+        return false;
+    }
+    Reader reader{data, size};
+    const stbi_io_callbacks io = {Read, Skip, AtEnd};
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load_from_callbacks(&io, &reader, &width, &height, &channels, 4);
+    if (!pixels) {
+        DebugStream() << "Image: cannot decode the image: " << stbi_failure_reason();
+        return false;
+    }
+    if (reader.overrun) {
+        stbi_image_free(pixels);
+        DebugStream() << "Image: cannot decode the image: the file is truncated";
+        return false;
+    }
+    if (!CheckImageSize("Image", width, height)) {
+        stbi_image_free(pixels);
+        return false;
+    }
+    MemorySurface decoded;
+    decoded.Init(width, height, 4,
+                 order == DecodeOrder::BGRA ? PixelFormat::A8R8G8B8 : PixelFormat::A8B8G8R8);
+    uint8_t* d = decoded.GetView().data;
+    const size_t count = size_t(width) * size_t(height);
+    if (order == DecodeOrder::RGBA) {
+        std::memcpy(d, pixels, count * 4);
+    } else {
+        const uint8_t* s = pixels;
+        for (size_t i = 0; i < count; ++i, s += 4, d += 4) {
+            d[0] = s[2];
+            d[1] = s[1];
+            d[2] = s[0];
+            d[3] = s[3];
+        }
+    }
+    stbi_image_free(pixels);
+    out.Swap(decoded);
+    return true;
+}
+
+}  // namespace pf
