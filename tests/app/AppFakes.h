@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,14 @@
 #include "shell/Game.h"
 #include "shell/platform/MessageBox.h"
 #include "shell/platform/NativeWindow.h"
+
+namespace pf {
+inline void PrintTo(const Event& e, std::ostream* os) {
+    *os << "{";
+    for (int i = 0; i < Event::kDataCount; ++i) *os << (i ? ", " : "") << e.GetData(i);
+    *os << (e.IsClaimed() ? " claimed" : "") << "}";
+}
+}  // namespace pf
 
 namespace apptest {
 
