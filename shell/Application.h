@@ -112,6 +112,9 @@ public:
     // and Release in every case. Always 1.
     int Run(Game* game, const char* commandLine);
     void MessageLoop();
+    // Makes the display window deliver its messages to this application (the message
+    // loop does it; until then the window procedure posts no events).
+    void AttachWindow();
 
     void CheckSingleInstance(const char* name) override;
     void InitDisplay(int width, int height, bool fullScreen, bool wideScreen) override;
@@ -187,6 +190,7 @@ private:
     FileSystem* fileSystem_ = nullptr;
     AppDisplayPort* displayPort_ = nullptr;
     AppFileSystemPort* fileSystemPort_ = nullptr;
+    NativeWindow* attachedWindow_ = nullptr;
     bool mouseLock_ = false;
     Point virtualCursor_;
     bool cursorVisible_ = true;

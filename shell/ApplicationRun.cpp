@@ -32,8 +32,9 @@ ApplicationWin32::ApplicationWin32(MessageQueue& queue) : queue_(queue) {
 
 ApplicationWin32::~ApplicationWin32() {
     closing_ = true;
-    if (NativeWindow* window = GetWindow())
-        if (window->GetUserData() == this) window->SetUserData(nullptr);
+    // The window may outlive the application: it must not point at it any more.
+    if (NativeWindow::IsLive(attachedWindow_) && attachedWindow_->GetUserData() == this)
+        attachedWindow_->SetUserData(nullptr);
 }
 
 NativeWindow* ApplicationWin32::GetWindow() const {
@@ -81,11 +82,16 @@ void ApplicationWin32::MessageLoop() {
     // From here on the window procedure turns the window's messages into events. The
     // platform layer wakes the wait below at least every 40 ms and tracks the pointer's
     // entering and leaving by itself.
-    if (NativeWindow* window = GetWindow()) window->SetUserData(this);
+    AttachWindow();
     int lastTick = 0;
     int sleepMs = 0;
     while (!RunFrame(true, lastTick, sleepMs)) {
     }
+}
+
+void ApplicationWin32::AttachWindow() {
+    attachedWindow_ = GetWindow();
+    if (attachedWindow_) attachedWindow_->SetUserData(this);
 }
 
 void ApplicationWin32::Quit() { throw Exception(nullptr, ExceptionType::Quit, ExceptionBox::Default); }

@@ -244,6 +244,12 @@ NativeWindow* NativeWindow::FromSdlId(uint32_t id) {
     return nullptr;
 }
 
+bool NativeWindow::IsLive(const NativeWindow* window) {
+    for (NativeWindow* w : Windows())
+        if (w == window) return true;
+    return false;
+}
+
 void NativeWindow::SetTitle(const std::wstring& title) {
     title_ = title;
     if (window_) SDL_SetWindowTitle(window_, ToUtf8(title).c_str());

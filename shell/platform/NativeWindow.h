@@ -89,6 +89,8 @@ public:
     void SimulateMinimised(bool minimised) { simMinimised_ = minimised; }
 
     static NativeWindow* FromSdlId(uint32_t id);
+    // Whether the pointer is a window that still exists.
+    static bool IsLive(const NativeWindow* window);
 
 private:
     NativeWindow(const std::string& className, SDL_Window* window, int width, int height);

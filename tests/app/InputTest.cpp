@@ -124,7 +124,7 @@ struct WindowFixture : ::testing::Test {
         window = pf::NativeWindow::CreateHeadless(pf::ApplicationWin32::kWindowClass, 800, 600);
         display.window = window.get();
         app->SetDisplayPort(&display);
-        window->SetUserData(app.get());
+        app->AttachWindow();
     }
     void TearDown() override {
         app.reset();
