@@ -1,0 +1,102 @@
+// The application's platform services: single instance, the display's creation, the data
+// and user-data folders, and opening URLs.
+#include <unistd.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "shell/Application.h"
+#include "shell/Exception.h"
+#include "shell/Log.h"
+#include "shell/TextHelpers.h"
+#include "shell/platform/NativeWindow.h"
+#include "shell/platform/ShellOpener.h"
+#include "shell/platform/SingleInstance.h"
+#include "shell/platform/UserDataRoot.h"
+
+namespace pf {
+
+namespace {
+
+// Longer than one character (the engine's test for a usable name).
+bool Usable(const wchar_t* text) { return text && std::wcslen(text) > 1; }
+
+// '/' separators and a closing '/'.
+std::wstring AsFolder(std::wstring path) {
+    for (wchar_t& c : path)
+        if (c == L'\\') c = L'/';
+    if (path.empty() || path.back() != L'/') path += L'/';
+    return path;
+}
+
+std::wstring CurrentFolder() {
+    std::vector<char> buffer(4096);
+    if (!getcwd(buffer.data(), buffer.size())) {
+        DebugStream() << "Application - cannot read the current folder";
+        return L"./";
+    }
+    return AsFolder(FromUtf8(buffer.data()));
+}
+
+// A vendor or product name must stay one folder below the root.
+bool SafeFolderName(const std::wstring& name) {
+    return name != L".." && name.find_first_of(L"/\\") == std::wstring::npos;
+}
+
+}  // namespace
+
+void ApplicationWin32::CheckSingleInstance(const char* name) {
+    if (!name || GetSingleInstanceLock().Acquire(name)) return;
+    // Another process holds the lock; its window lives in that process and cannot be
+    // raised from here. A window of this process with the class is brought forward.
+    if (NativeWindow* other = FindWindowByClass(kWindowClass)) {
+        other->Restore();
+        other->BringToFront();
+    }
+    throw Exception("Only one game instance can be launched at the same time!", ExceptionType::Quit,
+                    ExceptionBox::Default);
+}
+
+void ApplicationWin32::InitDisplay(int width, int height, bool fullScreen, bool wideScreen) {
+    if (!displayPort_ || !displayPort_->Init(width, height, fullScreen, wideScreen))
+        throw Exception("display initialization failed", ExceptionType::Error, ExceptionBox::Default);
+    displayPort_->ShowOverlay(debugOverlay_);
+    displayPort_->AttachImageLoader(imageLoader_);
+}
+
+void ApplicationWin32::SetDataSource(const wchar_t* folder, const wchar_t* archive, const char* password) {
+    std::wstring resources = Usable(folder) ? AsFolder(folder) : CurrentFolder();
+    if (!fileSystemPort_) {
+        DebugStream() << "Application::SetDataSource - no file system";
+        return;
+    }
+    fileSystemPort_->SetResourcePath(resources);
+    if (Usable(archive)) fileSystemPort_->OpenArchive(archive, password ? password : "");
+}
+
+void ApplicationWin32::SetUserDataPath(const wchar_t* vendor, const wchar_t* product) {
+    if (!fileSystemPort_) {
+        DebugStream() << "Application::SetUserDataPath - no file system";
+        return;
+    }
+    if (Usable(vendor) && Usable(product)) {
+        if (SafeFolderName(vendor) && SafeFolderName(product)) {
+            std::wstring path = GetUserDataRoot() + vendor + L"/" + product + L"/";
+            CreateFolders(path);
+            fileSystemPort_->SetUserPath(path);
+            return;
+        }
+        DebugStream() << "Application::SetUserDataPath - unusable folder names '" << vendor << "', '"
+                      << product << "'; the data folder holds the user files";
+    }
+    fileSystemPort_->SetUserPath(fileSystemPort_->GetResourcePath());
+}
+
+void ApplicationWin32::OpenURL(const std::wstring& url) {
+    if (url.empty()) return;
+    std::wstring target = Trim(url);
+    if (target.empty()) return;
+    GetShellOpener().Open(L"open", target);
+}
+
+}  // namespace pf

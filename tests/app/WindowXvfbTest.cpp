@@ -1,0 +1,161 @@
+// A real SDL window on the X server (Xvfb in CI) driven by xdotool: the window system
+// decides what arrives, and the queued events must be what the game expects.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "AppFakes.h"
+#include "common/TestSupport.h"
+#include "shell/Application.h"
+#include "shell/Clock.h"
+#include "shell/KeyTables.h"
+#include "shell/TextHelpers.h"
+#include "shell/platform/MessageQueue.h"
+#include "shell/platform/NativeWindow.h"
+
+using pf::Event;
+using pf::EventType;
+
+struct RealWindow : ::testing::Test {
+    apptest::FakeDisplay display;
+    std::unique_ptr<pf::ApplicationWin32> app;
+    apptest::FakeGame game;
+    std::unique_ptr<pf::NativeWindow> window;
+    std::string title;
+
+    void SetUp() override {
+        const char* x = std::getenv("DISPLAY");
+        if (!x || !*x) GTEST_SKIP() << "no X display";
+        if (!testkit::HaveProgram("xdotool")) GTEST_SKIP() << "no xdotool";
+        pf::GetModifierState().Reset();
+        pf::GetMessageQueue().Clear();
+        app.reset(new pf::ApplicationWin32());
+        title = "ruv3 input test " + std::to_string(getpid());
+        window = pf::NativeWindow::Create(pf::ApplicationWin32::kWindowClass, pf::FromUtf8(title), 320, 240, false);
+        ASSERT_TRUE(window);
+        display.window = window.get();
+        display.gameWidth = 320;
+        display.gameHeight = 240;
+        app->SetDisplayPort(&display);
+        app->SetDisplayObjects(apptest::DummyDisplay(), nullptr);
+        game.onInit = [this] { app->Quit(); };
+        app->Run(&game, nullptr);
+        app->AttachWindow();
+        Xdo("search --sync --name '" + title + "' windowfocus --sync");
+        Settle();
+        game.events.clear();
+    }
+    void TearDown() override {
+        app.reset();
+        window.reset();
+        pf::GetMessageQueue().Clear();
+        pf::GetModifierState().Reset();
+    }
+    void Xdo(const std::string& args) {
+        ASSERT_EQ(testkit::RunCommand("xdotool " + args + " >/dev/null 2>&1"), 0) << args;
+    }
+    // Frames until nothing new arrived for 300 ms.
+    void Settle() {
+        int lastTick = 0, sleepMs = 0;
+        size_t seen = game.events.size();
+        int quietSince = pf::NowMs();
+        while (pf::NowMs() - quietSince < 300) {
+            app->RunFrame(false, lastTick, sleepMs);
+            if (game.events.size() != seen) {
+                seen = game.events.size();
+                quietSince = pf::NowMs();
+            }
+            SDL_Delay(5);
+        }
+    }
+    std::vector<Event> Of(std::initializer_list<int> types) {
+        std::vector<Event> out;
+        for (const Event& e : game.events)
+            for (int t : types)
+                if (e.GetType() == t) out.push_back(e);
+        return out;
+    }
+    void Keys();
+    void ClickWheelAndPointer();
+    void FocusLossAndReturn();
+    Event E(int type, int d1 = 0, int d2 = 0, int d3 = 0, int d4 = 0, int d5 = 0, int d6 = 0) {
+        return Event(type, d1, d2, d3, d4, d5, d6, app->GetEventSystem());
+    }
+};
+
+// One test, so that no other test of this binary moves the focus or the pointer on the
+// same X server meanwhile.
+TEST_F(RealWindow, KeysPointerAndFocusFromTheWindowSystem) {
+    Keys();
+    ClickWheelAndPointer();
+    FocusLossAndReturn();
+}
+
+void RealWindow::Keys() {
+    Xdo("key --delay 30 shift+a Caps_Lock b Caps_Lock BackSpace");
+    Settle();
+    std::vector<Event> expected = {
+        E(EventType::KeyDown, 0, 1, 0x2A, 304, 0x0001, 1),
+        E(EventType::KeyDown, 0, 1, 0x1E, 97, 0x0001, 'A'),
+        E(EventType::KeyChar, 0, 0, 0x1E, 97, 0, 'A'),
+        // xdotool lets go of the keys in the order it pressed them.
+        E(EventType::KeyUp, 0, 0, 0x2A, 304, 0, 1),
+        E(EventType::KeyUp, 0, 0, 0x1E, 97, 0, 'a'),
+        E(EventType::KeyDown, 0, 1, 0x3A, 301, 0x2000, 1),
+        E(EventType::KeyUp, 0, 0, 0x3A, 301, 0, 1),
+        E(EventType::KeyDown, 0, 1, 0x30, 98, 0x2000, 'B'),
+        E(EventType::KeyChar, 0, 0, 0x30, 98, 0, 'B'),
+        E(EventType::KeyUp, 0, 0, 0x30, 98, 0x2000, 'B'),
+        E(EventType::KeyDown, 0, 1, 0x3A, 301, 0, 1),
+        E(EventType::KeyUp, 0, 0, 0x3A, 301, 0, 1),
+        E(EventType::KeyDown, 0, 1, 0x0E, 8, 0, 8),
+        E(EventType::KeyChar, 0, 0, 0x0E, 8, 0, 8),
+        E(EventType::KeyUp, 0, 0, 0x0E, 8, 0, 8),
+    };
+    EXPECT_EQ(Of({EventType::KeyDown, EventType::KeyUp, EventType::KeyChar}), expected);
+}
+
+void RealWindow::ClickWheelAndPointer() {
+    game.events.clear();
+    Xdo("search --sync --name '" + title + "' mousemove --sync --window %1 50 60");
+    Settle();
+    std::vector<Event> motion = Of({EventType::MouseMotion});
+    ASSERT_FALSE(motion.empty());
+    EXPECT_EQ(motion.back().GetPoint(pf::EventProperty::MOUSE_XY), pf::Point(50, 60));
+    EXPECT_TRUE(app->GetEventSystem()->IsMouseInside());
+    game.events.clear();
+    Xdo("click 1 click 4 click 5");
+    Settle();
+    std::vector<Event> expected = {
+        E(EventType::MouseButtonDown, 0, 1, 0, 50, 60),
+        E(EventType::MouseButtonUp, 0, 1, 0, 50, 60),
+        E(EventType::MouseWheel, -1),
+        E(EventType::MouseWheel, 1),
+    };
+    EXPECT_EQ(Of({EventType::MouseButtonDown, EventType::MouseButtonUp, EventType::MouseWheel}), expected);
+    EXPECT_EQ(app->GetEventSystem()->GetButtonMask(), 0);
+}
+
+void RealWindow::FocusLossAndReturn() {
+    game.events.clear();
+    auto other = pf::NativeWindow::Create("Other", L"other window", 100, 100, false);
+    ASSERT_TRUE(other);
+    Xdo("search --sync --name 'other window' windowfocus --sync");
+    Settle();
+    Xdo("search --sync --name '" + title + "' windowfocus --sync");
+    Settle();
+    std::vector<Event> expected = {E(EventType::Active, 0, 6), E(EventType::Active, 1, 6)};
+    std::vector<Event> got;
+    for (const Event& e : Of({EventType::Active}))
+        if (e.GetData(2) == 6) got.push_back(e);
+    EXPECT_EQ(got, expected);
+}
+
+// SDL's video start opens a D-Bus connection whose buffers libdbus keeps for the life of
+// the process; that is not a leak of ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
