@@ -270,9 +270,13 @@ TEST(UserData, FolderUnderTheDataHomeOrTheResourceFolder) {
 TEST(UserData, RootDefaultsToTheHomeShareFolder) {
     unsetenv("XDG_DATA_HOME");
     std::string home = getenv("HOME") ? getenv("HOME") : "";
-    if (!home.empty()) EXPECT_EQ(pf::GetUserDataRoot(), pf::FromUtf8(home + "/.local/share/"));
+    if (!home.empty()) {
+        EXPECT_EQ(pf::GetUserDataRoot(), pf::FromUtf8(home + "/.local/share/"));
+    }
     setenv("XDG_DATA_HOME", "relative/ignored", 1);
-    if (!home.empty()) EXPECT_EQ(pf::GetUserDataRoot(), pf::FromUtf8(home + "/.local/share/"));
+    if (!home.empty()) {
+        EXPECT_EQ(pf::GetUserDataRoot(), pf::FromUtf8(home + "/.local/share/"));
+    }
     setenv("XDG_DATA_HOME", "/x/y", 1);
     EXPECT_EQ(pf::GetUserDataRoot(), L"/x/y/");
     unsetenv("XDG_DATA_HOME");
