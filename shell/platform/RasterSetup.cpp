@@ -1,0 +1,261 @@
+#include "shell/platform/RasterSetup.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pf {
+
+namespace {
+
+constexpr double kMaxCoord = 1 << 20;      // screen positions are kept within +-2^20
+constexpr double kMaxTexel = 1 << 20;      // texel coordinates within +-2^20
+constexpr double kMaxTexelStep = 1 << 18;  // texels per pixel
+
+inline int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
+    int64_t q = n / d;
+    return (n % d != 0 && n < 0) ? q - 1 : q;
+}
+inline int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
+
+// The first pixel column at or right of an edge, row by row, in exact integers.
+struct Edge {
+    int64_t q = 0, r = 0, d = 1, qs = 0, rs = 0;
+
+    // Edge from (xa, ya) down to (xb, yb) in 1/256 pixels, yb > ya; starts at row `row`.
+    void Init(int64_t xa, int64_t ya, int64_t xb, int64_t yb, int64_t row) {
+        const int64_t dy = yb - ya, dx = xb - xa;
+        d = 256 * dy;
+        const int64_t n = xa * dy + (row * 256 - ya) * dx;
+        q = FloorDiv(n, d);
+        r = n - q * d;
+        const int64_t s = 256 * dx;
+        qs = FloorDiv(s, d);
+        rs = s - qs * d;
+    }
+    int64_t Ceil() const { return q + (r > 0 ? 1 : 0); }
+    void Step() {
+        q += qs;
+        r += rs;
+        if (r >= d) { ++q; r -= d; }
+    }
+};
+
+// An attribute as a plane over the screen: value = a0 + dx * (x - x0) + dy * (y - y0).
+struct Plane {
+    double a0 = 0, dx = 0, dy = 0;
+    double At(double x, double y, double x0, double y0) const { return a0 + dx * (x - x0) + dy * (y - y0); }
+};
+
+struct Setup {
+    double x0, y0;
+    Plane u, v, c[4];
+    bool textured, gouraud;
+    uint32_t flat, filter;
+    SpanFn span;
+};
+
+inline double Channel(uint32_t c, int k) { return double((c >> (24 - 8 * k)) & 255); }
+
+Plane MakePlane(double a0, double a1, double a2, double ex1, double ey1, double ex2, double ey2,
+                double invDet) {
+    Plane p;
+    p.a0 = a0;
+    p.dx = ((a1 - a0) * ey2 - (a2 - a0) * ey1) * invDet;
+    p.dy = ((a2 - a0) * ex1 - (a1 - a0) * ex2) * invDet;
+    return p;
+}
+
+inline int64_t ToFixed16(double v, double limit) {
+    v = std::min(std::max(v, -limit), limit);
+    return std::llround(v * 65536.0);
+}
+
+// Fills one span [xs, xe) of row y.
+void EmitSpan(const PixelPipeline& p, const RasterTarget& t, const Setup& s, int y, int xs, int xe) {
+    SpanStart st;
+    st.color = s.flat;
+    st.gouraud = s.gouraud;
+    st.filter = s.filter;
+    const double fx = xs, fy = y;
+    if (s.textured) {
+        // The start snaps to 1/256 texel, the precision of the bilinear weights, so a
+        // texel centre reached through rounding noise samples that texel alone.
+        const double u = std::min(std::max(s.u.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
+        const double v = std::min(std::max(s.v.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
+        st.u = std::llround(u * 256.0) * 256;
+        st.v = std::llround(v * 256.0) * 256;
+        st.du = ToFixed16(s.u.dx, kMaxTexelStep);
+        st.dv = ToFixed16(s.v.dx, kMaxTexelStep);
+    }
+    if (s.gouraud) {
+        const int n = xe - xs;
+        for (int k = 0; k < 4; ++k) {
+            constexpr double kTop = 255.0 * 65536.0 + 65535.0;
+            const double a = std::min(std::max(s.c[k].At(fx, fy, s.x0, s.y0) * 65536.0, 0.0), kTop);
+            double step = s.c[k].dx * 65536.0;
+            if (n > 1) {  // keep the last pixel inside 0..255 too
+                const double end = a + step * (n - 1);
+                if (end < 0 || end > kTop) step = (std::min(std::max(end, 0.0), kTop) - a) / (n - 1);
+            }
+            st.c[k] = int32_t(a);
+            st.dc[k] = int32_t(step);
+        }
+    }
+    s.span(p, t.pixels + size_t(y) * t.pitch + xs, xe - xs, st);
+}
+
+bool PrepareSetup(const PixelPipeline& p, const ScreenVertex* v[3], double x0, double y0,
+                  double ex1, double ey1, double ex2, double ey2, double invDet, Setup& s) {
+    s.x0 = x0;
+    s.y0 = y0;
+    s.flat = v[0]->color;
+    s.gouraud = v[0]->color != v[1]->color || v[0]->color != v[2]->color;
+    s.textured = p.usesTexture && p.tex.texels;
+    s.filter = SamplePoint;
+    if (s.textured) {
+        const double tw = p.tex.width, th = p.tex.height;
+        s.u = MakePlane(v[0]->u * tw, v[1]->u * tw, v[2]->u * tw, ex1, ey1, ex2, ey2, invDet);
+        s.v = MakePlane(v[0]->v * th, v[1]->v * th, v[2]->v * th, ex1, ey1, ex2, ey2, invDet);
+        // Magnification or minification by the larger texel step per pixel.
+        const double rho = std::max(s.u.dx * s.u.dx + s.v.dx * s.v.dx, s.u.dy * s.u.dy + s.v.dy * s.v.dy);
+        s.filter = rho > 1.0 + 1e-9 ? p.minFilter : p.magFilter;
+        if (s.filter == SampleLinear) {  // bilinear works from texel corners
+            s.u.a0 -= 0.5;
+            s.v.a0 -= 0.5;
+        }
+    }
+    if (s.gouraud) {
+        for (int k = 0; k < 4; ++k)
+            s.c[k] = MakePlane(Channel(v[0]->color, k), Channel(v[1]->color, k), Channel(v[2]->color, k),
+                               ex1, ey1, ex2, ey2, invDet);
+    }
+    s.span = SelectSpan(p, s.gouraud, s.flat, s.filter);
+    return s.span != nullptr;
+}
+
+}  // namespace
+
+void TransformVertices(const MatrixT& m, const Viewport& vp, const DeviceVertex* in, int n,
+                       ScreenVertex* out) {
+    const double hw = vp.width * 0.5, hh = vp.height * 0.5;
+    for (int i = 0; i < n; ++i) {
+        const DeviceVertex& s = in[i];
+        const double x = s.x, y = s.y, z = s.z;
+        const double cx = x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0];
+        const double cy = x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1];
+        const double cw = x * m.m[0][3] + y * m.m[1][3] + z * m.m[2][3] + m.m[3][3];
+        ScreenVertex& d = out[i];
+        d.u = s.u;
+        d.v = s.v;
+        d.color = s.color;
+        const double sx = vp.x + (cx / cw + 1.0) * hw;
+        const double sy = vp.y + (1.0 - cy / cw) * hh;
+        d.valid = cw > 1e-9 && std::isfinite(sx) && std::isfinite(sy) && std::isfinite(s.u) &&
+                  std::isfinite(s.v);
+        d.x = float(std::min(std::max(sx, -kMaxCoord), kMaxCoord));
+        d.y = float(std::min(std::max(sy, -kMaxCoord), kMaxCoord));
+    }
+}
+
+void RasterTriangle(const PixelPipeline& p, const RasterTarget& t, const ScreenVertex& a,
+                    const ScreenVertex& b, const ScreenVertex& c, uint32_t cullMode) {
+    if (!a.valid || !b.valid || !c.valid || t.x0 >= t.x1 || t.y0 >= t.y1) return;
+    const ScreenVertex* v[3] = {&a, &b, &c};
+    int64_t X[3], Y[3];
+    for (int i = 0; i < 3; ++i) {
+        X[i] = std::llround(double(v[i]->x) * 256.0);
+        Y[i] = std::llround(double(v[i]->y) * 256.0);
+    }
+    const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+    if (area == 0) return;
+    // With y growing downwards a positive area is clockwise on the screen.
+    if ((cullMode == CullClockwise && area > 0) || (cullMode == CullCounterClockwise && area < 0)) return;
+
+    // Attribute planes from the snapped positions, relative to vertex 0.
+    const double ex1 = double(X[1] - X[0]) / 256.0, ey1 = double(Y[1] - Y[0]) / 256.0;
+    const double ex2 = double(X[2] - X[0]) / 256.0, ey2 = double(Y[2] - Y[0]) / 256.0;
+    const double invDet = 1.0 / (ex1 * ey2 - ex2 * ey1);
+    Setup s;
+    if (!PrepareSetup(p, v, double(X[0]) / 256.0, double(Y[0]) / 256.0, ex1, ey1, ex2, ey2, invDet, s))
+        return;
+
+    // Sort by y: top, middle, bottom.
+    int o[3] = {0, 1, 2};
+    if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
+    if (Y[o[2]] < Y[o[1]]) std::swap(o[1], o[2]);
+    if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
+    const int64_t xt = X[o[0]], yt = Y[o[0]], xm = X[o[1]], ym = Y[o[1]], xb = X[o[2]], yb = Y[o[2]];
+
+    const int64_t rowTop = std::max<int64_t>(CeilDiv(yt, 256), t.y0);
+    const int64_t rowMid = CeilDiv(ym, 256);
+    const int64_t rowEnd = std::min<int64_t>(CeilDiv(yb, 256), t.y1);
+    if (rowTop >= rowEnd) return;
+
+    // Is the middle vertex left of the long edge?
+    const bool midLeft = (xm - xt) * (yb - yt) - (xb - xt) * (ym - yt) < 0;
+    Edge longEdge;
+    longEdge.Init(xt, yt, xb, yb, rowTop);
+
+    auto walk = [&](Edge& shortEdge, int64_t from, int64_t to) {
+        Edge& left = midLeft ? shortEdge : longEdge;
+        Edge& right = midLeft ? longEdge : shortEdge;
+        for (int64_t y = from; y < to; ++y) {
+            const int64_t xs = std::max<int64_t>(left.Ceil(), t.x0);
+            const int64_t xe = std::min<int64_t>(right.Ceil(), t.x1);
+            if (xs < xe) EmitSpan(p, t, s, int(y), int(xs), int(xe));
+            left.Step();
+            right.Step();
+        }
+    };
+    const int64_t upperEnd = std::min(rowMid, rowEnd);
+    if (rowTop < upperEnd) {
+        Edge upper;
+        upper.Init(xt, yt, xm, ym, rowTop);
+        walk(upper, rowTop, upperEnd);
+    }
+    const int64_t lowerStart = std::max(rowMid, rowTop);
+    if (lowerStart < rowEnd) {
+        Edge lower;
+        lower.Init(xm, ym, xb, yb, lowerStart);
+        // The long edge has stepped through the upper rows already; re-seat it exactly.
+        longEdge.Init(xt, yt, xb, yb, lowerStart);
+        walk(lower, lowerStart, rowEnd);
+    }
+}
+
+void RasterLine(const PixelPipeline& p, const RasterTarget& t, const ScreenVertex& a,
+                const ScreenVertex& b) {
+    if (!a.valid || !b.valid) return;
+    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    const double len = xMajor ? dx : dy;
+    if (len == 0) return;
+    const double start = xMajor ? a.x : a.y;
+    // Pixel centres of the major axis from a's pixel up to b's pixel, b's left out.
+    const int64_t first = std::llround(std::floor(start + 0.5));
+    const int64_t last = std::llround(std::floor(start + len + 0.5));
+    const int64_t step = last > first ? 1 : -1;
+
+    const ScreenVertex* v[3] = {&a, &b, &a};
+    Setup s;
+    // A line's attributes run along its major axis only.
+    const double ex1 = xMajor ? dx : 0, ey1 = xMajor ? 0 : dy;
+    const double ex2 = xMajor ? 0 : 1, ey2 = xMajor ? 1 : 0;
+    const double invDet = 1.0 / (ex1 * ey2 - ex2 * ey1);
+    if (!PrepareSetup(p, v, a.x, a.y, ex1, ey1, ex2, ey2, invDet, s)) return;
+    for (int64_t i = first; i != last; i += step) {
+        const double tpar = (double(i) - start) / len;
+        const double other = (xMajor ? a.y + dy * tpar : a.x + dx * tpar);
+        const int64_t j = std::llround(std::floor(other + 0.5));
+        const int64_t px = xMajor ? i : j, py = xMajor ? j : i;
+        if (px < t.x0 || px >= t.x1 || py < t.y0 || py >= t.y1) continue;
+        // Attributes at the point on the line, not at the pixel centre off it.
+        Setup onLine = s;
+        const double lx = xMajor ? double(i) : a.x + dx * tpar, ly = xMajor ? a.y + dy * tpar : double(i);
+        onLine.x0 = s.x0 - (double(px) - lx);
+        onLine.y0 = s.y0 - (double(py) - ly);
+        EmitSpan(p, t, onLine, int(py), int(px), int(px) + 1);
+    }
+}
+
+}  // namespace pf

@@ -1,0 +1,349 @@
+#include "shell/platform/RasterSpans.h"
+
+#include <array>
+#include <cstring>
+#include <utility>
+
+namespace pf {
+
+namespace {
+
+// ---- pixel arithmetic on packed 0xAARRGGBB values -------------------------------------
+
+constexpr uint32_t kLanes = 0x00FF00FFu;
+
+// Two 8-bit lanes (0x00XX00YY) times f / 255, each rounded exactly.
+inline uint32_t MulLanes(uint32_t x, uint32_t f) {
+    uint32_t t = x * f + 0x00800080u;
+    return ((t + ((t >> 8) & kLanes)) >> 8) & kLanes;
+}
+
+// Every channel times f / 255.
+inline uint32_t Scale(uint32_t c, uint32_t f) {
+    return MulLanes(c & kLanes, f) | MulLanes((c >> 8) & kLanes, f) << 8;
+}
+
+// Two 8-bit lanes added with saturation.
+inline uint32_t AddLanesSat(uint32_t x, uint32_t y) {
+    uint32_t t = x + y;
+    t |= 0x01000100u - ((t >> 8) & 0x00010001u);
+    return t & kLanes;
+}
+
+inline uint32_t AddSat(uint32_t a, uint32_t b) {
+    return AddLanesSat(a & kLanes, b & kLanes) | AddLanesSat((a >> 8) & kLanes, (b >> 8) & kLanes) << 8;
+}
+
+// Colour channels added with saturation; a's alpha kept.
+inline uint32_t AddRgbSat(uint32_t a, uint32_t rgb) {
+    return (AddSat(a, rgb) & 0x00FFFFFFu) | (a & 0xFF000000u);
+}
+
+inline uint32_t Modulate(uint32_t a, uint32_t b) {
+    return Div255((a >> 24) * (b >> 24)) << 24 |
+           Div255(((a >> 16) & 255) * ((b >> 16) & 255)) << 16 |
+           Div255(((a >> 8) & 255) * ((b >> 8) & 255)) << 8 | Div255((a & 255) * (b & 255));
+}
+
+// Linear interpolation of two texels with weight f / 256 on b.
+inline uint32_t Lerp(uint32_t a, uint32_t b, uint32_t f) {
+    const uint32_t g = 256 - f;
+    const uint32_t rb = (((a & kLanes) * g + (b & kLanes) * f) >> 8) & kLanes;
+    const uint32_t ag = (((a >> 8) & kLanes) * g + ((b >> 8) & kLanes) * f) & 0xFF00FF00u;
+    return rb | ag;
+}
+
+inline uint32_t BlendAlpha(uint32_t s, uint32_t d) {
+    const uint32_t a = s >> 24;
+    if (a == 255) return s;
+    return Scale(s, a) + Scale(d, 255 - a);  // the two parts never exceed 255 together
+}
+
+inline uint32_t PackColor(int32_t a, int32_t r, int32_t g, int32_t b) {
+    return uint32_t(a >> 16) << 24 | uint32_t(r >> 16) << 16 | uint32_t(g >> 16) << 8 | uint32_t(b >> 16);
+}
+
+inline int ClampIndex(int x, int n) { return x < 0 ? 0 : (x >= n ? n - 1 : x); }
+
+inline uint32_t FetchPoint(const TexelView& t, int64_t u, int64_t v) {
+    const int x = ClampIndex(int(u >> 16), t.width), y = ClampIndex(int(v >> 16), t.height);
+    return t.texels[size_t(y) * t.pitch + x];
+}
+
+inline uint32_t FetchBilinear(const TexelView& t, int64_t u, int64_t v) {
+    const int xi = int(u >> 16), yi = int(v >> 16);
+    const uint32_t fx = uint32_t(u >> 8) & 255, fy = uint32_t(v >> 8) & 255;
+    const int x0 = ClampIndex(xi, t.width), x1 = ClampIndex(xi + 1, t.width);
+    const uint32_t* r0 = t.texels + size_t(ClampIndex(yi, t.height)) * t.pitch;
+    const uint32_t* r1 = t.texels + size_t(ClampIndex(yi + 1, t.height)) * t.pitch;
+    return Lerp(Lerp(r0[x0], r0[x1], fx), Lerp(r1[x0], r1[x1], fx), fy);
+}
+
+// ---- the generic path ------------------------------------------------------------------
+
+inline int Address(int x, int n, uint32_t mode) {
+    switch (mode) {
+        case AddressWrap: { int m = x % n; return m < 0 ? m + n : m; }
+        case AddressMirror: {
+            int m = x % (2 * n);
+            if (m < 0) m += 2 * n;
+            return m < n ? m : 2 * n - 1 - m;
+        }
+        default: return ClampIndex(x, n);
+    }
+}
+
+uint32_t FetchGeneric(const PixelPipeline& p, int64_t u, int64_t v, uint32_t filter) {
+    const TexelView& t = p.tex;
+    if (!t.texels) return 0xFFFFFFFFu;
+    const int xi = int(u >> 16), yi = int(v >> 16);
+    auto at = [&](int x, int y) {
+        return t.texels[size_t(Address(y, t.height, p.addressV)) * t.pitch +
+                        Address(x, t.width, p.addressU)];
+    };
+    if (filter != SampleLinear) return at(xi, yi);
+    const uint32_t fx = uint32_t(u >> 8) & 255, fy = uint32_t(v >> 8) & 255;
+    return Lerp(Lerp(at(xi, yi), at(xi + 1, yi), fx), Lerp(at(xi, yi + 1), at(xi + 1, yi + 1), fx), fy);
+}
+
+uint32_t ApplyOp(uint32_t op, uint32_t a, uint32_t b) {
+    switch (op) {
+        case TopSelectArg1: return a;
+        case TopSelectArg2: return b;
+        case TopModulate: return Modulate(a, b);
+        case TopModulate2x: return AddSat(Modulate(a, b), Modulate(a, b));
+        case TopModulate4x: { uint32_t m = Modulate(a, b); m = AddSat(m, m); return AddSat(m, m); }
+        case TopAdd: return AddSat(a, b);
+        default: return a;
+    }
+}
+
+uint32_t EvalStages(const PixelPipeline& p, uint32_t diffuse, uint32_t texel) {
+    uint32_t cur = diffuse;
+    for (int s = 0; s < 2; ++s) {
+        if (p.op[s][0] == TopDisable) break;
+        auto arg = [&](uint32_t which) {
+            switch (which & 0xF) {
+                case ArgDiffuse: return diffuse;
+                case ArgTexture: return texel;
+                case ArgTFactor: return p.textureFactor;
+                default: return cur;
+            }
+        };
+        const uint32_t color = ApplyOp(p.op[s][0], arg(p.arg1[s][0]), arg(p.arg2[s][0]));
+        const uint32_t alpha = p.op[s][1] == TopDisable
+                                   ? (s == 0 ? diffuse : cur)
+                                   : ApplyOp(p.op[s][1], arg(p.arg1[s][1]), arg(p.arg2[s][1]));
+        cur = (alpha & 0xFF000000u) | (color & 0x00FFFFFFu);
+    }
+    return cur;
+}
+
+bool AlphaPasses(uint32_t func, uint32_t a, uint32_t ref) {
+    switch (func) {
+        case CmpNever: return false;
+        case CmpLess: return a < ref;
+        case CmpEqual: return a == ref;
+        case CmpLessEqual: return a <= ref;
+        case CmpGreater: return a > ref;
+        case CmpNotEqual: return a != ref;
+        case CmpGreaterEqual: return a >= ref;
+        default: return true;
+    }
+}
+
+// ch: 24 alpha, 16 red, 8 green, 0 blue.
+inline uint32_t FactorValue(uint32_t f, uint32_t s, uint32_t d, int ch) {
+    const uint32_t sc = (s >> ch) & 255, dc = (d >> ch) & 255, sa = s >> 24, da = d >> 24;
+    switch (f) {
+        case BlendZero: return 0;
+        case BlendOne: return 255;
+        case BlendSrcColor: return sc;
+        case BlendInvSrcColor: return 255 - sc;
+        case BlendSrcAlpha: return sa;
+        case BlendInvSrcAlpha: return 255 - sa;
+        case BlendDestAlpha: return da;
+        case BlendInvDestAlpha: return 255 - da;
+        case BlendDestColor: return dc;
+        case BlendInvDestColor: return 255 - dc;
+        case BlendSrcAlphaSat: return ch == 24 ? 255 : (sa < 255 - da ? sa : 255 - da);
+        default: return 255;
+    }
+}
+
+inline uint32_t BlendFactors(uint32_t sf, uint32_t df, uint32_t s, uint32_t d) {
+    uint32_t out = 0;
+    for (int ch = 0; ch < 32; ch += 8) {
+        uint32_t v = Div255(((s >> ch) & 255) * FactorValue(sf, s, d, ch)) +
+                     Div255(((d >> ch) & 255) * FactorValue(df, s, d, ch));
+        out |= (v > 255 ? 255 : v) << ch;
+    }
+    return out;
+}
+
+void GenericSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) {
+    int64_t u = s.u, v = s.v;
+    int32_t c[4] = {s.c[0], s.c[1], s.c[2], s.c[3]};
+    for (int i = 0; i < n; ++i) {
+        const uint32_t diffuse = s.gouraud ? PackColor(c[0], c[1], c[2], c[3]) : s.color;
+        const uint32_t texel = p.usesTexture ? FetchGeneric(p, u, v, s.filter) : 0xFFFFFFFFu;
+        u += s.du;
+        v += s.dv;
+        for (int k = 0; k < 4; ++k) c[k] += s.dc[k];
+        const uint32_t col = EvalStages(p, diffuse, texel);
+        if (p.alphaTest && !AlphaPasses(p.alphaFunc, col >> 24, p.alphaRef)) continue;
+        const uint32_t out = p.blend ? BlendFactors(p.srcBlend, p.destBlend, col, dst[i]) : col;
+        dst[i] = out | p.dstAlphaOr;
+    }
+}
+
+// ---- the specialised loops -------------------------------------------------------------
+// FILTER: 0 untextured, 1 point, 2 bilinear. COLOR: 0 the texel alone (untextured: the
+// flat colour), 1 texel x flat colour, 2 Gouraud colour (x texel when textured).
+// BLEND: 0 none, 1 alpha, 2 add, 3 add with source alpha, 4 any other factors.
+
+template <int FILTER, int COLOR, bool BRIGHT, int BLEND>
+void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) {
+    const TexelView t = p.tex;
+    int64_t u = s.u, v = s.v;
+    const int64_t du = s.du, dv = s.dv;
+    int32_t ca = s.c[0], cr = s.c[1], cg = s.c[2], cb = s.c[3];
+    const int32_t dca = s.dc[0], dcr = s.dc[1], dcg = s.dc[2], dcb = s.dc[3];
+    const uint32_t flat = s.color, aor = p.dstAlphaOr, bright = p.textureFactor & 0x00FFFFFFu;
+    const uint32_t alphaMin = uint32_t(p.alphaMin);
+    const uint32_t sf = p.srcBlend, df = p.destBlend;
+
+    if constexpr (FILTER == 1 && COLOR == 0 && !BRIGHT && BLEND == 0) {
+        // An unscaled opaque copy is a block copy of the texel row.
+        if (du == 65536 && dv == 0 && (t.allOpaque || (alphaMin == 0 && aor == 0))) {
+            const int64_t x0 = u >> 16, y0 = v >> 16;
+            if (x0 >= 0 && x0 + n <= t.width && y0 >= 0 && y0 < t.height) {
+                std::memcpy(dst, t.texels + size_t(y0) * t.pitch + size_t(x0), size_t(n) * 4);
+                return;
+            }
+        }
+    }
+
+    for (int i = 0; i < n; ++i) {
+        uint32_t c;
+        if constexpr (FILTER == 0) {
+            c = COLOR == 2 ? PackColor(ca, cr, cg, cb) : flat;
+        } else {
+            const uint32_t texel = FILTER == 1 ? FetchPoint(t, u, v) : FetchBilinear(t, u, v);
+            if constexpr (COLOR == 0) c = texel;
+            else if constexpr (COLOR == 1) c = Modulate(texel, flat);
+            else c = Modulate(texel, PackColor(ca, cr, cg, cb));
+            u += du;
+            v += dv;
+        }
+        if constexpr (COLOR == 2) {
+            ca += dca; cr += dcr; cg += dcg; cb += dcb;
+        }
+        if ((c >> 24) < alphaMin) continue;
+        if constexpr (BRIGHT) c = AddRgbSat(c, bright);
+        if constexpr (BLEND == 0) dst[i] = c | aor;
+        else if constexpr (BLEND == 1) dst[i] = BlendAlpha(c, dst[i]) | aor;
+        else if constexpr (BLEND == 2) dst[i] = AddSat(c, dst[i]) | aor;
+        else if constexpr (BLEND == 3) dst[i] = AddSat(Scale(c, c >> 24), dst[i]) | aor;
+        else dst[i] = BlendFactors(sf, df, c, dst[i]) | aor;
+    }
+}
+
+constexpr int kBlendKinds = 5;
+
+template <size_t I>
+constexpr SpanFn MakeFast() {
+    return &FastSpan<int(I / (3 * 2 * kBlendKinds)), int((I / (2 * kBlendKinds)) % 3),
+                     bool((I / kBlendKinds) % 2), int(I % kBlendKinds)>;
+}
+template <size_t... I>
+constexpr std::array<SpanFn, sizeof...(I)> MakeTable(std::index_sequence<I...>) {
+    return {MakeFast<I>()...};
+}
+constexpr auto kFastSpans = MakeTable(std::make_index_sequence<3 * 3 * 2 * kBlendKinds>());
+
+// How one stage-0 operation uses its arguments: 0 the texture alone, 1 texture x
+// diffuse, 2 diffuse alone, -1 anything else.
+int StageKind(uint32_t op, uint32_t a1, uint32_t a2) {
+    auto isDiffuse = [](uint32_t a) { return a == ArgDiffuse || a == ArgCurrent; };
+    switch (op) {
+        case TopDisable: return 2;
+        case TopSelectArg1: return a1 == ArgTexture ? 0 : isDiffuse(a1) ? 2 : -1;
+        case TopSelectArg2: return a2 == ArgTexture ? 0 : isDiffuse(a2) ? 2 : -1;
+        case TopModulate:
+            return (a1 == ArgTexture && isDiffuse(a2)) || (a2 == ArgTexture && isDiffuse(a1)) ? 1 : -1;
+        default: return -1;
+    }
+}
+
+bool UsesArg(uint32_t op, uint32_t a1, uint32_t a2, uint32_t arg) {
+    switch (op) {
+        case TopDisable: return false;
+        case TopSelectArg1: return a1 == arg;
+        case TopSelectArg2: return a2 == arg;
+        default: return a1 == arg || a2 == arg;
+    }
+}
+
+}  // namespace
+
+void PixelPipeline::Resolve() {
+    drawsNothing = false;
+    alphaRef &= 255;
+    bool alphaFast = true;
+    alphaMin = 0;
+    if (alphaTest) {
+        switch (alphaFunc) {
+            case CmpGreaterEqual: alphaMin = int(alphaRef); break;
+            case CmpGreater: alphaMin = int(alphaRef) + 1; break;
+            case CmpNever: drawsNothing = true; break;
+            case CmpAlways: break;
+            default: alphaFast = false;
+        }
+    }
+
+    usesTexture = false;
+    for (int s = 0; s < 2; ++s) {
+        if (op[s][0] == TopDisable) break;
+        for (int k = 0; k < 2; ++k) usesTexture |= UsesArg(op[s][k], arg1[s][k], arg2[s][k], ArgTexture);
+    }
+
+    const int colorKind = StageKind(op[0][0], arg1[0][0], arg2[0][0]);
+    const int alphaKind = StageKind(op[0][1], arg1[0][1], arg2[0][1]);
+    stageKind = colorKind;
+    bool stagesFast = colorKind >= 0 && colorKind == alphaKind;
+    if (op[0][0] == TopDisable) stagesFast = false;  // the second stage would not run
+
+    bright = false;
+    if (op[0][0] != TopDisable && op[1][0] != TopDisable) {
+        const bool addsFactor =
+            op[1][0] == TopAdd && op[1][1] == TopDisable &&
+            ((arg1[1][0] == ArgCurrent && arg2[1][0] == ArgTFactor) ||
+             (arg1[1][0] == ArgTFactor && arg2[1][0] == ArgCurrent));
+        if (addsFactor) bright = (textureFactor & 0x00FFFFFFu) != 0;
+        else stagesFast = false;
+    }
+
+    if (!blend) blendKind = 0;
+    else if (srcBlend == BlendOne && destBlend == BlendZero) blendKind = 0;
+    else if (srcBlend == BlendSrcAlpha && destBlend == BlendInvSrcAlpha) blendKind = 1;
+    else if (srcBlend == BlendOne && destBlend == BlendOne) blendKind = 2;
+    else if (srcBlend == BlendSrcAlpha && destBlend == BlendOne) blendKind = 3;
+    else blendKind = 4;
+
+    const bool textureFast = stageKind == 2 || (tex.texels && addressU == AddressClamp && addressV == AddressClamp);
+    fast = alphaFast && stagesFast && textureFast && !forceGeneric;
+}
+
+SpanFn SelectSpan(const PixelPipeline& p, bool gouraud, uint32_t flatColor, uint32_t filter) {
+    if (!p.fast) return &GenericSpan;
+    int f = p.stageKind == 2 ? 0 : (filter == SampleLinear ? 2 : 1);
+    int color;
+    if (p.stageKind == 0) color = 0;
+    else if (gouraud) color = 2;
+    else color = (p.stageKind == 1 && flatColor != 0xFFFFFFFFu) ? 1 : 0;
+    if (f == 0 && color == 1) color = 0;
+    return kFastSpans[size_t(((f * 3 + color) * 2 + (p.bright ? 1 : 0)) * kBlendKinds + p.blendKind)];
+}
+
+}  // namespace pf

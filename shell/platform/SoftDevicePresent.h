@@ -1,0 +1,68 @@
+// Where the software device shows its frames: an SDL2 window made by other code, or
+// memory (for tests and headless runs).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct SDL_Window;
+struct SDL_Cursor;
+
+namespace pf {
+
+class PresentTarget {
+public:
+    virtual ~PresentTarget() = default;
+    // width x height pixels 0xAARRGGBB, rows `pitch` pixels apart.
+    virtual bool PresentFrame(const uint32_t* pixels, int width, int height, int pitch) = 0;
+    // A cursor image of w x h pixels 0xAARRGGBB with its hot spot.
+    virtual void SetCursorImage(const uint32_t* pixels, int width, int height, int hotX, int hotY) {}
+    virtual void ShowCursor(bool show) {}
+};
+
+// Keeps the last presented frame and the cursor image.
+class MemoryPresentTarget : public PresentTarget {
+public:
+    bool PresentFrame(const uint32_t* pixels, int width, int height, int pitch) override;
+    void SetCursorImage(const uint32_t* pixels, int width, int height, int hotX, int hotY) override;
+    void ShowCursor(bool show) override { cursorShown_ = show; }
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int PresentCount() const { return presents_; }
+    const std::vector<uint32_t>& Frame() const { return frame_; }
+    uint32_t Pixel(int x, int y) const { return frame_[size_t(y) * width_ + x]; }
+    const std::vector<uint32_t>& Cursor() const { return cursor_; }
+    int CursorHotX() const { return hotX_; }
+    int CursorHotY() const { return hotY_; }
+    bool CursorShown() const { return cursorShown_; }
+
+private:
+    std::vector<uint32_t> frame_;
+    int width_ = 0, height_ = 0, presents_ = 0;
+    std::vector<uint32_t> cursor_;
+    int hotX_ = 0, hotY_ = 0;
+    bool cursorShown_ = false;
+};
+
+// Copies each frame into the window's surface (scaled when the sizes differ). The window
+// belongs to the caller and must outlive this target.
+class SdlWindowPresentTarget : public PresentTarget {
+public:
+    explicit SdlWindowPresentTarget(SDL_Window* window) : window_(window) {}
+    ~SdlWindowPresentTarget() override;
+    SdlWindowPresentTarget(const SdlWindowPresentTarget&) = delete;
+    SdlWindowPresentTarget& operator=(const SdlWindowPresentTarget&) = delete;
+
+    bool PresentFrame(const uint32_t* pixels, int width, int height, int pitch) override;
+    void SetCursorImage(const uint32_t* pixels, int width, int height, int hotX, int hotY) override;
+    void ShowCursor(bool show) override;
+
+private:
+    SDL_Window* window_;
+    SDL_Cursor* cursor_ = nullptr;
+    bool failureLogged_ = false;
+};
+
+}  // namespace pf
