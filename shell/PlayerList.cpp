@@ -42,21 +42,6 @@ bool IsNameChar(uint32_t c) {
     return IsNameStart(c) || InRanges(c, kRanges, sizeof kRanges / sizeof kRanges[0]);
 }
 
-// TinyXML's printer passes "&#x" through as an already written character reference, so
-// text holding it would read back changed; its '&' is written as a reference of its own.
-std::string ForPrinter(const std::wstring& text) {
-    std::string utf8 = ToUtf8(text);
-    std::string out;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8.compare(i, 3, "&#x") == 0) {
-            out += "&#x26;";
-        } else {
-            out += utf8[i];
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 bool IsXmlName(const std::wstring& name) {
@@ -96,10 +81,12 @@ bool PlayerList::Load() {
     const bool utf8 = ToUtf8(FromUtf8(text)) == text;
     auto decode = [utf8](const char* s) { return utf8 ? FromUtf8(s) : ToWString(s); };
 
-    TiXmlDocument doc;
-    if (text.find('\0') == std::string::npos) {
-        doc.Parse(text.c_str(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY);
+    if (text.find('\0') != std::string::npos) {
+        DebugStream() << "players: '" << path_ << "' is not a text file";
+        return false;
     }
+    TiXmlDocument doc;
+    doc.Parse(text.c_str(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY);
     const TiXmlElement* root = doc.Error() ? nullptr : doc.RootElement();
     if (!root) {
         DebugStream() << "players: can't read '" << path_ << "': "
@@ -135,7 +122,7 @@ std::string PlayerList::ToXml() const {
     doc.LinkEndChild(root);
     for (const auto& [name, info] : players_) {
         auto* player = new TiXmlElement("Player");
-        player->SetAttribute("name", ForPrinter(name).c_str());
+        player->SetAttribute("name", ToUtf8(name).c_str());
         char id[16];
         std::snprintf(id, sizeof id, "%x", static_cast<unsigned>(info.uniqueId));
         player->SetAttribute("uniqueID", id);
@@ -143,7 +130,7 @@ std::string PlayerList::ToXml() const {
         for (const auto& [key, value] : info.properties) {
             if (!IsXmlName(key)) continue;  // SetProperty refuses them; never write a broken file
             auto* property = new TiXmlElement(ToUtf8(key).c_str());
-            if (!value.empty()) property->LinkEndChild(new TiXmlText(ForPrinter(value).c_str()));
+            if (!value.empty()) property->LinkEndChild(new TiXmlText(ToUtf8(value).c_str()));
             player->LinkEndChild(property);
         }
         root->LinkEndChild(player);
