@@ -163,6 +163,13 @@ bool ZipArchive::Open(const std::string& osPath, const char* password) {
     return true;
 }
 
+std::vector<std::string> ZipArchive::EntryNames() const {
+    std::vector<std::string> names;
+    names.reserve(index_.size());
+    for (const auto& entry : index_) names.push_back(entry.first);
+    return names;
+}
+
 bool ZipArchive::Locate(const std::string& name, ZipStoredEntry& entry) {
     if (!handle_) return false;
     auto it = index_.find(name);

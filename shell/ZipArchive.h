@@ -46,6 +46,8 @@ public:
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
     size_t EntryCount() const { return index_.size(); }
+    // The normalised names of all entries, in no particular order.
+    std::vector<std::string> EntryNames() const;
 
     // Reads the entry of a normalised name whole (ReadStoredEntry + DecodeEntry).
     bool ReadFile(FileBuffer& buffer, const std::string& name);
