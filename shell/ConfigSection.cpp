@@ -1,0 +1,204 @@
+#include "shell/ConfigSection.h"
+
+#include "shell/FileSystem.h"
+#include "shell/Log.h"
+#include "shell/TextHelpers.h"
+
+namespace pf {
+
+namespace {
+
+std::string TrimLine(const std::string& line) {
+    const char* blanks = " \t\n";
+    size_t first = line.find_first_not_of(blanks);
+    if (first == std::string::npos) return std::string();
+    return line.substr(first, line.find_last_not_of(blanks) - first + 1);
+}
+
+// Whether the line is the header "[section]..." of the named section.
+bool IsHeaderOf(const std::string& line, const std::string& section) {
+    if (line.empty() || line[0] != '[') return false;
+    size_t close = line.find(']');
+    return close != std::string::npos && close - 1 == section.size() && line.compare(1, close - 1, section) == 0;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitConfigLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = TrimLine(text.substr(pos, end - pos));
+        if (!line.empty()) lines.push_back(std::move(line));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+int ParseConfigSection(const std::vector<std::string>& lines, const std::string& section,
+                       std::vector<ConfigEntry>& entries, bool* found) {
+    entries.clear();
+    int skipped = 0;
+    bool inside = false;
+    if (found) *found = false;
+    for (const std::string& line : lines) {
+        if (!inside) {
+            inside = IsHeaderOf(line, section);
+            if (inside && found) *found = true;
+            continue;
+        }
+        if (line[0] == '[') break;
+        ConfigEntry entry;
+        size_t eq = line.find('=');
+        if (line[0] == '#' || line[0] == ';') {
+            entry.kind = kConfigComment;
+            entry.text = line;
+        } else if (eq != std::string::npos) {
+            entry.kind = kConfigValue;
+            entry.key = line.substr(0, eq);
+            entry.value = line.substr(eq + 1);
+        } else {
+            ++skipped;
+            continue;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return skipped;
+}
+
+std::string ConfigBlock(const std::string& section, const std::vector<ConfigEntry>& entries) {
+    std::string block = "[" + section + "]\n";
+    for (const ConfigEntry& entry : entries) {
+        block += entry.kind == kConfigComment ? entry.text : entry.key + "=" + entry.value;
+        block += "\n";
+    }
+    return block;
+}
+
+std::string RebuildConfigText(const std::vector<std::string>& lines, const std::string& section,
+                              const std::vector<ConfigEntry>& entries) {
+    std::string text;
+    bool written = false, skipping = false;
+    for (const std::string& line : lines) {
+        if (line[0] == '[') {
+            skipping = false;
+            // Only the first header of the section is the one read; later ones stay as
+            // they are, like every other section.
+            if (!written && IsHeaderOf(line, section)) {
+                text += ConfigBlock(section, entries);
+                written = skipping = true;
+                continue;
+            }
+        }
+        if (!skipping) text += line + "\n";
+    }
+    if (!written) text += ConfigBlock(section, entries);
+    return text;
+}
+
+ConfigSection::ConfigSection(FileSystem& fs, const std::wstring& path) : fs_(fs), path_(path) {}
+
+ConfigSection::~ConfigSection() = default;
+
+bool ConfigSection::ReadText(std::string& text, bool& exists) const {
+    FileBuffer buffer;
+    exists = ReadDataOrUserFile(fs_, buffer, path_);
+    text.assign(reinterpret_cast<const char*>(buffer.data()), ContentSize(buffer));
+    if (text.find('\0') != std::string::npos) {
+        DebugStream() << "config: '" << path_ << "' is not a text file";
+        return false;
+    }
+    return true;
+}
+
+bool ConfigSection::Load(const std::wstring& section) {
+    name_ = section;
+    entries_.clear();
+    std::string text;
+    bool exists = false;
+    if (!ReadText(text, exists) || !exists) return false;
+    int skipped = ParseConfigSection(SplitConfigLines(text), ToString(section), entries_);
+    if (skipped > 0) {
+        DebugStream() << "config: '" << path_ << "' [" << section << "]: ignored " << skipped
+                      << " line(s) that are neither key=value nor comment";
+    }
+    return !entries_.empty();
+}
+
+bool ConfigSection::Save() {
+    std::string text;
+    bool exists = false;
+    if (!ReadText(text, exists)) return false;
+    const std::string section = ToString(name_);
+    if (!exists || text.empty()) return WriteUserFile(fs_, path_, ConfigBlock(section, entries_));
+    std::vector<std::string> lines = SplitConfigLines(text);
+    if (lines.empty()) return false;
+    return WriteUserFile(fs_, path_, RebuildConfigText(lines, section, entries_));
+}
+
+const ConfigEntry* ConfigSection::Find(const std::wstring& key) const {
+    const std::string narrow = ToString(key);
+    for (const ConfigEntry& entry : entries_) {
+        if (entry.key == narrow) return &entry;
+    }
+    return nullptr;
+}
+
+std::wstring ConfigSection::GetString(const std::wstring& key, const std::wstring& defaultValue) const {
+    const ConfigEntry* entry = Find(key);
+    return entry ? ToWString(entry->value) : defaultValue;
+}
+
+int ConfigSection::GetInt(const std::wstring& key, int defaultValue) const {
+    const ConfigEntry* entry = Find(key);
+    return entry ? ToInt(ToWString(entry->value)) : defaultValue;
+}
+
+Point ConfigSection::GetPoint(const std::wstring& key, const Point& defaultValue) const {
+    const ConfigEntry* entry = Find(key);
+    return entry ? ToPoint(ToWString(entry->value)) : defaultValue;
+}
+
+void ConfigSection::SetString(const std::wstring& key, const std::wstring& value) {
+    const std::string narrow = ToString(key);
+    for (ConfigEntry& entry : entries_) {
+        if (entry.key == narrow) {
+            entry.value = ToString(value);
+            return;
+        }
+    }
+    AddValue(value, key);
+}
+
+bool ConfigSection::AddValue(const std::wstring& value, const std::wstring& key) {
+    if (key.empty()) return false;
+    const std::wstring trimmed = Trim(key);
+    size_t insertAt = entries_.size();
+    bool anyValue = false;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        ConfigEntry& entry = entries_[i];
+        if (entry.kind != kConfigValue) continue;
+        if (Trim(ToWString(entry.key)) == trimmed) {
+            entry.value = ToString(value);
+            return true;
+        }
+        insertAt = i + 1;
+        anyValue = true;
+    }
+    ConfigEntry entry;
+    entry.kind = kConfigValue;
+    entry.key = ToString(key);
+    entry.value = ToString(value);
+    entries_.insert(anyValue ? entries_.begin() + static_cast<long>(insertAt) : entries_.end(), std::move(entry));
+    return true;
+}
+
+int ConfigSection::CountValues() const {
+    int count = 0;
+    for (const ConfigEntry& entry : entries_) count += entry.kind == kConfigValue ? 1 : 0;
+    return count;
+}
+
+}  // namespace pf

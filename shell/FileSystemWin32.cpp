@@ -1,0 +1,252 @@
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "shell/FileSystem.h"
+#include "shell/Log.h"
+#include "shell/TextHelpers.h"
+#include "shell/ZipArchive.h"
+#include "shell/platform/AtomicWrite.h"
+#include "shell/platform/PathResolve.h"
+
+namespace pf {
+
+namespace {
+
+// A file being written: its bytes go to a temporary file that replaces the target when
+// the file is closed, so an interrupted or failed write keeps the old file.
+class FileWin32 : public FileImpl {
+public:
+    explicit FileWin32(bool scramble) : scramble_(scramble) {}
+    // Closing by destruction keeps what was written, as closing a file handle would.
+    ~FileWin32() override {
+        if (writer_.IsOpen()) writer_.Commit();
+    }
+
+    bool Open(const std::string& osPath) { return writer_.Open(osPath); }
+
+    bool Write(const uint8_t* data, int size) override {
+        if (size <= 0 || !data) return false;
+        if (!scramble_) return writer_.Write(data, static_cast<size_t>(size));
+        scratch_.resize(static_cast<size_t>(size));
+        ScrambleBytes(scratch_.data(), scratch_.size(), data);
+        return writer_.Write(scratch_.data(), scratch_.size());
+    }
+
+    bool Close() override { return writer_.IsOpen() && writer_.Commit(); }
+
+private:
+    bool scramble_;
+    std::vector<uint8_t> scratch_;
+    AtomicFileWriter writer_;
+};
+
+std::string OsPath(const std::wstring& folder, const std::wstring& path) {
+    return ResolvePath(ToUtf8(folder), ToUtf8(path));
+}
+
+// Reads a regular file whole into the buffer (content + 0).
+bool ReadWholeFile(const std::string& osPath, FileBuffer& buffer) {
+    buffer.clear();
+    int fd = ::open(osPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        const size_t size = static_cast<size_t>(st.st_size);
+        uint8_t* data = ResizeBuffer(buffer, size);
+        size_t done = 0;
+        while (done < size) {
+            ssize_t n = ::read(fd, data + done, size - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        ok = done == size;
+    }
+    ::close(fd);
+    if (!ok) buffer.clear();
+    return ok;
+}
+
+bool RegularFileSize(const std::string& osPath, int& size) {
+    struct stat st;
+    if (::stat(osPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > INT_MAX) return false;
+    size = static_cast<int>(st.st_size);
+    return true;
+}
+
+std::wstring WithSlash(const std::wstring& path) {
+    if (path.empty() || path.back() == L'/') return path;
+    return path + L"/";
+}
+
+void LogDeleteFailure(const char* what, const std::string& path, int error) {
+    DebugStream() << "Can't delete " << what << ": " << path << " er: " << error;
+}
+
+// Empties the folder open as `dirFd` (which this call closes); `path` names it for logs.
+bool DeleteContents(int dirFd, const std::string& path) {
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return false;
+    }
+    bool ok = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        const std::string child = path + "/" + name;
+        struct stat st;
+        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            LogDeleteFailure("file", child, errno);
+            ok = false;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            // O_NOFOLLOW: a folder swapped for a link meanwhile is not entered.
+            int childFd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            bool emptied = childFd >= 0 && DeleteContents(childFd, child);
+            if (!emptied || ::unlinkat(dirFd, name, AT_REMOVEDIR) != 0) {
+                LogDeleteFailure("dir", child, errno);
+                ok = false;
+            }
+        } else if (::unlinkat(dirFd, name, 0) != 0) {  // files and symbolic links alike
+            LogDeleteFailure("file", child, errno);
+            ok = false;
+        }
+    }
+    ::closedir(dir);
+    return ok;
+}
+
+}  // namespace
+
+FileSystemWin32::FileSystemWin32() : archive_(new ZipArchive) {}
+
+FileSystemWin32::~FileSystemWin32() = default;
+
+void FileSystemWin32::SetResourcePath(const std::wstring& path) { resourceFolder_ = WithSlash(path); }
+
+void FileSystemWin32::SetUserPath(const wchar_t* path) {
+    userFolder_ = path ? WithSlash(path) : resourceFolder_;
+}
+
+bool FileSystemWin32::OpenArchive(const std::wstring& name, const std::string& password) {
+    std::lock_guard<std::mutex> lock(archiveLock_);
+    return archive_->Open(ToUtf8(name), password.c_str());
+}
+
+bool FileSystemWin32::HasArchive() const {
+    std::lock_guard<std::mutex> lock(archiveLock_);
+    return archive_->IsOpen();
+}
+
+bool FileSystemWin32::CreateFolder(const std::wstring& path, int flags) {
+    const std::wstring& folder = (flags & kFileInResourceFolder) ? resourceFolder_ : userFolder_;
+    const std::string full = OsPath(folder, path);
+    if (::mkdir(full.c_str(), 0777) == 0) return true;
+    DebugStream() << "can't Create Dir: '" << full;
+    return false;
+}
+
+bool FileSystemWin32::DeleteUserFile(const std::wstring& path) {
+    const std::string full = OsPath(userFolder_, scrambling_ ? path + L"e" : path);
+    struct stat st;
+    if (::lstat(full.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    return ::unlink(full.c_str()) == 0;
+}
+
+bool FileSystemWin32::DeleteFolder(const std::wstring& path) {
+    return DeleteTree(FromUtf8(OsPath(userFolder_, path)));
+}
+
+bool FileSystemWin32::DeleteTree(const std::wstring& folder) {
+    std::string path = ToUtf8(folder);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        LogDeleteFailure("dir", path, errno);
+        return false;
+    }
+    bool ok = DeleteContents(fd, path);
+    if (::rmdir(path.c_str()) != 0) {
+        LogDeleteFailure("dir", path, errno);
+        ok = false;
+    }
+    return ok;
+}
+
+bool FileSystemWin32::GetResourceFileSize(const std::wstring& path, int& size) {
+    size = 0;
+    const std::string name = NormalizeArchivePath(path);
+    {
+        std::lock_guard<std::mutex> lock(archiveLock_);
+        if (archive_->IsOpen() && archive_->GetFileSize(name, size)) return true;
+    }
+    return RegularFileSize(OsPath(resourceFolder_, path + L"e"), size) ||
+           RegularFileSize(OsPath(resourceFolder_, path), size);
+}
+
+namespace {
+
+void CopyFolder(const std::wstring& folder, wchar_t* buffer, int size) {
+    if (!buffer || size <= 0) return;
+    if (folder.size() + 1 > static_cast<size_t>(size)) {
+        buffer[0] = 0;
+        return;
+    }
+    std::wmemcpy(buffer, folder.c_str(), folder.size() + 1);
+}
+
+}  // namespace
+
+void FileSystemWin32::GetResourcePath(wchar_t* buffer, int size) { CopyFolder(resourceFolder_, buffer, size); }
+
+void FileSystemWin32::GetUserPath(wchar_t* buffer, int size) { CopyFolder(userFolder_, buffer, size); }
+
+bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& path) {
+    buffer.clear();
+    ZipStoredEntry entry;
+    bool stored;
+    {
+        // Only the stored bytes are read under the lock; decoding runs in parallel.
+        std::lock_guard<std::mutex> lock(archiveLock_);
+        stored = archive_->IsOpen() && archive_->ReadStoredEntry(NormalizeArchivePath(path), entry);
+    }
+    if (stored && ZipArchive::DecodeEntry(entry, buffer)) return true;
+    return ReadFromFolder(buffer, resourceFolder_, path, true);
+}
+
+bool FileSystemWin32::ReadUserFile(FileBuffer& buffer, const std::wstring& path, bool allowScrambled) {
+    return ReadFromFolder(buffer, userFolder_, path, allowScrambled);
+}
+
+bool FileSystemWin32::ReadFromFolder(FileBuffer& buffer, const std::wstring& folder, const std::wstring& path,
+                                     bool tryScrambled) {
+    if (tryScrambled && ReadWholeFile(OsPath(folder, path + L"e"), buffer)) {
+        ScrambleBytes(buffer.data(), ContentSize(buffer), buffer.data());
+        return true;
+    }
+    return ReadWholeFile(OsPath(folder, path), buffer);
+}
+
+bool FileSystemWin32::OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) {
+    const bool scrambled = scramble && scrambling_;
+    SafeDelete(file);
+    const std::wstring& folder = (flags & kFileInResourceFolder) ? resourceFolder_ : userFolder_;
+    // The scrambled name in both folders, so that what is written scrambled reads back.
+    auto* opened = new FileWin32(scrambled);
+    if (!opened->Open(OsPath(folder, scrambled ? path + L"e" : path))) {
+        delete opened;
+        return false;
+    }
+    file = opened;
+    return true;
+}
+
+}  // namespace pf

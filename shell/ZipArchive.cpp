@@ -1,0 +1,299 @@
+#include "shell/ZipArchive.h"
+
+#include <climits>
+#include <cstring>
+#include <sys/stat.h>
+
+#include <minizip/unzip.h>
+#include <zlib.h>
+
+#include "shell/Log.h"
+
+namespace pf {
+
+namespace {
+
+constexpr uint32_t kFlagEncrypted = 1u << 0;
+constexpr uint32_t kFlagDataDescriptor = 1u << 3;
+constexpr uint32_t kFlagStrongEncryption = 1u << 6;
+constexpr uint32_t kMethodStored = 0;
+constexpr uint32_t kMethodDeflated = Z_DEFLATED;
+constexpr size_t kEncryptionHeaderSize = 12;
+// Deflate cannot expand data by more than about 1032:1; a larger claim is a damaged entry.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr size_t kMaxNameLength = 65535;
+
+unzFile Handle(void* handle) { return static_cast<unzFile>(handle); }
+
+// The traditional zip encryption: three keys driven by the CRC-32 table.
+class ZipCipher {
+public:
+    explicit ZipCipher(const std::string& password) : table_(get_crc_table()) {
+        for (char c : password) Update(static_cast<uint8_t>(c));
+    }
+
+    void Decrypt(uint8_t* data, size_t n) {
+        uint32_t k0 = k0_, k1 = k1_, k2 = k2_;
+        for (size_t i = 0; i < n; ++i) {
+            uint32_t t = (k2 & 0xFFFF) | 2;
+            uint8_t plain = static_cast<uint8_t>(data[i] ^ ((t * (t ^ 1)) >> 8));
+            data[i] = plain;
+            k0 = table_[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
+            k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
+            k2 = table_[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
+        }
+        k0_ = k0;
+        k1_ = k1;
+        k2_ = k2;
+    }
+
+    // Decrypts the 12-byte header and answers whether its last byte is the check byte:
+    // the CRC's high byte, or the DOS time's high byte when a data descriptor follows.
+    bool CheckHeader(const uint8_t* header, const ZipStoredEntry& entry) {
+        uint8_t plain[kEncryptionHeaderSize];
+        std::memcpy(plain, header, kEncryptionHeaderSize);
+        Decrypt(plain, kEncryptionHeaderSize);
+        uint8_t expected = (entry.flags & kFlagDataDescriptor) ? static_cast<uint8_t>(entry.dosDateTime >> 8)
+                                                               : static_cast<uint8_t>(entry.crc >> 24);
+        return plain[kEncryptionHeaderSize - 1] == expected;
+    }
+
+private:
+    void Update(uint8_t c) {
+        k0_ = table_[(k0_ ^ c) & 0xFF] ^ (k0_ >> 8);
+        k1_ = (k1_ + (k0_ & 0xFF)) * 134775813u + 1;
+        k2_ = table_[(k2_ ^ (k1_ >> 24)) & 0xFF] ^ (k2_ >> 8);
+    }
+
+    const z_crc_t* table_;
+    uint32_t k0_ = 0x12345678u, k1_ = 0x23456789u, k2_ = 0x34567890u;
+};
+
+// Raw deflate from `in` into exactly `size` bytes at `out`.
+bool Inflate(const uint8_t* in, size_t inSize, uint8_t* out, uint64_t size) {
+    z_stream stream{};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+    const uInt kChunk = 1u << 30;
+    uint64_t inLeft = inSize, outLeft = size;
+    stream.next_in = const_cast<Bytef*>(in);
+    stream.next_out = out;
+    int result;
+    for (;;) {
+        if (stream.avail_in == 0 && inLeft > 0) {
+            stream.avail_in = static_cast<uInt>(inLeft < kChunk ? inLeft : kChunk);
+            inLeft -= stream.avail_in;
+        }
+        if (stream.avail_out == 0 && outLeft > 0) {
+            stream.avail_out = static_cast<uInt>(outLeft < kChunk ? outLeft : kChunk);
+            outLeft -= stream.avail_out;
+        }
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result == Z_OK) continue;
+        // No progress possible: go on only when more input or room is still to come.
+        if (result == Z_BUF_ERROR && ((stream.avail_in == 0 && inLeft > 0) || (stream.avail_out == 0 && outLeft > 0)))
+            continue;
+        break;
+    }
+    bool ok = result == Z_STREAM_END && stream.total_out == size;
+    inflateEnd(&stream);
+    return ok;
+}
+
+uint32_t Crc32(const uint8_t* data, uint64_t size) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    while (size > 0) {
+        uInt n = static_cast<uInt>(size < (1u << 30) ? size : (1u << 30));
+        crc = crc32(crc, data, n);
+        data += n;
+        size -= n;
+    }
+    return static_cast<uint32_t>(crc);
+}
+
+}  // namespace
+
+ZipArchive::~ZipArchive() { Close(); }
+
+void ZipArchive::Close() {
+    if (handle_) {
+        unzCloseCurrentFile(Handle(handle_));
+        unzClose(Handle(handle_));
+        handle_ = nullptr;
+    }
+    password_.clear();
+    archiveSize_ = 0;
+    index_.clear();
+}
+
+bool ZipArchive::Open(const std::string& osPath, const char* password) {
+    Close();
+    struct stat st;
+    if (::stat(osPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        DebugStream() << "archive: can't open '" << osPath << "'";
+        return false;
+    }
+    unzFile zip = unzOpen64(osPath.c_str());
+    if (!zip) {
+        DebugStream() << "archive: '" << osPath << "' is not a readable zip archive";
+        return false;
+    }
+    handle_ = zip;
+    archiveSize_ = static_cast<uint64_t>(st.st_size);
+    if (password) password_.assign(password, strnlen(password, 63));
+
+    std::vector<char> name(kMaxNameLength + 1);
+    int result = unzGoToFirstFile(zip);
+    while (result == UNZ_OK) {
+        unz_file_info64 info;
+        result = unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
+                                         nullptr, 0);
+        if (result != UNZ_OK) break;
+        unz64_file_pos pos;
+        result = unzGetFilePos64(zip, &pos);
+        if (result != UNZ_OK) break;
+        std::string key = NormalizeArchiveName(std::string(name.data(), strnlen(name.data(), name.size())));
+        if (!key.empty()) index_[key] = Position{pos.pos_in_zip_directory, pos.num_of_file};
+        result = unzGoToNextFile(zip);
+    }
+    if (result != UNZ_END_OF_LIST_OF_FILE) {
+        DebugStream() << "archive: '" << osPath << "' has a damaged directory (error " << result << ")";
+        Close();
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> ZipArchive::EntryNames() const {
+    std::vector<std::string> names;
+    names.reserve(index_.size());
+    for (const auto& entry : index_) names.push_back(entry.first);
+    return names;
+}
+
+bool ZipArchive::Locate(const std::string& name, ZipStoredEntry& entry) {
+    if (!handle_) return false;
+    auto it = index_.find(name);
+    if (it == index_.end()) return false;
+    unz64_file_pos pos{it->second.directoryOffset, it->second.fileNumber};
+    unz_file_info64 info;
+    if (unzGoToFilePos64(Handle(handle_), &pos) != UNZ_OK ||
+        unzGetCurrentFileInfo64(Handle(handle_), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+        DebugStream() << "archive: can't find the entry '" << name << "'";
+        return false;
+    }
+    entry.name = name;
+    entry.password = password_;
+    entry.flags = static_cast<uint32_t>(info.flag);
+    entry.method = static_cast<uint32_t>(info.compression_method);
+    entry.crc = static_cast<uint32_t>(info.crc);
+    entry.dosDateTime = static_cast<uint32_t>(info.dosDate);
+    entry.size = info.uncompressed_size;
+    entry.data.clear();
+
+    const uint64_t header = (entry.flags & kFlagEncrypted) ? kEncryptionHeaderSize : 0;
+    const char* problem = nullptr;
+    if (entry.method != kMethodStored && entry.method != kMethodDeflated) {
+        problem = "uses an unsupported compression method";
+    } else if (entry.flags & kFlagStrongEncryption) {
+        problem = "uses an unsupported encryption";
+    } else if ((entry.flags & kFlagEncrypted) && password_.empty()) {
+        problem = "is encrypted and no password is set";
+    } else if (info.compressed_size > archiveSize_ || info.compressed_size < header ||
+               info.uncompressed_size > static_cast<uint64_t>(INT_MAX) ||
+               (entry.method == kMethodStored && info.uncompressed_size != info.compressed_size - header) ||
+               (entry.method == kMethodDeflated &&
+                info.uncompressed_size > (info.compressed_size - header) * kMaxDeflateRatio + 64)) {
+        problem = "has impossible sizes";
+    }
+    if (problem) {
+        DebugStream() << "archive: the entry '" << name << "' " << problem;
+        return false;
+    }
+    int method = 0, level = 0;
+    if (unzOpenCurrentFile2(Handle(handle_), &method, &level, 1) != UNZ_OK) {
+        DebugStream() << "archive: can't open the entry '" << name << "'";
+        return false;
+    }
+    entry.storedSize = info.compressed_size;
+    return true;
+}
+
+bool ZipArchive::ReadStoredEntry(const std::string& name, ZipStoredEntry& entry) {
+    if (!Locate(name, entry)) return false;
+    entry.data.resize(static_cast<size_t>(entry.storedSize));
+    size_t done = 0;
+    const size_t total = entry.data.size();
+    while (done < total) {
+        size_t want = total - done < (1u << 30) ? total - done : (1u << 30);
+        int n = unzReadCurrentFile(Handle(handle_), entry.data.data() + done, static_cast<unsigned>(want));
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    unzCloseCurrentFile(Handle(handle_));  // answers a CRC error in raw mode: not meaningful
+    if (done != total) {
+        DebugStream() << "archive: the entry '" << name << "' is truncated";
+        entry.data.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ZipArchive::DecodeEntry(const ZipStoredEntry& entry, FileBuffer& buffer) {
+    buffer.clear();
+    const uint8_t* data = entry.data.data();
+    size_t size = entry.data.size();
+    std::vector<uint8_t> plain;
+    if (entry.flags & kFlagEncrypted) {
+        ZipCipher cipher(entry.password);
+        if (size < kEncryptionHeaderSize || !cipher.CheckHeader(data, entry)) {
+            DebugStream() << "archive: wrong password for the entry '" << entry.name << "'";
+            return false;
+        }
+        plain.assign(data + kEncryptionHeaderSize, data + size);
+        cipher.Decrypt(plain.data(), plain.size());
+        data = plain.data();
+        size = plain.size();
+    }
+    FileBuffer out;
+    uint8_t* target = ResizeBuffer(out, static_cast<size_t>(entry.size));
+    bool ok;
+    if (entry.method == kMethodStored) {
+        ok = size == entry.size;
+        if (ok && size) std::memcpy(target, data, size);
+    } else {
+        ok = Inflate(data, size, target, entry.size);
+    }
+    if (!ok) {
+        DebugStream() << "archive: the entry '" << entry.name << "' is damaged";
+        return false;
+    }
+    if (Crc32(target, entry.size) != entry.crc) {
+        DebugStream() << "archive: CRC error in the entry '" << entry.name << "'";
+        return false;
+    }
+    buffer.swap(out);
+    return true;
+}
+
+bool ZipArchive::ReadFile(FileBuffer& buffer, const std::string& name) {
+    buffer.clear();
+    ZipStoredEntry entry;
+    return ReadStoredEntry(name, entry) && DecodeEntry(entry, buffer);
+}
+
+bool ZipArchive::GetFileSize(const std::string& name, int& size) {
+    ZipStoredEntry entry;
+    if (!Locate(name, entry)) return false;
+    bool ok = true;
+    if (entry.flags & kFlagEncrypted) {
+        uint8_t header[kEncryptionHeaderSize];
+        ok = unzReadCurrentFile(Handle(handle_), header, kEncryptionHeaderSize) ==
+             static_cast<int>(kEncryptionHeaderSize) && ZipCipher(password_).CheckHeader(header, entry);
+        if (!ok) DebugStream() << "archive: wrong password for the entry '" << name << "'";
+    }
+    unzCloseCurrentFile(Handle(handle_));
+    if (ok) size = static_cast<int>(entry.size);
+    return ok;
+}
+
+}  // namespace pf

@@ -1,0 +1,89 @@
+#include "shell/platform/AtomicWrite.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace pf {
+
+namespace {
+
+std::atomic<unsigned> g_tempCounter{0};
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+AtomicFileWriter::~AtomicFileWriter() { Abort(); }
+
+bool AtomicFileWriter::Open(const std::string& target) {
+    Abort();
+    target_ = target;
+    failed_ = false;
+    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()),
+                      g_tempCounter.fetch_add(1));
+        temp_ = target + suffix;
+        // 0666 less the umask: the same permissions a plain new file would get.
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) break;
+    }
+    if (fd_ < 0) temp_.clear();
+    return fd_ >= 0;
+}
+
+bool AtomicFileWriter::Write(const void* data, size_t size) {
+    if (fd_ < 0 || failed_) return false;
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t written = ::write(fd_, bytes, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            failed_ = true;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool AtomicFileWriter::Commit() {
+    if (fd_ < 0) return false;
+    bool ok = !failed_ && ::fsync(fd_) == 0;
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp_.c_str());
+    } else {
+        SyncFolder(FolderOf(target_));
+    }
+    temp_.clear();
+    return ok;
+}
+
+void AtomicFileWriter::Abort() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+    ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+}  // namespace pf

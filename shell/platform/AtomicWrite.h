@@ -1,0 +1,37 @@
+// Replacing a file whole without ever leaving it half written: the bytes go to a new file
+// in the same folder, which is renamed over the old one only when everything was written.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace pf {
+
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+    // Discards what was written unless Commit succeeded.
+    ~AtomicFileWriter();
+
+    // Creates the temporary file beside `target` (an OS path); false when it cannot.
+    bool Open(const std::string& target);
+    bool IsOpen() const { return fd_ >= 0; }
+    // Writes all bytes (looping over partial writes); a failure marks the file failed.
+    bool Write(const void* data, size_t size);
+    bool Failed() const { return failed_; }
+    // Flushes the data to disk and renames the file over the target. False (and the
+    // target untouched) when a write failed or the rename did; the writer is closed after.
+    bool Commit();
+    // Closes and removes the temporary file; the target stays as it was.
+    void Abort();
+
+private:
+    int fd_ = -1;
+    bool failed_ = false;
+    std::string target_;
+    std::string temp_;
+};
+
+}  // namespace pf

@@ -1,0 +1,195 @@
+// Configuration sections, the option list and the settings.
+#include "FilesFixture.h"
+#include "shell/ConfigSection.h"
+#include "shell/OptionList.h"
+#include "shell/Settings.h"
+
+namespace filestest {
+namespace {
+
+using pf::ConfigSection;
+
+class ConfigTest : public FilesTest {
+protected:
+    std::string UserText(const std::string& name) { return testkit::ReadFile(User() / name); }
+};
+
+TEST_F(ConfigTest, EntriesKeepBlanksAroundTheEqualsSign) {
+    dir.Write("user/a.cfg", "[main]\r\na=1\r\n\r\n  #c  \r\n\tb = 2\t\r\njunk line\r\n");
+    testkit::LogCapture log;
+    ConfigSection section(fs, L"a.cfg");
+    ASSERT_TRUE(section.Load(L"main"));
+    ASSERT_EQ(section.Entries().size(), 3u);
+    EXPECT_EQ(section.Entries()[1].kind, pf::kConfigComment);
+    EXPECT_EQ(section.Entries()[1].text, "#c");
+    EXPECT_EQ(section.GetString(L"b ", L"?"), L" 2");
+    EXPECT_EQ(section.GetString(L"b", L"?"), L"?");
+    EXPECT_EQ(section.GetInt(L"a", 7), 1);
+    EXPECT_EQ(section.GetInt(L"zz", 7), 7);
+    EXPECT_EQ(section.CountValues(), 2);
+    EXPECT_EQ(section.GetName(), L"main");
+    EXPECT_EQ(log.Lines().size(), 1u);  // the junk line, reported once
+}
+
+TEST_F(ConfigTest, NewKeysGoAfterTheLastValue) {
+    dir.Write("user/a.cfg", "[main]\na=1\n#c\nb = 2\n#tail\n[comments]\n;only\n");
+    ConfigSection section(fs, L"a.cfg");
+    ASSERT_TRUE(section.Load(L"main"));
+    section.SetString(L"new", L"3");
+    EXPECT_EQ(section.Entries()[3].key, "new");
+    EXPECT_EQ(section.Entries()[4].text, "#tail");
+    EXPECT_TRUE(section.AddValue(L"20", L" b  "));  // trimmed keys compare equal
+    EXPECT_EQ(section.GetString(L"b ", L""), L"20");
+    EXPECT_FALSE(section.AddValue(L"x", L""));
+
+    ConfigSection comments(fs, L"a.cfg");
+    EXPECT_TRUE(comments.Load(L"comments"));  // a comment is an entry too
+    EXPECT_EQ(comments.CountValues(), 0);
+    comments.SetString(L"k", L"v");
+    EXPECT_EQ(comments.Entries().back().key, "k");
+    EXPECT_EQ(comments.Entries().front().text, ";only");
+    EXPECT_EQ(pf::ConfigSection(fs, L"a.cfg").GetPoint(L"p", pf::Point(1, 2)).y, 2);
+}
+
+TEST_F(ConfigTest, SaveReplacesItsSectionAndKeepsTheRest) {
+    dir.Write("user/a.cfg",
+              "  [other]  \r\nx = 1\r\n\r\n\r\n[main]\r\nold=1\r\n;note\r\n[broken\r\nbroken=1\r\n"
+              "[main]\r\nsecond=1\r\n[last]\r\nz=9");
+    ConfigSection section(fs, L"a.cfg");
+    ASSERT_TRUE(section.Load(L"main"));
+    EXPECT_EQ(section.CountValues(), 1);  // ends at "[broken"; the second [main] is not read
+    section.SetString(L"old", L"2");
+    section.SetString(L"new", L"3");
+    ASSERT_TRUE(section.Save());
+    EXPECT_EQ(UserText("a.cfg"),
+              "[other]\nx = 1\n[main]\nold=2\nnew=3\n;note\n[broken\nbroken=1\n[main]\nsecond=1\n[last]\nz=9\n");
+    // Saved twice, the file stays the same; "broken=1" never joins [main].
+    ConfigSection again(fs, L"a.cfg");
+    ASSERT_TRUE(again.Load(L"main"));
+    EXPECT_FALSE(again.HasKey(L"broken"));
+    ASSERT_TRUE(again.Save());
+    EXPECT_EQ(UserText("a.cfg"),
+              "[other]\nx = 1\n[main]\nold=2\nnew=3\n;note\n[broken\nbroken=1\n[main]\nsecond=1\n[last]\nz=9\n");
+}
+
+TEST_F(ConfigTest, SaveAppendsAMissingSectionOrWritesANewFile) {
+    dir.Write("user/a.cfg", "[other]\nx=1\n");
+    ConfigSection section(fs, L"a.cfg");
+    EXPECT_FALSE(section.Load(L"main"));
+    section.SetString(L"k", L"v");
+    ASSERT_TRUE(section.Save());
+    EXPECT_EQ(UserText("a.cfg"), "[other]\nx=1\n[main]\nk=v\n");
+
+    ConfigSection fresh(fs, L"new.cfg");
+    EXPECT_FALSE(fresh.Load(L"s"));
+    fresh.SetString(L"a", L"b");
+    ASSERT_TRUE(fresh.Save());
+    EXPECT_EQ(UserText("new.cfg"), "[s]\na=b\n");
+}
+
+TEST_F(ConfigTest, SaveRefusesWhatItCannotRebuild) {
+    testkit::LogCapture log;
+    dir.Write("user/blank.cfg", "\r\n\n\r");  // content without a line
+    ConfigSection blank(fs, L"blank.cfg");
+    blank.Load(L"main");
+    blank.SetString(L"k", L"v");
+    EXPECT_FALSE(blank.Save());
+    EXPECT_EQ(UserText("blank.cfg"), "\r\n\n\r");
+
+    const std::string binary("[main]\nk=v\n\0\x01\x02", 14);
+    dir.Write("user/bin.cfg", binary);
+    ConfigSection bin(fs, L"bin.cfg");
+    EXPECT_FALSE(bin.Load(L"main"));
+    EXPECT_EQ(log.Lines().size(), 1u);
+    bin.SetString(L"k", L"w");
+    EXPECT_FALSE(bin.Save());
+    EXPECT_EQ(UserText("bin.cfg"), binary);
+
+    // A file that cannot be written is reported as such.
+    std::filesystem::create_directories(User() / "dir.cfg");
+    ConfigSection dirSection(fs, L"dir.cfg");
+    dirSection.Load(L"main");
+    dirSection.SetString(L"k", L"v");
+    EXPECT_FALSE(dirSection.Save());
+}
+
+TEST_F(ConfigTest, DataSourceHidesTheUserCopyAndSavesGoToTheUserFolder) {
+    dir.Write("res/a.cfg", "[main]\nk=from resource\n");
+    dir.Write("user/a.cfg", "[main]\nk=from user\n");
+    ConfigSection section(fs, L"a.cfg");
+    ASSERT_TRUE(section.Load(L"main"));
+    EXPECT_EQ(section.GetString(L"k", L""), L"from resource");
+    section.SetString(L"k", L"changed");
+    ASSERT_TRUE(section.Save());
+    EXPECT_EQ(UserText("a.cfg"), "[main]\nk=changed\n");
+    EXPECT_EQ(testkit::ReadFile(Res() / "a.cfg"), "[main]\nk=from resource\n");
+}
+
+// A file that does not exist: the defaults, and their file once saved.
+TEST_F(ConfigTest, SettingsDefaultsWhenOptionsAreMissing) {
+    pf::Settings settings(&fs);
+    settings.Load();
+    pf::OptionList& options = settings.GetOptions();
+    EXPECT_EQ(settings.GetPlayers().GetFileName(), L"players.xml");
+    EXPECT_EQ(options.GetPath(), L"options.cfg");
+    EXPECT_EQ(options.GetValue(L"appWidth"), L"800");
+    EXPECT_EQ(options.GetOption(pf::kOptionAppHeight), L"600");
+    EXPECT_EQ(options.GetOption(pf::kOptionMaxFps), L"");
+    EXPECT_FALSE(std::filesystem::exists(User() / "options.cfg"));  // only in memory
+    ASSERT_TRUE(options.save());
+    EXPECT_EQ(UserText("options.cfg"),
+              "[main]\nmusicVolume=64\nvoiceVolume=64\nsoundsVolume=64\nfullScreen=true\nhighDetail=true\n"
+              "appHeight=600\nappWidth=800\nwideScreenSupport=true\nscretchScreen=true\n");
+}
+
+TEST_F(ConfigTest, SettingsFillInKeysTheFileLacks) {
+    dir.Write("user/options.cfg", "[main]\nmusicVolume=10\nappWidth=1024\n");
+    pf::Settings settings(&fs);
+    settings.Load();
+    pf::OptionList& options = settings.GetOptions();
+    EXPECT_EQ(options.GetOption(pf::kOptionMusicVolume), L"10");
+    EXPECT_EQ(options.GetOption(pf::kOptionAppWidth), L"1024");
+    EXPECT_EQ(options.GetOption(pf::kOptionAppHeight), L"600");
+    EXPECT_EQ(options.GetOption(pf::kOptionSoundsVolume), L"64");
+
+    struct FakeApp {
+        int w = 0, h = 0;
+        bool full = false, wide = false;
+        bool InitDisplay(int width, int height, bool fullScreen, bool wideScreen) {
+            w = width, h = height, full = fullScreen, wide = wideScreen;
+            return true;
+        }
+    } app;
+    EXPECT_TRUE(settings.CreateDisplay(app));
+    EXPECT_EQ(app.w, 1024);
+    EXPECT_EQ(app.h, 600);
+    EXPECT_TRUE(app.full);
+    EXPECT_TRUE(app.wide);
+}
+
+TEST_F(ConfigTest, CommentsOnlyMainLoadsFalseAndGetsDefaults) {
+    dir.Write("user/options.cfg", "[main]\n# nothing yet\n");
+    pf::OptionList options(&fs);
+    options.SetPath(L"options.cfg");
+    EXPECT_FALSE(options.load());
+    pf::Settings settings(&fs);
+    settings.Load();
+    EXPECT_EQ(settings.GetOptions().GetOption(pf::kOptionFullScreen), L"true");
+}
+
+TEST_F(ConfigTest, OptionListBeforeLoadDoesNothing) {
+    pf::OptionList options(&fs);
+    EXPECT_EQ(options.GetValue(L"appWidth"), L"");
+    options.SetOption(pf::kOptionAppWidth, L"640");  // nothing loaded: ignored
+    EXPECT_EQ(options.GetOption(pf::kOptionAppWidth), L"");
+    EXPECT_FALSE(options.save());
+    EXPECT_FALSE(options.load());  // no path
+    EXPECT_EQ(pf::OptionKeyName(17), std::wstring(L"maxFPS"));
+    EXPECT_EQ(pf::OptionKeyName(18), std::wstring(L""));
+    pf::OptionList noFs;
+    noFs.SetPath(L"options.cfg");
+    EXPECT_FALSE(noFs.load());
+}
+
+}  // namespace
+}  // namespace filestest

@@ -1,0 +1,196 @@
+// The file system over the resource and user folders: scrambled files, case-insensitive
+// lookups, writes that never lose the old file, folder creation and deletion.
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "FilesFixture.h"
+
+namespace filestest {
+namespace {
+
+class FolderTest : public FilesTest {
+protected:
+    std::string ReadUser(const std::wstring& path, bool allowScrambled, bool* ok = nullptr) {
+        pf::FileBuffer buffer;
+        bool read = fs.ReadUserFile(buffer, path, allowScrambled);
+        if (ok) *ok = read;
+        if (read) EXPECT_EQ(buffer.back(), 0);
+        return AsString(buffer);
+    }
+
+    // Opens, writes and closes a file; the result of Close.
+    bool WriteFile(const std::wstring& path, const std::string& bytes, int flags = 0, bool scramble = false) {
+        pf::FileImpl* file = nullptr;
+        if (!fs.OpenFileForWrite(file, path, flags, scramble)) return false;
+        bool ok = file->Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+        ok = file->Close() && ok;
+        pf::SafeDelete(file);
+        return ok;
+    }
+
+    static std::string Scrambled(std::string s) {
+        for (char& c : s) c = static_cast<char>(c ^ 1);
+        return s;
+    }
+};
+
+TEST_F(FolderTest, FoldersEndWithSlashAndNullUserPathCopiesResource) {
+    wchar_t buffer[512];
+    fs.GetResourcePath(buffer, 512);
+    EXPECT_EQ(std::wstring(buffer), pf::FromUtf8(Res().string()) + L"/");
+    fs.GetUserPath(buffer, 4);  // too small: ""
+    EXPECT_EQ(std::wstring(buffer), L"");
+    fs.SetUserPath(nullptr);
+    fs.GetUserPath(buffer, 512);
+    EXPECT_EQ(std::wstring(buffer), pf::FromUtf8(Res().string()) + L"/");
+}
+
+TEST_F(FolderTest, ScrambledNameIsReadFirstAndUnscrambled) {
+    dir.Write("res/a.txt", "plain");
+    dir.Write("res/a.txte", Scrambled("secret"));
+    EXPECT_EQ(ReadResource(L"a.txt"), "secret");
+    int size = 0;
+    EXPECT_TRUE(fs.GetResourceFileSize(L"a.txt", size));
+    EXPECT_EQ(size, 6);
+
+    dir.Write("user/u.txt", "plain user");
+    dir.Write("user/u.txte", Scrambled("scrambled user"));
+    EXPECT_EQ(ReadUser(L"u.txt", true), "scrambled user");
+    EXPECT_EQ(ReadUser(L"u.txt", false), "plain user");  // never looks at the "e" name
+    std::filesystem::remove(User() / "u.txt");
+    bool ok = true;
+    ReadUser(L"u.txt", false, &ok);
+    EXPECT_FALSE(ok);
+}
+
+TEST_F(FolderTest, EveryReadEndsWithAZeroByteAlsoForEmptyFiles) {
+    dir.Write("res/empty.txt", "");
+    pf::FileBuffer buffer;
+    ASSERT_TRUE(fs.ReadResourceFile(buffer, L"empty.txt"));
+    EXPECT_EQ(buffer, pf::FileBuffer{0});
+    dir.Write("user/abc", "abc");
+    ASSERT_TRUE(fs.ReadUserFile(buffer, L"abc", true));
+    EXPECT_EQ(buffer, (pf::FileBuffer{'a', 'b', 'c', 0}));
+    EXPECT_FALSE(fs.ReadUserFile(buffer, L"missing", true));
+    EXPECT_TRUE(buffer.empty());
+    std::filesystem::create_directories(User() / "folder");
+    EXPECT_FALSE(fs.ReadUserFile(buffer, L"folder", true));  // a folder is not a file
+}
+
+TEST_F(FolderTest, ComponentsMatchIgnoringCaseAndBackslashes) {
+    dir.Write("res/cfg/vendor.cfg", "vendor");
+    for (const wchar_t* path : {L"CFG/vendor.cfg", L"cfg/VENDOR.CFG", L"Cfg\\Vendor.cfg", L"cfg//vendor.cfg"}) {
+        EXPECT_EQ(ReadResource(path), "vendor") << pf::ToUtf8(path);
+    }
+    // Writing under another spelling replaces the existing file instead of adding one.
+    EXPECT_TRUE(WriteFile(L"..\\res\\CFG\\Vendor.CFG", "new"));
+    EXPECT_EQ(testkit::ReadFile(Res() / "cfg/vendor.cfg"), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Res() / "cfg"), {}), 1);
+}
+
+TEST_F(FolderTest, WritesArePlainUnlessScramblingIsOn) {
+    EXPECT_TRUE(WriteFile(L"plain.txt", "hello", 0, true));  // scrambling off: plain name and bytes
+    EXPECT_EQ(testkit::ReadFile(User() / "plain.txt"), "hello");
+    EXPECT_FALSE(std::filesystem::exists(User() / "plain.txte"));
+
+    fs.SetScrambling(true);
+    EXPECT_TRUE(WriteFile(L"s.txt", "hello", 0, true));
+    EXPECT_EQ(testkit::ReadFile(User() / "s.txte"), Scrambled("hello"));
+    EXPECT_EQ(ReadUser(L"s.txt", true), "hello");
+    EXPECT_TRUE(fs.DeleteUserFile(L"s.txt"));  // the "e" name while scrambling
+    EXPECT_FALSE(std::filesystem::exists(User() / "s.txte"));
+
+    EXPECT_TRUE(WriteFile(L"r.txt", "res", pf::kFileInResourceFolder, true));
+    EXPECT_EQ(ReadResource(L"r.txt"), "res");
+    fs.SetScrambling(false);
+    EXPECT_TRUE(WriteFile(L"r.txt", "plain res", pf::kFileInResourceFolder));
+    EXPECT_EQ(testkit::ReadFile(Res() / "r.txt"), "plain res");
+}
+
+TEST_F(FolderTest, FailedWriteKeepsTheOldFile) {
+    dir.Write("user/keep.txt", "old content");
+    pf::FileImpl* file = nullptr;
+    ASSERT_TRUE(fs.OpenFileForWrite(file, L"keep.txt", 0, false));
+    EXPECT_FALSE(file->Write(nullptr, 0));  // size 0: false, nothing written
+    // Until closed, the old file is untouched.
+    EXPECT_TRUE(file->Write(reinterpret_cast<const uint8_t*>("new"), 3));
+    EXPECT_EQ(testkit::ReadFile(User() / "keep.txt"), "old content");
+    EXPECT_TRUE(file->Close());
+    EXPECT_FALSE(file->Close());
+    pf::SafeDelete(file);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_EQ(testkit::ReadFile(User() / "keep.txt"), "new");
+
+    // A write that fails part way (the file size limit stands in for a full disk): the
+    // old file stays whole and no temporary file is left.
+    {
+        struct rlimit old;
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = 4096;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = WriteFile(L"keep.txt", std::string(100000, 'z'));
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_FALSE(written);
+        EXPECT_EQ(testkit::ReadFile(User() / "keep.txt"), "new");
+    }
+    // A folder that takes no new files: opening fails, the old file stays.
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(User().c_str(), 0555), 0);
+        EXPECT_FALSE(WriteFile(L"keep.txt", "lost?"));
+        ::chmod(User().c_str(), 0755);
+        EXPECT_EQ(testkit::ReadFile(User() / "keep.txt"), "new");
+    }
+    // Destroying an open file keeps what was written, as closing it would.
+    ASSERT_TRUE(fs.OpenFileForWrite(file, L"keep.txt", 0, false));
+    file->Write(reinterpret_cast<const uint8_t*>("by delete"), 9);
+    pf::SafeDelete(file);
+    EXPECT_EQ(testkit::ReadFile(User() / "keep.txt"), "by delete");
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(User()), {}), 1);
+}
+
+TEST_F(FolderTest, CreateFolderReportsAndLogsFailure) {
+    testkit::LogCapture log;
+    EXPECT_TRUE(fs.CreateFolder(L"saves", 0));
+    EXPECT_TRUE(std::filesystem::is_directory(User() / "saves"));
+    EXPECT_TRUE(fs.CreateFolder(L"cache", pf::kFileInResourceFolder));
+    EXPECT_TRUE(std::filesystem::is_directory(Res() / "cache"));
+    EXPECT_FALSE(fs.CreateFolder(L"SAVES", 0));  // exists under another spelling
+    EXPECT_FALSE(fs.CreateFolder(L"no/such/parent", 0));
+    EXPECT_EQ(log.Lines().size(), 2u);
+    EXPECT_TRUE(log.Contains("can't Create Dir: '"));
+}
+
+TEST_F(FolderTest, DeleteFolderRemovesTheTreeButNeverFollowsLinks) {
+    dir.Write("user/tree/a.txt", "a");
+    dir.Write("user/tree/sub/b.txt", "b");
+    dir.Write("user/tree/sub/deeper/c.txt", "c");
+    dir.Write("outside/precious.txt", "keep me");
+    ASSERT_EQ(::symlink((dir.Path() / "outside").c_str(), (User() / "tree/sub/link").c_str()), 0);
+    ASSERT_EQ(::symlink((dir.Path() / "outside/precious.txt").c_str(), (User() / "tree/filelink").c_str()), 0);
+    EXPECT_TRUE(fs.DeleteFolder(L"Tree"));
+    EXPECT_FALSE(std::filesystem::exists(User() / "tree"));
+    EXPECT_EQ(testkit::ReadFile(dir.Path() / "outside/precious.txt"), "keep me");
+
+    testkit::LogCapture log;
+    EXPECT_FALSE(fs.DeleteFolder(L"missing"));  // reports failure
+    EXPECT_TRUE(log.Contains("Can't delete dir: "));
+    ASSERT_EQ(::symlink((dir.Path() / "outside").c_str(), (User() / "dirlink").c_str()), 0);
+    EXPECT_FALSE(fs.DeleteFolder(L"dirlink"));  // a link to a folder is not entered
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "outside/precious.txt"));
+}
+
+TEST_F(FolderTest, DeleteUserFile) {
+    dir.Write("user/Gone.txt", "x");
+    EXPECT_TRUE(fs.DeleteUserFile(L"gone.txt"));
+    EXPECT_FALSE(std::filesystem::exists(User() / "Gone.txt"));
+    EXPECT_FALSE(fs.DeleteUserFile(L"gone.txt"));
+}
+
+}  // namespace
+}  // namespace filestest
