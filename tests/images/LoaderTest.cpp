@@ -209,3 +209,38 @@ TEST(ImageLoader, SavingWhereNoFileCanBeMadeAnswersFalse) {
     EXPECT_TRUE(Load(gdi, decoded, Fixture("rgba.png"), PixelFormat::R5G6B5));
     EXPECT_EQ(decoded.GetFormat(), PixelFormat::A8R8G8B8);
 }
+
+TEST(ImageLoader, Jpeg2000ThroughTheRunTimeCodec) {
+    pf::ImageLoaderDX loader;
+    if (!loader.HasJpeg2000()) GTEST_SKIP() << "OpenJPEG is not installed";
+    pf::MemorySurface rgba;
+    ASSERT_TRUE(Load(loader, rgba, Fixture("rgba.jp2"), PixelFormat::A8B8G8R8));
+    EXPECT_EQ(RgbaOf(rgba), Fixture("rgba.jp2.rgba"));
+
+    // A grey image carries its intensity into the alpha too.
+    pf::MemorySurface grey;
+    ASSERT_TRUE(Load(loader, grey, Fixture("grey.j2k"), PixelFormat::Default));
+    EXPECT_EQ(grey.GetFormat(), PixelFormat::A8R8G8B8);
+    const std::string expected = Fixture("grey.j2k.rgba"), got = RgbaOf(grey);
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); i += 4) {
+        EXPECT_EQ(got[i], expected[i]);
+        EXPECT_EQ(got[i + 1], expected[i]);
+        EXPECT_EQ(got[i + 3], expected[i]);
+    }
+    // Requested in 565, converted by the engine's converters.
+    pf::MemorySurface r565, e565;
+    ASSERT_TRUE(Load(loader, r565, Fixture("rgba.jp2"), PixelFormat::R5G6B5));
+    e565.Init(7, 5, 2, PixelFormat::R5G6B5);
+    PixelView e = e565.GetView();
+    pf::ConvertView(rgba.GetView(), e);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(r565.GetView().data), 70),
+              std::string(reinterpret_cast<char*>(e.data), 70));
+
+    for (const std::string& broken : {Fixture("rgba.jp2").substr(0, 100), Fixture("grey.j2k").substr(0, 40)}) {
+        testkit::LogCapture log;
+        pf::MemorySurface out;
+        EXPECT_FALSE(Load(loader, out, broken, PixelFormat::A8R8G8B8));
+        EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+    }
+}
