@@ -84,8 +84,10 @@ void BlurView(const PixelView& src, PixelView& dst, int radius) {
 
 void GlowView(const PixelView& src, PixelView& dst, const Color& colour, float radius) {
     if (!(radius >= 0.0f) || !SameSize(src, dst) || !Usable(src) || !dst.data) return;
+    // q = trunc(radius + 0.99999) + 1 must not exceed 15; tested before converting, so a
+    // huge radius never overflows the integer.
+    if (!(radius + 0.99999f < 15.0f)) return;
     const int q = int(radius + 0.99999f) + 1;
-    if (q > 15) return;
     const int size = 2 * q + 1;
 
     // The disc's coverage of each kernel cell, 6 x 6 samples a cell; only the cells that

@@ -25,7 +25,8 @@ bool Decode(const uint8_t* bytes, size_t size, MemorySurface& out, PixelFormat f
     case ImageKind::Jpeg2000:
         DebugStream() << "Image: no JPEG 2000 decoder is installed";
         return false;
-    default: return DecodeStb(bytes, size, out, order);  // BMP, PPM, and TGA (no signature)
+    case ImageKind::Pnm: return DecodePnm(bytes, size, out, order);
+    default: return DecodeStb(bytes, size, out, order);  // BMP, and TGA (no signature)
     }
 }
 

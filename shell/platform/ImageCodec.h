@@ -28,7 +28,9 @@ ImageKind SniffImage(const uint8_t* data, size_t size);
 
 bool DecodePng(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order);
 bool DecodeJpeg(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order);
-// BMP, TGA and binary PPM/PGM.
+// Binary PGM and PPM (P5, P6) of 8 or 16 bits a sample.
+bool DecodePnm(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order);
+// BMP and TGA.
 bool DecodeStb(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order);
 
 // Writes an A8R8G8B8 view as an 8-bit RGBA PNG file; answers whether all of it was written.

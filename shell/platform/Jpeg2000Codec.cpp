@@ -1,6 +1,179 @@
+// JPEG 2000 through OpenJPEG, opened with dlopen: its absence only leaves JPEG 2000 files
+// unread. Each decode has its own codec and stream objects, so loads may run at once.
 #include "shell/platform/Jpeg2000Codec.h"
 
+#include "shell/Log.h"
+#include "shell/platform/ImageCodec.h"
+
+#if RUV3_HAVE_OPENJPEG
+#include <dlfcn.h>
+#include <openjpeg.h>
+
+#include <algorithm>
+#include <cstring>
+#endif
+
 namespace pf {
+
+#if RUV3_HAVE_OPENJPEG
+
+// The entry points, looked up by name.
+struct Jpeg2000Codec::Api {
+#define RUV3_OPJ_FUNCTIONS(X)                                                                   \
+    X(opj_stream_create) X(opj_stream_set_user_data) X(opj_stream_set_user_data_length)         \
+    X(opj_stream_set_read_function) X(opj_stream_set_skip_function)                             \
+    X(opj_stream_set_seek_function) X(opj_stream_destroy) X(opj_create_decompress)              \
+    X(opj_set_error_handler) X(opj_set_warning_handler) X(opj_set_info_handler)                 \
+    X(opj_set_default_decoder_parameters) X(opj_setup_decoder) X(opj_read_header) X(opj_decode) \
+    X(opj_end_decompress) X(opj_image_destroy) X(opj_destroy_codec)
+#define RUV3_OPJ_MEMBER(name) decltype(&::name) name = nullptr;
+    RUV3_OPJ_FUNCTIONS(RUV3_OPJ_MEMBER)
+};
+
+namespace {
+
+struct MemoryStream {
+    const uint8_t* data;
+    size_t size;
+    size_t pos = 0;
+};
+
+OPJ_SIZE_T ReadStream(void* buffer, OPJ_SIZE_T n, void* user) {
+    auto* s = static_cast<MemoryStream*>(user);
+    if (s->pos >= s->size) return OPJ_SIZE_T(-1);
+    const size_t count = std::min(size_t(n), s->size - s->pos);
+    std::memcpy(buffer, s->data + s->pos, count);
+    s->pos += count;
+    return count;
+}
+
+OPJ_OFF_T SkipStream(OPJ_OFF_T n, void* user) {
+    auto* s = static_cast<MemoryStream*>(user);
+    if (n < 0 || size_t(n) > s->size - s->pos) return -1;
+    s->pos += size_t(n);
+    return n;
+}
+
+OPJ_BOOL SeekStream(OPJ_OFF_T n, void* user) {
+    auto* s = static_cast<MemoryStream*>(user);
+    if (n < 0 || size_t(n) > s->size) return OPJ_FALSE;
+    s->pos = size_t(n);
+    return OPJ_TRUE;
+}
+
+void KeepFirstError(const char* message, void* user) {
+    auto* first = static_cast<std::string*>(user);
+    if (first->empty()) {
+        *first = message;
+        while (!first->empty() && first->back() == '\n') first->pop_back();
+    }
+}
+
+void Quiet(const char*, void*) {}
+
+// One component sample scaled to 8 bits.
+inline uint8_t Sample(const opj_image_comp_t& c, size_t i) {
+    int v = c.data[i];
+    if (c.sgnd) v += 1 << (c.prec - 1);
+    if (c.prec > 8) v >>= (c.prec - 8);
+    else if (c.prec < 8) v = v * 255 / ((1 << c.prec) - 1);
+    return uint8_t(std::clamp(v, 0, 255));
+}
+
+}  // namespace
+
+std::unique_ptr<Jpeg2000Codec> Jpeg2000Codec::Open() {
+    void* library = dlopen("libopenjp2.so.7", RTLD_NOW | RTLD_LOCAL);
+    if (!library) return nullptr;
+    std::unique_ptr<Jpeg2000Codec> codec(new Jpeg2000Codec());
+    codec->library_ = library;
+    codec->api_ = std::make_unique<Api>();
+    bool complete = true;
+#define RUV3_OPJ_LOOKUP(name)                                                      \
+    codec->api_->name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+    complete = complete && codec->api_->name;
+    RUV3_OPJ_FUNCTIONS(RUV3_OPJ_LOOKUP)
+    if (!complete) {
+        DebugStream() << "JPEG 2000: the OpenJPEG library lacks an entry point; JPEG 2000 is off";
+        return nullptr;
+    }
+    return codec;
+}
+
+Jpeg2000Codec::~Jpeg2000Codec() {
+    if (library_) dlclose(library_);
+}
+
+Jpeg2000Codec::Result Jpeg2000Codec::Decode(const uint8_t* data, size_t size, Image& out) const {
+    if (SniffImage(data, size) != ImageKind::Jpeg2000) return Result::NotJpeg2000;
+    const Api& opj = *api_;
+    const bool jp2 = data[0] == 0;  // the JP2 box signature; else a raw codestream
+    MemoryStream memory{data, size};
+    std::string error;
+    opj_stream_t* stream = opj.opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_TRUE);
+    opj_codec_t* codec = opj.opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
+    opj_image_t* image = nullptr;
+    bool ok = stream && codec;
+    if (ok) {
+        opj.opj_stream_set_user_data(stream, &memory, nullptr);
+        opj.opj_stream_set_user_data_length(stream, size);
+        opj.opj_stream_set_read_function(stream, ReadStream);
+        opj.opj_stream_set_skip_function(stream, SkipStream);
+        opj.opj_stream_set_seek_function(stream, SeekStream);
+        opj.opj_set_error_handler(codec, KeepFirstError, &error);
+        opj.opj_set_warning_handler(codec, Quiet, nullptr);
+        opj.opj_set_info_handler(codec, Quiet, nullptr);
+        opj_dparameters_t parameters;
+        opj.opj_set_default_decoder_parameters(&parameters);
+        ok = opj.opj_setup_decoder(codec, &parameters) && opj.opj_read_header(stream, codec, &image) &&
+             image && opj.opj_decode(codec, stream, image) && opj.opj_end_decompress(codec, stream);
+    }
+    if (ok) {
+        // Every component must cover the whole image at full resolution.
+        const int64_t width = int64_t(image->x1) - image->x0, height = int64_t(image->y1) - image->y0;
+        const uint32_t n = image->numcomps;
+        ok = n >= 1 && n <= 4 && CheckImageSize("JPEG 2000", width, height);
+        for (uint32_t c = 0; ok && c < n; ++c) {
+            const opj_image_comp_t& comp = image->comps[c];
+            ok = comp.data && comp.w == uint32_t(width) && comp.h == uint32_t(height) && comp.prec >= 1 &&
+                 comp.prec <= 31;
+        }
+        if (!ok && error.empty()) error = "unsupported component layout";
+        if (ok) {
+            out.width = int(width);
+            out.height = int(height);
+            out.components = int(n);
+            const int bpp = n == 1 ? 1 : 4;
+            out.pitch = out.width * bpp;
+            out.pixels.assign(size_t(out.pitch) * size_t(out.height), 0);
+            const size_t count = size_t(width) * size_t(height);
+            const opj_image_comp_t* comps = image->comps;
+            uint8_t* p = out.pixels.data();
+            for (size_t i = 0; i < count; ++i, p += bpp) {
+                if (n == 1) {
+                    p[0] = Sample(comps[0], i);
+                    continue;
+                }
+                const bool grey = n == 2;  // grey and alpha
+                const uint8_t r = Sample(comps[0], i);
+                p[0] = grey ? r : Sample(comps[2], i);
+                p[1] = grey ? r : Sample(comps[1], i);
+                p[2] = r;
+                p[3] = n == 2 ? Sample(comps[1], i) : n == 4 ? Sample(comps[3], i) : 255;
+            }
+        }
+    }
+    if (image) opj.opj_image_destroy(image);
+    if (codec) opj.opj_destroy_codec(codec);
+    if (stream) opj.opj_stream_destroy(stream);
+    if (!ok) {
+        DebugStream() << "JPEG 2000: cannot decode the image: " << (error.empty() ? "decoding failed" : error);
+        return Result::Failed;
+    }
+    return Result::Ok;
+}
+
+#else  // built without OpenJPEG's header: JPEG 2000 files are left to the other decoders
 
 struct Jpeg2000Codec::Api {};
 
@@ -11,5 +184,7 @@ Jpeg2000Codec::~Jpeg2000Codec() = default;
 Jpeg2000Codec::Result Jpeg2000Codec::Decode(const uint8_t*, size_t, Image&) const {
     return Result::NotJpeg2000;
 }
+
+#endif
 
 }  // namespace pf

@@ -1,4 +1,4 @@
-// BMP, TGA and binary PPM/PGM through stb_image, compiled here with only those decoders.
+// BMP and TGA through stb_image, compiled here with only those decoders.
 // stb_image keeps its failure reason in thread-local storage, and nothing here sets its
 // global options, so loads may run on several threads at once.
 #include <cstring>
@@ -10,7 +10,6 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
-#define STBI_ONLY_PNM
 #define STBI_NO_STDIO
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
@@ -79,14 +78,16 @@ bool DecodeStb(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder
     Reader reader{data, size};
     const stbi_io_callbacks io = {Read, Skip, AtEnd};
     int width = 0, height = 0, channels = 0;
-    stbi_uc* pixels = stbi_load_from_callbacks(&io, &reader, &width, &height, &channels, 4);
+    // Pixels come in the file's own channel count and are expanded here.
+    stbi_uc* pixels = stbi_load_from_callbacks(&io, &reader, &width, &height, &channels, 0);
     if (!pixels) {
         DebugStream() << "Image: cannot decode the image: " << stbi_failure_reason();
         return false;
     }
-    if (reader.overrun) {
+    if (reader.overrun || channels < 1 || channels > 4) {
         stbi_image_free(pixels);
-        DebugStream() << "Image: cannot decode the image: the file is truncated";
+        DebugStream() << "Image: cannot decode the image: "
+                      << (reader.overrun ? "the file is truncated" : "unsupported channel count");
         return false;
     }
     if (!CheckImageSize("Image", width, height)) {
@@ -98,16 +99,14 @@ bool DecodeStb(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder
                  order == DecodeOrder::BGRA ? PixelFormat::A8R8G8B8 : PixelFormat::A8B8G8R8);
     uint8_t* d = decoded.GetView().data;
     const size_t count = size_t(width) * size_t(height);
-    if (order == DecodeOrder::RGBA) {
-        std::memcpy(d, pixels, count * 4);
-    } else {
-        const uint8_t* s = pixels;
-        for (size_t i = 0; i < count; ++i, s += 4, d += 4) {
-            d[0] = s[2];
-            d[1] = s[1];
-            d[2] = s[0];
-            d[3] = s[3];
-        }
+    const int ri = order == DecodeOrder::BGRA ? 2 : 0, bi = 2 - ri;
+    const uint8_t* s = pixels;
+    for (size_t i = 0; i < count; ++i, s += channels, d += 4) {
+        const bool grey = channels < 3;
+        d[ri] = s[0];
+        d[1] = grey ? s[0] : s[1];
+        d[bi] = grey ? s[0] : s[2];
+        d[3] = channels == 2 ? s[1] : channels == 4 ? s[3] : 255;
     }
     stbi_image_free(pixels);
     out.Swap(decoded);
