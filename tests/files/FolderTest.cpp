@@ -16,7 +16,9 @@ protected:
         pf::FileBuffer buffer;
         bool read = fs.ReadUserFile(buffer, path, allowScrambled);
         if (ok) *ok = read;
-        if (read) EXPECT_EQ(buffer.back(), 0);
+        if (read) {
+            EXPECT_EQ(buffer.back(), 0);
+        }
         return AsString(buffer);
     }
 

@@ -97,7 +97,9 @@ TEST(ConvertView, RoundTripsThroughEveryFormatKeepTheTopBits) {
         pf::ConvertView(m2, b2);
         EXPECT_EQ(mid, mid2) << "format " << int(f);
         EXPECT_EQ(back1, back2) << "format " << int(f);
-        if (f == PixelFormat::A8R8G8B8 || f == PixelFormat::A8B8G8R8) EXPECT_EQ(back1, src);
+        if (f == PixelFormat::A8R8G8B8 || f == PixelFormat::A8B8G8R8) {
+            EXPECT_EQ(back1, src);
+        }
     }
 }
 
