@@ -238,21 +238,19 @@ bool ZipArchive::ReadStoredEntry(const std::string& name, ZipStoredEntry& entry)
     return true;
 }
 
-bool ZipArchive::DecodeEntry(const ZipStoredEntry& entry, FileBuffer& buffer) {
+bool ZipArchive::DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer) {
     buffer.clear();
-    const uint8_t* data = entry.data.data();
+    uint8_t* data = entry.data.data();
     size_t size = entry.data.size();
-    std::vector<uint8_t> plain;
     if (entry.flags & kFlagEncrypted) {
         ZipCipher cipher(entry.password);
         if (size < kEncryptionHeaderSize || !cipher.CheckHeader(data, entry)) {
             DebugStream() << "archive: wrong password for the entry '" << entry.name << "'";
             return false;
         }
-        plain.assign(data + kEncryptionHeaderSize, data + size);
-        cipher.Decrypt(plain.data(), plain.size());
-        data = plain.data();
-        size = plain.size();
+        data += kEncryptionHeaderSize;
+        size -= kEncryptionHeaderSize;
+        cipher.Decrypt(data, size);  // in place: the stored bytes are not needed again
     }
     FileBuffer out;
     uint8_t* target = ResizeBuffer(out, static_cast<size_t>(entry.size));

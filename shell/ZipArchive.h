@@ -56,8 +56,9 @@ public:
 
     // Reads an entry's stored bytes; false when absent or not readable by this class.
     bool ReadStoredEntry(const std::string& name, ZipStoredEntry& entry);
-    // Decrypts, inflates or copies, and checks the CRC; fills `buffer` (content + 0).
-    static bool DecodeEntry(const ZipStoredEntry& entry, FileBuffer& buffer);
+    // Decrypts (in place: the entry's data are used up), inflates or copies, and checks
+    // the CRC; fills `buffer` (content + 0).
+    static bool DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer);
 
 private:
     struct Position {
