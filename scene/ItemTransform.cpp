@@ -83,24 +83,23 @@ Rect Item::GetRectInParent() const {
     return r;
 }
 
-Rect Item::GetRectInRoot() const {
-    Rect r = GetInternalRect();
-    for (const Item* x = this; x; x = x->GetParent()) {
+namespace {
+// The internal rectangle moved up the ancestors (less each actor's scaled origin); with
+// stopAtActorParent the walk ends at the first item whose parent is an actor.
+Rect RectUpTheTree(const Item* item, bool stopAtActorParent) {
+    Rect r = item->GetInternalRect();
+    for (const Item* x = item; x; x = x->GetParent()) {
         r.MoveRelative(-ScaledOriginOf(x));
         r.MoveRelative(x->GetPosition());
+        if (stopAtActorParent && x->GetParent() && x->GetParent()->HasSurface()) break;
     }
     return r;
 }
+}  // namespace
 
-Rect Item::GetRectInActorParent() const {
-    Rect r = GetInternalRect();
-    for (const Item* x = this; x; x = x->GetParent()) {
-        r.MoveRelative(-ScaledOriginOf(x));
-        r.MoveRelative(x->GetPosition());
-        if (x->GetParent() && x->GetParent()->HasSurface()) break;
-    }
-    return r;
-}
+Rect Item::GetRectInRoot() const { return RectUpTheTree(this, false); }
+
+Rect Item::GetRectInActorParent() const { return RectUpTheTree(this, true); }
 
 Rect Item::GetChildrenRect(Rect& acc, bool recursive) const {
     for (size_t i = 0; i < children_.size(); ++i) {
