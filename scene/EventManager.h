@@ -1,0 +1,21 @@
+// Classifies event types for routing. Its answers depend only on the event type, so the
+// whole process shares one instance (Shared) and no item can be left with a stale one.
+#pragma once
+
+#include "scene/Base.h"
+#include "shell/Event.h"
+
+class EventManager : public Base {
+public:
+    EventManager() = default;
+
+    bool IsKindOf(int typeId) const override {
+        return typeId == TypeId::EventManager || typeId == TypeId::Base;
+    }
+    virtual bool IsKeyEvent(const pf::Event& e) const;
+    virtual bool IsUserEvent(const pf::Event& e) const;
+    virtual bool IsMouseEvent(const pf::Event& e) const;
+
+    // The process-wide classifier; never destroyed.
+    static EventManager* Shared();
+};

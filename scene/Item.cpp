@@ -1,0 +1,507 @@
+#include "scene/Item.h"
+
+#include <algorithm>
+#include <sstream>
+#include <utility>
+
+#include "scene/Actor.h"
+#include "scene/ClockHandler.h"
+#include "scene/EventManager.h"
+#include "scene/EvtHandler.h"
+#include "scene/RootItem.h"
+#include "scene/ScreenSize.h"
+#include "shell/Clock.h"
+#include "shell/Log.h"
+
+using pf::MatrixT;
+using pf::Point;
+using pf::Rect;
+using pf::VectorT2;
+using pf::VectorT3;
+
+namespace {
+
+// Index of the first element of a counted list that holds p, or npos.
+template <typename List, typename T>
+size_t IndexOf(const List& list, const T* p) {
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].get() == p) return i;
+    return static_cast<size_t>(-1);
+}
+
+// Erases the entry holding p (wherever callees may have moved it); true when found.
+template <typename List, typename T>
+bool EraseEntry(List& list, const T* p) {
+    const size_t i = IndexOf(list, p);
+    if (i == static_cast<size_t>(-1)) return false;
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- construction
+
+Item::Item() : Base(L"Item") {
+    width_ = GetGameScreenWidth();
+    height_ = GetGameScreenHeight();
+    ConnectEventManager();
+}
+
+Item::Item(const Item& o)
+    : Base(o),
+      ModifiersParent(),
+      ItemLeakDetector(),
+      ignoreTransparency_(o.ignoreTransparency_),
+      modal_(o.modal_),
+      visible_(o.visible_),
+      enabled_(o.enabled_),
+      mouseOver_(o.mouseOver_),
+      pressed_(o.pressed_),
+      childOrderDirty_(o.childOrderDirty_),
+      selected_(o.selected_),
+      useClipRect_(o.useClipRect_),
+      clickID_(o.clickID_),
+      height_(o.height_),
+      client_(o.client_),
+      eventManager_(o.eventManager_),
+      priority_(o.priority_),
+      width_(o.width_),
+      cullChildren_(o.cullChildren_),
+      enableMouseEvents_(o.enableMouseEvents_),
+      enableKeyEvents_(o.enableKeyEvents_),
+      clipRect_(o.clipRect_),
+      cue_(o.cue_),
+      position_(o.position_),
+      local_(o.local_),
+      inverse_(o.inverse_),
+      transformDirty_(o.transformDirty_) {
+    for (size_t i = 0; i < o.children_.size(); ++i) {
+        my_intrusive_ptr<Item> source = o.children_[i];
+        if (Item* copy = source->Clone(nullptr)) AddItem(copy);
+    }
+    // A pair is copied only when both halves can be copied; a copied controller on its
+    // own, or a shared one, would tie the copy's timing to the original's.
+    for (const ModifierEntry& e : o.modifiers_) {
+        if (!e.modifier) continue;
+        my_intrusive_ptr<Modifier> m(e.modifier->Clone());
+        if (!m) continue;
+        my_intrusive_ptr<TimeController> tc;
+        if (e.controller) {
+            tc = e.controller->Clone();
+            if (!tc) continue;
+            tc->SetOwner(this);
+        }
+        m->SetClient(this);
+        m->SetParent(this);
+        modifiers_.emplace_back(m.get(), tc.get());
+    }
+}
+
+Item::~Item() {
+    ClearEventHandlers();
+    DropDescendents(false);
+}
+
+Item* Item::Clone(void* /*context*/) const { return new Item(*this); }
+
+// ---------------------------------------------------------------- accessors
+
+Point Item::GetPosition() const {
+    return Point(static_cast<int>(position_.x), static_cast<int>(position_.y));
+}
+
+void Item::SetX(int x) { SetPosition(Point(x, static_cast<int>(position_.y))); }
+void Item::SetY(int y) { SetPosition(Point(static_cast<int>(position_.x), y)); }
+
+void Item::SetSize(const Point& size) {
+    width_ = size.x;
+    height_ = size.y;
+}
+
+void Item::SetPosition(const Point& p) {
+    SetPositionF(VectorT2(static_cast<float>(p.x), static_cast<float>(p.y)));
+}
+
+void Item::SetPositionF(const VectorT2& p) {
+    position_ = p;
+    transformDirty_ = true;
+}
+
+void Item::SetPriority(int p) {
+    priority_ = p;
+    if (parent_) parent_->InvalidateChildOrder();
+}
+
+bool Item::SetProperty(const std::wstring& /*key*/, const std::wstring& /*value*/) { return false; }
+
+namespace {
+template <typename F>
+void ChangeState(bool& field, bool value, F&& notify) {
+    if (field == value) return;
+    field = value;
+    notify();
+}
+}  // namespace
+
+void Item::SetEnabled(bool b) { ChangeState(enabled_, b, [this] { UpdateDisplayState(); }); }
+void Item::SetMouseOver(bool b) { ChangeState(mouseOver_, b, [this] { UpdateDisplayState(); }); }
+void Item::SetPressed(bool b) { ChangeState(pressed_, b, [this] { UpdateDisplayState(); }); }
+void Item::SetSelected(bool b) { ChangeState(selected_, b, [this] { UpdateDisplayState(); }); }
+
+ClockHandler* Item::OwnClockHandler() const {
+    for (const auto& h : handlers_)
+        if (h->IsKindOf(TypeId::ClockHandler)) return static_cast<ClockHandler*>(h.get());
+    return nullptr;
+}
+
+int Item::GetTicks() const {
+    if (ClockHandler* clock = OwnClockHandler()) return clock->GetTicks();
+    if (parent_) return parent_->GetTicks();
+    if (CurrentRootItem && CurrentRootItem.get() != this) return CurrentRootItem->GetTicks();
+    return pf::NowMs();
+}
+
+ClockHandler* Item::FindClockHandler() const {
+    if (ClockHandler* clock = OwnClockHandler()) return clock;
+    if (parent_) return parent_->FindClockHandler();
+    if (CurrentRootItem && CurrentRootItem.get() != this) return CurrentRootItem->FindClockHandler();
+    return nullptr;
+}
+
+void Item::PauseTime(bool pause) {
+    if (ClockHandler* clock = OwnClockHandler()) clock->PauseTime(pause);
+}
+
+void Item::PauseAllOtherClocks(bool pause) {
+    if (ClockHandler* clock = OwnClockHandler()) clock->PauseAllOtherClocks(pause);
+}
+
+// ---------------------------------------------------------------- modifier pairs
+
+void Item::AddModifier(Modifier* m, TimeController* tc) {
+    if (!m) {
+        pf::DebugStream() << L"AddModifier: no modifier given to '" << GetName() << L"'";
+        return;
+    }
+    ModifierEntry entry(m, tc);
+    if (tc) {
+        tc->SetOwner(this);
+        tc->Restart();
+    }
+    m->SetParent(this);
+    m->SetClient(this);
+    m->Start();
+    m->Cycle();
+    if (tc) tc->Update(m);
+    if (!m->IsDone()) modifiers_.push_back(std::move(entry));
+}
+
+void Item::RemoveModifier(Modifier* m) {
+    for (size_t i = 0; i < modifiers_.size(); ++i) {
+        if (modifiers_[i].modifier.get() != m) continue;
+        my_intrusive_ptr<Modifier> hold(m);
+        modifiers_.erase(modifiers_.begin() + static_cast<std::ptrdiff_t>(i));
+        m->SetClient(nullptr);
+        m->SetParent(nullptr);
+        return;
+    }
+}
+
+void Item::RemoveModifiersByName(const std::wstring& name) {
+    for (;;) {
+        auto it = std::find_if(modifiers_.begin(), modifiers_.end(), [&](const ModifierEntry& e) {
+            return e.modifier && e.modifier->GetName() == name;
+        });
+        if (it == modifiers_.end()) return;
+        my_intrusive_ptr<Modifier> hold = it->modifier;
+        modifiers_.erase(it);
+        hold->SetClient(nullptr);
+        hold->SetParent(nullptr);
+    }
+}
+
+void Item::RemoveAllModifiers() {
+    ModifierList old;
+    old.swap(modifiers_);
+    for (const ModifierEntry& e : old) {
+        if (!e.modifier) continue;
+        e.modifier->SetClient(nullptr);
+        e.modifier->SetParent(nullptr);
+    }
+}
+
+void Item::RunModifiers() {
+    size_t i = 0;
+    while (i < modifiers_.size()) {
+        // A copy of the entry keeps both halves alive while they run, whatever the step
+        // does to the list.
+        const ModifierEntry entry = modifiers_[i];
+        if (entry.modifier) entry.modifier->Cycle();
+        if (entry.controller) entry.controller->Update(entry.modifier.get());
+        const bool done = entry.modifier && entry.modifier->IsDone();
+        // Find the entry again: the step may have added or removed entries.
+        auto same = [&](const ModifierEntry& e) {
+            return e.modifier == entry.modifier && e.controller == entry.controller;
+        };
+        size_t at = i < modifiers_.size() && same(modifiers_[i]) ? i : modifiers_.size();
+        if (at == modifiers_.size()) {
+            auto it = std::find_if(modifiers_.begin(), modifiers_.end(), same);
+            at = static_cast<size_t>(it - modifiers_.begin());
+        }
+        if (at == modifiers_.size()) continue;  // removed by the step: the next one moved up
+        if (done) {
+            modifiers_.erase(modifiers_.begin() + static_cast<std::ptrdiff_t>(at));
+            i = at;
+        } else {
+            i = at + 1;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- tree
+
+void Item::AddEventHandler(EvtHandler* h) {
+    if (!h) return;
+    handlers_.emplace_back(h);
+    h->SetClient(this);
+    h->SetParent(this);
+}
+
+void Item::AddItem(Item* child) {
+    if (!child) return;
+    if (IndexOf(children_, child) != static_cast<size_t>(-1)) return;
+    if (child->GetParent() == this) return;
+    if (child == this || child->Contains(this)) {
+        pf::DebugStream() << L"AddItem: '" << child->GetName() << L"' would contain itself";
+        return;
+    }
+    my_intrusive_ptr<Item> hold(child);
+    if (Item* old = child->GetParent()) old->RemoveItem(child);
+    child->SetParent(this);
+    children_.push_back(hold);
+    child->OnAddedToParent(this);
+    InvalidateChildOrder();
+}
+
+void Item::RemoveItem(Item* child) {
+    if (!child || IndexOf(children_, child) == static_cast<size_t>(-1)) return;
+    my_intrusive_ptr<Item> hold(child);
+    child->SetParent(nullptr);
+    child->OnRemovedFromParent(this);
+    EraseEntry(children_, child);
+}
+
+void Item::CenterInParent(bool x, bool y) {
+    if (!parent_) return;
+    Point p = GetPosition();
+    if (x) p.x = (parent_->GetWidth() - GetWidth()) / 2;
+    if (y) p.y = (parent_->GetHeight() - GetHeight()) / 2;
+    SetPosition(p);
+}
+
+void Item::Cycle() {
+    RunModifiers();
+    for (size_t i = 0; i < handlers_.size(); ++i) {
+        my_intrusive_ptr<EvtHandler> h = handlers_[i];
+        h->Cycle();
+    }
+    if (childOrderDirty_) SortChildren();
+    for (size_t i = 0; i < children_.size(); ++i) {
+        my_intrusive_ptr<Item> c = children_[i];
+        c->Cycle();
+    }
+}
+
+void Item::safeDelete() {
+    if (!CurrentRootItem) {
+        pf::DebugStream() << L"safeDelete: no root item to delete '" << GetName() << L"'";
+        return;
+    }
+    CurrentRootItem->ScheduleDelete(this);
+}
+
+void Item::cleanup() {
+    RemoveAllModifiers();
+    RemoveAllEventHandlers();
+    while (!children_.empty()) {
+        my_intrusive_ptr<Item> last = children_.back();
+        last->SetParent(nullptr);
+        last->cleanup();
+        EraseEntry(children_, last.get());
+    }
+}
+
+void Item::SortChildren() {
+    // Read every priority first (an override may run script code), then reorder.
+    std::vector<std::pair<int, size_t>> keys;
+    keys.reserve(children_.size());
+    for (size_t i = 0; i < children_.size(); ++i) {
+        my_intrusive_ptr<Item> c = children_[i];
+        keys.emplace_back(c->GetPriority(), i);
+    }
+    if (keys.size() != children_.size()) return;  // the list changed while it was read
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    ItemList sorted;
+    sorted.reserve(children_.size());
+    for (const auto& k : keys) sorted.push_back(std::move(children_[k.second]));
+    children_.swap(sorted);
+    childOrderDirty_ = false;
+}
+
+Item* Item::FindChildByName(const std::wstring& name) const {
+    for (const auto& c : children_)
+        if (c->GetName() == name) return c.get();
+    return nullptr;
+}
+
+Item* Item::FindItem(const std::wstring& name) {
+    if (GetName() == name) return this;
+    for (size_t i = 0; i < children_.size(); ++i) {
+        my_intrusive_ptr<Item> c = children_[i];
+        if (c->GetName() == name) return c.get();
+        if (Item* found = c->FindItem(name)) return found;
+    }
+    return nullptr;
+}
+
+void Item::CollectItemsOfType(ItemList& out, int typeId) {
+    if (IsKindOf(typeId)) out.emplace_back(this);
+    for (size_t i = 0; i < children_.size(); ++i) {
+        my_intrusive_ptr<Item> c = children_[i];
+        c->CollectItemsOfType(out, typeId);
+    }
+}
+
+EvtHandler* Item::GetEventHandlerOfType(int typeId) const {
+    for (const auto& h : handlers_)
+        if (h->IsKindOf(typeId)) return h.get();
+    return nullptr;
+}
+
+EvtHandler* Item::getEventHandler(const std::wstring& name) const {
+    for (const auto& h : handlers_)
+        if (h->GetName() == name) return h.get();
+    return nullptr;
+}
+
+bool Item::HandleEvent(const TreeState& state, pf::Event& e) {
+    for (size_t i = 0; i < handlers_.size(); ++i) {
+        my_intrusive_ptr<EvtHandler> h = handlers_[i];
+        if (h->HandleEvent(state, e)) return true;
+    }
+    return false;
+}
+
+bool Item::Contains(const Item* x) const {
+    if (x == this) return true;
+    for (const auto& c : children_)
+        if (c->Contains(x)) return true;
+    return false;
+}
+
+bool Item::IsDescendantOf(const Item* x) const {
+    for (const Item* p = parent_; p; p = p->GetParent())
+        if (p == x) return true;
+    return false;
+}
+
+void Item::AttachObject(RefCounter* o) {
+    if (o) attached_.emplace_back(o);
+}
+
+std::wstring Item::LookupText(const std::wstring& key) const {
+    return parent_ ? parent_->LookupText(key) : key;
+}
+
+void Item::OnAddedToParent(Item* parent) {
+    for (size_t i = 0; i < children_.size(); ++i) {
+        my_intrusive_ptr<Item> c = children_[i];
+        c->OnAddedToParent(parent);
+    }
+}
+
+void Item::OnRemovedFromParent(Item* parent) {
+    for (size_t i = 0; i < children_.size(); ++i) {
+        my_intrusive_ptr<Item> c = children_[i];
+        c->OnRemovedFromParent(parent);
+    }
+}
+
+void Item::ClearEventHandlers() {
+    HandlerList old;
+    old.swap(handlers_);
+    for (const auto& h : old) h->SetParent(nullptr);
+}
+
+void Item::RemoveAllEventHandlers() { ClearEventHandlers(); }
+
+void Item::RemoveEventHandler(EvtHandler* h) {
+    if (!h || IndexOf(handlers_, h) == static_cast<size_t>(-1)) return;
+    my_intrusive_ptr<EvtHandler> hold(h);
+    h->SetParent(nullptr);
+    EraseEntry(handlers_, h);
+}
+
+void Item::RemoveEventHandlersOfType(int typeId) {
+    HandlerList matching;
+    for (const auto& h : handlers_)
+        if (h->IsKindOf(typeId)) matching.push_back(h);
+    for (const auto& h : matching) RemoveEventHandler(h.get());
+}
+
+void Item::DropDescendents(bool removeSelf) {
+    modifiers_.clear();
+    while (!children_.empty()) {
+        my_intrusive_ptr<Item> c = children_.back();
+        if (!c->GetParent()) {
+            children_.pop_back();
+            c->OnRemovedFromParent(this);
+        }
+        c->RemoveAllDescendents(true);
+        // A child listed here whose parent pointer names another item is dropped as well.
+        EraseEntry(children_, c.get());
+    }
+    attached_.clear();
+    if (removeSelf && parent_) parent_->RemoveItem(this);
+}
+
+void Item::RemoveAllDescendents(bool removeSelf) { DropDescendents(removeSelf); }
+
+std::wstring Item::ExpandName(const std::wstring& s) const {
+    if (s == L"$this") return GetName();
+    if (s == L"$parent" && parent_) return parent_->GetName();
+    return s;
+}
+
+void Item::ConnectEventManager() { eventManager_ = EventManager::Shared(); }
+
+std::wstring Item::Dump(bool withModifiers, bool coloured) const {
+    std::wostringstream out;
+    if (coloured) out << L"{color=FF0000}";
+    out << ToString();
+    if (coloured) out << L"{/c}";
+    out << L"[Item]";
+    if (GetX() != 0 || GetY() != 0) out << L" pos (" << GetX() << L", " << GetY() << L")";
+    if (GetPriority() != 0) out << L", pri " << GetPriority();
+    if (GetWidth() != 0 || GetHeight() != 0) out << L", size " << GetWidth() << L"x" << GetHeight();
+    if (GetClickID() != -1) out << L", clickID " << GetClickID();
+    if (!IsVisible()) out << L", invisible";
+    if (!IsEnabled()) out << L", disabled";
+    if (IsPressed()) out << L", pressed";
+    if (IsSelected()) out << L", selected";
+    if (GetMouseOver()) out << L", mouse over";
+    if (IsModal()) out << L", MODAL";
+    if (!enableMouseEvents_) out << L", mouse events disable";
+    if (!enableKeyEvents_) out << L", key events disable";
+    if (ClockHandler* clock = OwnClockHandler())
+        out << L", has clock = " << clock->GetPauseCounter();
+    if (withModifiers && !modifiers_.empty()) {
+        out << L" _modifiers[ " << modifiers_.size() << L" ]{";
+        for (const ModifierEntry& e : modifiers_)
+            if (e.modifier) out << e.modifier->ToString() << L", ";
+        out << L"}";
+    }
+    return out.str();
+}

@@ -1,0 +1,224 @@
+// The node of the scene tree: children in priority order, event handlers, running
+// animation pairs, state flags, position and size, clip rectangle, click id and cue.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scene/Base.h"
+#include "scene/ItemLeakDetector.h"
+#include "scene/Modifier.h"
+#include "scene/RenderState.h"
+#include "shell/Event.h"
+#include "shell/ValueTypes.h"
+#include "shell/VectorMath.h"
+
+class EvtHandler;
+class ClockHandler;
+class EventManager;
+
+// Coordinate spaces of the conversion functions.
+enum CoordSpace : int { CoordRoot = 0, CoordParent = 1, CoordSelf = 2 };
+
+class Item : public Base, public ModifiersParent, public ItemLeakDetector {
+public:
+    using ItemList = std::vector<my_intrusive_ptr<Item>>;
+    using HandlerList = std::vector<my_intrusive_ptr<EvtHandler>>;
+    using ObjectList = std::vector<my_intrusive_ptr<RefCounter>>;
+    using ModifierList = std::vector<ModifierEntry>;
+
+    Item();
+    // Copy behind Clone: see the .cpp for what is taken over.
+    Item(const Item& other);
+    Item& operator=(const Item&) = delete;
+    ~Item() override;
+
+    bool IsKindOf(int typeId) const override {
+        return typeId == TypeId::Item || typeId == TypeId::Base;
+    }
+
+    // Plain accessors.
+    virtual const ItemList& GetChildren() const { return children_; }
+    virtual int GetClickID() const { return clickID_; }
+    virtual Item* GetClient() const { return client_; }
+    virtual pf::Rect GetClipRect() const { return clipRect_; }
+    virtual const std::wstring& GetCue() const { return cue_; }
+    virtual bool GetCullChildren() const { return cullChildren_; }
+    virtual bool GetEnableMouseEvents() const { return enableMouseEvents_; }
+    virtual bool GetEnableKeyEvents() const { return enableKeyEvents_; }
+    virtual int GetHeight() const { return height_; }
+    virtual const ObjectList& GetAttachedObjects() const { return attached_; }
+    virtual bool IsModal() const { return modal_; }
+    virtual Item* GetParent() const { return parent_; }
+    virtual pf::Point GetPosition() const;
+    virtual pf::VectorT2 GetPositionF() const { return position_; }
+    virtual int GetPriority() const { return priority_; }
+    virtual pf::Point GetSize() const { return pf::Point(GetWidth(), GetHeight()); }
+    virtual int GetTicks() const;
+    virtual bool IsVisible() const { return visible_; }
+    virtual bool IsEnabled() const { return enabled_; }
+    virtual bool GetMouseOver() const { return mouseOver_; }
+    virtual bool IsPressed() const { return pressed_; }
+    virtual bool IsSelected() const { return selected_; }
+    virtual int GetContentWidth() const { return GetWidth(); }
+    virtual int GetContentHeight() const { return GetHeight(); }
+    virtual int GetWidth() const { return width_; }
+    virtual int GetX() const { return GetPosition().x; }
+    virtual int GetY() const { return GetPosition().y; }
+    virtual bool GetIgnoreTransparency() const { return ignoreTransparency_; }
+    virtual void SetX(int x);
+    virtual void SetY(int y);
+    virtual void SetClickID(int id) { clickID_ = id; }
+    virtual void SetClient(Item* client) { client_ = client; }
+    virtual void SetClipRect(const pf::Rect& r) { clipRect_ = r; }
+    virtual void SetCue(const std::wstring& cue) { cue_ = cue; }
+    virtual void SetUseClipRect(bool b) { useClipRect_ = b; }
+    virtual void SetCullChildren(bool b) { cullChildren_ = b; }
+    virtual void SetEnableMouseEvents(bool b) { enableMouseEvents_ = b; }
+    virtual void SetEnableKeyEvents(bool b) { enableKeyEvents_ = b; }
+    virtual void SetEnableUserEvents(bool b) { enableMouseEvents_ = enableKeyEvents_ = b; }
+    virtual void SetEventManager(EventManager* m) { eventManager_ = m; }
+    virtual void SetHeight(int h) { SetSize(pf::Point(GetWidth(), h)); }
+    virtual void SetIgnoreTransparency(bool b) { ignoreTransparency_ = b; }
+    virtual void SetSize(const pf::Point& size);
+    virtual void SetModal(bool b) { modal_ = b; }
+    virtual void SetParent(Item* parent) { parent_ = parent; }
+    virtual void SetPosition(const pf::Point& p);
+    virtual void SetPositionF(const pf::VectorT2& p);
+    virtual void SetPositionRelative(const pf::Point& d) { SetPosition(GetPosition() + d); }
+    virtual void SetPriority(int p);
+    // Key/value properties; Item's own table belongs to the property layer and answers
+    // false here.
+    virtual bool SetProperty(const std::wstring& key, const std::wstring& value);
+    virtual void SetVisible(bool b) { visible_ = b; }
+    virtual void SetEnabled(bool b);
+    virtual void SetMouseOver(bool b);
+    virtual void SetPressed(bool b);
+    virtual void SetSelected(bool b);
+    virtual void SetWidth(int w) { SetSize(pf::Point(w, GetHeight())); }
+    virtual void InvalidateChildOrder() { childOrderDirty_ = true; }
+
+    // Modifier pairs.
+    void AddModifier(Modifier* m, TimeController* tc) override;
+    void RemoveModifier(Modifier* m) override;
+    virtual void RemoveAllModifiers();
+    virtual void RemoveModifiersByName(const std::wstring& name);
+    virtual void StopModifiers() { modifiers_.clear(); }
+    const ModifierList& GetModifiers() const { return modifiers_; }
+
+    // Tree.
+    virtual void AddEventHandler(EvtHandler* h);
+    virtual void AddItem(Item* child);
+    virtual void CenterInParent(bool x, bool y);
+    virtual void ClearClipRect() { clipRect_ = pf::Rect(); }
+    virtual void Click(int /*whichButton*/) {}
+    virtual void DoubleClick(int /*whichButton*/) {}
+    virtual Item* Clone(void* context) const;
+    virtual void OnCue(Item* /*sender*/, int /*type*/, int /*data*/) {}
+    virtual void Cycle();
+    virtual void safeDelete();
+    virtual void cleanup();
+    virtual std::wstring Dump(bool withModifiers, bool coloured) const;
+    virtual Item* FindChildByName(const std::wstring& name) const;
+    virtual Item* GetChildByName(const std::wstring& name) const { return FindChildByName(name); }
+    virtual Item* FindItem(const std::wstring& name);
+    virtual void CollectItemsOfType(ItemList& out, int typeId);
+    virtual EvtHandler* GetEventHandlerOfType(int typeId) const;
+    virtual EvtHandler* getEventHandler(const std::wstring& name) const;
+    virtual void* QueryObject(int /*what*/) { return nullptr; }
+    virtual ClockHandler* FindClockHandler() const;
+    virtual bool HandleEvent(const TreeState& state, pf::Event& e);
+    virtual bool Contains(const Item* x) const;
+    virtual bool HasSurface() const { return IsKindOf(TypeId::Actor); }
+    virtual bool IsDescendantOf(const Item* x) const;
+    virtual void AttachObject(RefCounter* o);
+    virtual std::wstring LookupText(const std::wstring& key) const;
+    virtual void OnAddedToParent(Item* parent);
+    virtual void OnRemovedFromParent(Item* parent);
+    virtual void PauseTime(bool pause);
+    virtual void PauseAllOtherClocks(bool pause);
+    virtual void RemoveAllDescendents(bool removeSelf);
+    virtual void RemoveAllEventHandlers();
+    virtual void RemoveEventHandler(EvtHandler* h);
+    virtual void RemoveEventHandlersOfType(int typeId);
+    virtual void RemoveItem(Item* child);
+    virtual std::wstring ExpandName(const std::wstring& s) const;
+    virtual void UpdateDisplayState() {}
+    virtual void SortChildren();
+    virtual void ConnectEventManager();
+    const HandlerList& GetEventHandlers() const { return handlers_; }
+    EventManager* GetEventManager() const { return eventManager_; }
+    bool IsChildOrderDirty() const { return childOrderDirty_; }
+
+    // Transforms, rectangles and drawing.
+    virtual pf::MatrixT ComputeTransform() const;
+    virtual const pf::MatrixT& GetTransform() const;
+    const pf::MatrixT& GetInverseTransform() const;
+    virtual pf::Point ConvertPoint(const pf::Point& p, bool toParent) const;
+    virtual pf::Rect GetInternalRect() const { return pf::Rect(0, 0, GetWidth(), GetHeight()); }
+    virtual pf::Rect GetRectInParent() const;
+    virtual pf::Rect GetRectInActorParent() const;
+    virtual pf::Rect GetRectInRoot() const;
+    virtual pf::Rect GetChildrenRect(pf::Rect& acc, bool recursive) const;
+    virtual pf::Rect calculateSubtreeRect() const;
+    virtual pf::Rect GetEffectiveClipRect() const;
+    virtual bool GetUseClipRect() const { return useClipRect_; }
+    virtual bool IsInClipRect(const pf::Point& p) const;
+    virtual void Draw(const RenderState& in);
+    virtual void DrawChildren(const RenderState& rs);
+
+    // Event routing.
+    virtual bool PassEvent(const TreeState& state, pf::Event& e);
+    virtual bool UpdateTreeState(const TreeState& in, TreeState& out, const pf::Event& e);
+    virtual bool IsOn(const pf::Point& /*p*/) { return false; }
+    virtual bool HitTest(const TreeState& /*s*/) { return false; }
+
+protected:
+    // The clock handler of the item itself (the first handler answering 21), or null.
+    ClockHandler* OwnClockHandler() const;
+    void MarkTransformDirty() { transformDirty_ = true; }
+
+private:
+    // Non-virtual forms the destructor uses.
+    void ClearEventHandlers();
+    void DropDescendents(bool removeSelf);
+    void RunModifiers();
+
+    bool ignoreTransparency_ = false;
+    bool modal_ = false;
+    bool visible_ = true;
+    bool enabled_ = true;
+    bool mouseOver_ = false;
+    bool pressed_ = false;
+    bool childOrderDirty_ = false;
+    bool selected_ = false;
+    bool useClipRect_ = false;
+    ItemList children_;
+    int clickID_ = -1;
+    int height_ = 0;
+    ObjectList attached_;
+    ModifierList modifiers_;
+    Item* client_ = nullptr;
+    EventManager* eventManager_ = nullptr;
+    int priority_ = 0;
+    int width_ = 0;
+    HandlerList handlers_;
+    bool cullChildren_ = false;
+    bool enableMouseEvents_ = true;
+    bool enableKeyEvents_ = true;
+    pf::Rect clipRect_;
+    std::wstring cue_;
+    Item* parent_ = nullptr;
+    pf::VectorT2 position_;
+    mutable pf::MatrixT local_ = pf::MatrixT::MakeIdentity();
+    mutable pf::MatrixT inverse_ = pf::MatrixT::MakeIdentity();
+    mutable bool transformDirty_ = true;
+};
+
+// Point and rectangle conversions between items and coordinate spaces.
+pf::Point ConvertPointBetweenItems(pf::Point p, const Item* from, const Item* to, bool upward);
+pf::Point ConvertPointBetweenSpaces(const Item* item, pf::Point p, int from, int to);
+pf::Rect ConvertRectBetweenSpaces(const Item* item, pf::Rect r, int from, int to);
+pf::Rect CalcUnionChildRect(const Item* item, bool recursive, bool includeHidden);
+// The top-most visible, enabled item under p (root coordinates) below root, or null.
+Item* GetItemByPoint(Item* root, const pf::Point& p);

@@ -1,0 +1,53 @@
+// Event routing through the item tree and the hit test for scripts.
+#include "scene/ClockHandler.h"
+#include "scene/EventManager.h"
+#include "scene/Item.h"
+
+bool Item::PassEvent(const TreeState& state, pf::Event& e) {
+    TreeState local = state;
+    if (!UpdateTreeState(state, local, e)) return false;
+    if (!IsEnabled()) return false;
+    const EventManager* events = EventManager::Shared();
+    if (!enableMouseEvents_ && events->IsMouseEvent(e)) return false;
+    if (!enableKeyEvents_ && events->IsKeyEvent(e)) return false;
+    for (size_t i = children_.size(); i > 0;) {
+        --i;
+        if (i >= children_.size()) break;
+        my_intrusive_ptr<Item> child = children_[i];
+        if (child->PassEvent(local, e)) return true;
+    }
+    if (local.pauseCount > 0 && events->IsUserEvent(e)) return false;
+    if (HandleEvent(local, e)) return true;
+    return modal_ && events->IsUserEvent(e);
+}
+
+bool Item::UpdateTreeState(const TreeState& in, TreeState& out, const pf::Event& e) {
+    out = in;
+    if (ClockHandler* clock = OwnClockHandler()) out.pauseCount = clock->GetPauseCounter();
+    // The double click carries a release position too, so it is carried into the item's
+    // space like the other mouse events.
+    if (e.isMouseEvent() || e.GetType() == pf::EventType::DoubleClick)
+        out.mouse = GetInverseTransform().TransformVec3(in.mouse);
+    if (!IsEnabled()) out.enable = false;
+    if (!IsVisible()) out.visible = false;
+    return true;
+}
+
+namespace {
+void CollectHits(Item* x, const pf::Point& p, my_intrusive_ptr<Item>& last) {
+    if (!x->IsVisible()) return;
+    const auto& children = x->GetChildren();
+    for (size_t i = 0; i < children.size(); ++i) {
+        my_intrusive_ptr<Item> c = children[i];
+        if (c->IsOn(p) && c->IsVisible() && c->IsEnabled()) last = c;
+        CollectHits(c.get(), p, last);
+    }
+}
+}  // namespace
+
+Item* GetItemByPoint(Item* root, const pf::Point& p) {
+    if (!root) return nullptr;
+    my_intrusive_ptr<Item> last;
+    CollectHits(root, p, last);
+    return last.get();
+}

@@ -1,0 +1,36 @@
+// The live-item registry: every Item registers itself while it exists (while the
+// registry is on), so items can be found by creation id or name, the script host learns
+// of each new item, and the items never destroyed can be reported at shutdown.
+#pragma once
+
+#include <string>
+
+class Item;
+
+// Called with (context, creation id) for every new item while the registry is on. It may
+// throw; the item is then not constructed and not registered.
+using ItemCreationHook = void (*)(void* context, int cid);
+
+class ItemLeakDetector {
+public:
+    ItemLeakDetector();
+    ItemLeakDetector(const ItemLeakDetector&) : ItemLeakDetector() {}
+    ItemLeakDetector& operator=(const ItemLeakDetector&) { return *this; }
+    virtual ~ItemLeakDetector();
+
+    // Switches the registry on (never off again).
+    static void Initialize();
+    static bool IsEnabled();
+    static void SetCreationHook(ItemCreationHook hook, void* context);
+    // Writes the list of live items to the log.
+    static void ReportLeaks();
+    // Number of registered entries.
+    static int Count();
+
+private:
+    static void Unregister(ItemLeakDetector* entry);
+};
+
+// The first live item with this creation id or name, in registration order; null when none.
+Item* getItemByID(int cid);
+Item* getItemByName(const std::wstring& name);
