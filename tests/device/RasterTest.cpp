@@ -151,6 +151,36 @@ TEST(Coverage, TopLeftRuleOnPixelCentres) {
             EXPECT_EQ(rig.Pixel(x, y), (x >= 1 && x <= 3 && y >= 1 && y <= 2) ? 0xFF00FF00u : 0u) << x << "," << y;
 }
 
+// A strip quad (filled row by row whole) covers exactly the pixels of its two triangles
+// drawn as a list, each once.
+TEST(Coverage, StripQuadsCoverWhatTheirTwoTrianglesCover) {
+    std::mt19937 rng(99);
+    for (int round = 0; round < 40; ++round) {
+        const float angle = float(rng() % 628) / 100.0f, sx = 0.3f + float(rng() % 300) / 100.0f;
+        const float ox = float(rng() % 1000) / 100.0f, oy = float(rng() % 1000) / 100.0f;
+        MatrixT world = MatrixT::MakeTranslation(VectorT3(-3.3f, -2.1f, 0)) *
+                        MatrixT::MakeScaling(VectorT3(sx, 1.7f, 1)) * MatrixT().RotationZ(angle) *
+                        MatrixT::MakeTranslation(VectorT3(6 + ox, 6 + oy, 0));
+        const Quad q = MakeQuad(0, 0, 6.6f, 4.2f, 0, 0, 1, 1, 1, 1, 0x80808080u);
+        const DeviceVertex list[6] = {q.v[0], q.v[1], q.v[2], q.v[2], q.v[1], q.v[3]};
+        std::vector<uint32_t> got[2];
+        for (int asList = 0; asList < 2; ++asList) {
+            Rig rig(24, 24);
+            SetDiffuseOnly(rig.d());
+            SetBlend(rig.d(), true, BlendOne, BlendOne);
+            rig.d().Clear(0xFF000000u);
+            rig.d().SetTransform(TransformId::World, world);
+            if (asList) rig.d().DrawPrimitiveUP(PrimitiveKind::TriangleList, 2, list);
+            else DrawQuad(rig.d(), q);
+            got[asList] = rig.Pixels();
+        }
+        ASSERT_EQ(got[0], got[1]) << "round " << round;
+        ASSERT_EQ(std::count(got[0].begin(), got[0].end(), 0xFF000000u) +
+                      std::count(got[0].begin(), got[0].end(), 0xFF808080u),
+                  24 * 24);
+    }
+}
+
 TEST(AlphaTest, AlphaZeroTexelsAreNotWrittenEvenWithAdd) {
     Rig rig(4, 1);
     SetBlend(rig.d(), true, BlendOne, BlendOne);
