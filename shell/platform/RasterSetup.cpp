@@ -223,6 +223,89 @@ void RasterTriangle(const PixelPipeline& p, const RasterTarget& t, const ScreenV
     }
 }
 
+bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVertex& a,
+                const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d, uint32_t cullMode) {
+    if (!a.valid || !b.valid || !c.valid || !d.valid) return false;
+    const ScreenVertex* v[4] = {&a, &b, &c, &d};
+    int64_t X[4], Y[4];
+    for (int i = 0; i < 4; ++i) {
+        X[i] = std::llround(double(v[i]->x) * 256.0);
+        Y[i] = std::llround(double(v[i]->y) * 256.0);
+    }
+    if (X[3] != X[1] + X[2] - X[0] || Y[3] != Y[1] + Y[2] - Y[0]) return false;
+    auto linear = [](float a0, float a1, float a2, float a3) {
+        return std::fabs(double(a1) + a2 - a0 - a3) <= 1e-6 * (1.0 + std::fabs(a3));
+    };
+    if (!linear(a.u, b.u, c.u, d.u) || !linear(a.v, b.v, c.v, d.v)) return false;
+    if (!(a.color == b.color && a.color == c.color && a.color == d.color)) {
+        for (int k = 0; k < 4; ++k)
+            if (Channel(b.color, k) + Channel(c.color, k) - Channel(a.color, k) != Channel(d.color, k)) return false;
+    }
+    const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+    if (area == 0 || t.x0 >= t.x1 || t.y0 >= t.y1) return true;
+    if ((cullMode == CullClockwise && area > 0) || (cullMode == CullCounterClockwise && area < 0)) return true;
+    const double ex1 = double(X[1] - X[0]) / 256.0, ey1 = double(Y[1] - Y[0]) / 256.0;
+    const double ex2 = double(X[2] - X[0]) / 256.0, ey2 = double(Y[2] - Y[0]) / 256.0;
+    Setup s;
+    if (!PrepareSetup(p, v, double(X[0]) / 256.0, double(Y[0]) / 256.0, ex1, ey1, ex2, ey2,
+                      1.0 / (ex1 * ey2 - ex2 * ey1), s))
+        return true;
+
+    // The outline a, b, d, c; with a positive area edges running down are on the right.
+    struct Side {
+        int64_t xa, ya, xb, yb, rowStart, rowEnd;
+    };
+    Side left[2], right[2];
+    int nl = 0, nr = 0;
+    const int ring[4] = {0, 1, 3, 2};
+    for (int i = 0; i < 4; ++i) {
+        const int from = ring[i], to = ring[(i + 1) % 4];
+        if (Y[from] == Y[to]) continue;
+        const bool down = Y[to] > Y[from];
+        const int top = down ? from : to, bottom = down ? to : from;
+        const Side e{X[top], Y[top], X[bottom], Y[bottom], CeilDiv(Y[top], 256), CeilDiv(Y[bottom], 256)};
+        if (down == (area > 0)) {
+            if (nr < 2) right[nr++] = e;
+        } else if (nl < 2) {
+            left[nl++] = e;
+        }
+    }
+    if (nl == 0 || nr == 0) return true;
+    auto byStart = [](Side* e, int n) {
+        if (n == 2 && e[1].rowStart < e[0].rowStart) std::swap(e[0], e[1]);
+    };
+    byStart(left, nl);
+    byStart(right, nr);
+    const int64_t rowTop = std::max<int64_t>(std::min(left[0].rowStart, right[0].rowStart), t.y0);
+    const int64_t rowEnd = std::min<int64_t>(std::max(left[nl - 1].rowEnd, right[nr - 1].rowEnd), t.y1);
+    int li = -1, ri = -1;
+    Edge le, re;
+    // Moves to the side's edge that covers row y; false when none does.
+    auto seat = [](Side* e, int n, int& i, Edge& edge, int64_t y) {
+        int want = -1;
+        for (int k = 0; k < n; ++k)
+            if (e[k].rowStart <= y && y < e[k].rowEnd) want = k;
+        if (want < 0) return false;
+        if (want != i) {
+            i = want;
+            edge.Init(e[i].xa, e[i].ya, e[i].xb, e[i].yb, y);
+        }
+        return true;
+    };
+    for (int64_t y = rowTop; y < rowEnd; ++y) {
+        const bool hasLeft = (li >= 0 && y < left[li].rowEnd) || seat(left, nl, li, le, y);
+        const bool hasRight = (ri >= 0 && y < right[ri].rowEnd) || seat(right, nr, ri, re, y);
+        if (hasLeft && hasRight) {
+            const int64_t xs = std::max<int64_t>(le.Ceil(), t.x0);
+            const int64_t xe = std::min<int64_t>(re.Ceil(), t.x1);
+            if (xs < xe) EmitSpan(p, t, s, int(y), int(xs), int(xe));
+        }
+        if (hasLeft) le.Step();
+        if (hasRight) re.Step();
+    }
+    return true;
+}
+
 void RasterLine(const PixelPipeline& p, const RasterTarget& t, const ScreenVertex& a,
                 const ScreenVertex& b) {
     if (!a.valid || !b.valid) return;

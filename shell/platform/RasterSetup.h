@@ -39,6 +39,12 @@ void TransformVertices(const MatrixT& m, const Viewport& vp, const DeviceVertex*
 void RasterTriangle(const PixelPipeline& p, const RasterTarget& t, const ScreenVertex& a,
                     const ScreenVertex& b, const ScreenVertex& c, uint32_t cullMode);
 
+// Two strip triangles a b c and c b d drawn as one quad, with exactly their pixels.
+// False (nothing drawn) unless the four corners form a parallelogram over which texture
+// coordinates and colours vary linearly.
+bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVertex& a,
+                const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d, uint32_t cullMode);
+
 // Pixels along the major axis from a towards b, the last one left out.
 void RasterLine(const PixelPipeline& p, const RasterTarget& t, const ScreenVertex& a,
                 const ScreenVertex& b);

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pf {
 
 namespace {
@@ -45,19 +49,37 @@ inline uint32_t Modulate(uint32_t a, uint32_t b) {
            Div255(((a >> 8) & 255) * ((b >> 8) & 255)) << 8 | Div255((a & 255) * (b & 255));
 }
 
-// Linear interpolation of two texels with weight f / 256 on b.
-inline uint32_t Lerp(uint32_t a, uint32_t b, uint32_t f) {
-    const uint32_t g = 256 - f;
-    const uint32_t rb = (((a & kLanes) * g + (b & kLanes) * f) >> 8) & kLanes;
-    const uint32_t ag = (((a >> 8) & kLanes) * g + ((b >> 8) & kLanes) * f) & 0xFF00FF00u;
-    return rb | ag;
+// Blending rounds once: (s x sf + d x df) / 255. For alpha blending the sum never
+// exceeds 255 x 255, so two channels fit in one 32-bit word.
+inline uint32_t BlendAlpha(uint32_t s, uint32_t d) {
+    const uint32_t a = s >> 24, ia = 255 - a;
+    uint32_t rb = (s & kLanes) * a + (d & kLanes) * ia + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & kLanes)) >> 8) & kLanes;
+    uint32_t ag = ((s >> 8) & kLanes) * a + ((d >> 8) & kLanes) * ia + 0x00800080u;
+    ag = ((ag + ((ag >> 8) & kLanes)) >> 8) & kLanes;
+    return rb | ag << 8;
 }
 
-inline uint32_t BlendAlpha(uint32_t s, uint32_t d) {
-    const uint32_t a = s >> 24;
-    if (a == 255) return s;
-    return Scale(s, a) + Scale(d, 255 - a);  // the two parts never exceed 255 together
+#if defined(__SSE2__)
+// Eight 16-bit values below 65536 - 383 divided by 255, rounded.
+inline __m128i Div255x8(__m128i x) {
+    x = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
 }
+
+inline __m128i BlendAlphaHalf(__m128i s, __m128i d) {
+    const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xFF), 0xFF);
+    const __m128i ia = _mm_sub_epi16(_mm_set1_epi16(255), a);
+    return Div255x8(_mm_add_epi16(_mm_mullo_epi16(s, a), _mm_mullo_epi16(d, ia)));
+}
+
+// BlendAlpha on four pixels at once.
+inline __m128i BlendAlpha4(__m128i s, __m128i d) {
+    const __m128i z = _mm_setzero_si128();
+    return _mm_packus_epi16(BlendAlphaHalf(_mm_unpacklo_epi8(s, z), _mm_unpacklo_epi8(d, z)),
+                            BlendAlphaHalf(_mm_unpackhi_epi8(s, z), _mm_unpackhi_epi8(d, z)));
+}
+#endif
 
 inline uint32_t PackColor(int32_t a, int32_t r, int32_t g, int32_t b) {
     return uint32_t(a >> 16) << 24 | uint32_t(r >> 16) << 16 | uint32_t(g >> 16) << 8 | uint32_t(b >> 16);
@@ -70,13 +92,25 @@ inline uint32_t FetchPoint(const TexelView& t, int64_t u, int64_t v) {
     return t.texels[size_t(y) * t.pitch + x];
 }
 
+// The four texels weighted in one pass; the weights sum to 256, so each 16-bit lane of
+// the sum stays below 65536.
+inline uint32_t Bilinear(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t t11, uint32_t fx, uint32_t fy) {
+    const uint32_t w11 = (fx * fy + 128) >> 8, w10 = fx - w11, w01 = fy - w11;
+    const uint32_t w00 = 256 - fx - fy + w11;
+    const uint32_t rb = ((t00 & kLanes) * w00 + (t10 & kLanes) * w10 + (t01 & kLanes) * w01 +
+                         (t11 & kLanes) * w11) >> 8;
+    const uint32_t ag = ((t00 >> 8) & kLanes) * w00 + ((t10 >> 8) & kLanes) * w10 +
+                        ((t01 >> 8) & kLanes) * w01 + ((t11 >> 8) & kLanes) * w11;
+    return (rb & kLanes) | (ag & 0xFF00FF00u);
+}
+
 inline uint32_t FetchBilinear(const TexelView& t, int64_t u, int64_t v) {
     const int xi = int(u >> 16), yi = int(v >> 16);
     const uint32_t fx = uint32_t(u >> 8) & 255, fy = uint32_t(v >> 8) & 255;
     const int x0 = ClampIndex(xi, t.width), x1 = ClampIndex(xi + 1, t.width);
     const uint32_t* r0 = t.texels + size_t(ClampIndex(yi, t.height)) * t.pitch;
     const uint32_t* r1 = t.texels + size_t(ClampIndex(yi + 1, t.height)) * t.pitch;
-    return Lerp(Lerp(r0[x0], r0[x1], fx), Lerp(r1[x0], r1[x1], fx), fy);
+    return Bilinear(r0[x0], r0[x1], r1[x0], r1[x1], fx, fy);
 }
 
 // ---- the generic path ------------------------------------------------------------------
@@ -103,7 +137,7 @@ uint32_t FetchGeneric(const PixelPipeline& p, int64_t u, int64_t v, uint32_t fil
     };
     if (filter != SampleLinear) return at(xi, yi);
     const uint32_t fx = uint32_t(u >> 8) & 255, fy = uint32_t(v >> 8) & 255;
-    return Lerp(Lerp(at(xi, yi), at(xi + 1, yi), fx), Lerp(at(xi, yi + 1), at(xi + 1, yi + 1), fx), fy);
+    return Bilinear(at(xi, yi), at(xi + 1, yi), at(xi, yi + 1), at(xi + 1, yi + 1), fx, fy);
 }
 
 uint32_t ApplyOp(uint32_t op, uint32_t a, uint32_t b) {
@@ -174,8 +208,8 @@ inline uint32_t FactorValue(uint32_t f, uint32_t s, uint32_t d, int ch) {
 inline uint32_t BlendFactors(uint32_t sf, uint32_t df, uint32_t s, uint32_t d) {
     uint32_t out = 0;
     for (int ch = 0; ch < 32; ch += 8) {
-        uint32_t v = Div255(((s >> ch) & 255) * FactorValue(sf, s, d, ch)) +
-                     Div255(((d >> ch) & 255) * FactorValue(df, s, d, ch));
+        const uint32_t v = Div255(((s >> ch) & 255) * FactorValue(sf, s, d, ch) +
+                                  ((d >> ch) & 255) * FactorValue(df, s, d, ch));
         out |= (v > 255 ? 255 : v) << ch;
     }
     return out;
@@ -224,7 +258,8 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
         }
     }
 
-    for (int i = 0; i < n; ++i) {
+    // The colour of the next pixel before the alpha test; steps the interpolants.
+    auto source = [&]() {
         uint32_t c;
         if constexpr (FILTER == 0) {
             c = COLOR == 2 ? PackColor(ca, cr, cg, cb) : flat;
@@ -239,6 +274,54 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
         if constexpr (COLOR == 2) {
             ca += dca; cr += dcr; cg += dcg; cb += dcb;
         }
+        return c;
+    };
+
+    int i = 0;
+#if defined(__SSE2__)
+    if constexpr (BLEND == 1) {
+        // Four pixels at a time. With alphaMin <= 1 a failed alpha test needs no mask:
+        // alpha 0 leaves the destination as it was.
+        const __m128i aorv = _mm_set1_epi32(int(aor));
+        const __m128i minv = _mm_set1_epi32(int(alphaMin) - 1);
+        const bool masked = alphaMin > 1;
+        const uint32_t* row = nullptr;
+        if constexpr (FILTER == 1 && COLOR == 0) {
+            // Unscaled and unrotated: the texels lie side by side.
+            const int64_t x0 = u >> 16, y0 = v >> 16;
+            if (du == 65536 && dv == 0 && x0 >= 0 && x0 + n <= t.width && y0 >= 0 && y0 < t.height)
+                row = t.texels + size_t(y0) * t.pitch + size_t(x0);
+        }
+        for (; i + 4 <= n; i += 4) {
+            __m128i sv;
+            if (row) {
+                sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+            } else {
+                alignas(16) uint32_t c4[4];
+                for (int k = 0; k < 4; ++k) c4[k] = source();
+                sv = _mm_load_si128(reinterpret_cast<const __m128i*>(c4));
+            }
+            if constexpr (BRIGHT) {
+                const __m128i rgb = _mm_set1_epi32(int(bright));
+                sv = _mm_or_si128(_mm_and_si128(_mm_adds_epu8(sv, rgb), _mm_set1_epi32(0x00FFFFFF)),
+                                  _mm_and_si128(sv, _mm_set1_epi32(int(0xFF000000u))));
+            }
+            __m128i* dp = reinterpret_cast<__m128i*>(dst + i);
+            const __m128i dv4 = _mm_loadu_si128(dp);
+            __m128i r = BlendAlpha4(sv, dv4);
+            if (masked) {
+                const __m128i fail = _mm_cmpgt_epi32(minv, _mm_srli_epi32(sv, 24));
+                r = _mm_or_si128(_mm_and_si128(fail, dv4), _mm_andnot_si128(fail, r));
+            }
+            _mm_storeu_si128(dp, _mm_or_si128(r, aorv));
+        }
+        if (row) {
+            u += du * i;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        uint32_t c = source();
         if ((c >> 24) < alphaMin) continue;
         if constexpr (BRIGHT) c = AddRgbSat(c, bright);
         if constexpr (BLEND == 0) dst[i] = c | aor;

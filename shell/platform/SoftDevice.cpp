@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "shell/Log.h"
 #include "shell/platform/SoftDevicePresent.h"
 
@@ -321,9 +325,24 @@ DeviceResult SoftDevice::Clear(uint32_t argb) {
     if (!Scissor(x0, y0, x1, y1)) return DeviceResult::Ok;
     if (rt->Format() == DeviceFormat::X8R8G8B8) argb |= 0xFF000000u;
     std::lock_guard<std::mutex> lock(rt->Guard());
-    for (int y = y0; y < y1; ++y) {
-        uint32_t* row = reinterpret_cast<uint32_t*>(rt->Bits() + size_t(y) * rt->Pitch());
-        std::fill(row + x0, row + x1, argb);
+    const size_t rowBytes = size_t(x1 - x0) * 4;
+    const bool bytewise = (argb & 0xFF) * 0x01010101u == argb;
+    if (bytewise && rowBytes == size_t(rt->Pitch())) {  // whole rows: one block
+        std::memset(rt->Bits() + size_t(y0) * rt->Pitch(), int(argb & 0xFF), rowBytes * size_t(y1 - y0));
+    } else {
+        for (int y = y0; y < y1; ++y) {
+            uint32_t* row = reinterpret_cast<uint32_t*>(rt->Bits() + size_t(y) * rt->Pitch()) + x0;
+            if (bytewise) {
+                std::memset(row, int(argb & 0xFF), rowBytes);
+                continue;
+            }
+            int x = 0;
+#if defined(__SSE2__)
+            const __m128i v = _mm_set1_epi32(int(argb));
+            for (; x + 4 <= x1 - x0; x += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), v);
+#endif
+            for (; x < x1 - x0; ++x) row[x] = argb;
+        }
     }
     rt->Touch();
     return DeviceResult::Ok;
@@ -419,6 +438,11 @@ DeviceResult SoftDevice::DrawPrimitiveUP(PrimitiveKind kind, int primitiveCount,
         case PrimitiveKind::TriangleStrip:
             // Every second triangle is flipped back to the strip's winding.
             for (int i = 0; i < primitiveCount; ++i) {
+                // A pair of triangles forming a parallelogram (a quad) is filled row by row whole.
+                if (i % 2 == 0 && i + 1 < primitiveCount && RasterQuad(p, t, v[i], v[i + 1], v[i + 2], v[i + 3], cull)) {
+                    ++i;
+                    continue;
+                }
                 if (i % 2 == 0) RasterTriangle(p, t, v[i], v[i + 1], v[i + 2], cull);
                 else RasterTriangle(p, t, v[i + 1], v[i], v[i + 2], cull);
             }

@@ -1,0 +1,423 @@
+// The rasteriser through the device: coverage, sampling, stages, blending, clipping.
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "tests/device/DeviceTestSupport.h"
+
+namespace devtest {
+namespace {
+
+std::vector<uint32_t> RandomTexels(int n, std::mt19937& rng, bool opaque) {
+    std::vector<uint32_t> t(static_cast<size_t>(n));
+    for (auto& c : t) c = rng() | (opaque ? 0xFF000000u : 0u);
+    return t;
+}
+
+class BlitTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(BlitTest, OneToOneBlitIsExact) {
+    Rig rig(16, 12);
+    SetDisplayStates(rig.d(), GetParam());
+    SetBlend(rig.d(), false);
+    rig.d().Clear(0xFF102030u);
+    std::mt19937 rng(7);
+    const int tw = 7, th = 5;
+    const auto texels = RandomTexels(tw * th, rng, true);
+    auto tex = MakeTexture(rig.d(), tw, th, texels);
+    rig.d().SetTexture(0, tex.get());
+    ASSERT_EQ(DrawQuad(rig.d(), MakeQuad(3, 4, tw, th, 0, 0, tw, th, tw, th)), DeviceResult::Ok);
+    const auto px = rig.Pixels();
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool inside = x >= 3 && x < 3 + tw && y >= 4 && y < 4 + th;
+            const uint32_t want = inside ? texels[size_t(y - 4) * tw + (x - 3)] : 0xFF102030u;
+            ASSERT_EQ(px[size_t(y) * 16 + x], want) << "pixel " << x << ", " << y;
+        }
+}
+
+TEST_P(BlitTest, SubRectangleOfANonPowerOfTwoTextureIsExact) {
+    Rig rig(16, 16);
+    SetDisplayStates(rig.d(), GetParam());
+    std::mt19937 rng(3);
+    const int tw = 13, th = 11;
+    const auto texels = RandomTexels(tw * th, rng, true);
+    auto tex = MakeTexture(rig.d(), tw, th, texels);
+    rig.d().SetTexture(0, tex.get());
+    DrawQuad(rig.d(), MakeQuad(1, 2, 5, 4, 6, 3, 5, 4, tw, th));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            ASSERT_EQ(rig.Pixel(1 + x, 2 + y), texels[size_t(3 + y) * tw + 6 + x]) << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(Filters, BlitTest, ::testing::Values(SamplePoint, SampleLinear));
+
+TEST(Bilinear, HalfAndQuarterTexelPositions) {
+    Rig rig(8, 4);
+    SetDisplayStates(rig.d(), SampleLinear);
+    SetBlend(rig.d(), false);
+    const uint32_t a = 0xFF000000u, b = 0xFFFFFFFFu, c = 0xFF804020u, e = 0xFF00FF00u;
+    auto tex = MakeTexture(rig.d(), 4, 1, {a, b, c, e});
+    rig.d().SetTexture(0, tex.get());
+    // Texel coordinates shifted by half a texel: each pixel samples halfway between two texels.
+    DrawQuad(rig.d(), MakeQuad(0, 0, 3, 1, 0.5f, 0, 3, 1, 4, 1));
+    EXPECT_TRUE(Near(rig.Pixel(0, 0), 0xFF7F7F7Fu));
+    EXPECT_TRUE(Near(rig.Pixel(1, 0), 0xFFBF9F8Fu));
+    EXPECT_TRUE(Near(rig.Pixel(2, 0), 0xFF409F10u));
+    // Two texels stretched over four pixels: the edges clamp, the middle mixes 3:1.
+    auto two = MakeTexture(rig.d(), 2, 1, {0xFF000000u, 0xFFFFFFFFu});
+    rig.d().SetTexture(0, two.get());
+    DrawQuad(rig.d(), MakeQuad(0, 1, 4, 1, 0, 0, 2, 1, 2, 1));
+    EXPECT_EQ(rig.Pixel(0, 1), 0xFF000000u);
+    EXPECT_TRUE(Near(rig.Pixel(1, 1), 0xFF404040u));
+    EXPECT_TRUE(Near(rig.Pixel(2, 1), 0xFFBFBFBFu));
+    EXPECT_EQ(rig.Pixel(3, 1), 0xFFFFFFFFu);
+}
+
+TEST(Sampling, ClampAtTheEdges) {
+    for (uint32_t filter : {SamplePoint, SampleLinear}) {
+        Rig rig(12, 12);
+        SetDisplayStates(rig.d(), filter);
+        SetBlend(rig.d(), false);
+        const uint32_t t00 = 0xFFFF0000u, t10 = 0xFF00FF00u, t01 = 0xFF0000FFu, t11 = 0xFFFFFF00u;
+        auto tex = MakeTexture(rig.d(), 2, 2, {t00, t10, t01, t11});
+        rig.d().SetTexture(0, tex.get());
+        // u and v run from -1 to 2: the outer thirds read the edge texels.
+        DrawQuad(rig.d(), MakeQuad(0, 0, 12, 12, -2, -2, 6, 6, 2, 2));
+        EXPECT_EQ(rig.Pixel(0, 0), t00) << filter;
+        EXPECT_EQ(rig.Pixel(11, 0), t10) << filter;
+        EXPECT_EQ(rig.Pixel(0, 11), t01) << filter;
+        EXPECT_EQ(rig.Pixel(11, 11), t11) << filter;
+        EXPECT_EQ(rig.Pixel(2, 9), t01) << filter;
+    }
+}
+
+// Whether the pixel centre (x, y) lies inside the convex polygon (clockwise on screen).
+bool Inside(const std::vector<std::pair<double, double>>& poly, double x, double y) {
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const auto& a = poly[i];
+        const auto& b = poly[(i + 1) % poly.size()];
+        if ((b.first - a.first) * (y - a.second) - (b.second - a.second) * (x - a.first) < 0) return false;
+    }
+    return true;
+}
+
+TEST(Coverage, TrianglesSharingEdgesAddOnceWithNoSeam) {
+    Rig rig(24, 24);
+    SetDiffuseOnly(rig.d());
+    SetBlend(rig.d(), true, BlendOne, BlendOne);
+    rig.d().Clear(0xFF000000u);
+    // A rotated quad as two triangles sharing the diagonal, and a fan of eight triangles
+    // around an inner point: each covered pixel gets the 50% grey exactly once.
+    const uint32_t half = 0x80808080u;
+    const std::vector<std::pair<double, double>> quad = {{2.3, 1.1}, {13.7, 3.4}, {11.2, 14.9}, {0.6, 12.2}};
+    DeviceVertex q[6];
+    const int order[6] = {0, 1, 2, 0, 2, 3};
+    for (int i = 0; i < 6; ++i)
+        q[i] = DeviceVertex{float(quad[size_t(order[i])].first + 0.5), float(quad[size_t(order[i])].second + 0.5), 0, half, 0, 0};
+    ASSERT_EQ(rig.d().DrawPrimitiveUP(PrimitiveKind::TriangleList, 2, q), DeviceResult::Ok);
+
+    std::vector<std::pair<double, double>> ring;
+    for (int i = 0; i < 8; ++i)
+        ring.emplace_back(18.0 + 5.3 * std::cos(i * 0.785398 + 0.1), 17.0 + 5.3 * std::sin(i * 0.785398 + 0.1));
+    std::vector<DeviceVertex> fan;
+    for (int i = 0; i < 8; ++i) {
+        const auto& a = ring[size_t(i)];
+        const auto& b = ring[size_t((i + 1) % 8)];
+        fan.push_back(DeviceVertex{18.23f + 0.5f, 16.91f + 0.5f, 0, half, 0, 0});
+        fan.push_back(DeviceVertex{float(a.first + 0.5), float(a.second + 0.5), 0, half, 0, 0});
+        fan.push_back(DeviceVertex{float(b.first + 0.5), float(b.second + 0.5), 0, half, 0, 0});
+    }
+    ASSERT_EQ(rig.d().DrawPrimitiveUP(PrimitiveKind::TriangleList, 8, fan.data()), DeviceResult::Ok);
+
+    const auto px = rig.Pixels();
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x) {
+            const bool in = Inside(quad, x, y) || Inside(ring, x, y);
+            EXPECT_EQ(px[size_t(y) * 24 + x], in ? 0xFF808080u : 0xFF000000u) << x << "," << y;
+        }
+}
+
+TEST(Coverage, TopLeftRuleOnPixelCentres) {
+    Rig rig(8, 8);
+    SetDiffuseOnly(rig.d());
+    SetBlend(rig.d(), false);
+    rig.d().Clear(0);
+    // Screen corners exactly on pixel centres (game x - 0.5): (1,1)-(4,3) covers columns
+    // 1..3 and rows 1..2: the left and top edges in, the right and bottom edges out.
+    DrawQuad(rig.d(), MakeQuad(1.5f, 1.5f, 3, 2, 0, 0, 1, 1, 1, 1, 0xFF00FF00u));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(rig.Pixel(x, y), (x >= 1 && x <= 3 && y >= 1 && y <= 2) ? 0xFF00FF00u : 0u) << x << "," << y;
+}
+
+// A strip quad (filled row by row whole) covers exactly the pixels of its two triangles
+// drawn as a list, each once.
+TEST(Coverage, StripQuadsCoverWhatTheirTwoTrianglesCover) {
+    std::mt19937 rng(99);
+    for (int round = 0; round < 40; ++round) {
+        const float angle = float(rng() % 628) / 100.0f, sx = 0.3f + float(rng() % 300) / 100.0f;
+        const float ox = float(rng() % 1000) / 100.0f, oy = float(rng() % 1000) / 100.0f;
+        MatrixT world = MatrixT::MakeTranslation(VectorT3(-3.3f, -2.1f, 0)) *
+                        MatrixT::MakeScaling(VectorT3(sx, 1.7f, 1)) * MatrixT().RotationZ(angle) *
+                        MatrixT::MakeTranslation(VectorT3(6 + ox, 6 + oy, 0));
+        const Quad q = MakeQuad(0, 0, 6.6f, 4.2f, 0, 0, 1, 1, 1, 1, 0x80808080u);
+        const DeviceVertex list[6] = {q.v[0], q.v[1], q.v[2], q.v[2], q.v[1], q.v[3]};
+        std::vector<uint32_t> got[2];
+        for (int asList = 0; asList < 2; ++asList) {
+            Rig rig(24, 24);
+            SetDiffuseOnly(rig.d());
+            SetBlend(rig.d(), true, BlendOne, BlendOne);
+            rig.d().Clear(0xFF000000u);
+            rig.d().SetTransform(TransformId::World, world);
+            if (asList) rig.d().DrawPrimitiveUP(PrimitiveKind::TriangleList, 2, list);
+            else DrawQuad(rig.d(), q);
+            got[asList] = rig.Pixels();
+        }
+        ASSERT_EQ(got[0], got[1]) << "round " << round;
+        ASSERT_EQ(std::count(got[0].begin(), got[0].end(), 0xFF000000u) +
+                      std::count(got[0].begin(), got[0].end(), 0xFF808080u),
+                  24 * 24);
+    }
+}
+
+TEST(AlphaTest, AlphaZeroTexelsAreNotWrittenEvenWithAdd) {
+    Rig rig(4, 1);
+    SetBlend(rig.d(), true, BlendOne, BlendOne);
+    rig.d().Clear(0xFF202020u);
+    auto tex = MakeTexture(rig.d(), 4, 1, {0x00FFFFFFu, 0x01101010u, 0x00808080u, 0xFF101010u});
+    rig.d().SetTexture(0, tex.get());
+    DrawQuad(rig.d(), MakeQuad(0, 0, 4, 1, 0, 0, 4, 1, 4, 1));
+    EXPECT_EQ(rig.Pixel(0, 0), 0xFF202020u);
+    EXPECT_EQ(rig.Pixel(1, 0), 0xFF303030u);
+    EXPECT_EQ(rig.Pixel(2, 0), 0xFF202020u);
+    EXPECT_EQ(rig.Pixel(3, 0), 0xFF303030u);
+}
+
+// The blend result by the factor definitions, in doubles.
+uint32_t ExpectedBlend(uint32_t sf, uint32_t df, uint32_t s, uint32_t d) {
+    auto factor = [&](uint32_t f, int sh) -> double {
+        const double sc = ((s >> sh) & 255) / 255.0, dc = ((d >> sh) & 255) / 255.0;
+        const double sa = (s >> 24) / 255.0, da = (d >> 24) / 255.0;
+        switch (f) {
+            case BlendZero: return 0;
+            case BlendOne: return 1;
+            case BlendSrcColor: return sc;
+            case BlendInvSrcColor: return 1 - sc;
+            case BlendSrcAlpha: return sa;
+            case BlendInvSrcAlpha: return 1 - sa;
+            case BlendDestAlpha: return da;
+            case BlendInvDestAlpha: return 1 - da;
+            case BlendDestColor: return dc;
+            case BlendInvDestColor: return 1 - dc;
+            case BlendSrcAlphaSat: return sh == 24 ? 1 : std::min(sa, 1 - da);
+        }
+        return 0;
+    };
+    uint32_t out = 0;
+    for (int sh = 0; sh < 32; sh += 8) {
+        const double v = ((s >> sh) & 255) * factor(sf, sh) + ((d >> sh) & 255) * factor(df, sh);
+        out |= uint32_t(std::lround(std::min(255.0, v))) << sh;
+    }
+    return out;
+}
+
+TEST(Blend, EveryFactorPairFollowsTheFactorDefinitions) {
+    const uint32_t src = 0x9Fc03a71u, dst = 0x5A2080F0u;
+    for (uint32_t sf = BlendZero; sf <= BlendSrcAlphaSat; ++sf)
+        for (uint32_t df = BlendZero; df <= BlendSrcAlphaSat; ++df)
+            for (bool generic : {false, true}) {
+                Rig rig(2, 1);
+                rig.d().SetForceGenericSpans(generic);
+                auto tex = MakeTexture(rig.d(), 1, 1, {src});
+                rig.d().SetTexture(0, tex.get());
+                rig.d().Clear(dst);
+                SetBlend(rig.d(), true, sf, df);
+                DrawQuad(rig.d(), MakeQuad(0, 0, 1, 1, 0, 0, 1, 1, 1, 1));
+                EXPECT_TRUE(Near(rig.Pixel(0, 0), ExpectedBlend(sf, df, src, dst)))
+                    << "src factor " << sf << " dest factor " << df << (generic ? " generic" : "");
+                EXPECT_EQ(rig.Pixel(1, 0), dst);
+            }
+}
+
+TEST(Stages, BrightnessAddsTheTextureFactorSaturatingAndLeavesAlpha) {
+    Rig rig(3, 1);
+    SetBlend(rig.d(), false);
+    auto tex = MakeTexture(rig.d(), 3, 1, {0x80C86432u, 0xFF000000u, 0x10F0F0F0u});
+    rig.d().SetTexture(0, tex.get());
+    rig.d().SetRenderState(RenderStateId::TextureFactor, 0x00406080u);
+    rig.d().SetTextureStageState(1, StageStateId::ColorOp, TopAdd);
+    rig.d().SetTextureStageState(1, StageStateId::ColorArg1, ArgCurrent);
+    rig.d().SetTextureStageState(1, StageStateId::ColorArg2, ArgTFactor);
+    rig.d().SetTextureStageState(1, StageStateId::AlphaOp, TopDisable);
+    // Half-transparent vertex colour: the stage-0 modulate halves alpha, brightness keeps it.
+    DrawQuad(rig.d(), MakeQuad(0, 0, 3, 1, 0, 0, 3, 1, 3, 1, 0x80FFFFFFu));
+    EXPECT_EQ(rig.Pixel(0, 0), 0x40FFC4B2u);
+    EXPECT_EQ(rig.Pixel(1, 0), 0x80406080u);
+    EXPECT_EQ(rig.Pixel(2, 0), 0x08FFFFFFu);
+}
+
+TEST(Stages, SelectDiffuseIgnoresTheTextureAndModulateMixesGouraudColour) {
+    Rig rig(4, 1);
+    SetBlend(rig.d(), false);
+    auto tex = MakeTexture(rig.d(), 1, 1, {0xFF808080u});
+    rig.d().SetTexture(0, tex.get());
+    Quad q = MakeQuad(0, 0, 4, 1, 0, 0, 1, 1, 1, 1);
+    q.v[0].color = q.v[2].color = 0xFFFF0000u;  // red on the left, blue on the right
+    q.v[1].color = q.v[3].color = 0xFF0000FFu;
+    DrawQuad(rig.d(), q);
+    EXPECT_TRUE(Near(rig.Pixel(0, 0), 0xFF700010u, 2));
+    EXPECT_TRUE(Near(rig.Pixel(3, 0), 0xFF100070u, 2));
+    SetDiffuseOnly(rig.d());
+    rig.d().SetTexture(0, tex.get());
+    DrawQuad(rig.d(), q);
+    EXPECT_TRUE(Near(rig.Pixel(0, 0), 0xFFE0001Fu, 2));
+}
+
+TEST(Clipping, DrawingStaysInsideTheViewportAndClearToo) {
+    Rig rig(16, 16);
+    SetDiffuseOnly(rig.d());
+    SetBlend(rig.d(), false);
+    rig.d().Clear(0xFF000000u);
+    SetGameView(rig.d(), 4, 5, 6, 3);
+    EXPECT_EQ(rig.d().Clear(0xFF0000FFu), DeviceResult::Ok);
+    auto px = rig.Pixels();
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(px[size_t(y) * 16 + x], (x >= 4 && x < 10 && y >= 5 && y < 8) ? 0xFF0000FFu : 0xFF000000u)
+                << x << "," << y;
+    // A quad far larger than the viewport fills exactly the viewport; game (4, 5) is its corner.
+    DrawQuad(rig.d(), MakeQuad(-50, -50, 200, 200, 0, 0, 1, 1, 1, 1, 0xFFFF0000u));
+    px = rig.Pixels();
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(px[size_t(y) * 16 + x], (x >= 4 && x < 10 && y >= 5 && y < 8) ? 0xFFFF0000u : 0xFF000000u);
+    DrawQuad(rig.d(), MakeQuad(4, 5, 1, 1, 0, 0, 1, 1, 1, 1, 0xFF00FF00u));
+    EXPECT_EQ(rig.Pixel(4, 5), 0xFF00FF00u);
+    EXPECT_EQ(rig.Pixel(5, 5), 0xFFFF0000u);
+}
+
+TEST(Clipping, GeometryFarOutsideAndDegenerateDrawsNothing) {
+    Rig rig(8, 8);
+    SetDiffuseOnly(rig.d());
+    rig.d().Clear(0);
+    DrawQuad(rig.d(), MakeQuad(1e9f, 1e9f, 5, 5, 0, 0, 1, 1, 1, 1, 0xFFFFFFFFu));
+    DrawQuad(rig.d(), MakeQuad(2, 2, 0, 5, 0, 0, 1, 1, 1, 1, 0xFFFFFFFFu));
+    DrawQuad(rig.d(), MakeQuad(NAN, 2, 3, 5, 0, 0, 1, 1, 1, 1, 0xFFFFFFFFu));
+    for (uint32_t p : rig.Pixels()) ASSERT_EQ(p, 0u);
+}
+
+TEST(Culling, CounterClockwiseTrianglesAreCulledByDefaultOnly) {
+    Rig rig(8, 8);
+    SetDiffuseOnly(rig.d());
+    rig.d().Clear(0);
+    const DeviceVertex ccw[3] = {{1, 1, 0, 0xFFFFFFFFu, 0, 0}, {1, 7, 0, 0xFFFFFFFFu, 0, 0}, {7, 1, 0, 0xFFFFFFFFu, 0, 0}};
+    rig.d().SetRenderState(RenderStateId::CullMode, CullCounterClockwise);
+    rig.d().DrawPrimitiveUP(PrimitiveKind::TriangleList, 1, ccw);
+    EXPECT_EQ(rig.Pixel(2, 2), 0u);
+    rig.d().SetRenderState(RenderStateId::CullMode, CullClockwise);
+    rig.d().DrawPrimitiveUP(PrimitiveKind::TriangleList, 1, ccw);
+    EXPECT_EQ(rig.Pixel(2, 2), 0xFFFFFFFFu);
+}
+
+TEST(Lines, LineListDrawsEachPixelButTheLast) {
+    Rig rig(8, 8);
+    SetDiffuseOnly(rig.d());
+    rig.d().Clear(0);
+    const DeviceVertex line[4] = {{1, 2, 0, 0xFFFF0000u, 0, 0}, {6, 2, 0, 0xFFFF0000u, 0, 0},
+                                  {3, 3, 0, 0xFF00FF00u, 0, 0}, {3, 7, 0, 0xFF00FF00u, 0, 0}};
+    ASSERT_EQ(rig.d().DrawPrimitiveUP(PrimitiveKind::LineList, 2, line), DeviceResult::Ok);
+    const auto px = rig.Pixels();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            uint32_t want = 0;
+            if (y == 2 && x >= 1 && x < 6) want = 0xFFFF0000u;
+            if (x == 3 && y >= 3 && y < 7) want = 0xFF00FF00u;
+            EXPECT_EQ(px[size_t(y) * 8 + x], want) << x << "," << y;
+        }
+}
+
+// The specialised loops give exactly what the generic loop gives, over random states,
+// colours and rotated, scaled quads.
+TEST(FastPaths, MatchTheGenericLoop) {
+    std::mt19937 rng(12345);
+    const uint32_t blends[][2] = {{BlendSrcAlpha, BlendInvSrcAlpha}, {BlendOne, BlendOne},
+                                  {BlendSrcAlpha, BlendOne}, {BlendOne, BlendZero},
+                                  {BlendDestColor, BlendZero}, {BlendInvDestAlpha, BlendSrcColor}};
+    for (int round = 0; round < 120; ++round) {
+        const uint32_t filter = rng() % 2 ? SampleLinear : SamplePoint;
+        const int blend = int(rng() % 7);
+        const bool bright = rng() % 2, gouraud = rng() % 2, untextured = rng() % 4 == 0;
+        const uint32_t flat = rng() % 3 == 0 ? 0xFFFFFFFFu : rng();
+        const uint32_t factor = rng() & 0x00FFFFFFu;
+        const float angle = float(rng() % 628) / 100.0f, scale = 0.5f + float(rng() % 200) / 100.0f;
+        const auto texels = RandomTexels(9 * 7, rng, false);
+        uint32_t corner[4];
+        for (auto& c : corner) c = rng();
+        std::vector<uint32_t> results[2];
+        for (int generic = 0; generic < 2; ++generic) {
+            Rig rig(20, 20);
+            rig.d().SetForceGenericSpans(generic == 1);
+            SetDisplayStates(rig.d(), filter);
+            if (blend < 6) SetBlend(rig.d(), true, blends[blend][0], blends[blend][1]);
+            else SetBlend(rig.d(), false);
+            if (bright) {
+                rig.d().SetRenderState(RenderStateId::TextureFactor, factor);
+                rig.d().SetTextureStageState(1, StageStateId::ColorOp, TopAdd);
+                rig.d().SetTextureStageState(1, StageStateId::ColorArg1, ArgCurrent);
+                rig.d().SetTextureStageState(1, StageStateId::ColorArg2, ArgTFactor);
+                rig.d().SetTextureStageState(1, StageStateId::AlphaOp, TopDisable);
+            }
+            rig.d().Clear(0x80406080u);
+            auto tex = MakeTexture(rig.d(), 9, 7, texels);
+            if (untextured) SetDiffuseOnly(rig.d());
+            else rig.d().SetTexture(0, tex.get());
+            MatrixT world = MatrixT::MakeTranslation(VectorT3(-4.5f, -3.5f, 0)) *
+                            MatrixT::MakeScaling(VectorT3(scale, scale * 1.3f, 1));
+            world = world * MatrixT().RotationZ(angle) * MatrixT::MakeTranslation(VectorT3(10.2f, 9.7f, 0));
+            rig.d().SetTransform(TransformId::World, world);
+            Quad q = MakeQuad(0, 0, 9, 7, 0, 0, 9, 7, 9, 7, flat);
+            if (gouraud)
+                for (int i = 0; i < 4; ++i) q.v[i].color = corner[i];
+            DrawQuad(rig.d(), q);
+            results[generic] = rig.Pixels();
+        }
+        ASSERT_LT(std::count(results[0].begin(), results[0].end(), 0x80406080u), 400) << "round " << round;
+        ASSERT_EQ(results[0], results[1]) << "round " << round;
+    }
+}
+
+// The display's usual state combinations take the specialised loops.
+TEST(FastPaths, DisplayStatesResolveToSpecialisedLoops) {
+    const uint32_t texel = 0xFFFFFFFFu;
+    PixelPipeline p;
+    p.tex.texels = &texel;
+    p.tex.width = p.tex.height = p.tex.pitch = 1;
+    p.op[0][0] = p.op[0][1] = TopModulate;
+    p.arg1[0][0] = p.arg1[0][1] = ArgTexture;
+    p.arg2[0][0] = p.arg2[0][1] = ArgDiffuse;
+    p.addressU = p.addressV = AddressClamp;
+    p.alphaTest = true;
+    p.alphaFunc = CmpGreaterEqual;
+    p.alphaRef = 1;
+    p.blend = true;
+    p.srcBlend = BlendSrcAlpha;
+    p.destBlend = BlendInvSrcAlpha;
+    p.Resolve();
+    EXPECT_TRUE(p.fast);
+    EXPECT_EQ(p.blendKind, 1);
+    EXPECT_EQ(p.alphaMin, 1);
+    p.op[1][0] = TopAdd;
+    p.arg1[1][0] = ArgCurrent;
+    p.arg2[1][0] = ArgTFactor;
+    p.textureFactor = 0x00102030u;
+    p.Resolve();
+    EXPECT_TRUE(p.fast);
+    EXPECT_TRUE(p.bright);
+    p.arg2[1][0] = ArgDiffuse;  // not the brightness pattern
+    p.Resolve();
+    EXPECT_FALSE(p.fast);
+}
+
+}  // namespace
+}  // namespace devtest
