@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "shell/Display.h"
+#include "common/NullDisplay.h"
 #include "shell/MemorySurface.h"
 
 namespace testimages {
@@ -35,20 +35,18 @@ private:
     FakeDisplay& display_;
 };
 
-class FakeDisplay : public pf::Display {
+class FakeDisplay : public testkit::NullDisplay {
 public:
     explicit FakeDisplay(int maxSize, bool pow2Only = false) {
-        caps_.maxWidth = caps_.maxHeight = maxSize;
-        caps_.pow2Only = pow2Only;
+        caps.maxWidth = caps.maxHeight = maxSize;
+        caps.pow2Only = pow2Only;
     }
 
-    pf::TextureCaps caps_;
     std::vector<DrawCall> draws;
     std::vector<LockCall> locks;
     std::vector<pf::Rect> created;  // (0, 0, w, h) of every texture made
     int failAfter = -1;             // textures made before creation starts failing
 
-    const pf::TextureCaps* GetTextureCaps() const override { return &caps_; }
     pf::SurfacePtr CreateSurface(int w, int h, pf::PixelFormat format) override {
         if (failAfter >= 0 && int(created.size()) >= failAfter) return nullptr;
         created.emplace_back(0, 0, w, h);
@@ -63,46 +61,6 @@ public:
         return s;
     }
 
-    // Not used by the surfaces.
-    uint32_t GetColor() const override { return 0xFFFFFFFF; }
-    void GetScreenSize(int& w, int& h) const override { w = h = 0; }
-    int GetHeight() const override { return 0; }
-    pf::PixelFormat GetNativeFormat(pf::PixelFormat f) const override { return f; }
-    int GetWidth() const override { return 0; }
-    pf::TextureFilter GetTextureFilter() const override { return pf::TextureFilter::Auto; }
-    void ClientToGame(float out[2], const float in[2]) const override { out[0] = in[0]; out[1] = in[1]; }
-    pf::PixelFormat GetBackBufferFormat() const override { return pf::PixelFormat::X8R8G8B8; }
-    void SetColor(const pf::Color&) override {}
-    void SetColor(int, int, int, int) override {}
-    void SetBrightness(int, int, int, int) override {}
-    void SetBlendMode(pf::BlendMode) override {}
-    void SetTextureFilter(pf::TextureFilter) override {}
-    void SetTransform(const pf::MatrixT&) override {}
-    void SetClipRect(const pf::Rect*) override {}
-    void SetCursorImage(pf::Point, pf::SurfacePtr) override {}
-    bool BeginRenderToSurface(pf::SurfacePtr&, const pf::Rect*) override { return false; }
-    void EndRenderToSurface() override {}
-    void AfterReset() override {}
-    void BeforeReset() override {}
-    bool BeginFrame(const pf::Rect*) override { return true; }
-    bool BeginFrameUnscaled(const pf::Rect*) override { return true; }
-    void EndScene() override {}
-    pf::SurfacePtr CreateNativeSurface(int w, int h, pf::PixelFormat f, int, bool, bool) override {
-        return CreateSurface(w, h, f);
-    }
-    pf::SurfacePtr CreateDynamicSurface(int w, int h, pf::PixelFormat f) override {
-        return CreateSurface(w, h, f);
-    }
-    bool CopyBackBuffer(const pf::Rect&, const pf::Point&, pf::Surface*) override { return false; }
-    void Clear(int, int, int, int) override {}
-    bool SetFullScreen(int, int, bool) override { return false; }
-    void DrawTriangles(const pf::DisplayVertex*, int, int, pf::Surface*) override {}
-    void EndFrame() override {}
-    void FillRect(const pf::Rect&) override {}
-    bool Init(int, int, bool, bool, bool) override { return true; }
-    void DrawLine(const pf::VectorT3&, const pf::VectorT3&) override {}
-    void DrawLine(const pf::Point&, const pf::Point&) override {}
-    void SetOverlayText(const std::wstring&) override {}
 };
 
 inline FakeTexture::FakeTexture(FakeDisplay& display, int w, int h, pf::PixelFormat format)

@@ -15,13 +15,13 @@
 #include "scene/Item.h"
 #include "scene/RootItem.h"
 #include "shell/Clock.h"
-#include "shell/Display.h"
+#include "common/NullDisplay.h"
 #include "shell/MemorySurface.h"
 
 namespace scenetest {
 
 // Records the calls the scene makes; everything else answers neutrally.
-class RecordingDisplay : public pf::Display {
+class RecordingDisplay : public testkit::NullDisplay {
 public:
     std::vector<std::string> calls;
     pf::Rect clip;
@@ -35,26 +35,12 @@ public:
         return s;
     }
 
-    const pf::TextureCaps* GetTextureCaps() const override { return &caps_; }
-    uint32_t GetColor() const override { return 0; }
-    void GetScreenSize(int& w, int& h) const override { w = 800, h = 600; }
-    int GetHeight() const override { return 600; }
-    pf::PixelFormat GetNativeFormat(pf::PixelFormat f) const override { return f; }
-    int GetWidth() const override { return 800; }
-    pf::TextureFilter GetTextureFilter() const override { return pf::TextureFilter::Auto; }
-    void ClientToGame(float out[2], const float client[2]) const override {
-        out[0] = client[0];
-        out[1] = client[1];
-    }
-    pf::PixelFormat GetBackBufferFormat() const override { return pf::PixelFormat::Default; }
-    void SetColor(const pf::Color& c) override { SetColor(c.r, c.g, c.b, c.a); }
     void SetColor(int r, int g, int b, int a) override {
         alpha = a;
         Record("color", r, g, b, a);
     }
     void SetBrightness(int r, int g, int b, int a) override { Record("bright", r, g, b, a); }
     void SetBlendMode(pf::BlendMode m) override { Record("blend", static_cast<int>(m)); }
-    void SetTextureFilter(pf::TextureFilter) override {}
     void SetTransform(const pf::MatrixT& m) override {
         world = m;
         Record("transform", static_cast<int>(m.m[3][0]), static_cast<int>(m.m[3][1]));
@@ -68,30 +54,6 @@ public:
             calls.push_back("clip(none)");
         }
     }
-    void SetCursorImage(pf::Point, my_intrusive_ptr<pf::Surface>) override {}
-    bool BeginRenderToSurface(my_intrusive_ptr<pf::Surface>&, const pf::Rect*) override { return false; }
-    void EndRenderToSurface() override {}
-    void AfterReset() override {}
-    void BeforeReset() override {}
-    bool BeginFrame(const pf::Rect*) override { return true; }
-    bool BeginFrameUnscaled(const pf::Rect*) override { return true; }
-    void EndScene() override {}
-    my_intrusive_ptr<pf::Surface> CreateNativeSurface(int, int, pf::PixelFormat, int, bool, bool) override {
-        return nullptr;
-    }
-    my_intrusive_ptr<pf::Surface> CreateSurface(int, int, pf::PixelFormat) override { return nullptr; }
-    my_intrusive_ptr<pf::Surface> CreateSurfaceFromImage(const pf::PixelView&) override { return nullptr; }
-    my_intrusive_ptr<pf::Surface> CreateDynamicSurface(int, int, pf::PixelFormat) override { return nullptr; }
-    bool CopyBackBuffer(const pf::Rect&, const pf::Point&, pf::Surface*) override { return false; }
-    void Clear(int, int, int, int) override {}
-    bool SetFullScreen(int, int, bool) override { return true; }
-    void DrawTriangles(const pf::DisplayVertex*, int, int, pf::Surface*) override {}
-    void EndFrame() override {}
-    void FillRect(const pf::Rect&) override {}
-    bool Init(int, int, bool, bool, bool) override { return true; }
-    void DrawLine(const pf::VectorT3&, const pf::VectorT3&) override {}
-    void DrawLine(const pf::Point&, const pf::Point&) override {}
-    void SetOverlayText(const std::wstring&) override {}
 
     template <typename... Args>
     void Record(const char* what, Args... args) {
@@ -102,9 +64,6 @@ public:
         s << ")";
         calls.push_back(s.str());
     }
-
-private:
-    pf::TextureCaps caps_{4096, 4096, false};
 };
 
 // A memory surface that records each draw (with its tag and the alpha in force).
