@@ -35,9 +35,11 @@ float TimeController::Update(Modifier* m) { return m ? Evaluate(m, m->GetClient(
 
 float TimeController::Evaluate(Modifier* m, Item* timeSource) {
     if (!timeSource) return 0.0f;
-    // The Action, the callback and Finish may drop the pair from its runner.
+    // The Action, the callback and Finish may drop the pair from its runner, or the client
+    // from the tree; all three stay alive until the step is over.
     my_intrusive_ptr<TimeController> self = KeepAlive(this);
     my_intrusive_ptr<Modifier> modifier = KeepAlive(m);
+    my_intrusive_ptr<Item> source = KeepAlive(timeSource);
 
     const unsigned now = static_cast<unsigned>(timeSource->GetTicks());
     if (startTime_ == 0) startTime_ = now;
