@@ -12,9 +12,9 @@
 
 #include "scene/ButtonHandler.h"
 #include "scene/Item.h"
-#include "scene/ItemLeakDetector.h"
 #include "scene/Modifier.h"
 #include "scene/RootItem.h"
+#include "scene/SceneTestSupport.h"
 #include "shell/Clock.h"
 
 namespace timetest {
@@ -78,31 +78,12 @@ private:
     bool isButton_;
 };
 
-// A fresh current root and a platform clock the test moves.
-class TimeTest : public ::testing::Test {
+// A fresh current root and a platform clock the test moves (`now`), as the scene tests
+// use them.
+class TimeTest : public scenetest::SceneTest {
 protected:
-    static inline int now = 0;
-    static int Now() { return now; }
-    void SetUp() override {
-        ItemLeakDetector::Initialize();
-        now = 100000;
-        pf::SetNowMsSource(&TimeTest::Now);
-        root = new RootItem;
-        SetRootItem(root.get());
-    }
-    void TearDown() override {
-        SetRootItem(nullptr);
-        root.reset();
-        pf::SetNowMsSource(nullptr);
-    }
-    template <typename T, typename... A>
-    my_intrusive_ptr<T> Make(A&&... a) {
-        return my_intrusive_ptr<T>(new T(std::forward<A>(a)...));
-    }
     // Cycles the root: items, deferred deletes, then the posted events.
     void Frame() { root->Cycle(); }
-
-    my_intrusive_ptr<RootItem> root;
 };
 
 inline pf::Event MouseEvent(int type, int x, int y, int button = pf::ButtonType::Left) {
