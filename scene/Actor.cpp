@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "scene/DragHandler.h"
 #include "scene/ResAnim.h"
 #include "scene/RootItem.h"
 #include "shell/Log.h"
@@ -256,7 +257,15 @@ bool Actor::SetProperty(const std::wstring& key, const std::wstring& value) {
     } else if (key == L"shadowColor" || key == L"shadowOffset") {
         // accepted for old data; no effect
     } else if (key == L"confines" || key == L"snapTo") {
-        // Applied to the actor's drag handler by the input-handler layer.
+        DragHandler* drag = static_cast<DragHandler*>(GetEventHandlerOfType(TypeId::DragHandler));
+        if (!drag) {
+            drag = new DragHandler;
+            AddEventHandler(drag);
+        }
+        if (key == L"confines")
+            drag->SetConfines(pf::ToRect(value));
+        else
+            drag->SetSnapTo(pf::ToInt(value));
     } else if (key == L"rotation") {
         std::wistringstream in(value);
         float degrees = 0.0f;

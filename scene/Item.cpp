@@ -99,6 +99,14 @@ Item::Item(const Item& o)
 }
 
 Item::~Item() {
+    // Modifiers and handlers that outlive the item (held by scripts) must not point at it.
+    for (const auto& h : handlers_)
+        if (h->GetClient() == this) h->SetClient(nullptr);
+    for (const ModifierEntry& e : modifiers_) {
+        if (!e.modifier) continue;
+        if (e.modifier->GetClient() == this) e.modifier->SetClient(nullptr);
+        if (e.modifier->GetParent() == this) e.modifier->SetParent(nullptr);
+    }
     ClearEventHandlers();
     DropDescendents(false);
 }
@@ -170,11 +178,17 @@ ClockHandler* Item::FindClockHandler() const {
 }
 
 void Item::PauseTime(bool pause) {
-    if (ClockHandler* clock = OwnClockHandler()) clock->PauseTime(pause);
+    if (ClockHandler* clock = OwnClockHandler())
+        clock->PauseTime(pause);
+    else
+        pf::DebugStream() << L"PauseTime: '" << GetName() << L"' has no clock handler of its own";
 }
 
 void Item::PauseAllOtherClocks(bool pause) {
-    if (ClockHandler* clock = OwnClockHandler()) clock->PauseAllOtherClocks(pause);
+    if (ClockHandler* clock = OwnClockHandler())
+        clock->PauseAllOtherClocks(pause);
+    else
+        pf::DebugStream() << L"PauseAllOtherClocks: '" << GetName() << L"' has no clock handler of its own";
 }
 
 // ---------------------------------------------------------------- modifier pairs

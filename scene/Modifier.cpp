@@ -1,9 +1,21 @@
 #include "scene/Modifier.h"
 
 #include "scene/RootItem.h"
+#include "shell/Log.h"
 
 void Modifier::Finish() {
-    if (onDone_) onDone_();
+    my_intrusive_ptr<Modifier> hold = KeepAlive(this);
+    // A copy: the callback may replace itself.
+    if (onDone_) {
+        const Callback done = onDone_;
+        done();
+    }
     done_ = true;
-    if (deleteClient_ && GetClient() && CurrentRootItem) CurrentRootItem->ScheduleDelete(GetClient());
+    if (!deleteClient_) return;
+    Item* client = GetClient();
+    if (!client) return;
+    if (CurrentRootItem)
+        CurrentRootItem->ScheduleDelete(client);
+    else
+        pf::DebugStream() << L"Modifier '" << GetName() << L"': no root item to delete its client";
 }

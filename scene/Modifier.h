@@ -1,16 +1,23 @@
-// Animation pairs as the item's runner sees them: a counted Modifier with an optional
-// counted TimeController. Only what the item's modifier list needs is here; the modifier
-// library and the controllers' timing build on these classes.
+// Animation pairs: a Modifier (what changes on one item) stepped by an optional
+// TimeController (when), owned by a runner (ModifiersParent; every Item is one).
 #pragma once
 
+#include <iosfwd>
 #include <string>
 
 #include "scene/Base.h"
 #include "scene/Callback.h"
+#include "scene/TimeController.h"
 
 class Item;
-class Modifier;
-class TimeController;
+
+// Holds a counted reference while code calls out, so a callee may drop the last other
+// reference. An object whose count is 0 is not owned through counting (it is being built,
+// or lives on the stack) and is left alone: taking and dropping a reference would free it.
+template <typename T>
+my_intrusive_ptr<T> KeepAlive(T* p) {
+    return p && p->GetRefCount() > 0 ? my_intrusive_ptr<T>(p) : my_intrusive_ptr<T>();
+}
 
 // A runner that owns and steps modifier pairs.
 class ModifiersParent {
@@ -23,24 +30,35 @@ public:
 class Modifier : public Base {
 public:
     Modifier() : Base(L"Modifier") {}
+    // The copy takes the client and the state flags; it has no runner and no callback.
     Modifier(const Modifier& o)
         : Base(o), client_(o.client_), deleteClient_(o.deleteClient_), done_(o.done_) {}
+    ~Modifier() override = default;
 
     virtual bool IsDone() const { return done_; }
     virtual bool GetDeleteClient() const { return deleteClient_; }
     virtual Callback GetOnDone() const { return onDone_; }
     virtual Item* GetClient() const { return client_; }
     virtual ModifiersParent* GetParent() const { return parent_; }
+    // The per-step update with the controller's value and the curve-shifted value.
     virtual void Action(float /*value*/, float /*shifted*/) {}
     virtual Modifier* Clone() const { return nullptr; }
-    // Per-frame hook, run before the controller's step.
+    // Per-frame hook, run before the controller's step (also without a controller).
     virtual void Cycle() {}
+    // Calls onDone, marks the modifier done and, when asked, schedules the client for
+    // deletion at the end of the root's cycle.
     virtual void Finish();
     virtual Item* SetClient(Item* client) { return client_ = client; }
     virtual void SetDeleteClient(bool d) { deleteClient_ = d; }
     virtual void SetParent(ModifiersParent* p) { parent_ = p; }
     virtual void SetOnDone(const Callback& cb) { onDone_ = cb; }
+    // Hook for a state-machine cue.
+    virtual void SetCue(const std::wstring& /*cue*/) {}
+    // Called when the modifier is attached; subclasses capture their start values here.
     virtual void Start() { done_ = false; }
+    // Hook for the item tree dump.
+    virtual void Dump(std::wostream& /*out*/, int /*level*/, int /*flags*/) const {}
+    virtual bool SetProperty(const std::wstring& /*name*/, const std::wstring& /*value*/) { return false; }
     std::wstring ToString() const override { return L"(Modifier: _name=" + GetName() + L")"; }
 
 private:
@@ -49,23 +67,6 @@ private:
     bool deleteClient_ = false;
     bool done_ = false;
     Callback onDone_;
-};
-
-class TimeController : public Base {
-public:
-    TimeController() : Base(L"TimeController") {}
-
-    virtual TimeController* Clone() const { return nullptr; }
-    virtual void Restart() { startTime_ = 0; }
-    // One step for the modifier; the timing itself is supplied by the controller classes.
-    virtual float Update(Modifier* /*m*/) { return 0.0f; }
-    virtual void SetOwner(ModifiersParent* owner) { owner_ = owner; }
-    virtual bool IsDone() const { return done_; }
-
-protected:
-    ModifiersParent* owner_ = nullptr;
-    unsigned startTime_ = 0;
-    bool done_ = false;
 };
 
 // One element of an item's modifier list. The controller is released before the modifier.
