@@ -242,6 +242,14 @@ size_t DisplayDX::DefaultPoolCount() const {
 void DisplayDX::BeforeReset() {
     DebugStream() << "DisplayDX::BeforeReset";
     ReleaseLetterboxTarget();
+    if (device_) {
+        // The device's own references to textures and targets would keep them alive
+        // through the reset.
+        for (int stage = 0; stage < 2; ++stage) device_->SetTexture(stage, nullptr);
+        my_intrusive_ptr<DeviceSurface> back = device_->GetBackBuffer();
+        if (device_->GetRenderTarget() != back) device_->SetRenderTarget(back.get());
+        savedRenderTarget_.reset();
+    }
     if (overlayFont_) overlayFont_->OnLostDevice();
     std::lock_guard<std::recursive_mutex> lock(poolLock_);
     for (DefaultPoolRes* r : defaultPoolResources_) r->OnLostDevice();

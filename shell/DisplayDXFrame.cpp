@@ -117,6 +117,7 @@ void DisplayDX::PresentLetterbox() {
     }
     if (!letterboxTexture_) return;
     const uint32_t brightness = brightness_;
+    const MatrixT world = device_->GetTransform(TransformId::World);
     ResetColor();
     SetTransform(GetLetterboxMatrix());
     const Rect mode(0, 0, scaledModeWidth_, scaledModeHeight_);
@@ -127,8 +128,10 @@ void DisplayDX::PresentLetterbox() {
     device_->SetRenderState(RenderStateId::AlphaBlendEnable, 0);
     DrawTexturedQuad(quad, letterboxTexture_.get());
     device_->SetRenderState(RenderStateId::AlphaBlendEnable, 1);
-    // Brightness is off now (stage 1 disabled); the value in force comes back.
+    // Brightness is off now (stage 1 disabled); the value in force comes back, and so
+    // does the game's world transform.
     ApplyBrightness(brightness, false);
+    SetTransform(world);
 }
 
 void DisplayDX::EndFrame() {
