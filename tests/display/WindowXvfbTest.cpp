@@ -10,9 +10,14 @@
 #include <vector>
 
 #include "common/TestSupport.h"
+#include "shell/Application.h"
+#include "shell/FileSystem.h"
+#include "shell/ImageLoaderDX.h"
+#include "shell/platform/MessageQueue.h"
 #include "shell/Clock.h"
 #include "shell/DisplayDX.h"
 #include "shell/MemorySurface.h"
+#include "shell/TextHelpers.h"
 #include "shell/platform/NativeWindow.h"
 
 namespace {
@@ -119,6 +124,30 @@ TEST(RealWindow, ScreenshotMatchesTheFrameInMemory) {
     EXPECT_NE(frame[size_t(10) * kWidth + 10], frame[size_t(5) * kWidth + 5]);
     EXPECT_NE(frame[size_t(110) * kWidth + 200], frame[size_t(5) * kWidth + 5]);
     EXPECT_NE(frame[size_t(170) * kWidth + 100], frame[size_t(5) * kWidth + 5]);
+}
+
+TEST(RealWindow, TheApplicationOpensItsOwnDisplay) {
+    pf::MessageQueue queue;
+    pf::ApplicationWin32 app(queue);
+    ASSERT_NE(app.GetDisplayDX(), nullptr);
+    EXPECT_EQ(app.GetDisplay(), static_cast<pf::Display*>(app.GetDisplayDX()));
+    auto* loader = dynamic_cast<pf::ImageLoaderDX*>(app.GetImageLoader());
+    ASSERT_NE(loader, nullptr);
+    EXPECT_NE(dynamic_cast<pf::FileSystemWin32*>(app.GetFileSystem()), nullptr);
+    testkit::TempDir dir;
+    app.SetDataSource(pf::FromUtf8(dir.Path().string()).c_str(), nullptr, nullptr);
+    wchar_t folder[512] = {};
+    app.GetFileSystem()->GetResourcePath(folder, 512);
+    EXPECT_EQ(std::wstring(folder), pf::FromUtf8(dir.Path().string()) + L"/");
+
+    const char* x = std::getenv("DISPLAY");
+    if (!x || !*x) GTEST_SKIP() << "no X display";
+    app.InitDisplay(kWidth, kHeight, false, false);
+    ASSERT_NE(app.GetWindow(), nullptr);
+    EXPECT_EQ(loader->GetDevice(), app.GetDisplayDX()->GetDevice());
+    EXPECT_FALSE(app.GetFullscreen());
+    app.SetTitle(L"display test");
+    EXPECT_EQ(app.GetWindow()->GetTitle(), L"display test");
 }
 
 }  // namespace
