@@ -68,4 +68,28 @@ std::unique_ptr<RenderDevice> SdlDisplayPlatform::CreateDevice(const PresentPara
     return CreateSoftDevice(params, target);
 }
 
+bool HeadlessDisplayPlatform::GetMonitorSize(int& width, int& height) {
+    width = monitorWidth;
+    height = monitorHeight;
+    return haveMonitor;
+}
+
+std::unique_ptr<NativeWindow> HeadlessDisplayPlatform::CreateWindow(const std::string& className,
+                                                                    const std::wstring& title, int width,
+                                                                    int height, bool fullScreen) {
+    auto window = NativeWindow::CreateHeadless(className, width, height);
+    window->SetTitle(title);
+    window->SetFullScreen(fullScreen);
+    return window;
+}
+
+std::unique_ptr<PresentTarget> HeadlessDisplayPlatform::CreatePresentTarget(NativeWindow&) {
+    return std::make_unique<MemoryPresentTarget>();
+}
+
+std::unique_ptr<RenderDevice> HeadlessDisplayPlatform::CreateDevice(const PresentParams& params,
+                                                                    PresentTarget* target) {
+    return CreateSoftDevice(params, target, faults);
+}
+
 }  // namespace pf

@@ -56,4 +56,24 @@ public:
     std::unique_ptr<RenderDevice> CreateDevice(const PresentParams& params, PresentTarget* target) override;
 };
 
+// No window system: headless windows, frames kept in memory, the software device. The
+// monitor and its modes are whatever the owner sets; faults (may be null) go to every
+// device made.
+class HeadlessDisplayPlatform : public DisplayPlatform {
+public:
+    bool startResult = true;
+    bool haveMonitor = true;
+    int monitorWidth = 1280, monitorHeight = 1024;
+    std::vector<DisplayMode> modes{{800, 600}, {1024, 768}, {1280, 1024}};
+    DeviceFaults* faults = nullptr;
+
+    bool Start() override { return startResult; }
+    bool GetMonitorSize(int& width, int& height) override;
+    std::vector<DisplayMode> GetModes() override { return modes; }
+    std::unique_ptr<NativeWindow> CreateWindow(const std::string& className, const std::wstring& title,
+                                               int width, int height, bool fullScreen) override;
+    std::unique_ptr<PresentTarget> CreatePresentTarget(NativeWindow& window) override;
+    std::unique_ptr<RenderDevice> CreateDevice(const PresentParams& params, PresentTarget* target) override;
+};
+
 }  // namespace pf

@@ -21,31 +21,17 @@
 
 namespace displaytest {
 
-class FakePlatform : public pf::DisplayPlatform {
+// Headless, with a recording device and the creations it was asked for.
+class FakePlatform : public pf::HeadlessDisplayPlatform {
 public:
-    bool startResult = true;
-    bool haveMonitor = true;
-    int monitorWidth = 1280, monitorHeight = 1024;
-    std::vector<pf::DisplayMode> modes{{800, 600}, {1024, 768}, {1280, 1024}};
+    FakePlatform() { HeadlessDisplayPlatform::faults = &faults; }
+
     pf::DeviceFaults faults;
     // "WxH fullscreen|windowed FORMAT" for every device creation asked for.
     std::vector<std::string> creations;
     pf::RecordingDevice* device = nullptr;
     pf::MemoryPresentTarget* target = nullptr;
 
-    bool Start() override { return startResult; }
-    bool GetMonitorSize(int& w, int& h) override {
-        w = monitorWidth;
-        h = monitorHeight;
-        return haveMonitor;
-    }
-    std::vector<pf::DisplayMode> GetModes() override { return modes; }
-    std::unique_ptr<pf::NativeWindow> CreateWindow(const std::string& className, const std::wstring&, int w,
-                                                   int h, bool fullScreen) override {
-        auto window = pf::NativeWindow::CreateHeadless(className, w, h);
-        window->SetFullScreen(fullScreen);
-        return window;
-    }
     std::unique_ptr<pf::PresentTarget> CreatePresentTarget(pf::NativeWindow&) override {
         auto t = std::make_unique<pf::MemoryPresentTarget>();
         target = t.get();
