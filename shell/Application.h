@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -15,8 +16,10 @@ namespace pf {
 class Display;
 class DisplayDX;
 class FileSystem;
+class FileSystemWin32;
 class Game;
 class ImageLoader;
+class ImageLoaderDX;
 class MessageQueue;
 class NativeWindow;
 
@@ -56,6 +59,9 @@ public:
     // A failed open is the file system's to log; reads then come from the folder.
     virtual bool OpenArchive(const std::wstring& archive, const std::string& password) = 0;
 };
+
+// The port over the application's own file system.
+std::unique_ptr<AppFileSystemPort> MakeFileSystemPort(FileSystemWin32& fs);
 
 class Application2 {
 public:
@@ -145,7 +151,8 @@ public:
     void QuitAfterCycle() override;
     bool RunFrame(bool allowWait, int& lastTick, int& sleepMs) override;
 
-    // The objects the application holds (owned by whoever wires them).
+    // The objects the application works with: by default its own display, image loader
+    // and file system (and their ports); tests may wire others in their place.
     DisplayDX* GetDisplayDX() { return displayDX_; }
     void SetDisplayObjects(Display* display, DisplayDX* displayDX) {
         display_ = display;
@@ -183,10 +190,17 @@ private:
     void DrawGame();
 
     MessageQueue& queue_;
+    // Owned, built in this order and destroyed in the reverse one: the display, the
+    // image loader, the event system, the file system.
+    std::unique_ptr<DisplayDX> ownDisplay_;
+    std::unique_ptr<AppDisplayPort> ownDisplayPort_;
+    std::unique_ptr<ImageLoaderDX> ownImageLoader_;
+    EventSystem eventSystem_;
+    std::unique_ptr<FileSystemWin32> ownFileSystem_;
+    std::unique_ptr<AppFileSystemPort> ownFileSystemPort_;
     Display* display_ = nullptr;
     DisplayDX* displayDX_ = nullptr;
     ImageLoader* imageLoader_ = nullptr;
-    EventSystem eventSystem_;
     FileSystem* fileSystem_ = nullptr;
     AppDisplayPort* displayPort_ = nullptr;
     AppFileSystemPort* fileSystemPort_ = nullptr;

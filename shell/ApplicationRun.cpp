@@ -4,6 +4,10 @@
 
 #include "shell/Application.h"
 #include "shell/Clock.h"
+#include "shell/DisplayAppPort.h"
+#include "shell/DisplayDX.h"
+#include "shell/FileSystem.h"
+#include "shell/ImageLoaderDX.h"
 #include "shell/Exception.h"
 #include "shell/Game.h"
 #include "shell/Log.h"
@@ -26,8 +30,21 @@ void ShowSystemCursor(bool show) { Application2::GetInstance().SetCursorVisible(
 
 ApplicationWin32::ApplicationWin32() : ApplicationWin32(GetMessageQueue()) {}
 
-ApplicationWin32::ApplicationWin32(MessageQueue& queue) : queue_(queue) {
+ApplicationWin32::ApplicationWin32(MessageQueue& queue)
+    : queue_(queue),
+      ownDisplay_(new DisplayDX()),
+      ownDisplayPort_(new DisplayAppPort(*ownDisplay_)),
+      ownImageLoader_(new ImageLoaderDX()),
+      ownFileSystem_(new FileSystemWin32()),
+      ownFileSystemPort_(MakeFileSystemPort(*ownFileSystem_)) {
+    // The display names the window class; its messages come to the application.
     RegisterWindowClass(kWindowClass, WindowProc);
+    display_ = ownDisplay_.get();
+    displayDX_ = ownDisplay_.get();
+    displayPort_ = ownDisplayPort_.get();
+    imageLoader_ = ownImageLoader_.get();
+    fileSystem_ = ownFileSystem_.get();
+    fileSystemPort_ = ownFileSystemPort_.get();
 }
 
 ApplicationWin32::~ApplicationWin32() {

@@ -7,6 +7,7 @@
 
 #include "shell/Application.h"
 #include "shell/Exception.h"
+#include "shell/FileSystem.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
 #include "shell/platform/NativeWindow.h"
@@ -43,7 +44,26 @@ bool SafeFolderName(const std::wstring& name) {
     return name != L".." && name.find_first_of(L"/\\") == std::wstring::npos;
 }
 
+// The application's view of its own file system.
+class FileSystemPort : public AppFileSystemPort {
+public:
+    explicit FileSystemPort(FileSystemWin32& fs) : fs_(fs) {}
+    void SetResourcePath(const std::wstring& folder) override { fs_.SetResourcePath(folder); }
+    std::wstring GetResourcePath() const override { return fs_.ResourceFolder(); }
+    void SetUserPath(const std::wstring& folder) override { fs_.SetUserPath(folder); }
+    bool OpenArchive(const std::wstring& archive, const std::string& password) override {
+        return fs_.OpenArchive(archive, password);
+    }
+
+private:
+    FileSystemWin32& fs_;
+};
+
 }  // namespace
+
+std::unique_ptr<AppFileSystemPort> MakeFileSystemPort(FileSystemWin32& fs) {
+    return std::make_unique<FileSystemPort>(fs);
+}
 
 void ApplicationWin32::CheckSingleInstance(const char* name) {
     if (!name || GetSingleInstanceLock().Acquire(name)) return;

@@ -36,6 +36,11 @@ enum class BlendMode : int32_t { Disable = 0, Alpha = 1, Add = 2, AddAlpha = 3 }
 // Auto decides per transform (linear for scaled or rotated, point otherwise).
 enum class TextureFilter : int32_t { Auto = 0, Point = 1, Linear = 2 };
 
+// The game screen size: one process-wide value set by the display's Init and read by the
+// window procedure, the scene and the widgets.
+void SetGameScreenSize(int width, int height);
+void GetGameScreenSize(int& width, int& height);
+
 class Display {
 public:
     virtual ~Display() = default;
