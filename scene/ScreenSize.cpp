@@ -1,15 +1,18 @@
 #include "scene/ScreenSize.h"
 
-#include <atomic>
+#include "shell/Display.h"
 
-namespace {
-std::atomic<int> g_width{800};
-std::atomic<int> g_height{600};
-}  // namespace
-
-int GetGameScreenWidth() { return g_width.load(); }
-int GetGameScreenHeight() { return g_height.load(); }
-void SetGameScreenSize(int width, int height) {
-    g_width = width;
-    g_height = height;
+// One process-wide value, kept by the display.
+int GetGameScreenWidth() {
+    int width = 0, height = 0;
+    pf::GetGameScreenSize(width, height);
+    return width;
 }
+
+int GetGameScreenHeight() {
+    int width = 0, height = 0;
+    pf::GetGameScreenSize(width, height);
+    return height;
+}
+
+void SetGameScreenSize(int width, int height) { pf::SetGameScreenSize(width, height); }

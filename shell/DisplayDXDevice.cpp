@@ -1,6 +1,7 @@
 // The display's window and device: construction, the four Init attempts, the present
 // parameters, the scaled-mode choice, the default-pool list, the device reset and the
 // switch between window and full screen.
+#include <atomic>
 #include <algorithm>
 #include <cfloat>
 #include <cstdio>
@@ -18,8 +19,10 @@ namespace pf {
 
 namespace {
 
-int gScreenWidth = 0;
-int gScreenHeight = 0;
+// The game screen size: set by Init, read by the window procedure, the scene and the
+// widgets. 800 x 600 until a display is initialised.
+std::atomic<int> gScreenWidth{800};
+std::atomic<int> gScreenHeight{600};
 
 const char* PresentFormatName(DeviceFormat f) {
     switch (f) {

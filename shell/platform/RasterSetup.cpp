@@ -309,11 +309,15 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
 void RasterLine(const PixelPipeline& p, const RasterTarget& t, const ScreenVertex& a,
                 const ScreenVertex& b) {
     if (!a.valid || !b.valid) return;
-    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
+    // Endpoints snap to 1/256 pixel like triangle vertices, so float error in the transform
+    // cannot move an endpoint across a pixel boundary and drop the line's last pixel.
+    auto snap = [](float c) { return double(std::llround(double(c) * 256.0)) / 256.0; };
+    const double ax = snap(a.x), ay = snap(a.y);
+    const double dx = snap(b.x) - ax, dy = snap(b.y) - ay;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);
     const double len = xMajor ? dx : dy;
     if (len == 0) return;
-    const double start = xMajor ? a.x : a.y;
+    const double start = xMajor ? ax : ay;
     // Pixel centres of the major axis from a's pixel up to b's pixel, b's left out.
     const int64_t first = std::llround(std::floor(start + 0.5));
     const int64_t last = std::llround(std::floor(start + len + 0.5));
@@ -325,16 +329,16 @@ void RasterLine(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
     const double ex1 = xMajor ? dx : 0, ey1 = xMajor ? 0 : dy;
     const double ex2 = xMajor ? 0 : 1, ey2 = xMajor ? 1 : 0;
     const double invDet = 1.0 / (ex1 * ey2 - ex2 * ey1);
-    if (!PrepareSetup(p, v, a.x, a.y, ex1, ey1, ex2, ey2, invDet, s)) return;
+    if (!PrepareSetup(p, v, ax, ay, ex1, ey1, ex2, ey2, invDet, s)) return;
     for (int64_t i = first; i != last; i += step) {
         const double tpar = (double(i) - start) / len;
-        const double other = (xMajor ? a.y + dy * tpar : a.x + dx * tpar);
+        const double other = (xMajor ? ay + dy * tpar : ax + dx * tpar);
         const int64_t j = std::llround(std::floor(other + 0.5));
         const int64_t px = xMajor ? i : j, py = xMajor ? j : i;
         if (px < t.x0 || px >= t.x1 || py < t.y0 || py >= t.y1) continue;
         // Attributes at the point on the line, not at the pixel centre off it.
         Setup onLine = s;
-        const double lx = xMajor ? double(i) : a.x + dx * tpar, ly = xMajor ? a.y + dy * tpar : double(i);
+        const double lx = xMajor ? double(i) : ax + dx * tpar, ly = xMajor ? ay + dy * tpar : double(i);
         onLine.x0 = s.x0 - (double(px) - lx);
         onLine.y0 = s.y0 - (double(py) - ly);
         EmitSpan(p, t, onLine, int(py), int(px), int(px) + 1);

@@ -187,6 +187,8 @@ TEST_F(DisplayTest, FillsAndLinesPutTheStageStatesBack) {
     EXPECT_EQ(Target().Pixel(1, 1) & 0xFFFFFFu, 0x800000u);
     EXPECT_EQ(Target().Pixel(0, 6), 0xFF00FF00u);
     EXPECT_EQ(Target().Pixel(8, 6), 0xFF00FF00u);
+    EXPECT_EQ(Target().Pixel(9, 6), 0xFF00FF00u);  // the last pixel before the end point
+    EXPECT_EQ(Target().Pixel(10, 6), 0xFF000000u);
     EXPECT_EQ(Target().Pixel(11, 6), 0xFF000000u);
     EXPECT_EQ(Target().Pixel(5, 5), 0xFF000000u);
     EXPECT_EQ(Target().Pixel(5, 7), 0xFF000000u);
