@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/common/BenchSupport.h"
 #include "shell/DisplayDX.h"
 #include "shell/Log.h"
 #include "shell/MemorySurface.h"
@@ -86,17 +87,6 @@ void BM_DeviceSprites(benchmark::State& state) {
 }
 BENCHMARK(BM_DeviceSprites)->Unit(benchmark::kMillisecond);
 
-template <typename F>
-double BestOf(int runs, F f) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,8 +94,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     Scene& s = TheScene();
-    const double ours = BestOf(20, [&] { s.ThroughDisplay(); });
-    const double peer = BestOf(20, [&] { s.ThroughDevice(); });
+    const double ours = benchkit::BestOf(20, [&] { s.ThroughDisplay(); });
+    const double peer = benchkit::BestOf(20, [&] { s.ThroughDevice(); });
     std::printf("%d sprites a frame, best of 20: display %.3f ms, device alone %.3f ms, ratio %.3f\n", kSprites,
                 ours * 1e3, peer * 1e3, ours / peer);
     benchmark::Shutdown();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/BenchSupport.h"
 #include "shell/ImageLoaderDX.h"
 #include "shell/Log.h"
 #include "shell/platform/ImageCodec.h"
@@ -78,17 +79,6 @@ void BM_PlainLibpng(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainLibpng)->Unit(benchmark::kMillisecond);
 
-template <typename F>
-double BestOf(int runs, F f) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,8 +87,8 @@ int main(int argc, char** argv) {
     LargePng();  // encoded once, outside the timings
     benchmark::RunSpecifiedBenchmarks();
     pf::ImageLoaderDX loader;
-    const double ours = BestOf(15, [&] { DecodeWithLoader(loader); });
-    const double peer = BestOf(15, [] { DecodeWithLibpng(); });
+    const double ours = benchkit::BestOf(15, [&] { DecodeWithLoader(loader); });
+    const double peer = benchkit::BestOf(15, [] { DecodeWithLibpng(); });
     std::printf("PNG 2048x2048 best of 15: loader %.2f ms, libpng %.2f ms, ratio %.3f\n",
                 ours * 1e3, peer * 1e3, ours / peer);
     benchmark::Shutdown();
