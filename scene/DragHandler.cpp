@@ -91,6 +91,8 @@ Item* DragHandler::Dragged() const {
     // The drag client is not counted, so it may be gone. It is looked for by address in
     // the client's tree (the current root's for a handler not attached yet) and used only
     // when found there; a freed item is never touched.
+    for (const Item* up = client; up; up = up->GetParent())
+        if (up == dragClient_) return dragClient_;  // the usual case: a window the client sits in
     const Item* tree = client ? TopOf(client) : CurrentRootItem.get();
     return tree && tree->Contains(dragClient_) ? dragClient_ : nullptr;
 }
