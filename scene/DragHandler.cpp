@@ -1,8 +1,12 @@
 #include "scene/DragHandler.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
+#include "scene/RootItem.h"
 #include "scene/ScreenSize.h"
+#include "shell/Log.h"
 #include "shell/TextHelpers.h"
 
 using pf::EventProperty;
@@ -15,8 +19,18 @@ Point InParentSpace(const Item* item, const pf::Event& e) {
 }
 
 // Snaps one coordinate to the grid of step s starting at origin; a remainder of s/2 - 1
-// already moves up to the next line.
-int Snap(int value, int origin, int s) { return origin + (value - origin + s / 2 + 1) / s * s; }
+// already moves up to the next line. Computed wide: the grid and the origin come from
+// item properties, so any int may reach here.
+int Snap(int value, int origin, int s) {
+    const long long q = (static_cast<long long>(value) - origin + s / 2 + 1) / s;
+    const long long snapped = origin + q * s;
+    return static_cast<int>(std::clamp<long long>(snapped, INT_MIN, INT_MAX));
+}
+
+const Item* TopOf(const Item* item) {
+    while (const Item* up = item->GetParent()) item = up;
+    return item;
+}
 }  // namespace
 
 DragHandler::DragHandler() : confines_(0, 0, GetGameScreenWidth(), GetGameScreenHeight()) {}
@@ -63,16 +77,38 @@ void DragHandler::OnMouseMotion(const TreeState& state, pf::Event& e) {
     if (!client || !client->IsEnabled() || e.IsClaimed() || !client->HitTest(state) ||
         !client->IsPressed())
         return;
-    const double dx = e.GetInt(EventProperty::MOUSE_X) - pressPoint_.x;
-    const double dy = e.GetInt(EventProperty::MOUSE_Y) - pressPoint_.y;
-    const int distance = static_cast<int>(std::sqrt(dx * dx + dy * dy));
-    if (distance >= dragThreshold_) StartDrag(state, e);
+    // In doubles: event coordinates may lie anywhere in the int range. Comparing with the
+    // whole-pixel threshold gives what truncating the distance to an int would.
+    const double dx = static_cast<double>(e.GetInt(EventProperty::MOUSE_X)) - pressPoint_.x;
+    const double dy = static_cast<double>(e.GetInt(EventProperty::MOUSE_Y)) - pressPoint_.y;
+    if (std::sqrt(dx * dx + dy * dy) >= dragThreshold_) StartDrag(state, e);
     e.SetClaimed(true);
+}
+
+Item* DragHandler::Dragged() const {
+    Item* client = GetClient();
+    if (!dragClient_) return client;
+    // The drag client is not counted, so it may be gone. It is looked for by address in
+    // the client's tree (the current root's for a handler not attached yet) and used only
+    // when found there; a freed item is never touched.
+    for (const Item* up = client; up; up = up->GetParent())
+        if (up == dragClient_) return dragClient_;  // the usual case: a window the client sits in
+    const Item* tree = client ? TopOf(client) : CurrentRootItem.get();
+    return tree && tree->Contains(dragClient_) ? dragClient_ : nullptr;
+}
+
+my_intrusive_ptr<Item> DragHandler::GetDragClient() const {
+    return dragClient_ ? KeepAlive(Dragged()) : my_intrusive_ptr<Item>();
 }
 
 void DragHandler::StartDrag(const TreeState&, pf::Event& e) {
     my_intrusive_ptr<Item> item = KeepAlive(Dragged());
-    if (!item) return;
+    if (!item) {
+        if (dragClient_)
+            pf::DebugStream() << L"DragHandler: the drag client is no longer in the tree of '"
+                              << (GetClient() ? GetClient()->GetName() : std::wstring(L"")) << L"'; no drag";
+        return;
+    }
     if (confineToScreen_)
         confines_ = pf::Rect(0, 0, GetGameScreenWidth() - item->GetWidth(),
                              GetGameScreenHeight() - item->GetHeight());

@@ -20,7 +20,9 @@ public:
     virtual void SetConfineToScreen(bool b) { confineToScreen_ = b; }
     virtual void SetSnapTo(int step) { snapTo_ = step; }
     virtual void SetDragThreshold(int pixels) { dragThreshold_ = pixels; }
-    virtual my_intrusive_ptr<Item> GetDragClient() const { return my_intrusive_ptr<Item>(dragClient_); }
+    // The drag client while it is still in the client's tree; null when none is set or it
+    // has left the tree (it may have been freed: it is not counted).
+    virtual my_intrusive_ptr<Item> GetDragClient() const;
     // The item that moves instead of the client (not counted); null = the client.
     virtual void SetDragClient(Item* item) { dragClient_ = item; }
     virtual Callback GetOnDrag() const { return onDrag_; }
@@ -38,7 +40,9 @@ public:
     bool IsDragging() const { return dragging_; }
 
 private:
-    Item* Dragged() const { return dragClient_ ? dragClient_ : GetClient(); }
+    // The item that moves: the drag client when set and still in the client's tree, else
+    // the client; null when the drag client has gone.
+    Item* Dragged() const;
     void PostDragEvent(int type);
 
     int dragThreshold_ = 5;

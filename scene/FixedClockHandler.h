@@ -21,11 +21,13 @@ public:
 
     int GetPeriod() const { return period_; }
     int GetTickCount() const { return tickCount_; }
-    float GetAccumulated() const { return accumulated_; }
+    double GetAccumulated() const { return accumulated_; }
 
 private:
     int lastTime_ = 0;
-    float accumulated_ = 0.0f;
+    // Kept in double: in float, after some days of game time a frame's gain would fall
+    // below half a unit in the last place and the clock would stop.
+    double accumulated_ = 0.0;
     int period_ = 16;
     int tickCount_ = 0;
 };

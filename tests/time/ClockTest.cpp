@@ -2,6 +2,8 @@
 // callbacks, Clock events for the clocks below or beside an item, and fixed-step clocks.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -258,6 +260,43 @@ TEST_F(FixedSteps, ZeroPeriodStepsOncePerUpdateOnAccumulatedTime) {
     Frame();
     EXPECT_EQ(step->seen, (std::vector<int>{37}));
     EXPECT_EQ(clock->Update(0.5f), 1);  // no time passed: still one step
+}
+
+TEST_F(FixedSteps, LongRunsKeepEveryMillisecond) {
+    // After about nine hours of game time a float sum could no longer take 1 ms steps
+    // (and after some days a whole frame): the clock would stand still.
+    FixedClockHandler* clock = fixed->GetFixedClock();
+    clock->Reset(0);
+    const int hours = 1 << 25;  // ms
+    for (int i = 0; i < hours / 100; ++i) {
+        now += 100;
+        clock->Update(1.0f);
+    }
+    now += hours % 100;
+    clock->Update(1.0f);
+    ASSERT_EQ(clock->GetTicks(), hours);
+    for (int i = 0; i < 16; ++i) {
+        now += 1;
+        clock->Update(1.0f);
+    }
+    EXPECT_EQ(clock->GetTicks(), hours + 16);
+}
+
+TEST_F(FixedSteps, ScriptSpeedsAndLongCountsStayDefined) {
+    // Update and DoTick are script methods: a speed that is not a number adds nothing,
+    // and the step time wraps like the platform clock.
+    FixedClockHandler* clock = fixed->GetFixedClock();
+    now += 40;
+    EXPECT_EQ(clock->Update(std::nanf("")), 0);
+    EXPECT_EQ(clock->GetAccumulated(), 0.0);
+    EXPECT_EQ(clock->Update(std::numeric_limits<float>::infinity()), 0);  // nothing left
+    now += 40;
+    EXPECT_EQ(clock->Update(std::numeric_limits<float>::infinity()), 6);  // capped at 100 ms
+    clock->Reset(1 << 30);
+    clock->DoTick();
+    clock->DoTick();
+    clock->DoTick();
+    EXPECT_EQ(clock->GetTicks(), static_cast<int>(3u << 30));
 }
 
 TEST_F(FixedSteps, TheFixedClockOutlivesItsItemWhenHeld) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/TestSupport.h"
 #include "scene/Actor.h"
 #include "scene/ClockHandler.h"
 #include "scene/DragHandler.h"
@@ -301,19 +302,54 @@ TEST_F(Dragging, SnapOnRelease) {
         int step, originX, dropX, expectX;
     };
     const Case cases[] = {{10, 0, 14, 20}, {10, 0, 13, 10}, {10, 0, -6, 0}, {10, 0, 3, 0},
-                          {10, 0, 4, 10}, {10, 5, 14, 15},  {1, 0, 14, 14}, {0, 0, 13, 13}};
+                          {10, 0, 4, 10}, {10, 5, 14, 15},  {1, 0, 14, 14}, {0, 0, 13, 13},
+                          // Grid and origin come from item properties: position minus origin
+                          // leaves the int range here, the snapped position does not.
+                          {1 << 30, -(1 << 30), 1 << 30, 1 << 30},
+                          {1 << 30, 1610612736, -1610612736, -536870912},
+                          {1 << 29, 0, -(1 << 30), -(1 << 29)}};
     for (const Case& c : cases) {
         SCOPED_TRACE("step " + std::to_string(c.step) + ", origin " + std::to_string(c.originX) +
                      ", x " + std::to_string(c.dropX));
         drag->SetSnapTo(c.step);
-        drag->SetConfines(pf::Rect(c.originX, 0, 800, 600));
+        drag->SetConfines(pf::Rect(c.originX, 40, 800, 600));
         pf::Event e = MouseEvent(EventType::MouseMotion, 0, 0);
         drag->StartDrag(TreeState(), e);
         button->SetPosition(pf::Point(c.dropX, 40));
         drag->EndDrag(TreeState(), e);
         EXPECT_EQ(button->GetX(), c.expectX);
-        EXPECT_EQ(button->GetY(), 40);  // on the grid already
+        EXPECT_EQ(button->GetY(), 40);  // on the origin's grid line already
     }
+}
+
+TEST_F(Dragging, ADragClientThatIsGoneIsNeverTouched) {
+    // The drag client is not counted: once it has left the client's tree (here it is
+    // freed), no drag moves it and the getter no longer hands it out.
+    auto* frame = new Item;  // held by the root only
+    root->AddItem(frame);
+    drag->SetDragClient(frame);
+    EXPECT_EQ(drag->GetDragClient().get(), frame);
+    root->RemoveItem(frame);
+    EXPECT_EQ(drag->GetDragClient().get(), nullptr);
+
+    testkit::LogCapture log;
+    Send(MouseEvent(EventType::MouseButtonDown, 100, 100));
+    EXPECT_TRUE(Send(MouseEvent(EventType::MouseMotion, 120, 100)));
+    EXPECT_FALSE(drag->IsDragging());
+    EXPECT_TRUE(log.Contains("drag client"));
+    EXPECT_EQ(button->GetPosition(), pf::Point(90, 90));
+    Send(MouseEvent(EventType::MouseButtonUp, 120, 100));
+    Frame();
+    EXPECT_EQ(PostedTypes(), (std::vector<int>{EventType::DragEnd}));
+
+    // A drag client added again later is found again.
+    auto back = Make<Item>();
+    root->AddItem(back.get());
+    drag->SetDragClient(back.get());
+    Send(MouseEvent(EventType::MouseButtonDown, 100, 100));
+    Send(MouseEvent(EventType::MouseMotion, 120, 100));
+    Send(MouseEvent(EventType::MouseMotion, 130, 110));
+    EXPECT_EQ(back->GetPosition(), pf::Point(10, 10));
 }
 
 TEST_F(Dragging, ConfineToScreenSetsTheConfinesAtDragStart) {
