@@ -20,6 +20,9 @@ std::map<std::string, WindowProcedure>& Classes() {
     return classes;
 }
 
+// The most notches one wheel message carries (32767 / 120).
+constexpr int kMaxWheelNotches = 0x7FFF / kWheelDelta;
+
 // Live windows in creation order.
 std::vector<NativeWindow*>& Windows() {
     static std::vector<NativeWindow*> windows;
@@ -72,6 +75,9 @@ private:
                 if (NativeWindow* w = NativeWindow::FromSdlId(event.wheel.windowID)) {
                     int y = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
                     if (y == 0) break;
+                    // The delta travels as a signed 16-bit word: a burst of notches must
+                    // not wrap around and turn the direction over.
+                    y = std::clamp(y, -kMaxWheelNotches, kMaxWheelNotches);
                     Point at = w->GetCursorPos();
                     queue.Post(w, WindowMessage::MouseWheel, MakeWParam(0, y * kWheelDelta),
                                MakeLParam(at.x, at.y));
