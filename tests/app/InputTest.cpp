@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <memory>
@@ -364,5 +365,54 @@ TEST(SdlWheel, LargeTurnsKeepTheirDirection) {
     while (queue.Peek(m))
         if (m.message == WindowMessage::MouseWheel) signs.push_back(pf::SignedHighWord(m.wParam) > 0 ? 1 : -1);
     EXPECT_EQ(signs, (std::vector<int>{1, -1, 1, -1, 1, -1}));
+    queue.Clear();
+}
+
+// Text typed with Alt held is a system character and is dropped; the right Alt key is the
+// AltGr of many layouts, and the characters it makes ('@' on German layouts) are kept.
+TEST(SdlText, AltGrCharactersAreKeptAltCharactersDropped) {
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) setenv("SDL_VIDEODRIVER", "dummy", 1);
+    pf::MessageQueue& queue = pf::GetMessageQueue();
+    auto window = pf::NativeWindow::Create("text test", L"text test", 64, 64, false);
+    if (!window) GTEST_SKIP() << "no SDL video";
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    queue.Clear();
+    struct Case {
+        int mod;
+        const char* text;
+        std::vector<uintptr_t> chars;
+    } cases[] = {
+        {KMOD_RALT, "@", {'@'}},
+        {KMOD_RALT | KMOD_LSHIFT, "\xC3\xA9", {0xE9}},  // a character of its own
+        {KMOD_RALT, "q", {}},                            // the key's own character: Alt+Q
+        {KMOD_RALT | KMOD_LSHIFT, "Q", {}},
+        {KMOD_LALT, "@", {}},
+        {KMOD_LALT | KMOD_RALT, "@", {}},
+        {KMOD_RALT | KMOD_LCTRL, "@", {'@'}},  // Control+Alt is no system key
+        {KMOD_NONE, "q", {'q'}},
+    };
+    for (const Case& c : cases) {
+        SDL_SetModState(static_cast<SDL_Keymod>(c.mod));
+        SDL_Event key = {};
+        key.type = SDL_KEYDOWN;
+        key.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        key.key.state = SDL_PRESSED;
+        key.key.keysym.sym = SDLK_q;
+        key.key.keysym.scancode = SDL_SCANCODE_Q;
+        key.key.keysym.mod = static_cast<Uint16>(c.mod);
+        ASSERT_EQ(SDL_PushEvent(&key), 1);
+        SDL_Event text = {};
+        text.type = SDL_TEXTINPUT;
+        text.text.windowID = key.key.windowID;
+        std::snprintf(text.text.text, sizeof text.text.text, "%s", c.text);
+        ASSERT_EQ(SDL_PushEvent(&text), 1);
+        std::vector<uintptr_t> chars;
+        pf::Message m;
+        while (queue.Peek(m))
+            if (m.message == WindowMessage::Char) chars.push_back(m.wParam);
+        EXPECT_EQ(chars, c.chars) << "mod " << c.mod << " text " << c.text;
+    }
+    SDL_SetModState(KMOD_NONE);
     queue.Clear();
 }
