@@ -227,5 +227,7 @@ private:
 Game* GetGameInstance();
 // GetInstance().SetCursorVisible(show).
 void ShowSystemCursor(bool show);
+// The mouse position of the application's event system (its last posted mouse event).
+Point GetMousePosition();
 
 }  // namespace pf

@@ -28,6 +28,8 @@ Game* GetGameInstance() { return Application2::GetInstance().GetGame(); }
 
 void ShowSystemCursor(bool show) { Application2::GetInstance().SetCursorVisible(show); }
 
+Point GetMousePosition() { return Application2::GetInstance().GetEventSystem()->GetMousePosition(); }
+
 ApplicationWin32::ApplicationWin32() : ApplicationWin32(GetMessageQueue()) {}
 
 ApplicationWin32::ApplicationWin32(MessageQueue& queue)

@@ -20,6 +20,9 @@ std::map<std::string, WindowProcedure>& Classes() {
     return classes;
 }
 
+// The most notches one wheel message carries (32767 / 120).
+constexpr int kMaxWheelNotches = 0x7FFF / kWheelDelta;
+
 // Live windows in creation order.
 std::vector<NativeWindow*>& Windows() {
     static std::vector<NativeWindow*> windows;
@@ -72,6 +75,9 @@ private:
                 if (NativeWindow* w = NativeWindow::FromSdlId(event.wheel.windowID)) {
                     int y = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
                     if (y == 0) break;
+                    // The delta travels as a signed 16-bit word: a burst of notches must
+                    // not wrap around and turn the direction over.
+                    y = std::clamp(y, -kMaxWheelNotches, kMaxWheelNotches);
                     Point at = w->GetCursorPos();
                     queue.Post(w, WindowMessage::MouseWheel, MakeWParam(0, y * kWheelDelta),
                                MakeLParam(at.x, at.y));
@@ -131,17 +137,34 @@ private:
                              : (system ? WindowMessage::SysKeyUp : WindowMessage::KeyUp);
         intptr_t lParam = MakeKeyLParam(scan, extended, AltOnly(e.keysym.mod),
                                         down ? e.repeat != 0 : true, !down);
-        if (down) lastKeyLParam_ = lParam;
+        if (down) {
+            lastKeyLParam_ = lParam;
+            lastKeySym_ = e.keysym.sym;
+        }
         queue.Post(w, kind, static_cast<uintptr_t>(vk), lParam);
     }
 
+    // Text typed with Alt held arrives as system characters, which nothing handles. The
+    // right Alt key is also the AltGr of many layouts ('@' or '{' on German ones): a
+    // character that differs from the key's own is AltGr text and is kept.
+    bool IsAltText(const std::wstring& text) const {
+        SDL_Keymod mod = SDL_GetModState();
+        if (!AltOnly(mod)) return false;
+        if (mod & KMOD_LALT) return true;
+        for (wchar_t c : text) {
+            wchar_t lower = c >= L'A' && c <= L'Z' ? c + 32 : c;
+            if (lower != static_cast<wchar_t>(lastKeySym_)) return false;
+        }
+        return true;
+    }
+
     void TranslateText(MessageQueue& queue, const SDL_TextInputEvent& e) {
-        // Text typed with Alt held arrives as system characters, which nothing handles.
-        if (AltOnly(SDL_GetModState())) return;
+        std::wstring text = FromUtf8(e.text);
+        if (IsAltText(text)) return;
         NativeWindow* w = NativeWindow::FromSdlId(e.windowID);
         if (!w) w = MainWindow();
         if (!w) return;
-        for (wchar_t c : FromUtf8(e.text)) {
+        for (wchar_t c : text) {
             if (c < 32 || c == 127) continue;  // control characters come from the key
             queue.Post(w, WindowMessage::Char, static_cast<uintptr_t>(c), lastKeyLParam_ & ~(intptr_t(1) << 31));
         }
@@ -162,6 +185,7 @@ private:
     }
 
     intptr_t lastKeyLParam_ = MakeKeyLParam(0, false, false, false, false);
+    SDL_Keycode lastKeySym_ = SDLK_UNKNOWN;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -29,10 +30,18 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         if (held_.count(name)) return true;
         std::string path = LockPath(name);
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        // Never through a link, and only a file of this user: in a shared temp folder
+        // another user could otherwise aim the lock at a file of ours, or hold it.
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             // Without a lock file the game still runs; a second copy goes unnoticed.
             DebugStream() << "SingleInstance - cannot open '" << path << "': " << std::strerror(errno);
+            return true;
+        }
+        struct stat info;
+        if (fstat(fd, &info) != 0 || info.st_uid != geteuid()) {
+            close(fd);
+            DebugStream() << "SingleInstance - '" << path << "' belongs to another user; running without the lock";
             return true;
         }
         if (flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -54,7 +54,10 @@ public:
         calls.push_back("Start");
         if (onStart) onStart();
     }
-    void OnWindowMessage(pf::NativeWindow*, unsigned, uintptr_t, intptr_t) override {}
+    std::vector<unsigned> windowMessages;
+    void OnWindowMessage(pf::NativeWindow*, unsigned message, uintptr_t, intptr_t) override {
+        windowMessages.push_back(message);
+    }
 };
 
 class FakeDisplay : public pf::AppDisplayPort {

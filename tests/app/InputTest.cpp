@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include <memory>
 #include <vector>
 
@@ -301,4 +306,113 @@ TEST_F(WindowFixture, CursorVisibilityAndModes) {
     queue.Post(window.get(), WindowMessage::NcMouseMove);
     Pump();
     EXPECT_TRUE(window->IsSystemCursorShown());
+}
+
+// The game's window-message hook sees every message that takes the default path, and none
+// of those the window procedure answers itself.
+TEST_F(WindowFixture, TheGameHookSeesTheMessagesThatTakeTheDefaultPath) {
+    apptest::FakeGame game;
+    game.onInit = [this] { app->Quit(); };
+    app->Run(&game, nullptr);
+    const unsigned answered[] = {WindowMessage::Activate, WindowMessage::Close, WindowMessage::MouseWheel,
+                                 WindowMessage::SysChar};
+    for (unsigned m : answered) queue.Post(window.get(), m, m == WindowMessage::Activate ? 1 : 0);
+    Key(VirtualKey::Menu, true, 0x38);  // Alt alone
+    Key(VirtualKey::Menu, false, 0x38);
+    Pump();
+    EXPECT_TRUE(game.windowMessages.empty());
+
+    queue.Post(window.get(), WindowMessage::MouseMove, 0, pf::MakeLParam(1, 2));
+    queue.Post(window.get(), WindowMessage::Timer, 1231);
+    Key(VirtualKey::F1, true, 0x3B);
+    Key(VirtualKey::Numpad0, true, 0x52);  // no key code, still the default path
+    queue.Post(window.get(), WindowMessage::SysKeyDown, VirtualKey::F1, 0);
+    Pump();
+    EXPECT_EQ(game.windowMessages,
+              (std::vector<unsigned>{WindowMessage::MouseMove, WindowMessage::Timer, WindowMessage::KeyDown,
+                                     WindowMessage::KeyDown, WindowMessage::SysKeyDown}));
+}
+
+TEST(ApplicationQueue, GetMousePositionReadsTheApplicationsEventSystem) {
+    pf::EventSystem& own = *pf::Application2::GetInstance().GetEventSystem();
+    own.PostMouseButtonDown(1, 12, 34);
+    EXPECT_EQ(pf::GetMousePosition(), pf::Point(12, 34));
+    own.PostMouseButtonUp(1, 12, 34);
+    own.Clear();
+}
+
+// The SDL layer packs the wheel turn into a signed 16-bit word: a large turn keeps its
+// direction.
+TEST(SdlWheel, LargeTurnsKeepTheirDirection) {
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) setenv("SDL_VIDEODRIVER", "dummy", 1);
+    pf::MessageQueue& queue = pf::GetMessageQueue();
+    queue.Clear();
+    auto window = pf::NativeWindow::Create("wheel test", L"wheel test", 64, 64, false);
+    if (!window) GTEST_SKIP() << "no SDL video";
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    queue.Clear();
+    for (int y : {1, -1, 300, -300, 100000, -100000}) {
+        SDL_Event e = {};
+        e.type = SDL_MOUSEWHEEL;
+        e.wheel.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        e.wheel.y = y;
+        e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    std::vector<int> signs;
+    pf::Message m;
+    while (queue.Peek(m))
+        if (m.message == WindowMessage::MouseWheel) signs.push_back(pf::SignedHighWord(m.wParam) > 0 ? 1 : -1);
+    EXPECT_EQ(signs, (std::vector<int>{1, -1, 1, -1, 1, -1}));
+    queue.Clear();
+}
+
+// Text typed with Alt held is a system character and is dropped; the right Alt key is the
+// AltGr of many layouts, and the characters it makes ('@' on German layouts) are kept.
+TEST(SdlText, AltGrCharactersAreKeptAltCharactersDropped) {
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) setenv("SDL_VIDEODRIVER", "dummy", 1);
+    pf::MessageQueue& queue = pf::GetMessageQueue();
+    auto window = pf::NativeWindow::Create("text test", L"text test", 64, 64, false);
+    if (!window) GTEST_SKIP() << "no SDL video";
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    queue.Clear();
+    struct Case {
+        int mod;
+        const char* text;
+        std::vector<uintptr_t> chars;
+    } cases[] = {
+        {KMOD_RALT, "@", {'@'}},
+        {KMOD_RALT | KMOD_LSHIFT, "\xC3\xA9", {0xE9}},  // a character of its own
+        {KMOD_RALT, "q", {}},                            // the key's own character: Alt+Q
+        {KMOD_RALT | KMOD_LSHIFT, "Q", {}},
+        {KMOD_LALT, "@", {}},
+        {KMOD_LALT | KMOD_RALT, "@", {}},
+        {KMOD_RALT | KMOD_LCTRL, "@", {'@'}},  // Control+Alt is no system key
+        {KMOD_NONE, "q", {'q'}},
+    };
+    for (const Case& c : cases) {
+        SDL_SetModState(static_cast<SDL_Keymod>(c.mod));
+        SDL_Event key = {};
+        key.type = SDL_KEYDOWN;
+        key.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        key.key.state = SDL_PRESSED;
+        key.key.keysym.sym = SDLK_q;
+        key.key.keysym.scancode = SDL_SCANCODE_Q;
+        key.key.keysym.mod = static_cast<Uint16>(c.mod);
+        ASSERT_EQ(SDL_PushEvent(&key), 1);
+        SDL_Event text = {};
+        text.type = SDL_TEXTINPUT;
+        text.text.windowID = key.key.windowID;
+        std::snprintf(text.text.text, sizeof text.text.text, "%s", c.text);
+        ASSERT_EQ(SDL_PushEvent(&text), 1);
+        std::vector<uintptr_t> chars;
+        pf::Message m;
+        while (queue.Peek(m))
+            if (m.message == WindowMessage::Char) chars.push_back(m.wParam);
+        EXPECT_EQ(chars, c.chars) << "mod " << c.mod << " text " << c.text;
+    }
+    SDL_SetModState(KMOD_NONE);
+    queue.Clear();
 }

@@ -12,6 +12,8 @@
 #include "shell/Exception.h"
 #include "shell/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
+#include "shell/platform/NativeWindow.h"
+#include "shell/platform/ShellOpener.h"
 #include "shell/platform/UserDataRoot.h"
 
 using apptest::FakeClock;
@@ -280,4 +282,113 @@ TEST(UserData, RootDefaultsToTheHomeShareFolder) {
     setenv("XDG_DATA_HOME", "/x/y", 1);
     EXPECT_EQ(pf::GetUserDataRoot(), L"/x/y/");
     unsetenv("XDG_DATA_HOME");
+}
+
+TEST(DisplayServices, InitPassesTheOverlayFlagAndTheLoaderAndModeCallsGoToTheDisplay) {
+    FakeDisplay display;
+    App a;
+    a.app.SetDisplayPort(&display);
+    a.app.SetDebugText(true);
+    display.overlay = false;
+    a.app.InitDisplay(640, 480, false, true);
+    EXPECT_TRUE(display.overlay);
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"Init 640x480", "AttachImageLoader"}));
+
+    display.calls.clear();
+    display.gameWidth = 1024;
+    display.gameHeight = 768;
+    a.app.SetFullscreen(true);
+    EXPECT_TRUE(a.app.GetFullscreen());
+    a.app.SetScreenMode(800, 600, false);
+    EXPECT_FALSE(a.app.GetFullscreen());
+    EXPECT_EQ(display.calls,
+              (std::vector<std::string>{"SetFullScreen 1024x768 1", "SetFullScreen 800x600 0"}));
+}
+
+namespace {
+
+struct RecordingOpener : pf::ShellOpener {
+    std::vector<std::wstring> opened;
+    RecordingOpener() { pf::SetShellOpener(this); }
+    ~RecordingOpener() override { pf::SetShellOpener(nullptr); }
+    bool Open(const std::wstring& verb, const std::wstring& target) override {
+        opened.push_back(verb + L" " + target);
+        return false;  // a failing launcher is ignored
+    }
+};
+
+}  // namespace
+
+TEST(OpenURL, TrimsBlanksAndSkipsEmptyTexts) {
+    RecordingOpener opener;
+    App a;
+    a.app.OpenURL(L"");
+    a.app.OpenURL(L" \t\n ");
+    a.app.OpenURL(L"\t https://example.org/a b \n");
+    a.app.OpenURL(L"/tmp/x.txt");
+    EXPECT_EQ(opener.opened,
+              (std::vector<std::wstring>{L"open https://example.org/a b", L"open /tmp/x.txt"}));
+}
+
+TEST(DebugText, OverlayCountsTheFramesOfTheLastSecond) {
+    FakeClock clock;
+    FakeDisplay display;
+    App a;
+    a.app.SetDisplayPort(&display);
+    a.Attach();
+    a.app.SetDebugText(true);
+    int lastTick = 0, sleepMs = 0;
+    // Five frames until the clock is past one second since the start; the fifth closes
+    // the second and is counted in it.
+    for (int t : {0, 300, 600, 900, 1001}) {
+        FakeClock::now = t;
+        a.app.RunFrame(false, lastTick, sleepMs);
+        EXPECT_EQ(display.overlayText.rfind(t < 1001 ? L"fps: 0 " : L"fps: 5 ", 0), 0u)
+            << t << ": " << pf::ToUtf8(display.overlayText);
+    }
+    for (int t : {1500, 2002}) {
+        FakeClock::now = t;
+        a.app.RunFrame(false, lastTick, sleepMs);
+    }
+    EXPECT_EQ(display.overlayText.rfind(L"fps: 2 ", 0), 0u) << pf::ToUtf8(display.overlayText);
+}
+
+namespace {
+
+struct RecordingSource : pf::PlatformEventSource {
+    std::vector<int> waits;
+    void Pump(pf::MessageQueue&) override {}
+    void Wait(int timeoutMs) override { waits.push_back(timeoutMs); }
+};
+
+}  // namespace
+
+TEST(RunFrame, BlocksOnlyWhenInactiveAndInTheBackground) {
+    RecordingSource source;
+    FakeDisplay display;
+    App a;
+    a.queue.SetPlatformSource(&source);
+    auto window = pf::NativeWindow::CreateHeadless(ApplicationWin32::kWindowClass, 320, 200);
+    display.window = window.get();
+    a.app.SetDisplayPort(&display);
+    a.Attach();
+    struct Case {
+        bool allowWait, active, foreground;
+        bool waits;
+    } cases[] = {
+        {true, true, false, false},
+        {true, false, true, false},
+        {true, false, false, true},
+        {false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        source.waits.clear();
+        a.app.SetActive(c.active);
+        window->SimulateForeground(c.foreground);
+        int lastTick = 0, sleepMs = 0;
+        a.app.RunFrame(c.allowWait, lastTick, sleepMs);
+        EXPECT_EQ(source.waits, c.waits ? std::vector<int>{40} : std::vector<int>{})
+            << c.allowWait << c.active << c.foreground;
+    }
+    a.queue.SetPlatformSource(nullptr);
 }

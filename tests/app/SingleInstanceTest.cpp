@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "AppFakes.h"
@@ -65,5 +68,32 @@ TEST(SingleInstance, SecondProcessQuitsWithTheLoggedLine) {
     EXPECT_EQ(testkit::RunCommand(command), 0);
     text = testkit::ReadFile(log);
     EXPECT_NE(text.find("calls: Init Start Shutdown Release boxes: 0"), std::string::npos) << text;
+    unsetenv("XDG_RUNTIME_DIR");
+}
+
+// In a shared temp folder the lock file may have been planted by someone else: a link is
+// never followed, and a file of another user (even one held locked) does not stop the game.
+TEST(SingleInstance, PlantedLockFilesNeitherRedirectNorBlock) {
+    testkit::TempDir runtime;
+    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    testkit::LogCapture log;
+    std::string name = "Tessmar5-planted-" + std::to_string(getpid());
+    std::filesystem::path target = runtime.Path() / "victim.txt";
+    std::filesystem::create_symlink(target, runtime.Path() / (name + ".lock"));
+    EXPECT_TRUE(pf::GetSingleInstanceLock().Acquire(name));
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_TRUE(log.Contains("SingleInstance - cannot open")) << log.Text();
+
+    if (geteuid() == 0) {
+        std::string foreign = name + "-foreign";
+        std::string path = (runtime.Path() / (foreign + ".lock")).string();
+        int fd = open(path.c_str(), O_RDWR | O_CREAT, 0666);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(fchown(fd, 65534, 65534), 0);
+        ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);  // held by "the other user"
+        EXPECT_TRUE(pf::GetSingleInstanceLock().Acquire(foreign));
+        EXPECT_TRUE(log.Contains("belongs to another user")) << log.Text();
+        close(fd);
+    }
     unsetenv("XDG_RUNTIME_DIR");
 }
