@@ -1,6 +1,7 @@
 // The display's drawing state (colour, brightness, blending, filtering, transform, clip
 // rectangle) and primitives (quads, triangles, lines, fills), clearing, render to a
 // surface, the back-buffer copy, the cursor image and the default device states.
+#include <algorithm>
 #include <cstddef>
 
 #include "shell/DisplayDX.h"
@@ -129,7 +130,11 @@ void DisplayDX::SetTransform(const MatrixT& m) {
 
 void DisplayDX::SetClipRect(const Rect* rect) {
     if (!device_) return;
-    const Rect r = rect ? *rect : Rect(0, 0, gameWidth_, gameHeight_);
+    Rect r = rect ? *rect : Rect(0, 0, gameWidth_, gameHeight_);
+    // A rectangle of no area (a negative size included) leaves nothing to draw into,
+    // rather than a mirrored view of whatever viewport came before.
+    r.width = std::max(r.width, 0);
+    r.height = std::max(r.height, 0);
     Viewport vp;
     vp.x = r.x;
     vp.y = r.y;
@@ -213,6 +218,11 @@ bool DisplayDX::CopyBackBuffer(const Rect& source, const Point& target, Surface*
     HWSurfaceDX* hw = AsHardware(destination);
     if (!hw || !device_) return false;
     my_intrusive_ptr<DeviceSurface> from = device_->GetRenderTarget();
+    // Letterboxed, the back buffer holds the game scaled into the screen mode; between
+    // frames the game's own picture, which the rectangle is given in, is the letterbox
+    // target's.
+    if (Letterboxed() && letterboxTexture_ && from == device_->GetBackBuffer())
+        from = letterboxTexture_->GetSurfaceLevel(0);
     DeviceTexture* texture = hw->GetTexture();
     DeviceSurface* to = texture ? texture->GetSurfaceLevel(0) : nullptr;
     if (!from || !to) return false;

@@ -67,6 +67,9 @@ bool DisplayDX::StartFrame() {
 
 bool DisplayDX::BeginFrameUnscaled(const Rect* clip) {
     if (!StartFrame()) return false;
+    // The frame goes straight to the back buffer; the last letterboxed picture must not
+    // be stretched over it when it ends.
+    ReleaseLetterboxTarget();
     SetClipRect(clip);
     return true;
 }

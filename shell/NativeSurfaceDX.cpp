@@ -15,9 +15,11 @@ NativeSurfaceDX::NativeSurfaceDX(DisplayDX* display, my_intrusive_ptr<DeviceText
 }
 
 NativeSurfaceDX::~NativeSurfaceDX() {
+    // Off the list first, so a reset walking it on the main thread never reaches a
+    // surface that is going away.
+    if (registered_) display_->UnregisterDefaultPool(this);
     if (isLocked_) Unlock();
     texture_.reset();
-    if (registered_) display_->UnregisterDefaultPool(this);
 }
 
 PixelFormat NativeSurfaceDX::GetFormat() const { return FromDeviceFormat(desc_.format); }

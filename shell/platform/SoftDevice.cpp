@@ -229,8 +229,9 @@ DeviceResult SoftDevice::SetRenderTarget(DeviceSurface* target) {
 }
 
 DeviceResult SoftDevice::SetViewport(const Viewport& vp) {
-    if (vp.width <= 0 || vp.height <= 0) {
-        DebugStream() << "SoftDevice::SetViewport: empty viewport " << vp.width << " x " << vp.height;
+    // An empty viewport is kept: nothing is drawn or cleared until the next one.
+    if (vp.width < 0 || vp.height < 0) {
+        DebugStream() << "SoftDevice::SetViewport: negative viewport " << vp.width << " x " << vp.height;
         return DeviceResult::InvalidCall;
     }
     viewport_ = vp;

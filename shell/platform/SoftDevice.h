@@ -51,6 +51,7 @@ public:
     // whole target.
     virtual DeviceResult SetRenderTarget(DeviceSurface* target) = 0;
 
+    // A viewport of width or height 0 draws and clears nothing; a negative size is refused.
     virtual DeviceResult SetViewport(const Viewport& vp) = 0;
     virtual Viewport GetViewport() const = 0;
     virtual DeviceResult SetTransform(TransformId which, const MatrixT& m) = 0;

@@ -92,6 +92,27 @@ TEST_F(DisplayTest, LetterboxedFullScreenDrawsTheGameScaledAndCentred) {
     }
 }
 
+TEST_F(DisplayTest, AnUnscaledFrameIsNotCoveredByTheLastLetterboxedPicture) {
+    Start(800, 600, true, true);
+    Frame([&] {
+        display->SetColor(255, 0, 0, 255);
+        display->FillRect(pf::Rect(0, 0, 800, 600));
+    });
+    ASSERT_TRUE(display->BeginFrameUnscaled(nullptr));
+    display->SetColor(0, 255, 0, 255);
+    display->FillRect(pf::Rect(0, 0, 10, 10));
+    display->EndFrame();
+    EXPECT_EQ(Target().Pixel(5, 5), 0xFF00FF00u);
+    EXPECT_EQ(Target().Pixel(5, 500), 0xFF000000u);
+    // The next letterboxed frame is whole again.
+    Frame([&] {
+        display->SetColor(0, 0, 255, 255);
+        display->FillRect(pf::Rect(0, 0, 800, 600));
+    });
+    EXPECT_EQ(Target().Pixel(640, 512), 0xFF0000FFu);
+    EXPECT_EQ(Target().Pixel(640, 10), 0xFF000000u);
+}
+
 TEST_F(DisplayTest, WindowedClientIsTheGame) {
     Start(640, 480);
     const float client[2] = {123, 45};

@@ -47,6 +47,24 @@ TEST_F(DisplayTest, OneGamePixelIsOneScreenPixelInsideAndOutsideAClipRect) {
     EXPECT_EQ(Target().Pixel(10, 10), 0xFF000000u);
 }
 
+TEST_F(DisplayTest, AnEmptyClipRectDrawsAndClearsNothing) {
+    Start();
+    const pf::Rect empty[] = {{100, 50, 0, 100}, {100, 50, 200, 0}, {300, 50, -200, 100}, {100, 150, 200, -100}};
+    for (const pf::Rect& clip : empty) {
+        SCOPED_TRACE(clip.width * 1000 + clip.height);
+        Frame([&] {
+            display->SetClipRect(&clip);
+            display->SetColor(255, 0, 0, 255);
+            display->FillRect(pf::Rect(0, 0, 800, 600));
+            display->DrawLine(pf::Point(0, 100), pf::Point(800, 100));
+            display->Clear(0, 255, 0, 255);
+        });
+        int lit = 0;
+        for (uint32_t p : Target().Frame()) lit += p != 0xFF000000u;
+        EXPECT_EQ(lit, 0);
+    }
+}
+
 TEST_F(DisplayTest, AutoFilterFollowsTheTransform) {
     Start();
     pf::MatrixT rotation = pf::MatrixT::MakeIdentity();

@@ -113,6 +113,32 @@ TEST_F(DisplayTest, BackBufferCopyReadsTheLastFrameAndChecksBounds) {
     EXPECT_FALSE(display->CopyBackBuffer(pf::Rect(0, 0, 8, 8), pf::Point(0, 0), nullptr));
 }
 
+TEST_F(DisplayTest, LetterboxedBackBufferCopyBetweenFramesReadsTheGamePicture) {
+    Start(800, 600, true, true);
+    ASSERT_TRUE(display->IsScaled());
+    Frame([&] {
+        display->SetColor(10, 20, 30, 255);
+        display->FillRect(pf::Rect(100, 100, 50, 50));
+    });
+    // Between frames the back buffer holds the game scaled into the mode; the copy is
+    // asked for in game pixels and gets the game's own picture.
+    pf::SurfacePtr dst = display->CreateSurface(800, 600, pf::PixelFormat::A8R8G8B8);
+    ASSERT_TRUE(display->CopyBackBuffer(pf::Rect(0, 0, 800, 600), pf::Point(0, 0), dst.get()));
+    EXPECT_EQ(PixelOf(dst.get(), 99, 100) & 0xFFFFFFu, 0x000000u);
+    EXPECT_EQ(PixelOf(dst.get(), 100, 100) & 0xFFFFFFu, 0x0A141Eu);
+    EXPECT_EQ(PixelOf(dst.get(), 149, 149) & 0xFFFFFFu, 0x0A141Eu);
+    EXPECT_EQ(PixelOf(dst.get(), 150, 149) & 0xFFFFFFu, 0x000000u);
+
+    // Rendering into a surface still copies from that surface.
+    pf::SurfacePtr target = display->CreateNativeSurface(32, 32, pf::PixelFormat::A8R8G8B8, 1, false, true);
+    const pf::Rect clip(0, 0, 32, 32);
+    ASSERT_TRUE(display->BeginRenderToSurface(target, &clip));
+    display->Clear(0, 0, 255, 255);
+    EXPECT_TRUE(display->CopyBackBuffer(pf::Rect(0, 0, 8, 8), pf::Point(100, 100), dst.get()));
+    display->EndRenderToSurface();
+    EXPECT_EQ(PixelOf(dst.get(), 100, 100), 0xFF0000FFu);
+}
+
 TEST_F(DisplayTest, CursorImageMustBeAManaged32By32Texture) {
     Start();
     display->SetCursorImage(pf::Point(1, 1), SolidSurface(64, 64, 0xFFFF0000u));
