@@ -46,6 +46,8 @@ void RootItem::ScheduleDelete(Item* item) {
 }
 
 void RootItem::Cycle() {
+    // Hold the root: something in the tree may replace the current root item.
+    my_intrusive_ptr<RootItem> hold(this);
     if (!paused_) {
         Item::Cycle();
         // Each entry comes off the list before it is cleaned up, so a cleanup that throws
@@ -98,7 +100,9 @@ bool RootItem::ProcessEvent(Event& e) {
     if (e.GetType() == EventType::MouseButtonUp) {
         if (e.GetSource() && g_motionPoster) g_motionPoster(e.GetSource(), e);
         const int now = pf::NowMs();
-        if (doubleClickEnabled_ && now < lastReleaseTime_ + doubleClickInterval_ &&
+        // Widened so a release time near the top of the int range cannot overflow.
+        if (doubleClickEnabled_ &&
+            static_cast<long long>(now) < static_cast<long long>(lastReleaseTime_) + doubleClickInterval_ &&
             ReleasePoint(e).IsNear(ReleasePoint(lastRelease_), 4) &&
             e.GetInt(EventProperty::WHICH_BUTTON) == lastRelease_.GetInt(EventProperty::WHICH_BUTTON)) {
             Event doubleClick = e;
