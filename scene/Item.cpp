@@ -163,17 +163,27 @@ ClockHandler* Item::OwnClockHandler() const {
     return nullptr;
 }
 
+namespace {
+// The current root, as the clock fallback of a top item that has no clock of its own; null
+// when the root is that item or lies below it (its search would come back here).
+const Item* ClockFallback(const Item* top) {
+    const Item* root = CurrentRootItem.get();
+    if (!root || root == top || root->IsDescendantOf(top)) return nullptr;
+    return root;
+}
+}  // namespace
+
 int Item::GetTicks() const {
     if (ClockHandler* clock = OwnClockHandler()) return clock->GetTicks();
     if (parent_) return parent_->GetTicks();
-    if (CurrentRootItem && CurrentRootItem.get() != this) return CurrentRootItem->GetTicks();
+    if (const Item* root = ClockFallback(this)) return root->GetTicks();
     return pf::NowMs();
 }
 
 ClockHandler* Item::FindClockHandler() const {
     if (ClockHandler* clock = OwnClockHandler()) return clock;
     if (parent_) return parent_->FindClockHandler();
-    if (CurrentRootItem && CurrentRootItem.get() != this) return CurrentRootItem->FindClockHandler();
+    if (const Item* root = ClockFallback(this)) return root->FindClockHandler();
     return nullptr;
 }
 

@@ -310,6 +310,18 @@ TEST_F(ItemTest, TicksComeFromTheNearestClock) {
     EXPECT_EQ(child->GetTicks(), now);
 }
 
+TEST_F(ItemTest, ClockSearchEndsWhenTheRootSitsInsideTheTree) {
+    // A current root without a clock, placed under another item: the search must not go
+    // round from the top item to the root and back.
+    root->RemoveAllEventHandlers();
+    auto top = Make<Item>();
+    top->AddItem(root.get());
+    EXPECT_EQ(top->FindClockHandler(), nullptr);
+    EXPECT_EQ(top->GetTicks(), now);
+    EXPECT_EQ(root->GetTicks(), now);
+    top->RemoveItem(root.get());
+}
+
 TEST_F(ItemTest, DestroyingAParentReleasesTheSubtree) {
     auto top = new SpyItem(&journal, "top");
     my_intrusive_ptr<Item> hold(top);
