@@ -255,6 +255,13 @@ void Item::RemoveAllModifiers() {
     }
 }
 
+void Item::StopModifiers() {
+    // The list is emptied before the pairs are released: a modifier's release may run code
+    // that adds a new pair to this item.
+    ModifierList old;
+    old.swap(modifiers_);
+}
+
 void Item::RunModifiers() {
     size_t i = 0;
     while (i < modifiers_.size()) {
@@ -476,7 +483,7 @@ void Item::RemoveEventHandlersOfType(int typeId) {
 }
 
 void Item::DropDescendents(bool removeSelf) {
-    modifiers_.clear();
+    Item::StopModifiers();
     while (!children_.empty()) {
         my_intrusive_ptr<Item> c = children_.back();
         if (!c->GetParent()) {
@@ -487,7 +494,9 @@ void Item::DropDescendents(bool removeSelf) {
         // A child listed here whose parent pointer names another item is dropped as well.
         EraseEntry(children_, c.get());
     }
-    attached_.clear();
+    ObjectList attached;
+    attached.swap(attached_);
+    attached.clear();
     if (removeSelf && parent_) parent_->RemoveItem(this);
 }
 

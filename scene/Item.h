@@ -104,7 +104,7 @@ public:
     void RemoveModifier(Modifier* m) override;
     virtual void RemoveAllModifiers();
     virtual void RemoveModifiersByName(const std::wstring& name);
-    virtual void StopModifiers() { modifiers_.clear(); }
+    virtual void StopModifiers();
     // A hook for a modifier that comes with its own time curve; Item does nothing with it.
     virtual void AddModifierWithTimeShift(Modifier* /*m*/, TimeShift* /*curve*/) {}
     const ModifierList& GetModifiers() const { return modifiers_; }
