@@ -308,7 +308,7 @@ void Item::AddItem(Item* child) {
         return;
     }
     my_intrusive_ptr<Item> hold(child);
-    if (Item* old = child->GetParent()) old->RemoveItem(child);
+    if (my_intrusive_ptr<Item> old = child->GetParent()) old->RemoveItem(child);
     child->SetParent(this);
     children_.push_back(hold);
     child->OnAddedToParent(this);

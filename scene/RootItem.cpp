@@ -55,7 +55,8 @@ void RootItem::Cycle() {
         while (!deletes_.empty()) {
             my_intrusive_ptr<Item> item = std::move(deletes_.back());
             deletes_.pop_back();
-            if (Item* parent = item->GetParent()) parent->RemoveItem(item.get());
+            // The parent is held too: the removal notice may take it out of the tree.
+            if (my_intrusive_ptr<Item> parent = item->GetParent()) parent->RemoveItem(item.get());
             item->cleanup();
         }
     }

@@ -228,3 +228,24 @@ TEST_F(RootItemTest, DoubleClickNearTheTopOfTheClock) {
     root->ProcessEvent(up2);
     EXPECT_EQ(journal, (std::vector<std::string>{"handle h 7", "handle h 32"}));
 }
+
+TEST_F(RootItemTest, DeferredDeleteWhoseRemovalTakesItsParentAlong) {
+    // A child whose removal notice also removes its parent, which nothing else holds.
+    struct TakesParentAlong : SpyItem {
+        using SpyItem::SpyItem;
+        void OnRemovedFromParent(Item* parent) override {
+            SpyItem::OnRemovedFromParent(parent);
+            if (Item* grand = parent->GetParent()) grand->RemoveItem(parent);
+        }
+    };
+    auto* parent = new SpyItem(&journal, "parent");
+    root->AddItem(parent);
+    auto child = Make<TakesParentAlong>(&journal, "child");
+    parent->AddItem(child.get());
+    child->safeDelete();
+    journal.clear();
+    root->Cycle();
+    EXPECT_TRUE(root->GetChildren().empty());
+    EXPECT_EQ(child->GetParent(), nullptr);
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "destroy parent"), journal.end());
+}
