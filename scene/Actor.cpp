@@ -165,7 +165,9 @@ Point Actor::ConvertPoint(const Point& p, bool toParent) const {
 
 bool Actor::PrepareDraw(const RenderState& in, RenderState& out) {
     if (IsChildOrderDirty()) SortChildren();
-    const int inherited = overwriteParentAlpha_ != -1 ? overwriteParentAlpha_ : in.alpha;
+    // Scripts may store any int here (and hand in any render state): outside 0..255 it is
+    // taken as the nearest alpha, which also keeps the product below from overflowing.
+    const int inherited = std::clamp(overwriteParentAlpha_ != -1 ? overwriteParentAlpha_ : in.alpha, 0, 255);
     out = in;
     out.alpha = color_.a * alpha_ * inherited / 65025;
     pf::Display* display = out.display;

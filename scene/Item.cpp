@@ -163,17 +163,27 @@ ClockHandler* Item::OwnClockHandler() const {
     return nullptr;
 }
 
+namespace {
+// The current root, as the clock fallback of a top item that has no clock of its own; null
+// when the root is that item or lies below it (its search would come back here).
+const Item* ClockFallback(const Item* top) {
+    const Item* root = CurrentRootItem.get();
+    if (!root || root == top || root->IsDescendantOf(top)) return nullptr;
+    return root;
+}
+}  // namespace
+
 int Item::GetTicks() const {
     if (ClockHandler* clock = OwnClockHandler()) return clock->GetTicks();
     if (parent_) return parent_->GetTicks();
-    if (CurrentRootItem && CurrentRootItem.get() != this) return CurrentRootItem->GetTicks();
+    if (const Item* root = ClockFallback(this)) return root->GetTicks();
     return pf::NowMs();
 }
 
 ClockHandler* Item::FindClockHandler() const {
     if (ClockHandler* clock = OwnClockHandler()) return clock;
     if (parent_) return parent_->FindClockHandler();
-    if (CurrentRootItem && CurrentRootItem.get() != this) return CurrentRootItem->FindClockHandler();
+    if (const Item* root = ClockFallback(this)) return root->FindClockHandler();
     return nullptr;
 }
 
@@ -245,6 +255,13 @@ void Item::RemoveAllModifiers() {
     }
 }
 
+void Item::StopModifiers() {
+    // The list is emptied before the pairs are released: a modifier's release may run code
+    // that adds a new pair to this item.
+    ModifierList old;
+    old.swap(modifiers_);
+}
+
 void Item::RunModifiers() {
     size_t i = 0;
     while (i < modifiers_.size()) {
@@ -291,7 +308,7 @@ void Item::AddItem(Item* child) {
         return;
     }
     my_intrusive_ptr<Item> hold(child);
-    if (Item* old = child->GetParent()) old->RemoveItem(child);
+    if (my_intrusive_ptr<Item> old = child->GetParent()) old->RemoveItem(child);
     child->SetParent(this);
     children_.push_back(hold);
     child->OnAddedToParent(this);
@@ -466,7 +483,7 @@ void Item::RemoveEventHandlersOfType(int typeId) {
 }
 
 void Item::DropDescendents(bool removeSelf) {
-    modifiers_.clear();
+    Item::StopModifiers();
     while (!children_.empty()) {
         my_intrusive_ptr<Item> c = children_.back();
         if (!c->GetParent()) {
@@ -477,7 +494,9 @@ void Item::DropDescendents(bool removeSelf) {
         // A child listed here whose parent pointer names another item is dropped as well.
         EraseEntry(children_, c.get());
     }
-    attached_.clear();
+    ObjectList attached;
+    attached.swap(attached_);
+    attached.clear();
     if (removeSelf && parent_) parent_->RemoveItem(this);
 }
 

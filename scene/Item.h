@@ -16,6 +16,7 @@
 class EvtHandler;
 class ClockHandler;
 class EventManager;
+class TimeShift;
 
 // Coordinate spaces of the conversion functions.
 enum CoordSpace : int { CoordRoot = 0, CoordParent = 1, CoordSelf = 2 };
@@ -103,7 +104,9 @@ public:
     void RemoveModifier(Modifier* m) override;
     virtual void RemoveAllModifiers();
     virtual void RemoveModifiersByName(const std::wstring& name);
-    virtual void StopModifiers() { modifiers_.clear(); }
+    virtual void StopModifiers();
+    // A hook for a modifier that comes with its own time curve; Item does nothing with it.
+    virtual void AddModifierWithTimeShift(Modifier* /*m*/, TimeShift* /*curve*/) {}
     const ModifierList& GetModifiers() const { return modifiers_; }
 
     // Tree.

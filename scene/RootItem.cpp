@@ -46,6 +46,8 @@ void RootItem::ScheduleDelete(Item* item) {
 }
 
 void RootItem::Cycle() {
+    // Hold the root: something in the tree may replace the current root item.
+    my_intrusive_ptr<RootItem> hold(this);
     if (!paused_) {
         Item::Cycle();
         // Each entry comes off the list before it is cleaned up, so a cleanup that throws
@@ -53,7 +55,8 @@ void RootItem::Cycle() {
         while (!deletes_.empty()) {
             my_intrusive_ptr<Item> item = std::move(deletes_.back());
             deletes_.pop_back();
-            if (Item* parent = item->GetParent()) parent->RemoveItem(item.get());
+            // The parent is held too: the removal notice may take it out of the tree.
+            if (my_intrusive_ptr<Item> parent = item->GetParent()) parent->RemoveItem(item.get());
             item->cleanup();
         }
     }
@@ -98,7 +101,9 @@ bool RootItem::ProcessEvent(Event& e) {
     if (e.GetType() == EventType::MouseButtonUp) {
         if (e.GetSource() && g_motionPoster) g_motionPoster(e.GetSource(), e);
         const int now = pf::NowMs();
-        if (doubleClickEnabled_ && now < lastReleaseTime_ + doubleClickInterval_ &&
+        // Widened so a release time near the top of the int range cannot overflow.
+        if (doubleClickEnabled_ &&
+            static_cast<long long>(now) < static_cast<long long>(lastReleaseTime_) + doubleClickInterval_ &&
             ReleasePoint(e).IsNear(ReleasePoint(lastRelease_), 4) &&
             e.GetInt(EventProperty::WHICH_BUTTON) == lastRelease_.GetInt(EventProperty::WHICH_BUTTON)) {
             Event doubleClick = e;

@@ -46,6 +46,17 @@ TEST_F(ActorTest, AlphaProductAndClamping) {
     root->Render(d);
     EXPECT_NE(d.Joined().find("draw child(128,2,2)"), std::string::npos) << d.Joined();
 
+    // Overwrite values outside the alpha range act as the nearest alpha.
+    for (const auto& [overwrite, drawn] : {std::pair{100000, 128}, std::pair{-20, -1}}) {
+        child->SetOverwriteParentAlpha(overwrite);
+        d.calls.clear();
+        root->Render(d);
+        const std::string expected = "draw child(" + std::to_string(drawn) + ",2,2)";
+        EXPECT_EQ(d.Joined().find(expected) != std::string::npos, drawn >= 0) << overwrite << " " << d.Joined();
+        EXPECT_EQ(d.Joined().find("draw child") != std::string::npos, drawn >= 0) << overwrite;
+    }
+    child->SetOverwriteParentAlpha(-1);
+
     EXPECT_EQ(child->SetAlpha(300), 255);
     EXPECT_EQ(child->SetAlpha(-5), 0);
     EXPECT_FALSE(child->IsVisible());

@@ -310,6 +310,47 @@ TEST_F(ItemTest, TicksComeFromTheNearestClock) {
     EXPECT_EQ(child->GetTicks(), now);
 }
 
+TEST_F(ItemTest, ClockSearchEndsWhenTheRootSitsInsideTheTree) {
+    // A current root without a clock, placed under another item: the search must not go
+    // round from the top item to the root and back.
+    root->RemoveAllEventHandlers();
+    auto top = Make<Item>();
+    top->AddItem(root.get());
+    EXPECT_EQ(top->FindClockHandler(), nullptr);
+    EXPECT_EQ(top->GetTicks(), now);
+    EXPECT_EQ(root->GetTicks(), now);
+    top->RemoveItem(root.get());
+}
+
+TEST_F(ItemTest, ReleasingAStoppedModifierMayAddANewOne) {
+    // A modifier whose release hands its item a successor (as a script object's
+    // finaliser may).
+    struct Relay : SpyModifier {
+        using SpyModifier::SpyModifier;
+        my_intrusive_ptr<Item> item;
+        std::vector<std::string>* log = nullptr;
+        ~Relay() override {
+            if (item) item->AddModifier(new SpyModifier(log, "successor"), nullptr);
+        }
+    };
+    for (bool viaStop : {true, false}) {
+        auto item = Make<Item>();
+        for (int i = 0; i < 3; ++i) {
+            auto* relay = new Relay(&journal, "relay");
+            relay->log = &journal;
+            relay->item = item;
+            item->AddModifier(relay, nullptr);
+        }
+        if (viaStop)
+            item->StopModifiers();
+        else
+            item->RemoveAllDescendents(false);
+        EXPECT_EQ(item->GetModifiers().size(), 3u) << viaStop;
+        item->StopModifiers();  // successors carry no relay: the list ends empty
+        EXPECT_TRUE(item->GetModifiers().empty());
+    }
+}
+
 TEST_F(ItemTest, DestroyingAParentReleasesTheSubtree) {
     auto top = new SpyItem(&journal, "top");
     my_intrusive_ptr<Item> hold(top);

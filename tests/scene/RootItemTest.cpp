@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 #include "SceneTestSupport.h"
@@ -195,4 +197,55 @@ TEST_F(RootItemTest, DoubleClickReachesAButtonAwayFromTheOrigin) {
     EXPECT_EQ(journal.back(), "event button 32");
     EXPECT_FLOAT_EQ(button->lastState.mouse.x, 11.0f);
     EXPECT_FLOAT_EQ(button->lastState.mouse.y, 10.0f);
+}
+
+TEST_F(RootItemTest, TreeMayReplaceTheRootDuringItsCycle) {
+    auto child = Make<SpyItem>(&journal, "child");
+    root->AddItem(child.get());
+    auto late = new SpyItem(&journal, "late");
+    root->AddItem(late);
+    late->safeDelete();
+    child->onCycle = [&] {
+        SetRootItem(new RootItem);
+        root.reset();  // the old root is now held only by its own cycle
+    };
+    RootItem* old = root.get();
+    old->PostEvent(EventType::ButtonClick, 1, 0, 0, L"", L"", L"");
+    old->Cycle();  // deletes and posted events of the old root still run, then it goes
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "destroy late"), journal.end());
+    EXPECT_NE(GetRootItem(), old);
+}
+
+TEST_F(RootItemTest, DoubleClickNearTheTopOfTheClock) {
+    root->SetDoubleClickEnabled(true);
+    auto h = Make<SpyHandler>(&journal, "h");
+    root->AddEventHandler(h.get());
+    now = std::numeric_limits<int>::max() - 100;
+    Event up1 = Button(EventType::MouseButtonUp, 10, 10);
+    root->ProcessEvent(up1);
+    now += 50;
+    Event up2 = Button(EventType::MouseButtonUp, 10, 10);
+    root->ProcessEvent(up2);
+    EXPECT_EQ(journal, (std::vector<std::string>{"handle h 7", "handle h 32"}));
+}
+
+TEST_F(RootItemTest, DeferredDeleteWhoseRemovalTakesItsParentAlong) {
+    // A child whose removal notice also removes its parent, which nothing else holds.
+    struct TakesParentAlong : SpyItem {
+        using SpyItem::SpyItem;
+        void OnRemovedFromParent(Item* parent) override {
+            SpyItem::OnRemovedFromParent(parent);
+            if (Item* grand = parent->GetParent()) grand->RemoveItem(parent);
+        }
+    };
+    auto* parent = new SpyItem(&journal, "parent");
+    root->AddItem(parent);
+    auto child = Make<TakesParentAlong>(&journal, "child");
+    parent->AddItem(child.get());
+    child->safeDelete();
+    journal.clear();
+    root->Cycle();
+    EXPECT_TRUE(root->GetChildren().empty());
+    EXPECT_EQ(child->GetParent(), nullptr);
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "destroy parent"), journal.end());
 }
