@@ -22,6 +22,20 @@ bool IsHeaderOf(const std::string& line, const std::string& section) {
     return close != std::string::npos && close - 1 == section.size() && line.compare(1, close - 1, section) == 0;
 }
 
+// Whether text can stand inside one line of the file: a line break would split the entry
+// (and could start a section of its own), a 0 byte would make the file unreadable.
+bool FitsInLine(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+// Whether a new "key=value" line reads back as that key: a key holding '=' would be split
+// elsewhere, one starting with '[' would end the section, '#' or ';' make it a comment.
+bool ReadsBackAsKey(const std::string& key) {
+    size_t first = key.find_first_not_of(" \t");
+    return FitsInLine(key) && key.find('=') == std::string::npos &&
+           (first == std::string::npos || std::string("[#;").find(key[first]) == std::string::npos);
+}
+
 }  // namespace
 
 std::vector<std::string> SplitConfigLines(const std::string& text) {
@@ -161,11 +175,20 @@ Point ConfigSection::GetPoint(const std::wstring& key, const Point& defaultValue
     return entry ? ToPoint(ToWString(entry->value)) : defaultValue;
 }
 
+bool ConfigSection::Storable(const std::wstring& key, const std::wstring& value, bool newKey) const {
+    if (FitsInLine(ToString(value)) && (!newKey || ReadsBackAsKey(ToString(key)))) return true;
+    std::wstring shown = key;  // the log line stays one line
+    for (wchar_t& c : shown) c = c == L'\r' || c == L'\n' || c == 0 ? L'?' : c;
+    DebugStream() << "config: can't store the key '" << shown << "' in [" << name_ << "] of '" << path_
+                  << "': it would not read back as one key=value line";
+    return false;
+}
+
 void ConfigSection::SetString(const std::wstring& key, const std::wstring& value) {
     const std::string narrow = ToString(key);
     for (ConfigEntry& entry : entries_) {
         if (entry.key == narrow) {
-            entry.value = ToString(value);
+            if (Storable(key, value, false)) entry.value = ToString(value);
             return;
         }
     }
@@ -181,12 +204,14 @@ bool ConfigSection::AddValue(const std::wstring& value, const std::wstring& key)
         ConfigEntry& entry = entries_[i];
         if (entry.kind != kConfigValue) continue;
         if (Trim(ToWString(entry.key)) == trimmed) {
+            if (!Storable(key, value, false)) return false;
             entry.value = ToString(value);
             return true;
         }
         insertAt = i + 1;
         anyValue = true;
     }
+    if (!Storable(key, value, true)) return false;
     ConfigEntry entry;
     entry.kind = kConfigValue;
     entry.key = ToString(key);

@@ -57,6 +57,9 @@ public:
     int GetInt(const std::wstring& key, int defaultValue) const;
     Point GetPoint(const std::wstring& key, const Point& defaultValue) const;
     bool HasKey(const std::wstring& key) const { return Find(key) != nullptr; }
+    // A value with a line break or a 0 byte, or a new key that would not read back as
+    // itself (holding '=', starting with '[', '#' or ';'), is refused with one log line:
+    // saved, it would break the file's other entries.
     void SetString(const std::wstring& key, const std::wstring& value);
     bool AddValue(const std::wstring& value, const std::wstring& key);
     int CountValues() const;
@@ -64,6 +67,8 @@ public:
 
 private:
     const ConfigEntry* Find(const std::wstring& key) const;
+    // Whether the value (and, for a new entry, the key) can be written as one line.
+    bool Storable(const std::wstring& key, const std::wstring& value, bool newKey) const;
     // The file's text; false when it cannot be read or is not text.
     bool ReadText(std::string& text, bool& exists) const;
 

@@ -52,7 +52,8 @@ std::string OsPath(const std::wstring& folder, const std::wstring& path) {
 // Reads a regular file whole into the buffer (content + 0).
 bool ReadWholeFile(const std::string& osPath, FileBuffer& buffer) {
     buffer.clear();
-    int fd = ::open(osPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a pipe under the name must not hang the reader; regular files ignore it.
+    int fd = ::open(osPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st;
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

@@ -104,9 +104,10 @@ bool PlayerList::Load() {
         PlayerInfo& info = players_[name];
         const char* id = player->Attribute("uniqueID");
         if (id && *id) {
-            unsigned value = 0;
-            if (std::sscanf(id, "%x", &value) != 1) value = 0;
-            info.uniqueId = static_cast<int>(value);
+            // "%x" without its undefined result on overflow: the low 32 bits of strtoul's.
+            char* end = nullptr;
+            const unsigned long value = std::strtoul(id, &end, 16);
+            info.uniqueId = end == id ? 0 : static_cast<int>(static_cast<uint32_t>(value));
         }
         for (const TiXmlElement* property = player->FirstChildElement(); property;
              property = property->NextSiblingElement()) {

@@ -113,6 +113,45 @@ TEST_F(ConfigTest, SaveRefusesWhatItCannotRebuild) {
     EXPECT_FALSE(dirSection.Save());
 }
 
+// A value or key that would not read back as one key=value line is refused: saved, it
+// would add entries or sections of its own, or make the whole file unreadable.
+TEST_F(ConfigTest, EntriesThatWouldBreakTheFileAreRefused) {
+    dir.Write("user/a.cfg", "[main]\nname=old\n[other]\nx=1\n");
+    ConfigSection section(fs, L"a.cfg");
+    ASSERT_TRUE(section.Load(L"main"));
+    testkit::LogCapture log;
+    const struct {
+        const wchar_t* key;
+        std::wstring value;
+    } refused[] = {
+        {L"name", L"evil\n[other]\nx=2"},  // a line break in the value of an existing key
+        {L"name", std::wstring(L"nul\0byte", 8)},
+        {L"fresh", L"a\rb"},
+        {L"k\n", L"v"},
+        {L"a=b", L"c"},
+        {L"[other]", L"v"},
+        {L" [main", L"v"},
+        {L"#k", L"v"},
+        {L";k", L"v"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(pf::ToUtf8(c.key));
+        section.SetString(c.key, c.value);
+        EXPECT_FALSE(section.AddValue(c.value, c.key));
+    }
+    EXPECT_EQ(log.Lines().size(), 2 * std::size(refused));
+    EXPECT_EQ(section.GetString(L"name", L""), L"old");
+    EXPECT_EQ(section.CountValues(), 1);
+
+    section.SetString(L"name", L"new = fine [ok] #x;");  // such characters inside a line are fine
+    section.SetString(L"key [1]", L"");
+    ASSERT_TRUE(section.Save());
+    EXPECT_EQ(UserText("a.cfg"), "[main]\nname=new = fine [ok] #x;\nkey [1]=\n[other]\nx=1\n");
+    ConfigSection other(fs, L"a.cfg");
+    ASSERT_TRUE(other.Load(L"other"));
+    EXPECT_EQ(other.GetString(L"x", L""), L"1");
+}
+
 TEST_F(ConfigTest, DataSourceHidesTheUserCopyAndSavesGoToTheUserFolder) {
     dir.Write("res/a.cfg", "[main]\nk=from resource\n");
     dir.Write("user/a.cfg", "[main]\nk=from user\n");

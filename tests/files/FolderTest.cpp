@@ -79,6 +79,10 @@ TEST_F(FolderTest, EveryReadEndsWithAZeroByteAlsoForEmptyFiles) {
     EXPECT_TRUE(buffer.empty());
     std::filesystem::create_directories(User() / "folder");
     EXPECT_FALSE(fs.ReadUserFile(buffer, L"folder", true));  // a folder is not a file
+    // Nor is a pipe, and reading one must not wait for a writer.
+    ASSERT_EQ(::mkfifo((User() / "pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(fs.ReadUserFile(buffer, L"pipe", true));
+    EXPECT_TRUE(buffer.empty());
 }
 
 TEST_F(FolderTest, ComponentsMatchIgnoringCaseAndBackslashes) {

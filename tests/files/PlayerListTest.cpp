@@ -135,9 +135,11 @@ TEST_F(PlayerListTest, LoadReadsWhatOtherWritersProduce) {
               "<Player name=\"\" />\n"
               "<Player name=\"kim\" uniqueID=\"zz\" current=\"0\"><a>1</a><empty/><b>two</b></Player>\n"
               "<Player name=\"lee\" uniqueID=\"ABC\"/>\n"
+              "<Player name=\"max\" uniqueID=\"123456789abcdef0123\"/>\n"  // too long: all bits set
               "<Other name=\"not a player\"/>\n</root>\n");
     ASSERT_TRUE(list.Load());
-    EXPECT_EQ(list.GetNames(), (std::vector<std::wstring>{L"kim", L"lee"}));
+    EXPECT_EQ(list.GetNames(), (std::vector<std::wstring>{L"kim", L"lee", L"max"}));
+    EXPECT_EQ(list.FindPlayer(L"max")->uniqueId, -1);
     EXPECT_EQ(list.GetCurrentPlayer(), L"kim");  // any "current" attribute counts
     EXPECT_EQ(list.FindPlayer(L"kim")->uniqueId, 0);
     EXPECT_EQ(list.FindPlayer(L"lee")->uniqueId, 0xabc);
