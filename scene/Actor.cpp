@@ -158,7 +158,7 @@ Point Actor::ConvertPoint(const Point& p, bool toParent) const {
     const VectorT3 v(float(p.x), float(p.y), 0.0f);
     const VectorT3 r = toParent ? GetTransform().TransformVec3(v)
                                 : GetTransform().GetInverse().TransformVec3(v);
-    return Point(static_cast<int>(r.x), static_cast<int>(r.y));
+    return Point(pf::TruncateToInt(r.x), pf::TruncateToInt(r.y));
 }
 
 // ---------------------------------------------------------------- drawing
@@ -232,7 +232,7 @@ bool Actor::IsOn(const Point& p) {
 }
 
 bool Actor::HitTest(const TreeState& s) {
-    return IsOnLocal(Point(static_cast<int>(s.mouse.x), static_cast<int>(s.mouse.y)));
+    return IsOnLocal(Point(pf::TruncateToInt(s.mouse.x), pf::TruncateToInt(s.mouse.y)));
 }
 
 // ---------------------------------------------------------------- properties and dump

@@ -116,11 +116,11 @@ Item* Item::Clone(void* /*context*/) const { return new Item(*this); }
 // ---------------------------------------------------------------- accessors
 
 Point Item::GetPosition() const {
-    return Point(static_cast<int>(position_.x), static_cast<int>(position_.y));
+    return Point(pf::TruncateToInt(position_.x), pf::TruncateToInt(position_.y));
 }
 
-void Item::SetX(int x) { SetPosition(Point(x, static_cast<int>(position_.y))); }
-void Item::SetY(int y) { SetPosition(Point(static_cast<int>(position_.x), y)); }
+void Item::SetX(int x) { SetPosition(Point(x, pf::TruncateToInt(position_.y))); }
+void Item::SetY(int y) { SetPosition(Point(pf::TruncateToInt(position_.x), y)); }
 
 void Item::SetSize(const Point& size) {
     width_ = size.x;
@@ -263,6 +263,15 @@ void Item::StopModifiers() {
 }
 
 void Item::RunModifiers() {
+    // The pairs stepped in this walk: when a step removes its own pair together with
+    // earlier ones, the walk goes on at the first pair not stepped yet.
+    std::vector<std::pair<const Modifier*, const TimeController*>> stepped;
+    auto wasStepped = [&](const ModifierEntry& e) {
+        return std::find(stepped.begin(), stepped.end(),
+                         std::make_pair<const Modifier*, const TimeController*>(e.modifier.get(),
+                                                                                e.controller.get())) !=
+               stepped.end();
+    };
     size_t i = 0;
     while (i < modifiers_.size()) {
         // A copy of the entry keeps both halves alive while they run, whatever the step
@@ -270,6 +279,7 @@ void Item::RunModifiers() {
         const ModifierEntry entry = modifiers_[i];
         if (entry.modifier) entry.modifier->Cycle();
         if (entry.controller) entry.controller->Update(entry.modifier.get());
+        stepped.emplace_back(entry.modifier.get(), entry.controller.get());
         const bool done = entry.modifier && entry.modifier->IsDone();
         // Find the entry again: the step may have added or removed entries.
         auto same = [&](const ModifierEntry& e) {
@@ -280,7 +290,11 @@ void Item::RunModifiers() {
             auto it = std::find_if(modifiers_.begin(), modifiers_.end(), same);
             at = static_cast<size_t>(it - modifiers_.begin());
         }
-        if (at == modifiers_.size()) continue;  // removed by the step: the next one moved up
+        if (at == modifiers_.size()) {  // removed by the step
+            i = 0;
+            while (i < modifiers_.size() && wasStepped(modifiers_[i])) ++i;
+            continue;
+        }
         if (done) {
             modifiers_.erase(modifiers_.begin() + static_cast<std::ptrdiff_t>(at));
             i = at;

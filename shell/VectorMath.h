@@ -6,6 +6,15 @@
 
 namespace pf {
 
+// Float to int truncated toward zero, saturating at the int range (NaN gives 0): positions
+// set by scripts may hold any float, and a plain cast of one out of range is undefined.
+inline int TruncateToInt(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
 template <typename T>
 struct Vector2 {
     T x = 0, y = 0;

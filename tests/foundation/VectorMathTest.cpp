@@ -125,3 +125,12 @@ TEST(Vector, Operations) {
     b.normalize();
     EXPECT_NEAR(b.x, 0.6f, 1e-6);
 }
+
+TEST(Vector, TruncateToIntSaturates) {
+    EXPECT_EQ(TruncateToInt(2.9), 2);
+    EXPECT_EQ(TruncateToInt(-2.9), -2);
+    EXPECT_EQ(TruncateToInt(3e9), 2147483647);
+    EXPECT_EQ(TruncateToInt(-3e9), -2147483647 - 1);
+    EXPECT_EQ(TruncateToInt(std::nan("")), 0);
+    EXPECT_EQ(TruncateToInt(2147483647.0f), 2147483647);  // 2^31 as a float
+}

@@ -196,6 +196,30 @@ TEST_F(ItemTest, FinishedModifiersAreDroppedAndAddedItemsRunInTheSameFrame) {
     EXPECT_EQ(m->GetClient(), top.get());  // finished pairs are dropped without detaching
 }
 
+TEST_F(ItemTest, AStepRemovingItselfAndAnEarlierPairSkipsNoOtherPair) {
+    auto top = Make<SpyItem>(&journal, "top");
+    auto x = Make<SpyModifier>(&journal, "x");
+    auto y = Make<SpyModifier>(&journal, "y");
+    auto z = Make<SpyModifier>(&journal, "z");
+    top->AddModifier(x.get(), nullptr);
+    top->AddModifier(y.get(), nullptr);
+    top->AddModifier(z.get(), nullptr);
+    bool removed = false;
+    y->onCycle = [&] {
+        if (removed) return;
+        removed = true;
+        top->RemoveModifier(x.get());
+        top->RemoveModifier(y.get());
+    };
+    journal.clear();
+    top->Cycle();
+    EXPECT_EQ(journal, (std::vector<std::string>{"cycle top", "modifier x", "modifier y", "modifier z"}));
+    ASSERT_EQ(top->GetModifiers().size(), 1u);
+    journal.clear();
+    top->Cycle();
+    EXPECT_EQ(journal, (std::vector<std::string>{"cycle top", "modifier z"}));
+}
+
 TEST_F(ItemTest, ChildMayRemoveItselfOrItsParentDuringCycle) {
     auto top = Make<Item>();
     auto mid = Make<SpyItem>(&journal, "mid");
@@ -358,4 +382,12 @@ TEST_F(ItemTest, DestroyingAParentReleasesTheSubtree) {
     top->AddItem(new SpyItem(&journal, "c2"));
     hold.reset();
     EXPECT_EQ(journal, (std::vector<std::string>{"destroy top", "destroy c2", "destroy c1"}));
+}
+
+TEST_F(ItemTest, PositionsBeyondTheIntRangeSaturate) {
+    auto item = Make<Item>();
+    item->SetPositionF(pf::VectorT2(3e9f, -3e9f));
+    EXPECT_EQ(item->GetPosition(), pf::Point(2147483647, -2147483647 - 1));
+    item->SetPositionF(pf::VectorT2(12.9f, -12.9f));
+    EXPECT_EQ(item->GetPosition(), pf::Point(12, -12));
 }

@@ -145,8 +145,10 @@ class SpyModifier : public Modifier {
 public:
     SpyModifier(std::vector<std::string>* journal, std::string tag) : journal_(journal), tag_(std::move(tag)) {}
     int stepsLeft = 1000;
+    std::function<void()> onCycle;
     void Cycle() override {
         journal_->push_back("modifier " + tag_);
+        if (onCycle) onCycle();
         if (--stepsLeft <= 0) Finish();
     }
 
