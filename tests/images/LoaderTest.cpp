@@ -51,7 +51,8 @@ struct FixtureCase {
 
 const FixtureCase kCases[] = {
     {"rgba.png", 7, 5, 0},      {"palette_trns.png", 7, 5, 0}, {"grey.png", 7, 5, 0},
-    {"rgba16.png", 7, 5, 1},  // ImageMagick rounds 16384 down to 63, libpng to 64    {"photo.jpg", 7, 5, 2},        {"grey.jpg", 7, 5, 2},
+    {"rgba16.png", 7, 5, 1},  // ImageMagick rounds 16384 down to 63, libpng to 64
+    {"photo.jpg", 7, 5, 2},     {"grey.jpg", 7, 5, 2},
     {"rgb24.bmp", 7, 5, 0},     {"pal8.bmp", 7, 5, 0},         {"topdown.bmp", 7, 5, 0},
     {"raw.tga", 7, 5, 0},       {"raw_topleft.tga", 7, 5, 0},  {"rle.tga", 7, 5, 0},
     {"rle_alpha.tga", 7, 5, 0}, {"photo.ppm", 7, 5, 0},        {"grey.pgm", 7, 5, 0},
