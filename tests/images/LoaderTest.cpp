@@ -238,10 +238,18 @@ TEST(ImageLoader, Jpeg2000ThroughTheRunTimeCodec) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(r565.GetView().data), 70),
               std::string(reinterpret_cast<char*>(e.data), 70));
 
-    for (const std::string& broken : {Fixture("rgba.jp2").substr(0, 100), Fixture("grey.j2k").substr(0, 40)}) {
+    // A header claiming 40000 x 40000 pixels in one tile is refused before the decoder
+    // takes memory for it.
+    std::string huge = Fixture("grey.j2k");
+    for (size_t at : {8, 12, 24, 28}) huge.replace(at, 4, std::string("\0\0\x9C\x40", 4));
+    for (const std::string& broken :
+         {Fixture("rgba.jp2").substr(0, 100), Fixture("grey.j2k").substr(0, 40), huge}) {
         testkit::LogCapture log;
         pf::MemorySurface out;
         EXPECT_FALSE(Load(loader, out, broken, PixelFormat::A8R8G8B8));
         EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+        if (broken == huge) {
+            EXPECT_NE(log.Text().find("refusing an image of 40000x40000"), std::string::npos) << log.Text();
+        }
     }
 }
