@@ -66,10 +66,12 @@ std::vector<TileRecord> CollectTiles(const std::vector<TileRecord>& tiles, const
         const Rect& ir = tile.imageRect;
         const int left = std::max(ir.x, query.x);
         const int top = std::max(ir.y, query.y);
-        const int right = std::min(ir.GetRight(), query.GetRight());
-        const int bottom = std::min(ir.GetBottom(), query.GetBottom());
-        const int w = right - left + 1, h = bottom - top + 1;
-        if (w <= 0 || h <= 0) continue;
+        // Inclusive right and bottom edges, in wide arithmetic: a query from a caller may
+        // reach to the end of the int range.
+        const int64_t right = std::min(int64_t(ir.x) + ir.width, int64_t(query.x) + query.width) - 1;
+        const int64_t bottom = std::min(int64_t(ir.y) + ir.height, int64_t(query.y) + query.height) - 1;
+        if (right < left || bottom < top) continue;
+        const int w = int(right - left + 1), h = int(bottom - top + 1);
         TileRecord part;
         part.surface = tile.surface;
         part.textureRect = Rect(left - ir.x + tile.textureRect.x, top - ir.y + tile.textureRect.y, w, h);
@@ -133,9 +135,7 @@ void HugeSurface::Lock(int mode, const Rect* rect, int& pitch, uint8_t*& bits) {
     const Rect area = rect ? *rect : Rect(0, 0, width_, height_);
     // Only rectangles inside the image: a view reaching past it would reach past the
     // memory of the tile or buffer behind it.
-    if (area.width <= 0 || area.height <= 0 || area.x < 0 || area.y < 0 ||
-        area.x + area.width > width_ || area.y + area.height > height_)
-        return;
+    if (area.width <= 0 || area.height <= 0 || !RectInside(area, width_, height_)) return;
     lockParts_ = CollectTiles(tiles_, area);
     if (lockParts_.empty()) return;
     lockMode_ = mode;

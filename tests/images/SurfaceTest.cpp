@@ -1,7 +1,10 @@
 // Memory, proxy, cell and huge (tiled) surfaces.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "FakeDisplay.h"
+#include "common/TestSupport.h"
 #include "shell/CellSurface.h"
 #include "shell/HugeSurface.h"
 #include "shell/MemorySurface.h"
@@ -65,13 +68,19 @@ TEST(MemorySurface, InitLockAndLockView) {
     EXPECT_EQ(v.pitch, 10);
     EXPECT_EQ(v.bytesPerPixel, 2);
     s->Unlock();
-    // A rectangle reaching past the buffer is refused.
-    const Rect outside(4, 2, 2, 1);
-    EXPECT_EQ(pf::LockView(s.get(), &outside, true, false).data, nullptr);
+    // A rectangle reaching past the buffer is refused, also where x + width overflows.
+    for (const Rect& outside : {Rect(4, 2, 2, 1), Rect(1, 0, INT_MAX, 1), Rect(0, 1, 1, INT_MAX)})
+        EXPECT_EQ(pf::LockView(s.get(), &outside, true, false).data, nullptr) << outside.x << "," << outside.width;
     // Re-initialising clears the pixels.
     s->GetView().data[0] = 9;
     s->Init(5, 3, 2, PixelFormat::R5G6B5);
     EXPECT_EQ(s->GetView().data[0], 0);
+    // A row too long for an int pitch leaves the surface empty, with one log line.
+    testkit::LogCapture log;
+    EXPECT_EQ(s->Init(1 << 30, 1, 4, PixelFormat::A8R8G8B8), 0);
+    EXPECT_EQ(s->GetWidth(), 0);
+    EXPECT_EQ(s->GetView().data, nullptr);
+    EXPECT_EQ(log.Lines().size(), 1u);
 }
 
 TEST(ProxySurface, ForwardsOnlyWhenItHasAnInnerSurface) {
@@ -173,6 +182,10 @@ TEST(Tiles, CollectTilesGivesTextureRectsAndRelativeOrigins) {
     EXPECT_EQ(parts[1].imageRect, Rect(4, 0, 36, 64));
     EXPECT_EQ(tiles[0].surface->GetRefCount(), 2);
     EXPECT_TRUE(pf::CollectTiles(tiles, Rect(100, 0, 5, 5)).empty());
+    // A query reaching to the end of the int range clips like any other.
+    const auto far = pf::CollectTiles(tiles, Rect(70, 60, INT_MAX, INT_MAX));
+    ASSERT_EQ(far.size(), 1u);
+    EXPECT_EQ(far[0].textureRect, Rect(6, 60, 30, 4));
 }
 
 TEST(HugeSurface, BuildFillsEveryTileIncludingEdgeTiles) {
@@ -262,7 +275,7 @@ TEST(HugeSurface, RefusesRectanglesReachingPastTheImage) {
     my_intrusive_ptr<pf::HugeSurface> huge(new pf::HugeSurface(image->GetView(), display));
     // Inside the last tile's texture but past the image; and wholly outside.
     for (const Rect& r : {Rect(70, 70, 50, 50), Rect(-5, 0, 10, 10), Rect(0, 0, 200, 200),
-                          Rect(200, 200, 5, 5), Rect(0, 0, 0, 4)}) {
+                          Rect(200, 200, 5, 5), Rect(0, 0, 0, 4), Rect(1, 0, INT_MAX, 1)}) {
         int pitch = -1;
         uint8_t* bits = reinterpret_cast<uint8_t*>(1);
         huge->Lock(pf::LockRead | pf::LockWrite, &r, pitch, bits);
