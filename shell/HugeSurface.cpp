@@ -114,15 +114,22 @@ void HugeSurface::Build(const PixelView* image, Display& display) {
             complete_ = false;
             return;
         }
+        // The surface describes its pixels as the textures keep them (a device may keep
+        // a format in another layout): locks hand out the tiles' own bytes.
+        if (tile->GetFormat() != format_) {
+            format_ = tile->GetFormat();
+            bytesPerPixel_ = BytesPerPixel(format_);
+        }
         tile->SetName(L"part of HugeSurface");
         if (image && edge) {
             const Rect whole(0, 0, r.width, r.height);
-            PixelView dst = LockView(tile.get(), &whole, false, true);
-            if (dst.data) {
-                const PixelView part = SubView(*image, r.x, r.y, std::min(r.width, width_ - r.x),
-                                               std::min(r.height, height_ - r.y));
-                CopyOrConvertView(part, dst);
-            }
+            const PixelView locked = LockView(tile.get(), &whole, false, true);
+            const PixelView part = SubView(*image, r.x, r.y, std::min(r.width, width_ - r.x),
+                                           std::min(r.height, height_ - r.y));
+            // The part of the image inside the tile, at the tile's top-left corner; the
+            // sizes must match for a conversion.
+            PixelView dst = SubView(locked, 0, 0, part.width, part.height);
+            CopyOrConvertView(part, dst);
             tile->Unlock();
         }
         tiles_.push_back({tile, Rect(0, 0, r.width, r.height), r});

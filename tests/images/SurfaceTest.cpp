@@ -207,6 +207,32 @@ TEST(HugeSurface, BuildFillsEveryTileIncludingEdgeTiles) {
     EXPECT_EQ(v.data[63 * v.pitch + 63 * 4 + 3], 0);
 }
 
+TEST(HugeSurface, TakesTheFormatTheTexturesKeep) {
+    // The device keeps A8B8G8R8 images as A8R8G8B8 textures: every tile, the edge tiles
+    // included, holds the converted pixels, and locks describe them in that format.
+    FakeDisplay display(512, true);
+    display.textureFormat = PixelFormat::A8R8G8B8;
+    my_intrusive_ptr<pf::MemorySurface> image(Pattern(100, 100));
+    PixelView abgr = image->GetView();
+    abgr.format = PixelFormat::A8B8G8R8;  // r = x, g = y, b = 7
+    my_intrusive_ptr<pf::HugeSurface> huge(new pf::HugeSurface(abgr, display));
+    ASSERT_EQ(huge->GetTiles().size(), 4u);
+    EXPECT_EQ(huge->GetFormat(), PixelFormat::A8R8G8B8);
+    for (int y = 0; y < 100; y += 9)
+        for (int x = 0; x < 100; x += 9) {
+            const uint8_t* p = TilePixel(*huge, x, y);
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(p[0], 7) << x << "," << y;
+            EXPECT_EQ(p[2], x) << x << "," << y;
+        }
+    for (const Rect& r : {Rect(70, 70, 10, 10), Rect(60, 60, 10, 10)}) {
+        PixelView v = pf::LockView(huge.get(), &r, true, false);
+        ASSERT_NE(v.data, nullptr);
+        EXPECT_EQ(pf::ReadPixelColor(v.data, v.format), pf::Color(uint8_t(r.x), uint8_t(r.y), 7, 255));
+        huge->Unlock();
+    }
+}
+
 TEST(HugeSurface, LocksWithinOneTileUseThatTile) {
     FakeDisplay display(64);
     my_intrusive_ptr<pf::MemorySurface> image(Pattern(100, 100));
