@@ -118,6 +118,9 @@ TEST(ImageLoader, TruncatedAndGarbageBytesAnswerFalseWithOneLogLine) {
         {"16-bit ppm", std::string("P6\n1 1\n65535\n") + std::string(5, '\x7F')},
         {"ppm of maximum 0", "P5\n1 1\n0\n\x01"},
         {"ppm without sizes", "P6\n# only a comment"},
+        // A run-length TGA header claiming 8000 x 8000 pixels, then a few bytes.
+        {"tga header of a huge image", std::string("\0\0\x0A\0\0\0\0\0\0\0\0\0\x40\x1F\x40\x1F\x20\0", 18) +
+                                           std::string(40, '\xFF')},
     };
     for (const FixtureCase& c : kCases) {
         const std::string bytes = Fixture(c.file);
