@@ -133,6 +133,15 @@ TEST(CellSurface, MapsLocksAndDrawsIntoTheSource) {
     EXPECT_EQ(display.draws[0].source, Rect(32, 0, 32, 32));
     EXPECT_EQ(display.draws[1].source, Rect(36, 4, 8, 8));
     EXPECT_EQ(display.draws[1].destination, dest);
+
+    // A position whose move into the source would overflow locks and draws nothing.
+    display.locks.clear();
+    const Rect far(INT_MAX - 8, 0, 4, 4);
+    EXPECT_EQ(pf::LockView(cell.get(), &far, true, false).data, nullptr);
+    cell->Unlock();
+    EXPECT_TRUE(display.locks.empty());
+    cell->Draw(&display, &far, &dest);
+    EXPECT_EQ(display.draws.size(), 2u);
 }
 
 TEST(Tiles, ComputeTileSize) {
