@@ -21,7 +21,8 @@ public:
     void Draw(Display* display, const Rect* source, const Rect* destination) override;
 
 private:
-    Rect Map(const Rect* rect) const;
+    // The rect in the source's coordinates; false when it would leave the int range.
+    bool Map(const Rect* rect, Rect& mapped) const;
 
     SurfacePtr source_;
     Rect cell_;

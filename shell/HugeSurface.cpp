@@ -66,10 +66,12 @@ std::vector<TileRecord> CollectTiles(const std::vector<TileRecord>& tiles, const
         const Rect& ir = tile.imageRect;
         const int left = std::max(ir.x, query.x);
         const int top = std::max(ir.y, query.y);
-        const int right = std::min(ir.GetRight(), query.GetRight());
-        const int bottom = std::min(ir.GetBottom(), query.GetBottom());
-        const int w = right - left + 1, h = bottom - top + 1;
-        if (w <= 0 || h <= 0) continue;
+        // Inclusive right and bottom edges, in wide arithmetic: a query from a caller may
+        // reach to the end of the int range.
+        const int64_t right = std::min(int64_t(ir.x) + ir.width, int64_t(query.x) + query.width) - 1;
+        const int64_t bottom = std::min(int64_t(ir.y) + ir.height, int64_t(query.y) + query.height) - 1;
+        if (right < left || bottom < top) continue;
+        const int w = int(right - left + 1), h = int(bottom - top + 1);
         TileRecord part;
         part.surface = tile.surface;
         part.textureRect = Rect(left - ir.x + tile.textureRect.x, top - ir.y + tile.textureRect.y, w, h);
@@ -112,15 +114,22 @@ void HugeSurface::Build(const PixelView* image, Display& display) {
             complete_ = false;
             return;
         }
+        // The surface describes its pixels as the textures keep them (a device may keep
+        // a format in another layout): locks hand out the tiles' own bytes.
+        if (tile->GetFormat() != format_) {
+            format_ = tile->GetFormat();
+            bytesPerPixel_ = BytesPerPixel(format_);
+        }
         tile->SetName(L"part of HugeSurface");
         if (image && edge) {
             const Rect whole(0, 0, r.width, r.height);
-            PixelView dst = LockView(tile.get(), &whole, false, true);
-            if (dst.data) {
-                const PixelView part = SubView(*image, r.x, r.y, std::min(r.width, width_ - r.x),
-                                               std::min(r.height, height_ - r.y));
-                CopyOrConvertView(part, dst);
-            }
+            const PixelView locked = LockView(tile.get(), &whole, false, true);
+            const PixelView part = SubView(*image, r.x, r.y, std::min(r.width, width_ - r.x),
+                                           std::min(r.height, height_ - r.y));
+            // The part of the image inside the tile, at the tile's top-left corner; the
+            // sizes must match for a conversion.
+            PixelView dst = SubView(locked, 0, 0, part.width, part.height);
+            CopyOrConvertView(part, dst);
             tile->Unlock();
         }
         tiles_.push_back({tile, Rect(0, 0, r.width, r.height), r});
@@ -133,9 +142,7 @@ void HugeSurface::Lock(int mode, const Rect* rect, int& pitch, uint8_t*& bits) {
     const Rect area = rect ? *rect : Rect(0, 0, width_, height_);
     // Only rectangles inside the image: a view reaching past it would reach past the
     // memory of the tile or buffer behind it.
-    if (area.width <= 0 || area.height <= 0 || area.x < 0 || area.y < 0 ||
-        area.x + area.width > width_ || area.y + area.height > height_)
-        return;
+    if (area.width <= 0 || area.height <= 0 || !RectInside(area, width_, height_)) return;
     lockParts_ = CollectTiles(tiles_, area);
     if (lockParts_.empty()) return;
     lockMode_ = mode;

@@ -1,5 +1,9 @@
 #include "shell/MemorySurface.h"
 
+#include <cstdint>
+
+#include "shell/Log.h"
+
 namespace pf {
 
 MemorySurface::MemorySurface(int width, int height) {
@@ -15,6 +19,12 @@ int MemorySurface::Init(int width, int height, int bytesPerPixel, PixelFormat fo
     if (width < 0) width = 0;
     if (height < 0) height = 0;
     if (bytesPerPixel < 0) bytesPerPixel = 0;
+    if (int64_t(width) * bytesPerPixel > INT32_MAX) {
+        // The pitch is an int: such a surface cannot be described, so it stays empty.
+        DebugStream() << "MemorySurface: refusing a surface of " << width << "x" << height << " with "
+                      << bytesPerPixel << " bytes a pixel";
+        width = height = bytesPerPixel = 0;
+    }
     const int pitch = width * bytesPerPixel;
     // Every byte is 0 afterwards, whether the buffer grew, shrank or stayed.
     buffer_.assign(size_t(pitch) * size_t(height), 0);
@@ -26,9 +36,7 @@ void MemorySurface::Lock(int mode, const Rect* rect, int& pitch, uint8_t*& bits)
     pitch = 0;
     bits = nullptr;
     if (!view_.data) return;
-    if (rect && (rect->x < 0 || rect->y < 0 || rect->width < 0 || rect->height < 0 ||
-                 rect->x + rect->width > view_.width || rect->y + rect->height > view_.height))
-        return;
+    if (rect && !RectInside(*rect, view_.width, view_.height)) return;
     pitch = view_.pitch;
     bits = rect ? view_.data + ptrdiff_t(rect->y) * view_.pitch + ptrdiff_t(rect->x) * view_.bytesPerPixel
                 : view_.data;

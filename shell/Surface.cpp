@@ -15,6 +15,11 @@ PixelView LockView(Surface* surface, const Rect* rect, bool read, bool write) {
     return view.Set(area.width, area.height, BytesPerPixel(format), bits ? pitch : 0, format, bits);
 }
 
+bool RectInside(const Rect& rect, int width, int height) {
+    return rect.x >= 0 && rect.y >= 0 && rect.width >= 0 && rect.height >= 0 &&
+           int64_t(rect.x) + rect.width <= width && int64_t(rect.y) + rect.height <= height;
+}
+
 bool IsPowerOfTwo(int n) { return n >= 2 && (n & (n - 1)) == 0; }
 
 bool FitsInTexture(const TextureCaps& caps, int width, int height) {

@@ -46,6 +46,10 @@ using SurfacePtr = my_intrusive_ptr<Surface>;
 // calls Unlock when done. A failed lock (or a null surface) yields a view with null data.
 PixelView LockView(Surface* surface, const Rect* rect, bool read, bool write);
 
+// Whether rect lies wholly inside (0, 0, width, height); computed without overflow, so
+// any rectangle from a caller may be passed.
+bool RectInside(const Rect& rect, int width, int height);
+
 // True for 2, 4, 8, ...; false for 0, 1 and every other value.
 bool IsPowerOfTwo(int n);
 // Whether an image of that size fits in one texture of the given caps.

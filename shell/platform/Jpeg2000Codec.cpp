@@ -65,7 +65,7 @@ void KeepFirstError(const char* message, void* user) {
     auto* first = static_cast<std::string*>(user);
     if (first->empty()) {
         *first = message;
-        while (!first->empty() && first->back() == '\n') first->pop_back();
+        while (!first->empty() && (first->back() == '\n' || first->back() == ' ')) first->pop_back();
     }
 }
 
@@ -73,11 +73,15 @@ void Quiet(const char*, void*) {}
 
 // One component sample scaled to 8 bits.
 inline uint8_t Sample(const opj_image_comp_t& c, size_t i) {
-    int v = c.data[i];
-    if (c.sgnd) v += 1 << (c.prec - 1);
+    // Wide arithmetic and a clamp to the precision first: a sample out of its range must
+    // not overflow the scaling.
+    const int64_t max = (int64_t(1) << c.prec) - 1;
+    int64_t v = c.data[i];
+    if (c.sgnd) v += int64_t(1) << (c.prec - 1);
+    v = std::clamp<int64_t>(v, 0, max);
     if (c.prec > 8) v >>= (c.prec - 8);
-    else if (c.prec < 8) v = v * 255 / ((1 << c.prec) - 1);
-    return uint8_t(std::clamp(v, 0, 255));
+    else if (c.prec < 8) v = v * 255 / max;
+    return uint8_t(v);
 }
 
 }  // namespace
@@ -125,14 +129,28 @@ Jpeg2000Codec::Result Jpeg2000Codec::Decode(const uint8_t* data, size_t size, Im
         opj.opj_set_info_handler(codec, Quiet, nullptr);
         opj_dparameters_t parameters;
         opj.opj_set_default_decoder_parameters(&parameters);
-        ok = opj.opj_setup_decoder(codec, &parameters) && opj.opj_read_header(stream, codec, &image) &&
-             image && opj.opj_decode(codec, stream, image) && opj.opj_end_decompress(codec, stream);
+        ok = opj.opj_setup_decoder(codec, &parameters) && opj.opj_read_header(stream, codec, &image) && image;
+    }
+    int64_t width = 0, height = 0;
+    uint32_t n = 0;
+    bool refused = false;
+    if (ok) {
+        // The size is checked from the header, before the decoder takes memory for the pixels.
+        width = int64_t(image->x1) - image->x0;
+        height = int64_t(image->y1) - image->y0;
+        n = image->numcomps;
+        if (!CheckImageSize("JPEG 2000", width, height)) {
+            refused = true;  // logged
+            ok = false;
+        } else if (n < 1 || n > 4) {
+            error = "unsupported component layout";
+            ok = false;
+        } else {
+            ok = opj.opj_decode(codec, stream, image) && opj.opj_end_decompress(codec, stream);
+        }
     }
     if (ok) {
         // Every component must cover the whole image at full resolution.
-        const int64_t width = int64_t(image->x1) - image->x0, height = int64_t(image->y1) - image->y0;
-        const uint32_t n = image->numcomps;
-        ok = n >= 1 && n <= 4 && CheckImageSize("JPEG 2000", width, height);
         for (uint32_t c = 0; ok && c < n; ++c) {
             const opj_image_comp_t& comp = image->comps[c];
             ok = comp.data && comp.w == uint32_t(width) && comp.h == uint32_t(height) && comp.prec >= 1 &&
@@ -167,7 +185,8 @@ Jpeg2000Codec::Result Jpeg2000Codec::Decode(const uint8_t* data, size_t size, Im
     if (codec) opj.opj_destroy_codec(codec);
     if (stream) opj.opj_stream_destroy(stream);
     if (!ok) {
-        DebugStream() << "JPEG 2000: cannot decode the image: " << (error.empty() ? "decoding failed" : error);
+        if (!refused)
+            DebugStream() << "JPEG 2000: cannot decode the image: " << (error.empty() ? "decoding failed" : error);
         return Result::Failed;
     }
     return Result::Ok;

@@ -1,6 +1,7 @@
 // BMP and TGA through stb_image, compiled here with only those decoders.
 // stb_image keeps its failure reason in thread-local storage, and nothing here sets its
 // global options, so loads may run on several threads at once.
+#include <cstdlib>
 #include <cstring>
 
 #include "shell/Log.h"
@@ -78,6 +79,21 @@ bool DecodeStb(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder
     Reader reader{data, size};
     const stbi_io_callbacks io = {Read, Skip, AtEnd};
     int width = 0, height = 0, channels = 0;
+    // The size comes from the header first: stb_image decodes a short file to its end with
+    // zeros, so a few bytes claiming a huge image would otherwise cost the whole decode.
+    if (!stbi_info_from_callbacks(&io, &reader, &width, &height, &channels)) {
+        DebugStream() << "Image: cannot decode the image: " << stbi_failure_reason();
+        return false;
+    }
+    // A top-down BMP answers its height negative here.
+    if (!CheckImageSize("Image", std::abs(int64_t(width)), std::abs(int64_t(height)))) return false;
+    // No layout read here packs 64 pixels into less than a byte (1-bit BMP rows: 8 a byte;
+    // TGA run-length packets: 128 pixels in at least 2 bytes).
+    if (int64_t(size) < std::abs(int64_t(width) * height) / 64) {
+        DebugStream() << "Image: cannot decode the image: the file is truncated";
+        return false;
+    }
+    reader = Reader{data, size};
     // Pixels come in the file's own channel count and are expanded here.
     stbi_uc* pixels = stbi_load_from_callbacks(&io, &reader, &width, &height, &channels, 0);
     if (!pixels) {

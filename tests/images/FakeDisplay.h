@@ -46,17 +46,21 @@ public:
     std::vector<LockCall> locks;
     std::vector<pf::Rect> created;  // (0, 0, w, h) of every texture made
     int failAfter = -1;             // textures made before creation starts failing
+    // When set, every texture is made in this format whatever was asked (as a device
+    // keeps some formats in another layout).
+    pf::PixelFormat textureFormat = pf::PixelFormat::Default;
 
     pf::SurfacePtr CreateSurface(int w, int h, pf::PixelFormat format) override {
         if (failAfter >= 0 && int(created.size()) >= failAfter) return nullptr;
         created.emplace_back(0, 0, w, h);
+        if (textureFormat != pf::PixelFormat::Default) format = textureFormat;
         return pf::SurfacePtr(new FakeTexture(*this, w, h, format));
     }
     pf::SurfacePtr CreateSurfaceFromImage(const pf::PixelView& image) override {
         pf::SurfacePtr s = CreateSurface(image.width, image.height, image.format);
         if (s) {
             pf::PixelView dst = static_cast<FakeTexture*>(s.get())->GetView();
-            pf::CopyView(image, dst);
+            pf::CopyOrConvertView(image, dst);
         }
         return s;
     }

@@ -51,7 +51,8 @@ struct FixtureCase {
 
 const FixtureCase kCases[] = {
     {"rgba.png", 7, 5, 0},      {"palette_trns.png", 7, 5, 0}, {"grey.png", 7, 5, 0},
-    {"rgba16.png", 7, 5, 1},  // ImageMagick rounds 16384 down to 63, libpng to 64    {"photo.jpg", 7, 5, 2},        {"grey.jpg", 7, 5, 2},
+    {"rgba16.png", 7, 5, 1},  // ImageMagick rounds 16384 down to 63, libpng to 64
+    {"photo.jpg", 7, 5, 2},     {"grey.jpg", 7, 5, 2},
     {"rgb24.bmp", 7, 5, 0},     {"pal8.bmp", 7, 5, 0},         {"topdown.bmp", 7, 5, 0},
     {"raw.tga", 7, 5, 0},       {"raw_topleft.tga", 7, 5, 0},  {"rle.tga", 7, 5, 0},
     {"rle_alpha.tga", 7, 5, 0}, {"photo.ppm", 7, 5, 0},        {"grey.pgm", 7, 5, 0},
@@ -117,6 +118,9 @@ TEST(ImageLoader, TruncatedAndGarbageBytesAnswerFalseWithOneLogLine) {
         {"16-bit ppm", std::string("P6\n1 1\n65535\n") + std::string(5, '\x7F')},
         {"ppm of maximum 0", "P5\n1 1\n0\n\x01"},
         {"ppm without sizes", "P6\n# only a comment"},
+        // A run-length TGA header claiming 8000 x 8000 pixels, then a few bytes.
+        {"tga header of a huge image", std::string("\0\0\x0A\0\0\0\0\0\0\0\0\0\x40\x1F\x40\x1F\x20\0", 18) +
+                                           std::string(40, '\xFF')},
     };
     for (const FixtureCase& c : kCases) {
         const std::string bytes = Fixture(c.file);
@@ -237,10 +241,18 @@ TEST(ImageLoader, Jpeg2000ThroughTheRunTimeCodec) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(r565.GetView().data), 70),
               std::string(reinterpret_cast<char*>(e.data), 70));
 
-    for (const std::string& broken : {Fixture("rgba.jp2").substr(0, 100), Fixture("grey.j2k").substr(0, 40)}) {
+    // A header claiming 40000 x 40000 pixels in one tile is refused before the decoder
+    // takes memory for it.
+    std::string huge = Fixture("grey.j2k");
+    for (size_t at : {8, 12, 24, 28}) huge.replace(at, 4, std::string("\0\0\x9C\x40", 4));
+    for (const std::string& broken :
+         {Fixture("rgba.jp2").substr(0, 100), Fixture("grey.j2k").substr(0, 40), huge}) {
         testkit::LogCapture log;
         pf::MemorySurface out;
         EXPECT_FALSE(Load(loader, out, broken, PixelFormat::A8R8G8B8));
         EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+        if (broken == huge) {
+            EXPECT_NE(log.Text().find("refusing an image of 40000x40000"), std::string::npos) << log.Text();
+        }
     }
 }

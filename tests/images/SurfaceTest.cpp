@@ -1,7 +1,10 @@
 // Memory, proxy, cell and huge (tiled) surfaces.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "FakeDisplay.h"
+#include "common/TestSupport.h"
 #include "shell/CellSurface.h"
 #include "shell/HugeSurface.h"
 #include "shell/MemorySurface.h"
@@ -65,13 +68,19 @@ TEST(MemorySurface, InitLockAndLockView) {
     EXPECT_EQ(v.pitch, 10);
     EXPECT_EQ(v.bytesPerPixel, 2);
     s->Unlock();
-    // A rectangle reaching past the buffer is refused.
-    const Rect outside(4, 2, 2, 1);
-    EXPECT_EQ(pf::LockView(s.get(), &outside, true, false).data, nullptr);
+    // A rectangle reaching past the buffer is refused, also where x + width overflows.
+    for (const Rect& outside : {Rect(4, 2, 2, 1), Rect(1, 0, INT_MAX, 1), Rect(0, 1, 1, INT_MAX)})
+        EXPECT_EQ(pf::LockView(s.get(), &outside, true, false).data, nullptr) << outside.x << "," << outside.width;
     // Re-initialising clears the pixels.
     s->GetView().data[0] = 9;
     s->Init(5, 3, 2, PixelFormat::R5G6B5);
     EXPECT_EQ(s->GetView().data[0], 0);
+    // A row too long for an int pitch leaves the surface empty, with one log line.
+    testkit::LogCapture log;
+    EXPECT_EQ(s->Init(1 << 30, 1, 4, PixelFormat::A8R8G8B8), 0);
+    EXPECT_EQ(s->GetWidth(), 0);
+    EXPECT_EQ(s->GetView().data, nullptr);
+    EXPECT_EQ(log.Lines().size(), 1u);
 }
 
 TEST(ProxySurface, ForwardsOnlyWhenItHasAnInnerSurface) {
@@ -124,6 +133,15 @@ TEST(CellSurface, MapsLocksAndDrawsIntoTheSource) {
     EXPECT_EQ(display.draws[0].source, Rect(32, 0, 32, 32));
     EXPECT_EQ(display.draws[1].source, Rect(36, 4, 8, 8));
     EXPECT_EQ(display.draws[1].destination, dest);
+
+    // A position whose move into the source would overflow locks and draws nothing.
+    display.locks.clear();
+    const Rect far(INT_MAX - 8, 0, 4, 4);
+    EXPECT_EQ(pf::LockView(cell.get(), &far, true, false).data, nullptr);
+    cell->Unlock();
+    EXPECT_TRUE(display.locks.empty());
+    cell->Draw(&display, &far, &dest);
+    EXPECT_EQ(display.draws.size(), 2u);
 }
 
 TEST(Tiles, ComputeTileSize) {
@@ -173,6 +191,10 @@ TEST(Tiles, CollectTilesGivesTextureRectsAndRelativeOrigins) {
     EXPECT_EQ(parts[1].imageRect, Rect(4, 0, 36, 64));
     EXPECT_EQ(tiles[0].surface->GetRefCount(), 2);
     EXPECT_TRUE(pf::CollectTiles(tiles, Rect(100, 0, 5, 5)).empty());
+    // A query reaching to the end of the int range clips like any other.
+    const auto far = pf::CollectTiles(tiles, Rect(70, 60, INT_MAX, INT_MAX));
+    ASSERT_EQ(far.size(), 1u);
+    EXPECT_EQ(far[0].textureRect, Rect(6, 60, 30, 4));
 }
 
 TEST(HugeSurface, BuildFillsEveryTileIncludingEdgeTiles) {
@@ -192,6 +214,32 @@ TEST(HugeSurface, BuildFillsEveryTileIncludingEdgeTiles) {
     const pf::TileRecord& last = huge->GetTiles()[3];
     PixelView v = static_cast<pf::MemorySurface*>(last.surface.get())->GetView();
     EXPECT_EQ(v.data[63 * v.pitch + 63 * 4 + 3], 0);
+}
+
+TEST(HugeSurface, TakesTheFormatTheTexturesKeep) {
+    // The device keeps A8B8G8R8 images as A8R8G8B8 textures: every tile, the edge tiles
+    // included, holds the converted pixels, and locks describe them in that format.
+    FakeDisplay display(512, true);
+    display.textureFormat = PixelFormat::A8R8G8B8;
+    my_intrusive_ptr<pf::MemorySurface> image(Pattern(100, 100));
+    PixelView abgr = image->GetView();
+    abgr.format = PixelFormat::A8B8G8R8;  // r = x, g = y, b = 7
+    my_intrusive_ptr<pf::HugeSurface> huge(new pf::HugeSurface(abgr, display));
+    ASSERT_EQ(huge->GetTiles().size(), 4u);
+    EXPECT_EQ(huge->GetFormat(), PixelFormat::A8R8G8B8);
+    for (int y = 0; y < 100; y += 9)
+        for (int x = 0; x < 100; x += 9) {
+            const uint8_t* p = TilePixel(*huge, x, y);
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(p[0], 7) << x << "," << y;
+            EXPECT_EQ(p[2], x) << x << "," << y;
+        }
+    for (const Rect& r : {Rect(70, 70, 10, 10), Rect(60, 60, 10, 10)}) {
+        PixelView v = pf::LockView(huge.get(), &r, true, false);
+        ASSERT_NE(v.data, nullptr);
+        EXPECT_EQ(pf::ReadPixelColor(v.data, v.format), pf::Color(uint8_t(r.x), uint8_t(r.y), 7, 255));
+        huge->Unlock();
+    }
 }
 
 TEST(HugeSurface, LocksWithinOneTileUseThatTile) {
@@ -262,7 +310,7 @@ TEST(HugeSurface, RefusesRectanglesReachingPastTheImage) {
     my_intrusive_ptr<pf::HugeSurface> huge(new pf::HugeSurface(image->GetView(), display));
     // Inside the last tile's texture but past the image; and wholly outside.
     for (const Rect& r : {Rect(70, 70, 50, 50), Rect(-5, 0, 10, 10), Rect(0, 0, 200, 200),
-                          Rect(200, 200, 5, 5), Rect(0, 0, 0, 4)}) {
+                          Rect(200, 200, 5, 5), Rect(0, 0, 0, 4), Rect(1, 0, INT_MAX, 1)}) {
         int pitch = -1;
         uint8_t* bits = reinterpret_cast<uint8_t*>(1);
         huge->Lock(pf::LockRead | pf::LockWrite, &r, pitch, bits);
