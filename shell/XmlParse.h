@@ -1,0 +1,33 @@
+// The engine's one way into the XML parser. Every XML text the engine reads (players,
+// resources, state machines, particles, fonts) comes through here, so a hostile document
+// is refused before the recursive parser sees it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include <tinyxml.h>
+
+namespace pf {
+
+// Bounds far beyond any real content: deeper nesting or more attributes on one element
+// are refused with one log line.
+constexpr int kXmlMaxDepth = 256;
+constexpr int kXmlMaxAttributesPerElement = 1024;
+
+// Clears doc, then parses text (size bytes; an embedded 0 byte ends the text as the
+// parser sees it). Answers false, with one log line naming `what`, for a document past
+// the bounds above or one the parser rejects; doc is then empty. The whitespace of text
+// and attribute values is kept or condensed as TinyXML's process-wide setting says; see
+// XmlKeepWhitespace.
+bool ParseXml(TiXmlDocument& doc, const char* text, std::size_t size, const std::wstring& what,
+              TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN);
+inline bool ParseXml(TiXmlDocument& doc, const std::string& text, const std::wstring& what,
+                     TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN) {
+    return ParseXml(doc, text.data(), text.size(), what, encoding);
+}
+
+// Whether `text` stays within the depth and attribute bounds (no parse, one pass).
+bool XmlWithinBounds(const char* text, std::size_t size, int* depthSeen = nullptr, int* attributesSeen = nullptr);
+
+}  // namespace pf
