@@ -23,15 +23,19 @@ foreach(area_dir IN LISTS test_areas)
   add_executable(${target} ${area_tests})
   target_link_libraries(${target} PRIVATE ruv3_testkit GTest::gtest_main)
   # tests/<area>/extra.cmake may add libraries, fixtures or properties for ${target}, and
-  # sets RUV3_TEST_NEEDS_X11 when its tests open windows on the shared X server: those
+  # may set RUV3_TEST_ENVIRONMENT (variables for its tests), and sets RUV3_TEST_NEEDS_X11 when its tests open windows on the shared X server: those
   # tests then never run at the same time as another area's window tests.
   set(RUV3_TEST_NEEDS_X11 OFF)
+  set(RUV3_TEST_ENVIRONMENT)
   if(EXISTS ${area_dir}/extra.cmake)
     include(${area_dir}/extra.cmake)
   endif()
   set(area_properties LABELS ${area})
   if(RUV3_TEST_NEEDS_X11)
     list(APPEND area_properties RESOURCE_LOCK x11)
+  endif()
+  if(RUV3_TEST_ENVIRONMENT)
+    list(APPEND area_properties ENVIRONMENT "${RUV3_TEST_ENVIRONMENT}")
   endif()
   gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
                        PROPERTIES ${area_properties} DISCOVERY_TIMEOUT 60)
