@@ -326,7 +326,11 @@ private:
             if (auto item = Pick(true); item && !item->GetModifiers().empty())
                 pairs_.push_back(item->GetModifiers()[Roll(static_cast<int>(item->GetModifiers().size()))]);
         }
-        for (auto& h : handlers_) {
+        // Copies: what runs below may add to the lists.
+        const auto handlers = handlers_;
+        const auto pairs = pairs_;
+        const auto held = held_;
+        for (const auto& h : handlers) {
             if (!Chance(20)) continue;
             if (Item* client = h->GetClient()) client->SetPosition(client->GetPosition() + pf::Point(1, 0));
             if (h->IsKindOf(TypeId::ClockHandler)) {
@@ -340,7 +344,7 @@ private:
             Event e = Button(EventType::MouseButtonUp, Roll(160), Roll(120));
             h->HandleEvent(TreeState(), e);
         }
-        for (auto& pair : pairs_) {
+        for (const auto& pair : pairs) {
             if (!Chance(10)) continue;
             if (Chance(30)) {
                 if (auto item = Pick(true)) item->AddModifier(pair.modifier.get(), pair.controller.get());
@@ -349,7 +353,7 @@ private:
             }
             if (Item* client = pair.modifier->GetClient()) client->GetTicks();
         }
-        for (auto& item : held_) {
+        for (const auto& item : held) {
             if (!Chance(5)) continue;
             if (Chance(50)) {
                 auto to = Pick(true);
