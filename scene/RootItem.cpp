@@ -42,8 +42,8 @@ void RootItem::ConnectEventManager() { SetEventManager(EventManager::Shared()); 
 void RootItem::ScheduleDelete(Item* item) {
     if (!item) return;
     for (const auto& d : deletes_)
-        if (d.get() == item) return;
-    deletes_.emplace_back(item);
+        if (d.item.get() == item) return;
+    deletes_.push_back({KeepAlive(item), item});
 }
 
 void RootItem::Cycle() {
@@ -55,12 +55,15 @@ void RootItem::Cycle() {
         // Each entry comes off the list before it is cleaned up, so a cleanup that throws
         // or schedules more deletes leaves the list sound.
         while (!deletes_.empty()) {
-            my_intrusive_ptr<Item> item = std::move(deletes_.back());
+            const ScheduledDelete entry = std::move(deletes_.back());
             deletes_.pop_back();
+            Item* item = entry.item.get();
+            if (!item) continue;  // an item nothing counted, deleted by its owner meanwhile
+            my_intrusive_ptr<Item> hold = KeepAlive(item);
             // The parent is held too: the removal notice may take it out of the tree.
             if (Item* parent = item->GetParent()) {
                 my_intrusive_ptr<Item> keep = KeepAlive(parent);
-                parent->RemoveItem(item.get());
+                parent->RemoveItem(item);
             }
             item->cleanup();
         }

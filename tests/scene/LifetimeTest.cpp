@@ -87,6 +87,20 @@ TEST_F(LifetimeTest, HoldsOnAnOldParentNothingCountsLeaveItAlive) {
         EXPECT_EQ(found.size(), 1u);
     }
     ASSERT_FALSE(destroyed) << "CollectItemsOfType";
+
+    // A deferred delete of the uncounted item itself detaches and cleans it up; its owner
+    // deletes it. One its owner deleted before the root's cycle is skipped.
+    ASSERT_EQ(old->GetChildren().size(), 1u);
+    old->safeDelete();
+    root->Cycle();
+    ASSERT_FALSE(destroyed) << "safeDelete";
+    EXPECT_TRUE(old->GetChildren().empty());
+    bool gone = false;
+    auto* early = new Watched<Item>(&gone);
+    early->safeDelete();
+    delete early;
+    root->Cycle();
+    EXPECT_EQ(root->GetScheduledDeleteCount(), 0u);
     delete old;
     EXPECT_TRUE(destroyed);
 }
@@ -294,4 +308,10 @@ TEST_F(LifetimeTest, AnItemsOwnEventManagerSteersItsRouting) {
     EXPECT_EQ(parent->GetEventManager(), nullptr);
     child->onEvent = nullptr;
     EXPECT_FALSE(parent->PassEvent(TreeState(), key));  // back to the shared one
+
+    // Items made while the current root routes by its own classifier take that one.
+    my_intrusive_ptr<EventManager> lenient(new LenientEvents);
+    root->SetEventManager(lenient.get());
+    EXPECT_EQ(Make<Item>()->GetEventManager(), lenient.get());
+    EXPECT_EQ(my_intrusive_ptr<RootItem>(new RootItem)->GetEventManager(), EventManager::Shared());
 }
