@@ -415,7 +415,7 @@ Item* Item::FindItem(const std::wstring& name) {
 }
 
 void Item::CollectItemsOfType(ItemList& out, int typeId) {
-    if (IsKindOf(typeId) && GetRefCount() > 0) out.emplace_back(this);
+    if (IsKindOf(typeId) && KeepAlive(this)) out.emplace_back(this);
     for (size_t i = 0; i < children_.size(); ++i) {
         my_intrusive_ptr<Item> c = children_[i];
         c->CollectItemsOfType(out, typeId);

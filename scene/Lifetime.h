@@ -9,10 +9,11 @@
 // Holds a counted reference while code calls out, so a callee may drop the last other
 // reference. An object whose count is 0 is not owned through counting (it is being built,
 // lives on the stack, or was made with new and nothing holds it yet) and is left alone:
-// taking and dropping a reference would free it.
+// taking and dropping a reference would free it. An object a script made counts through
+// its script object (its own count stays 0), so it is always held.
 template <typename T>
 my_intrusive_ptr<T> KeepAlive(T* p) {
-    return p && p->GetRefCount() > 0 ? my_intrusive_ptr<T>(p) : my_intrusive_ptr<T>();
+    return p && (p->GetRefCount() > 0 || p->GetScriptPeer()) ? my_intrusive_ptr<T>(p) : my_intrusive_ptr<T>();
 }
 
 // The shared flag behind weak references to one object: alive until the object's
