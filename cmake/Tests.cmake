@@ -36,3 +36,16 @@ foreach(area_dir IN LISTS test_areas)
   gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
                        PROPERTIES ${area_properties} DISCOVERY_TIMEOUT 60)
 endforeach()
+
+# The platform seam: no operating-system or SDL header outside shell/platform/. The
+# second run proves the check finds one (a fixture tree with an offending include).
+add_test(NAME PlatformSeam.NoSystemHeadersOutsidePlatform
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
+add_test(NAME PlatformSeam.CheckFindsAnOffendingInclude
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}/cmake/seam-fixture
+                 -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
+set_tests_properties(PlatformSeam.CheckFindsAnOffendingInclude PROPERTIES
+                     PASS_REGULAR_EXPRESSION "scene/Leaky.h: #include <sys/stat.h>"
+                     FAIL_REGULAR_EXPRESSION "Allowed.cpp")
+set_tests_properties(PlatformSeam.NoSystemHeadersOutsidePlatform PlatformSeam.CheckFindsAnOffendingInclude
+                     PROPERTIES LABELS seam)

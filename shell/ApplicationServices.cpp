@@ -1,15 +1,13 @@
 // The application's platform services: single instance, the display's creation, the data
 // and user-data folders, and opening URLs.
-#include <unistd.h>
-
 #include <cwchar>
-#include <vector>
 
 #include "shell/Application.h"
 #include "shell/Exception.h"
 #include "shell/FileSystem.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
 #include "shell/platform/NativeWindow.h"
 #include "shell/platform/ShellOpener.h"
 #include "shell/platform/SingleInstance.h"
@@ -31,12 +29,8 @@ std::wstring AsFolder(std::wstring path) {
 }
 
 std::wstring CurrentFolder() {
-    std::vector<char> buffer(4096);
-    if (!getcwd(buffer.data(), buffer.size())) {
-        DebugStream() << "Application - cannot read the current folder";
-        return L"./";
-    }
-    return AsFolder(FromUtf8(buffer.data()));
+    std::string folder = WorkingFolder();
+    return folder.empty() ? L"./" : AsFolder(FromUtf8(folder));
 }
 
 // A vendor or product name must stay one folder below the root.
