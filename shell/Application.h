@@ -186,6 +186,8 @@ public:
 
 private:
     void ReportException(const class Exception& e);
+    // Restores and raises the window when a second start asked for it.
+    void RaiseWhenAsked();
     void CycleAndDraw(int sleepMs);
     void DrawGame();
 
@@ -205,6 +207,7 @@ private:
     AppDisplayPort* displayPort_ = nullptr;
     AppFileSystemPort* fileSystemPort_ = nullptr;
     NativeWindow* attachedWindow_ = nullptr;
+    bool answersRaiseRequests_ = false;
     bool mouseLock_ = false;
     Point virtualCursor_;
     bool cursorVisible_ = true;

@@ -122,6 +122,7 @@ bool ApplicationWin32::RunFrame(bool allowWait, int& lastTick, int& sleepMs) {
     bool quit = false;
     NativeWindow* window = GetWindow();
     if (allowWait && !active_ && (!window || !window->IsForeground())) queue_.Wait(kWakeMs);
+    RaiseWhenAsked();
 
     Message message;
     while (queue_.Peek(message)) {

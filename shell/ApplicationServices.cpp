@@ -60,15 +60,25 @@ std::unique_ptr<AppFileSystemPort> MakeFileSystemPort(FileSystemWin32& fs) {
 }
 
 void ApplicationWin32::CheckSingleInstance(const char* name) {
-    if (!name || GetSingleInstanceLock().Acquire(name)) return;
-    // Another process holds the lock; its window lives in that process and cannot be
-    // raised from here. A window of this process with the class is brought forward.
-    if (NativeWindow* other = FindWindowByClass(kWindowClass)) {
-        other->Restore();
-        other->BringToFront();
+    if (!name) return;
+    SingleInstanceLock& lock = GetSingleInstanceLock();
+    if (lock.Acquire(name)) {
+        // From now on a second start may ask this process to come to the front.
+        answersRaiseRequests_ = true;
+        return;
     }
+    // Another process holds the lock: it brings its own window to the front when asked.
+    lock.AskHolderToRaise(name);
     throw Exception("Only one game instance can be launched at the same time!", ExceptionType::Quit,
                     ExceptionBox::Default);
+}
+
+void ApplicationWin32::RaiseWhenAsked() {
+    if (!answersRaiseRequests_ || !GetSingleInstanceLock().TakeRaiseRequest()) return;
+    if (NativeWindow* window = GetWindow()) {
+        window->Restore();
+        window->BringToFront();
+    }
 }
 
 void ApplicationWin32::InitDisplay(int width, int height, bool fullScreen, bool wideScreen) {
