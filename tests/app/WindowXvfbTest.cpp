@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Oracle.h"
 #include "AppFakes.h"
 #include "common/TestSupport.h"
 #include "shell/Application.h"
@@ -29,9 +30,8 @@ struct RealWindow : ::testing::Test {
     std::string title;
 
     void SetUp() override {
-        const char* x = std::getenv("DISPLAY");
-        if (!x || !*x) GTEST_SKIP() << "no X display";
-        if (!testkit::HaveProgram("xdotool")) GTEST_SKIP() << "no xdotool";
+        RUV3_REQUIRE_DISPLAY();
+        RUV3_REQUIRE_PROGRAM("xdotool");
         pf::GetModifierState().Reset();
         pf::GetMessageQueue().Clear();
         app.reset(new pf::ApplicationWin32());
@@ -162,8 +162,7 @@ void RealWindow::FocusLossAndReturn() {
 struct RealWindowLocksOn : RealWindow {
     bool toggled = false;
     void SetUp() override {
-        const char* x = std::getenv("DISPLAY");
-        if (x && *x && testkit::HaveProgram("xdotool")) {
+        if (testkit::HaveDisplay() && testkit::HaveProgram("xdotool")) {
             auto earlier = pf::NativeWindow::Create("Earlier", L"earlier window", 100, 100, false);
             ASSERT_TRUE(earlier);
             Xdo("search --sync --name 'earlier window' windowfocus --sync");
