@@ -220,12 +220,6 @@ WindowProcedure FindWindowClass(const std::string& name) {
     return it == Classes().end() ? nullptr : it->second;
 }
 
-NativeWindow* FindWindowByClass(const std::string& name) {
-    for (NativeWindow* w : Windows())
-        if (w->GetClassName() == name) return w;
-    return nullptr;
-}
-
 bool StartVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     // Closing the last window is a close request for the game, not a quit.
