@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/Oracle.h"
 #include "common/TestSupport.h"
 #include "shell/ImageLoaderDX.h"
 #include "shell/ImageLoaderGDI.h"
@@ -172,7 +173,7 @@ TEST(ImageLoader, LoadsOnSeveralThreadsAtOnce) {
 }
 
 TEST(ImageLoader, SavedPngsReadBackByImageMagickEqualTheSource) {
-    if (!testkit::HaveProgram("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    RUV3_REQUIRE_PROGRAM("convert");
     testkit::TempDir dir;
     pf::ImageLoaderDX loader;
     const std::string expected = Fixture("rgba.png.rgba");
@@ -216,7 +217,7 @@ TEST(ImageLoader, SavingWhereNoFileCanBeMadeAnswersFalse) {
 
 TEST(ImageLoader, Jpeg2000ThroughTheRunTimeCodec) {
     pf::ImageLoaderDX loader;
-    if (!loader.HasJpeg2000()) GTEST_SKIP() << "OpenJPEG is not installed";
+    RUV3_REQUIRE_ORACLE(loader.HasJpeg2000(), "OpenJPEG (libopenjp2.so.7)");
     pf::MemorySurface rgba;
     ASSERT_TRUE(Load(loader, rgba, Fixture("rgba.jp2"), PixelFormat::A8B8G8R8));
     EXPECT_EQ(RgbaOf(rgba), Fixture("rgba.jp2.rgba"));
