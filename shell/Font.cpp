@@ -90,7 +90,8 @@ const Rect* Font::GetGlyph(wchar_t ch) const {
 }
 
 std::wstring Font::OutlineFileName() const {
-    const float hundredths = outline * 100.0f;  // single precision: 1.15 gives 114
+    // The float widened first: an outline of 1.15 (just below it as a float) gives 114.
+    const double hundredths = static_cast<double>(outline) * 100.0;
     return L"fonts/" + id + L"_outline_" + std::to_wstring(static_cast<int>(hundredths)) + L".png";
 }
 

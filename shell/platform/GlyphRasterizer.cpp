@@ -36,9 +36,11 @@ bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
 // The installed font whose file is named `fileName`, through fontconfig's font list.
 std::string FindInstalledFont(const std::string& fileName) {
     std::string found;
+    // A configuration of its own: loaders run on several threads, and nothing stays behind.
+    FcConfig* config = FcInitLoadConfigAndFonts();
     FcPattern* pattern = FcPatternCreate();
     FcObjectSet* objects = FcObjectSetBuild(FC_FILE, nullptr);
-    FcFontSet* fonts = (pattern && objects) ? FcFontList(nullptr, pattern, objects) : nullptr;
+    FcFontSet* fonts = (config && pattern && objects) ? FcFontList(config, pattern, objects) : nullptr;
     for (int i = 0; fonts && i < fonts->nfont && found.empty(); ++i) {
         FcChar8* file = nullptr;
         if (FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) != FcResultMatch || !file) continue;
@@ -51,6 +53,7 @@ std::string FindInstalledFont(const std::string& fileName) {
     if (fonts) FcFontSetDestroy(fonts);
     if (objects) FcObjectSetDestroy(objects);
     if (pattern) FcPatternDestroy(pattern);
+    if (config) FcConfigDestroy(config);
     return found;
 }
 
@@ -158,7 +161,8 @@ private:
 std::string FindFontFile(const std::wstring& name) {
     if (name.empty()) return std::string();
     const std::string utf8 = ToUtf8(name);
-    const std::string path = ResolvePath("", utf8);
+    const bool absolute = utf8[0] == '/';
+    const std::string path = ResolvePath(absolute ? "/" : "", absolute ? utf8.substr(1) : utf8);
     if (IsRegularFile(path)) return path;
     if (utf8.find('/') != std::string::npos || utf8.find('\\') != std::string::npos) return std::string();
     return FindInstalledFont(utf8);
