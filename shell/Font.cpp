@@ -110,8 +110,13 @@ bool Font::Load(ImageLoader* loader, FileSystem* fs, Display* display) {
 }
 
 bool Font::RenderGlyphCache(FileSystem& fs, ImageLoader& loader) {
+    const std::string path = FindFontFile(file);
+    if (path.empty()) {
+        DebugStream() << "Font - no font file '" << file << "'; no glyph cache for '" << id << "'";
+        return false;
+    }
     FontNames names;
-    if (!ReadTrueTypeNames(file, names)) {
+    if (!ReadTrueTypeNamesAt(path, names)) {
         DebugStream() << "Font - no family name in '" << file << "'; no glyph cache for '" << id << "'";
         return false;
     }
@@ -120,7 +125,7 @@ bool Font::RenderGlyphCache(FileSystem& fs, ImageLoader& loader) {
     style.bold = bold;
     style.italic = italic;
     style.underline = underline;
-    std::unique_ptr<GlyphSource> glyphs = OpenFreeTypeGlyphs(FindFontFile(file), style);
+    std::unique_ptr<GlyphSource> glyphs = OpenFreeTypeGlyphs(path, style);
     return glyphs && RenderGlyphCache(fs, loader, *glyphs);
 }
 

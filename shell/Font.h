@@ -120,8 +120,10 @@ protected:
 };
 
 // Reads the names of a TrueType or OpenType font file (located as FindFontFile does).
-// True when a family name was found.
+// True when a family name was found; a file that cannot be opened answers false silently.
 bool ReadTrueTypeNames(const std::wstring& file, FontNames& names);
+// The same for an OS path (UTF-8) used as it stands.
+bool ReadTrueTypeNamesAt(const std::string& osPath, FontNames& names);
 // The same over the file's bytes.
 bool ParseTrueTypeNames(const uint8_t* data, size_t size, FontNames& names);
 

@@ -88,13 +88,13 @@ bool ParseTrueTypeNames(const uint8_t* data, size_t size, FontNames& names) {
 }
 
 bool ReadTrueTypeNames(const std::wstring& file, FontNames& names) {
+    return ReadTrueTypeNamesAt(FindFontFile(file), names);
+}
+
+bool ReadTrueTypeNamesAt(const std::string& path, FontNames& names) {
     names = FontNames();
-    const std::string path = FindFontFile(file);
     FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
-    if (!f) {
-        DebugStream() << "Font - cannot open the font file '" << file << "'";
-        return false;
-    }
+    if (!f) return false;
     std::vector<uint8_t> bytes;
     long length = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);
@@ -105,7 +105,7 @@ bool ReadTrueTypeNames(const std::wstring& file, FontNames& names) {
     }
     std::fclose(f);
     if (!ok) {
-        DebugStream() << "Font - cannot read the font file '" << file << "'";
+        DebugStream() << "Font - cannot read the font file '" << path << "'";
         return false;
     }
     return ParseTrueTypeNames(bytes.data(), bytes.size(), names);
