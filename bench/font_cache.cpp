@@ -82,10 +82,15 @@ void BM_GlyphCache_FreeType(benchmark::State& state) {
 }
 BENCHMARK(BM_GlyphCache_FreeType)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-std::wstring SampleText() {
+void MeasureLoop(benchmark::State& state, const pf::Font& font) {
     std::wstring text;
     for (int i = 0; i < 1000; ++i) text += (i % 61 == 60) ? L'\n' : wchar_t(L' ' + (i * 7) % 95);
-    return text;
+    pf::Point size;
+    for (auto _ : state) {
+        font.MeasureText(size, text, 1);
+        benchmark::DoNotOptimize(size);
+    }
+    if (size.x <= 0) state.SkipWithError("nothing measured");
 }
 
 // Per 1,000 characters, from the glyph rectangles of a cache.
@@ -106,13 +111,7 @@ void BM_MeasureText_Font(benchmark::State& state) {
         state.SkipWithError("no glyph cache");
         return;
     }
-    const std::wstring text = SampleText();
-    pf::Point size;
-    for (auto _ : state) {
-        font.MeasureText(size, text, 1);
-        benchmark::DoNotOptimize(size);
-    }
-    if (size.x <= 0) state.SkipWithError("nothing measured");
+    MeasureLoop(state, font);
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_MeasureText_Font)->Unit(benchmark::kMicrosecond);
@@ -139,13 +138,7 @@ void BM_MeasureText_BmFont(benchmark::State& state) {
         state.SkipWithError("the BMF description does not parse");
         return;
     }
-    const std::wstring text = SampleText();
-    pf::Point size;
-    for (auto _ : state) {
-        font.MeasureText(size, text, 1);
-        benchmark::DoNotOptimize(size);
-    }
-    if (size.x <= 0) state.SkipWithError("nothing measured");
+    MeasureLoop(state, font);
 }
 BENCHMARK(BM_MeasureText_BmFont)->Unit(benchmark::kMicrosecond);
 
