@@ -37,7 +37,8 @@ bool FontsFolderWritable(FileSystem& fs, bool userFolder) {
     if (!IsFolder(fonts)) {
         const std::string parent = CacheOsPath(fs, L"", userFolder);
         if (::access(parent.empty() ? "." : parent.c_str(), W_OK) != 0) return false;
-        if (!fs.CreateFolder(L"fonts", userFolder ? 0 : kFileInResourceFolder)) return false;
+        // Another loader may make it at the same moment.
+        if (!fs.CreateFolder(L"fonts", userFolder ? 0 : kFileInResourceFolder) && !IsFolder(fonts)) return false;
     }
     return ::access(fonts.c_str(), W_OK) == 0;
 }

@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <thread>
+
 #include "fonts/FontsFixture.h"
 #include "shell/FontGlyphCache.h"
 #include "shell/ImageLoaderGDI.h"
@@ -250,6 +252,30 @@ TEST_F(FontsTest, DejaVuRendersThroughFreeType) {
     ASSERT_TRUE(bold.Load(&loader, &fs, &display));
     EXPECT_GE(bold.GetGlyph(L'W')->width, font.GetGlyph(L'W')->width);
     EXPECT_NE(testkit::ReadFile(ResFile("fonts/DejaVu24.png")), testkit::ReadFile(ResFile("fonts/DejaVu24b.png")));
+}
+
+}  // namespace
+
+namespace {
+
+// Fonts load on the loading workers: two caches rendered and loaded at once, each with a
+// display of its own (the test display records without a lock).
+TEST_F(FontsTest, SeveralThreadsRenderTheirOwnCaches) {
+    const char* faces[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                           "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf"};
+    testimages::FakeDisplay displays[2] = {testimages::FakeDisplay(4096), testimages::FakeDisplay(4096)};
+    bool loaded[2] = {false, false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i)
+        threads.emplace_back([&, i] {
+            pf::Font font(Desc(L"T" + std::to_wstring(i), 16, 1.0f, pf::FromUtf8(faces[i])));
+            loaded[i] = font.Load(&loader, &fs, &displays[i]) && font.GetOutlineSurface();
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_TRUE(loaded[0]);
+    EXPECT_TRUE(loaded[1]);
+    EXPECT_EQ(SizeOf(ResFile("fonts/T0.map")), 3584);
+    EXPECT_EQ(SizeOf(ResFile("fonts/T1.map")), 3584);
 }
 
 }  // namespace
