@@ -66,6 +66,7 @@ bool DecodeBmpRle(const uint8_t* data, size_t size, MemorySurface& out, DecodeOr
         return false;
     };
     if (!IsRunLengthBmp(data, size)) return fail("not a run-length compressed BMP file");
+    if (size < kFileHeaderBytes + 40) return fail("the file is truncated");
     const uint8_t* info = data + kFileHeaderBytes;
     const uint32_t infoBytes = LE32(info);
     const int64_t width = int32_t(LE32(info + 4));

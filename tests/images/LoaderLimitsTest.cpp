@@ -246,7 +246,7 @@ TEST(LoaderLimits, RunLengthBmpEdges) {
     // Literal runs cut short, and runs that never end the image.
     const std::string cut = rle8.substr(0, at) + std::string("\x00\x20\x01\x02", 4);
     const std::string endless = rle8.substr(0, at) + std::string("\x03\x01\x03\x01", 4);
-    for (const std::string& bad : {badBits, bigPalette, pixelsPastEnd, cut, endless}) {
+    for (const std::string& bad : {badBits, bigPalette, pixelsPastEnd, cut, endless, rle8.substr(0, 50)}) {
         testkit::LogCapture log;
         pf::MemorySurface out;
         EXPECT_FALSE(Load(loader, out, bad));
