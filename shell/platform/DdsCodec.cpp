@@ -205,11 +205,7 @@ bool DecodeDds(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder
 }
 
 bool SaveDds(const std::string& utf8Path, const PixelView& image) {
-    if (!image.data || image.width <= 0 || image.height <= 0 ||
-        image.format != PixelFormat::A8R8G8B8 || image.bytesPerPixel != 4) {
-        DebugStream() << "DDS: nothing to save to \"" << utf8Path << "\"";
-        return false;
-    }
+    if (!CheckSavable("DDS", utf8Path, image)) return false;
     // "DDS ", then the 124-byte header with its 32-byte pixel format: 32-bit RGB with
     // alpha, masks for bytes b, g, r, a; one level.
     std::vector<uint8_t> header;

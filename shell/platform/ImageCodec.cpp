@@ -32,6 +32,14 @@ ImageKind SniffImage(const uint8_t* data, size_t size) {
     return ImageKind::Unknown;
 }
 
+bool CheckSavable(const char* codec, const std::string& utf8Path, const PixelView& image) {
+    if (image.data && image.width > 0 && image.height > 0 && image.format == PixelFormat::A8R8G8B8 &&
+        image.bytesPerPixel == 4)
+        return true;
+    DebugStream() << codec << ": nothing to save to \"" << utf8Path << "\"";
+    return false;
+}
+
 void InitDecoded(MemorySurface& out, int width, int height, DecodeOrder order) {
     out.Init(width, height, 4, order == DecodeOrder::BGRA ? PixelFormat::A8R8G8B8 : PixelFormat::A8B8G8R8);
 }

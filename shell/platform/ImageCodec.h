@@ -56,6 +56,8 @@ bool DecodeDds(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder
 
 // The savers replace the file whole or not at all: a failed save leaves the old file as
 // it was.
+// Whether a saver can write the view (A8R8G8B8 with pixels); logs the refusal.
+bool CheckSavable(const char* codec, const std::string& utf8Path, const PixelView& image);
 // Writes an A8R8G8B8 view as an 8-bit RGBA PNG file; answers whether all of it was written.
 bool SavePng(const std::string& utf8Path, const PixelView& image);
 // Writes an A8R8G8B8 view as an uncompressed 32-bit DDS file.

@@ -122,11 +122,7 @@ bool DecodePng(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder
 }
 
 bool SavePng(const std::string& utf8Path, const PixelView& image) {
-    if (!image.data || image.width <= 0 || image.height <= 0 ||
-        image.format != PixelFormat::A8R8G8B8 || image.bytesPerPixel != 4) {
-        DebugStream() << "PNG: nothing to save to \"" << utf8Path << "\"";
-        return false;
-    }
+    if (!CheckSavable("PNG", utf8Path, image)) return false;
     AtomicFileWriter file;
     if (!file.Open(utf8Path)) {
         DebugStream() << "PNG: cannot create \"" << utf8Path << "\": " << std::strerror(errno);

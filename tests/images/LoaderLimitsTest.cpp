@@ -2,9 +2,7 @@
 // and saves that fail part way.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 
 #include "common/TestSupport.h"
 #include "shell/ImageLoaderDX.h"
@@ -155,18 +153,11 @@ TEST(LoaderLimits, FailedSaveKeepsTheOldFileWhole) {
     for (int type : {2, 3}) {
         SCOPED_TRACE(type);
         const std::filesystem::path path = dir.Write(type == 3 ? "old.dds" : "old.png", "the old picture");
-        // The file size limit stands in for a full disk: the write fails part way.
-        struct rlimit old;
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-        auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = old;
-        small.rlim_cur = 4096;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
         testkit::LogCapture log;
-        const bool saved = loader.Save(pf::FromUtf8(path.string()).c_str(), type, view);
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
-        EXPECT_FALSE(saved);
+        {
+            const testkit::FileSizeLimit fullDisk(4096);  // the write fails part way
+            EXPECT_FALSE(loader.Save(pf::FromUtf8(path.string()).c_str(), type, view));
+        }
         EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
         EXPECT_EQ(testkit::ReadFile(path), "the old picture");
         // Without the limit the same save replaces the file, and it loads back.
