@@ -61,7 +61,7 @@ bool CheckJpeg2000Header(const uint8_t* data, size_t size) {
     // The main header starts with SOC and SIZ: Lsiz, Rsiz, then the reference grid's
     // size and offset, the tile size and offset, and the component count (38 bytes), then
     // three bytes a component (depth, horizontal and vertical sampling).
-    if (cs && (length < 44 || BE32(cs) != 0xFF4FFF51)) why = "the header is cut short or malformed";
+    if (!why && (!cs || length < 44 || BE32(cs) != 0xFF4FFF51)) why = "the header is cut short or malformed";
     if (why) {
         DebugStream() << "JPEG 2000: cannot decode the image: " << why;
         return false;

@@ -126,6 +126,7 @@ TEST(LoaderLimits, Jpeg2000HeaderIsCheckedBeforeDecoding) {
         EXPECT_FALSE(pf::CheckJpeg2000Header(reinterpret_cast<const uint8_t*>(bad.data()), bad.size()));
         EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
     }
+    EXPECT_FALSE(pf::CheckJpeg2000Header(nullptr, 0));
 
     // Through the loader, a refused file never reaches the decoder: one line, no image.
     pf::ImageLoaderDX loader;
