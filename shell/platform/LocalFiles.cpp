@@ -127,4 +127,11 @@ std::string WorkingFolder() {
     return buffer.data();
 }
 
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsWritableFolder(const std::string& path) { return IsFolder(path) && ::access(path.c_str(), W_OK) == 0; }
+
 }  // namespace pf
