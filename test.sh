@@ -22,8 +22,8 @@ with_display ctest --test-dir build-test --output-on-failure -j "$jobs" "$@"
 
 # In CI (or when asked), the tests that exercise threads run again under ThreadSanitizer.
 # tsan_targets names their executables, tsan_tests the test names (a ctest regex).
-tsan_targets=(test_foundation test_files test_images test_device)
-tsan_tests='^(Mutex|Thread)\.|ConcurrentReaders|SeveralThreads|WorkerThreadsFill'
+tsan_targets=(test_foundation test_files test_images test_device test_content)
+tsan_tests='^(Mutex|Thread)\.|ConcurrentReaders|SeveralThreads|WorkerThreadsFill|ResourceQueueThreads'
 if [[ "${CI:-}" == "true" || "${RUV3_TSAN_TESTS:-}" == "1" ]]; then
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRUV3_TSAN=ON -DRUV3_BENCH=OFF >/dev/null
     cmake --build build-tsan -j "$jobs" --target "${tsan_targets[@]}"
