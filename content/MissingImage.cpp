@@ -34,38 +34,52 @@ uint32_t Seed(const std::wstring& id, const std::wstring& path) {
     return h | 1;
 }
 
+// The overlay's face, opened once per stand-in image.
+class TextPainter {
+public:
+    TextPainter() {
+        const std::string& file = FontFile();
+        ready_ = !file.empty() && FT_Init_FreeType(&ft_.library) == 0 &&
+                 FT_New_Face(ft_.library, file.c_str(), 0, &ft_.face) == 0 &&
+                 FT_Set_Pixel_Sizes(ft_.face, 0, kTextPixelHeight) == 0;
+    }
+    bool Draw(pf::PixelView& view, int x, int y, const std::wstring& text) {
+        if (!ready_ || !view.data || view.bytesPerPixel != 4) return false;
+        const int ascender = int(ft_.face->size->metrics.ascender >> 6);
+        int pen = x;
+        for (wchar_t c : text) {
+            if (pen >= view.width) break;
+            if (FT_Load_Char(ft_.face, FT_ULong(c), FT_LOAD_RENDER) != 0) continue;
+            const FT_GlyphSlot slot = ft_.face->glyph;
+            const FT_Bitmap& bitmap = slot->bitmap;
+            const int left = pen + slot->bitmap_left, top = y + ascender - slot->bitmap_top;
+            for (int row = 0; row < int(bitmap.rows); ++row) {
+                const int py = top + row;
+                if (py < 0 || py >= view.height) continue;
+                uint8_t* line = view.data + size_t(py) * size_t(view.pitch);
+                const uint8_t* coverage = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
+                for (int col = 0; col < int(bitmap.width); ++col) {
+                    const int px = left + col;
+                    if (px < 0 || px >= view.width || coverage[col] == 0) continue;
+                    uint8_t* p = line + size_t(px) * 4;
+                    for (int b = 0; b < 3; ++b) p[b] = std::max(p[b], coverage[col]);
+                }
+            }
+            pen += int(slot->advance.x >> 6);
+        }
+        return true;
+    }
+
+private:
+    Face ft_;
+    bool ready_ = false;
+};
+
 }  // namespace
 
 bool DrawLightText(pf::PixelView& view, int x, int y, const std::wstring& text) {
-    if (!view.data || view.bytesPerPixel != 4) return false;
-    const std::string& file = FontFile();
-    Face ft;
-    if (file.empty() || FT_Init_FreeType(&ft.library) != 0 || FT_New_Face(ft.library, file.c_str(), 0, &ft.face) != 0)
-        return false;
-    if (FT_Set_Pixel_Sizes(ft.face, 0, kTextPixelHeight) != 0) return false;
-    const int ascender = int(ft.face->size->metrics.ascender >> 6);
-    int pen = x;
-    for (wchar_t c : text) {
-        if (pen >= view.width) break;
-        if (FT_Load_Char(ft.face, FT_ULong(c), FT_LOAD_RENDER) != 0) continue;
-        const FT_GlyphSlot slot = ft.face->glyph;
-        const FT_Bitmap& bitmap = slot->bitmap;
-        const int left = pen + slot->bitmap_left, top = y + ascender - slot->bitmap_top;
-        for (int row = 0; row < int(bitmap.rows); ++row) {
-            const int py = top + row;
-            if (py < 0 || py >= view.height) continue;
-            uint8_t* line = view.data + size_t(py) * size_t(view.pitch);
-            const uint8_t* coverage = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
-            for (int col = 0; col < int(bitmap.width); ++col) {
-                const int px = left + col;
-                if (px < 0 || px >= view.width || coverage[col] == 0) continue;
-                uint8_t* p = line + size_t(px) * 4;
-                for (int b = 0; b < 3; ++b) p[b] = std::max(p[b], coverage[col]);
-            }
-        }
-        pen += int(slot->advance.x >> 6);
-    }
-    return true;
+    TextPainter painter;
+    return painter.Draw(view, x, y, text);
 }
 
 void FillMissingImage(pf::PixelView& view, const std::wstring& id, const std::wstring& path) {
@@ -89,9 +103,10 @@ void FillMissingImage(pf::PixelView& view, const std::wstring& id, const std::ws
         lineA += L"id: " + id + L"  ";
         lineB += L"p: " + path + L"  ";
     }
+    TextPainter painter;
     for (int y = 5; y < view.height; y += 50) {
-        DrawLightText(view, 5, y, lineA);
-        DrawLightText(view, 5, y + 30, lineB);
+        painter.Draw(view, 5, y, lineA);
+        painter.Draw(view, 5, y + 30, lineB);
     }
     pf::FillAlpha(view, 255);
 }

@@ -139,8 +139,17 @@ void ResAnim::createCels(int columns, int rows) {
     // Never more cels than pixels on a side: every cel is at least one pixel and inside.
     columns = std::min(columns, std::max(1, width));
     rows = std::min(rows, std::max(1, height));
+    if (int64_t(columns) * rows > kMaxCels) {
+        pf::DebugStream() << L"ResAnim '" << GetId() << L"': " << columns << L" x " << rows
+                          << L" cels are too many; it is drawn as one";
+        columns = rows = 1;
+    }
     cels_ = columns;
     loops_ = rows;
+    if (columns == 1 && rows == 1) {
+        celList_.push_back(surface);
+        return;
+    }
     const int celWidth = width / columns, celHeight = height / rows;
     celList_.reserve(size_t(columns) * size_t(rows));
     for (int r = 0; r < rows; ++r)

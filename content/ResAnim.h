@@ -62,6 +62,9 @@ public:
 
     bool IsKindOf(int typeId) const override { return typeId == TypeId::ResAnim || typeId == TypeId::Base; }
 
+    // Far more cels than any sprite sheet has; a grid past it comes from a broken file.
+    static constexpr int64_t kMaxCels = 1 << 14;
+
     void LoadDeferred(pf::FileSystem* fs, pf::Display* display, pf::ImageLoader* loader, SoundSystem*) override;
     // False only while a deferred anim waits for its image.
     virtual bool IsLoaded() const;
@@ -72,6 +75,7 @@ public:
     // when no surface could be made.
     virtual bool Init(pf::ImageLoader* loader, pf::FileSystem* fs, pf::Display* display, const ResID* descriptor,
                       bool deferred, int width, int height);
+    // Cuts the current surface; more than kMaxCels cels are refused (one cel then).
     virtual void createCels(int columns, int rows);
     // Re-decodes the file when its time changed; the pixels are replaced only when the
     // size and format are unchanged.

@@ -40,7 +40,8 @@ TEST_F(ResourcesTest, CelGridFromCelSizes) {
         {"cel_width='0' cels='2'", 2, 1},
         {"cels='0' loops='-3'", 1, 1},
         {"cel_width='100000'", 0, 1},  // wider than the image: no cels
-        {"cel_height='1' cel_width='1' cels='99999999'", 256, 128},
+        {"cel_height='2' cel_width='1' cels='99999999'", 256, 64},
+        {"cel_height='1' cel_width='1'", 1, 1},  // 32768 cels: more than any sheet, drawn as one
     };
     for (const Case& c : cases) {
         auto list = Load(std::string("<set path='art'/><image id='s' file='strip.png' ") + c.attributes + "/>");
