@@ -17,6 +17,7 @@
 #include "content/ResAnim.h"
 #include "content/Resources.h"
 #include "content/ThreadResourcesQueue.h"
+#include "bench/common/BenchSupport.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
 #include "shell/ImageLoaderGDI.h"
@@ -155,16 +156,6 @@ void BM_LibpngSerialFromMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_LibpngSerialFromMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -174,7 +165,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not make the content (is zip installed?)\n");
         return 1;
     }
-    RatioReporter reporter;
+    benchkit::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     double serial = 0;
     for (const auto& [name, time] : reporter.times)

@@ -11,6 +11,16 @@
 namespace {
 
 ResourceManager* globalManager = nullptr;
+
+// A descriptor made on the fly for a file: not permanent.
+std::unique_ptr<ResID> FileDescriptor(const wchar_t* type, const std::wstring& id, const std::wstring& path) {
+    auto d = std::make_unique<ResID>();
+    d->type = type;
+    d->id = id;
+    d->path = path;
+    d->perm = L"no";
+    return d;
+}
 ResourceManager::SoundResourceFactory soundFactory = nullptr;
 
 std::wstring GameText(const std::wstring& key) {
@@ -177,11 +187,7 @@ ResAnim* ResourceManager::LoadAnimFromFile(const std::wstring& path, const std::
                                            const std::wstring& id, const std::wstring& format,
                                            const std::wstring& memory) {
     if (ResAnim* anim = LoadAnim(id)) return anim;
-    auto d = std::make_unique<ResID>();
-    d->type = L"IMAGE";
-    d->id = id;
-    d->path = path;
-    d->perm = L"no";
+    auto d = FileDescriptor(L"IMAGE", id, path);
     d->params[kImageLoops] = std::to_wstring(loops);
     d->params[kImageCels] = std::to_wstring(cels);
     d->params[kImageAlphaSrc] = alphaSrc;
@@ -194,11 +200,7 @@ ResAnim* ResourceManager::LoadAnimFromFile(const std::wstring& path, const std::
 
 ResAnim* ResourceManager::LoadTextureFile(const std::wstring& path, const std::wstring& id) {
     if (ResAnim* anim = LoadAnim(id)) return anim;
-    auto d = std::make_unique<ResID>();
-    d->type = L"IMAGE";
-    d->id = id;
-    d->path = path;
-    d->perm = L"no";
+    auto d = FileDescriptor(L"IMAGE", id, path);
     d->params[kImageSingleTexture] = L"1";
     AddDescriptor(std::move(d));
     return LoadAnim(id);
@@ -287,11 +289,7 @@ Res* ResourceManager::LoadSound(const std::wstring& id, int, bool) {
 
 Res* ResourceManager::LoadSoundFile(const std::wstring& path, const std::wstring& id) {
     if (Res* sound = LoadSound(id, 1, false)) return sound;
-    auto d = std::make_unique<ResID>();
-    d->type = L"SOUND";
-    d->id = id;
-    d->path = path;
-    d->perm = L"no";
+    auto d = FileDescriptor(L"SOUND", id, path);
     d->params[0] = L"1";
     d->params[1] = L"no";
     d->params[2] = L"no";

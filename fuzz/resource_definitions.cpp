@@ -11,11 +11,8 @@
 #include "shell/Log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool quiet = (pf::SetLogToStderr(false), true);
-    (void)quiet;
     fuzzsupport::MemoryFileSystem fs;
-    fs.files["a.png"] = std::string(reinterpret_cast<const char*>(fuzzsupport::kTinyPng), sizeof fuzzsupport::kTinyPng);
-    fs.files["defs.xml"] = std::string(reinterpret_cast<const char*>(data), size);
+    fuzzsupport::FillFiles(fs, "defs.xml", data, size);
     fs.files["defines.xml"] = fs.files["defs.xml"];
     static pf::ImageLoaderDX loader;
     fuzzsupport::MemoryDisplay display;

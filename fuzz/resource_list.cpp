@@ -32,11 +32,8 @@ void Use(Resources& list) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool quiet = (pf::SetLogToStderr(false), true);
-    (void)quiet;
     fuzzsupport::MemoryFileSystem fs;
-    fs.files["a.png"] = std::string(reinterpret_cast<const char*>(fuzzsupport::kTinyPng), sizeof fuzzsupport::kTinyPng);
-    fs.files["list.xml"] = std::string(reinterpret_cast<const char*>(data), size);
+    fuzzsupport::FillFiles(fs, "list.xml", data, size);
     static pf::ImageLoaderDX loader;
     fuzzsupport::MemoryDisplay display;
     const ResourceServices services{&loader, &fs, &display};

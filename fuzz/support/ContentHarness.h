@@ -7,6 +7,7 @@
 #include <string>
 
 #include "shell/FileSystem.h"
+#include "shell/Log.h"
 #include "shell/MemorySurface.h"
 #include "shell/TextHelpers.h"
 #include "tests/common/NullDisplay.h"
@@ -29,6 +30,11 @@ public:
         return pf::SurfacePtr(new pf::MemorySurface(image));
     }
 };
+
+class MemoryFileSystem;
+// The file system of one run: the input under `name`, the tiny PNG as "a.png". The log
+// stops echoing to stderr.
+inline void FillFiles(MemoryFileSystem& fs, const std::string& name, const uint8_t* data, size_t size);
 
 class MemoryFileSystem : public pf::FileSystem {
 public:
@@ -61,5 +67,12 @@ public:
     bool OpenFileForWrite(pf::FileImpl*&, const std::wstring&, int, bool) override { return false; }
     void SetScrambling(bool) override {}
 };
+
+inline void FillFiles(MemoryFileSystem& fs, const std::string& name, const uint8_t* data, size_t size) {
+    static const bool quiet = (pf::SetLogToStderr(false), true);
+    (void)quiet;
+    fs.files["a.png"] = std::string(reinterpret_cast<const char*>(kTinyPng), sizeof kTinyPng);
+    fs.files[name] = std::string(reinterpret_cast<const char*>(data), size);
+}
 
 }  // namespace fuzzsupport
