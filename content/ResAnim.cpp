@@ -242,10 +242,10 @@ bool ResAnim::LoadImageFile(MemorySurface& out, ImageLoader* loader, FileSystem*
     if (!fs->ReadResourceFile(bytes, d.path) || pf::ContentSize(bytes) == 0) return false;
     const bool ok = loader->Load(out, bytes.data(), int(std::min<size_t>(pf::ContentSize(bytes), INT32_MAX)), format);
     if (!ok && out.GetWidth() != 0) {
-        wchar_t text[1024];
-        pf::FormatWide(text, L"can't load texture from file: '%ls'\nsomething is wrong!\nwidth:%d\nheight:%d",
-                       d.path.substr(0, 900).c_str(), out.GetWidth(), out.GetHeight());
-        pf::FatalError(text);
+        // A damaged file is bad input, not a fatal error: logged (this may run on a
+        // loading worker, which must never wait on a message box); the stand-in shows it.
+        pf::DebugStream() << L"can't load texture from file: '" << d.path << L"' something is wrong! width:"
+                          << out.GetWidth() << L" height:" << out.GetHeight();
     }
     const std::wstring& alphaSrc = d.params[kImageAlphaSrc];
     if (ok && !alphaSrc.empty()) {

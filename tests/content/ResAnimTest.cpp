@@ -80,6 +80,15 @@ TEST_F(ContentTest, MissingImageShowsTheStandIn) {
     anim->GetSurface()->Unlock();
     EXPECT_EQ(opaque, 256 * 256);
     if (!pf::OverlayFont::FindFontFile().empty()) EXPECT_GT(light, 200);
+
+    // A truncated file is logged and shown as the stand-in too.
+    const std::string png = testkit::ReadFile(contenttest::Fixture("grid.png"));
+    Write("cut.png", png.substr(0, png.size() / 2));
+    const ResID cut = Image(L"cut", L"cut.png");
+    anim = new ResAnim;
+    ASSERT_TRUE(anim->Init(&loader, &fs, &display, &cut, false, 0, 0));
+    EXPECT_EQ(anim->GetWidth(), 256);
+    EXPECT_TRUE(log.Contains("id: 'cut' path: 'cut.png"));
 }
 
 TEST_F(ContentTest, FormatsMasksAndMemoryImages) {
