@@ -4,13 +4,9 @@
 #include <mutex>
 #include <string>
 
+#include "content/ResourceServices.h"
 #include "scene/Base.h"
 
-namespace pf {
-class Display;
-class FileSystem;
-class ImageLoader;
-}  // namespace pf
 class SoundSystem;
 class XmlData;
 
