@@ -166,7 +166,16 @@ bool PlayerList::Load() {
     const std::string text(reinterpret_cast<const char*>(buffer.data()), ContentSize(buffer));
     // Files are UTF-8; one that is not valid UTF-8 is read as Latin-1.
     const bool utf8 = ToUtf8(FromUtf8(text)) == text;
-    auto decode = [utf8](const char* s) { return utf8 ? FromUtf8(s) : ToWString(s); };
+    // Characters no XML document may hold (older files stored control characters as
+    // references) are dropped, so the list can be saved again.
+    bool dropped = false;
+    auto decode = [utf8, &dropped](const char* s) {
+        std::wstring text = utf8 ? FromUtf8(s) : ToWString(s);
+        const size_t before = text.size();
+        text.erase(std::remove_if(text.begin(), text.end(), [](wchar_t c) { return !IsXmlChar(static_cast<uint32_t>(c)); }), text.end());
+        dropped = dropped || text.size() != before;
+        return text;
+    };
 
     if (text.find('\0') != std::string::npos) {
         DebugStream() << "players: '" << path_ << "' is not a text file";
@@ -206,6 +215,7 @@ bool PlayerList::Load() {
             info.properties[decode(property->Value())] = decode(value.c_str());
         }
     }
+    if (dropped) DebugStream() << "players: '" << path_ << "' holds characters XML does not allow; they were dropped";
     return true;
 }
 

@@ -72,6 +72,8 @@ public:
 
     // The text Save writes.
     std::string ToXml() const;
+    // Every profile by name (also profiles whose name was removed from the names).
+    const std::map<std::wstring, PlayerInfo>& GetPlayers() const { return players_; }
 
 private:
     FileSystem* fs_;
