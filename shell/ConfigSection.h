@@ -27,6 +27,10 @@ struct ConfigEntry {
     std::string value;
 };
 
+inline bool operator==(const ConfigEntry& a, const ConfigEntry& b) {
+    return a.kind == b.kind && a.text == b.text && a.key == b.key && a.value == b.value;
+}
+
 // The text's lines: split at CR and LF, trimmed, empty ones dropped; a UTF-8 byte-order
 // mark starting the first line is dropped.
 std::vector<std::string> SplitConfigLines(const std::string& text);
