@@ -94,6 +94,8 @@ TEST(XmlParseTest, ScanCountsTheElementsTheParserBuilds) {
         {"comment end inside a DOCTYPE", "<r><!X <!-- > -->" + deepTail, TIXML_ENCODING_UNKNOWN, false},
         // In UTF-8 a lead byte takes the closing quote with it.
         {"lead byte before a quote", "\xEF\xBB\xBF<r a=\"\xC3\" b=\">" + deepTail, TIXML_ENCODING_UNKNOWN, false},
+        {"lead byte under a UTF-8 declaration",
+         "<?xml version='1.0' encoding='UTF-8'?><r a=\"\xC3\" b=\">" + deepTail, TIXML_ENCODING_UNKNOWN, false},
         {"lead byte before a '<'", "<r>\xE0<!-->" + deepTail, TIXML_ENCODING_UTF8, false},
     };
     for (const auto& c : cases) {
