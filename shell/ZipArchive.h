@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -18,6 +19,8 @@
 #include "shell/FileSystem.h"
 
 namespace pf {
+
+class ZipArchiveStream;
 
 // An entry as the archive stores it, read under the archive lock.
 struct ZipStoredEntry {
@@ -34,7 +37,7 @@ struct ZipStoredEntry {
 
 class ZipArchive {
 public:
-    ZipArchive() = default;
+    ZipArchive();
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
@@ -61,18 +64,27 @@ public:
     static bool DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer);
 
 private:
-    struct Position {
+    // Where an entry's record lies in the central directory, and what it says, so a lookup
+    // need not read the record twice.
+    struct IndexEntry {
         uint64_t directoryOffset;
         uint64_t fileNumber;
+        uint64_t storedSize;  // compressed size (with the encryption header)
+        uint64_t size;        // uncompressed size
+        uint32_t crc;
+        uint32_t dosDateTime;
+        uint32_t flags;
+        uint32_t method;
+        uint32_t localSpan;   // the local header, name and data: what reading it takes
     };
     // Makes the named entry current and opens it raw; fills everything of `entry` but the
     // data. On true the entry is open and the caller closes it.
     bool Locate(const std::string& name, ZipStoredEntry& entry);
 
-    void* handle_ = nullptr;  // unzFile
+    std::unique_ptr<ZipArchiveStream> stream_;  // what the handle reads from
+    void* handle_ = nullptr;                     // unzFile
     std::string password_;
-    uint64_t archiveSize_ = 0;
-    std::unordered_map<std::string, Position> index_;
+    std::unordered_map<std::string, IndexEntry> index_;
 };
 
 }  // namespace pf
