@@ -26,9 +26,10 @@ public:
     // Callbacks for unzOpen2_64 reading this stream (which must outlive the unzFile).
     zlib_filefunc64_def Functions();
     // Keeps the bytes from the lowest offset read so far to the end of the file in memory.
-    // Called right after minizip opened the archive, when it has read only the end
-    // record and the first directory header: that is the directory, read once here.
-    // Nothing is kept when that span is larger than maxBytes (a damaged end record).
+    // Called right after minizip opened the archive, when it has read only the tail of
+    // the file (it searches up to the last 64 KB for the end records) and the first
+    // directory header: that span is the directory, read once here. Nothing is kept when
+    // it is larger than maxBytes (a damaged end record).
     void KeepDirectory(uint64_t maxBytes);
 
     // The next read outside what is held in memory will want about this many bytes from
