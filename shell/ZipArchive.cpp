@@ -23,8 +23,8 @@ constexpr size_t kEncryptionHeaderSize = 12;
 // Deflate cannot expand data by more than about 1032:1; a larger claim is a damaged entry.
 constexpr uint64_t kMaxDeflateRatio = 1032;
 constexpr size_t kMaxNameLength = 65535;
-// The central directory kept in memory: about 80 bytes an entry, so this is far beyond any
-// real archive; a larger span comes from a damaged end record and is read as needed.
+// The central directory kept in memory: about 100 bytes an entry, so this is far beyond
+// any real archive's; a larger span comes from a damaged end record and is read as needed.
 constexpr uint64_t kMaxDirectoryInMemory = 64u << 20;
 // What a deflated entry's buffer starts with beyond its stored size; it grows from there
 // as the data inflate, up to the size the entry claims.
@@ -100,8 +100,8 @@ bool Inflate(const uint8_t* in, size_t inSize, uint64_t size, FileBuffer& out) {
         }
         stream.next_out = out.data() + stream.total_out;
         stream.avail_out = static_cast<uInt>(std::min<uint64_t>(room - stream.total_out, kChunk));
-        // Once all input is given, Z_FINISH lets zlib skip its sliding window when the
-        // output fits (the common case), which halves the cost of small entries.
+        // Once all input is given, Z_FINISH lets zlib skip allocating and filling its
+        // sliding window when the output fits, as it does unless the claim was a lie.
         result = inflate(&stream, inLeft == 0 ? Z_FINISH : Z_NO_FLUSH);
         if (result == Z_OK) continue;
         // No progress possible: go on only when more input or room is still to come.

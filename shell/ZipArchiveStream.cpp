@@ -83,6 +83,13 @@ size_t ZipArchiveStream::CopyFrom(uint64_t begin, const uint8_t* bytes, size_t s
 
 size_t ZipArchiveStream::Read(void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
+    // minizip reads each header field on its own: most reads lie wholly in the window.
+    if (position_ >= windowBegin_ && position_ - windowBegin_ <= windowSize_ &&
+        n <= windowSize_ - (position_ - windowBegin_)) {
+        std::memcpy(out, window_.data() + (position_ - windowBegin_), n);
+        position_ += n;
+        return n;
+    }
     lowestRead_ = std::min(lowestRead_, position_);
     size_t done = 0;
     while (done < n) {

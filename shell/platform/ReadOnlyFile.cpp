@@ -1,7 +1,6 @@
 #include "shell/platform/ReadOnlyFile.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,13 +31,13 @@ void ReadOnlyFile::Close() {
 }
 
 size_t ReadOnlyFile::ReadAt(uint64_t offset, void* out, size_t n) const {
-    if (fd_ < 0) return 0;
+    // What lies past the size at open is not asked for again: no call that answers 0.
+    if (fd_ < 0 || offset >= size_) return 0;
+    if (n > size_ - offset) n = static_cast<size_t>(size_ - offset);
     auto* bytes = static_cast<char*>(out);
     size_t done = 0;
     while (done < n) {
-        const uint64_t at = offset + done;
-        if (at > static_cast<uint64_t>(INT64_MAX)) break;
-        ssize_t got = ::pread(fd_, bytes + done, n - done, static_cast<off_t>(at));
+        ssize_t got = ::pread(fd_, bytes + done, n - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return 0;
         if (got == 0) break;

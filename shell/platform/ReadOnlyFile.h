@@ -24,8 +24,9 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     // The size when it was opened.
     uint64_t Size() const { return size_; }
-    // Reads up to n bytes at offset; answers the count read, short at the end of the file
-    // (also when it shrank since it was opened) and 0 on a read error.
+    // Reads up to n bytes at offset, within the size at open; answers the count read,
+    // short at the end of the file (also when it shrank since it was opened) and 0 on a
+    // read error.
     size_t ReadAt(uint64_t offset, void* out, size_t n) const;
 
 private:
