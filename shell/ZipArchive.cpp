@@ -160,6 +160,11 @@ bool ZipArchive::Open(const std::string& osPath, const char* password) {
     handle_ = zip;
     if (password) password_.assign(password, strnlen(password, 63));
 
+    // A directory record takes at least 46 bytes, which bounds what a damaged count may reserve.
+    unz_global_info64 global;
+    if (unzGetGlobalInfo64(zip, &global) == UNZ_OK)
+        index_.reserve(static_cast<size_t>(std::min<uint64_t>(global.number_entry, stream_->Size() / 46)));
+
     std::vector<char> name(kMaxNameLength + 1);
     int result = unzGoToFirstFile(zip);
     while (result == UNZ_OK) {
@@ -176,15 +181,11 @@ bool ZipArchive::Open(const std::string& osPath, const char* password) {
             // usually about as long as the directory's.
             const uint64_t span = 30 + 2 * (uint64_t{info.size_filename} + info.size_file_extra) + 64 +
                                   info.compressed_size;
-            index_[key] = IndexEntry{pos.pos_in_zip_directory,
-                                     pos.num_of_file,
-                                     info.compressed_size,
-                                     info.uncompressed_size,
-                                     static_cast<uint32_t>(info.crc),
-                                     static_cast<uint32_t>(info.dosDate),
-                                     static_cast<uint32_t>(info.flag),
-                                     static_cast<uint32_t>(info.compression_method),
-                                     static_cast<uint32_t>(std::min<uint64_t>(span, UINT32_MAX))};
+            IndexEntry entry{pos.pos_in_zip_directory, pos.num_of_file, info.compressed_size, info.uncompressed_size,
+                             static_cast<uint32_t>(info.crc), static_cast<uint32_t>(info.dosDate),
+                             static_cast<uint32_t>(info.flag), static_cast<uint32_t>(info.compression_method),
+                             static_cast<uint32_t>(std::min<uint64_t>(span, UINT32_MAX))};
+            index_.insert_or_assign(std::move(key), entry);
         }
         result = unzGoToNextFile(zip);
     }

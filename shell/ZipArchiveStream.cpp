@@ -73,6 +73,18 @@ void ZipArchiveStream::ExpectRead(uint64_t bytes) {
     fillSize_ = static_cast<size_t>(std::max<uint64_t>(kMinFill, std::min<uint64_t>(bytes, kMaxFill)));
 }
 
+const uint8_t* ZipArchiveStream::Held(size_t n) const {
+    if (position_ >= directoryBegin_ && position_ - directoryBegin_ <= directory_.size() &&
+        n <= directory_.size() - (position_ - directoryBegin_)) {
+        return directory_.data() + (position_ - directoryBegin_);
+    }
+    if (position_ >= windowBegin_ && position_ - windowBegin_ <= windowSize_ &&
+        n <= windowSize_ - (position_ - windowBegin_)) {
+        return window_.data() + (position_ - windowBegin_);
+    }
+    return nullptr;
+}
+
 size_t ZipArchiveStream::CopyFrom(uint64_t begin, const uint8_t* bytes, size_t size, uint8_t* out, size_t n) const {
     if (position_ < begin || position_ - begin >= size) return 0;
     const size_t at = static_cast<size_t>(position_ - begin);
@@ -83,13 +95,20 @@ size_t ZipArchiveStream::CopyFrom(uint64_t begin, const uint8_t* bytes, size_t s
 
 size_t ZipArchiveStream::Read(void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
-    // minizip reads each header field on its own: most reads lie wholly in the window.
-    if (position_ >= windowBegin_ && position_ - windowBegin_ <= windowSize_ &&
-        n <= windowSize_ - (position_ - windowBegin_)) {
-        std::memcpy(out, window_.data() + (position_ - windowBegin_), n);
+    // minizip reads each header field on its own: most reads lie wholly in memory.
+    if (const uint8_t* held = Held(n)) {
+        if (n == 1) {
+            *out = *held;  // one header byte: most calls (no call of memcpy)
+        } else {
+            std::memcpy(out, held, n);
+        }
         position_ += n;
         return n;
     }
+    return ReadMore(out, n);
+}
+
+size_t ZipArchiveStream::ReadMore(uint8_t* out, size_t n) {
     lowestRead_ = std::min(lowestRead_, position_);
     size_t done = 0;
     while (done < n) {

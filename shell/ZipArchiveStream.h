@@ -42,6 +42,10 @@ public:
     uint64_t Tell() const { return position_; }
 
 private:
+    // Read's way when the bytes are not all in memory: copies what is, reads the rest.
+    size_t ReadMore(uint8_t* out, size_t n);
+    // Where the bytes [position, position + n) lie in memory, or null when not all do.
+    const uint8_t* Held(size_t n) const;
     // Copies up to n bytes at the current position from a span of the file held in memory
     // ([begin, begin + size)); 0 when the position is outside it.
     size_t CopyFrom(uint64_t begin, const uint8_t* bytes, size_t size, uint8_t* out, size_t n) const;
