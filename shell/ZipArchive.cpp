@@ -35,8 +35,12 @@ unzFile Handle(void* handle) { return static_cast<unzFile>(handle); }
 // The traditional zip encryption: three keys driven by the CRC-32 table.
 class ZipCipher {
 public:
-    explicit ZipCipher(const std::string& password) : table_(get_crc_table()) {
-        for (char c : password) Update(static_cast<uint8_t>(c));
+    explicit ZipCipher(const ZipKeys& keys) : table_(get_crc_table()), k0_(keys.k0), k1_(keys.k1), k2_(keys.k2) {}
+
+    static ZipKeys KeysFor(const std::string& password) {
+        ZipCipher cipher{ZipKeys{}};
+        for (char c : password) cipher.Update(static_cast<uint8_t>(c));
+        return ZipKeys{cipher.k0_, cipher.k1_, cipher.k2_};
     }
 
     void Decrypt(uint8_t* data, size_t n) {
@@ -74,20 +78,46 @@ private:
     }
 
     const z_crc_t* table_;
-    uint32_t k0_ = 0x12345678u, k1_ = 0x23456789u, k2_ = 0x34567890u;
+    uint32_t k0_, k1_, k2_;
 };
 
 // Raw deflate from `in` into `out` (content + 0), which must come to exactly `size`
 // bytes. The buffer grows as the data inflate, so an entry claiming more than its data
 // give costs what the data give, not what it claims.
+// One raw-deflate state per thread, reset for each entry rather than made anew: small
+// entries would otherwise spend much of their time setting it up.
+class InflateState {
+public:
+    ~InflateState() {
+        if (ready_) inflateEnd(&stream_);
+    }
+    // The state ready for a new stream, or null when zlib could not make it.
+    z_stream* Fresh() {
+        if (ready_) {
+            ready_ = inflateReset(&stream_) == Z_OK;
+        } else {
+            stream_ = z_stream{};
+            ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;
+        }
+        return ready_ ? &stream_ : nullptr;
+    }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+};
+
 bool Inflate(const uint8_t* in, size_t inSize, uint64_t size, FileBuffer& out) {
-    z_stream stream{};
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+    static thread_local InflateState state;
+    z_stream* z = state.Fresh();
+    if (!z) return false;
+    z_stream& stream = *z;
     const uint64_t kChunk = 1u << 30;
     uint64_t room = std::min<uint64_t>(size, inSize + kInflateHeadroom);
     out.assign(static_cast<size_t>(room) + 1, 0);
     uint64_t inLeft = inSize;
     stream.next_in = const_cast<Bytef*>(in);
+    stream.avail_in = 0;  // what a failed entry left unread is not this one's
     int result;
     for (;;) {
         if (stream.avail_in == 0 && inLeft > 0) {
@@ -110,7 +140,6 @@ bool Inflate(const uint8_t* in, size_t inSize, uint64_t size, FileBuffer& out) {
         break;
     }
     bool ok = result == Z_STREAM_END && stream.total_out == size;
-    inflateEnd(&stream);
     if (!ok) out.clear();
     return ok;
 }
@@ -139,6 +168,7 @@ void ZipArchive::Close() {
     }
     stream_.reset();
     password_.clear();
+    keys_ = ZipKeys{};
     index_.clear();
 }
 
@@ -159,6 +189,7 @@ bool ZipArchive::Open(const std::string& osPath, const char* password) {
     stream_ = std::move(stream);
     handle_ = zip;
     if (password) password_.assign(password, strnlen(password, 63));
+    keys_ = ZipCipher::KeysFor(password_);
 
     // A directory record takes at least 46 bytes, which bounds what a damaged count may reserve.
     unz_global_info64 global;
@@ -215,7 +246,7 @@ bool ZipArchive::Locate(const std::string& name, ZipStoredEntry& entry) {
         return false;
     }
     entry.name = name;
-    entry.password = password_;
+    entry.keys = keys_;
     entry.flags = found.flags;
     entry.method = found.method;
     entry.crc = found.crc;
@@ -275,7 +306,7 @@ bool ZipArchive::DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer) {
     uint8_t* data = entry.data.data();
     size_t size = entry.data.size();
     if (entry.flags & kFlagEncrypted) {
-        ZipCipher cipher(entry.password);
+        ZipCipher cipher(entry.keys);
         if (size < kEncryptionHeaderSize || !cipher.CheckHeader(data, entry)) {
             DebugStream() << "archive: wrong password for the entry '" << entry.name << "'";
             return false;
@@ -318,7 +349,7 @@ bool ZipArchive::GetFileSize(const std::string& name, int& size) {
     if (entry.flags & kFlagEncrypted) {
         uint8_t header[kEncryptionHeaderSize];
         ok = unzReadCurrentFile(Handle(handle_), header, kEncryptionHeaderSize) ==
-             static_cast<int>(kEncryptionHeaderSize) && ZipCipher(password_).CheckHeader(header, entry);
+             static_cast<int>(kEncryptionHeaderSize) && ZipCipher(keys_).CheckHeader(header, entry);
         if (!ok) DebugStream() << "archive: wrong password for the entry '" << name << "'";
     }
     unzCloseCurrentFile(Handle(handle_));

@@ -22,10 +22,15 @@ namespace pf {
 
 class ZipArchiveStream;
 
+// The traditional zip cipher's three keys, as the archive's password leaves them.
+struct ZipKeys {
+    uint32_t k0 = 0x12345678u, k1 = 0x23456789u, k2 = 0x34567890u;
+};
+
 // An entry as the archive stores it, read under the archive lock.
 struct ZipStoredEntry {
     std::string name;           // the normalised name it was found under (for log lines)
-    std::string password;       // the archive's password at read time
+    ZipKeys keys;               // for the archive's password at read time
     std::vector<uint8_t> data;  // the stored bytes, encryption header included
     uint32_t flags = 0;         // general purpose bit flags
     uint32_t method = 0;        // 0 stored, 8 deflated
@@ -84,6 +89,7 @@ private:
     std::unique_ptr<ZipArchiveStream> stream_;  // what the handle reads from
     void* handle_ = nullptr;                     // unzFile
     std::string password_;
+    ZipKeys keys_;  // the password's
     std::unordered_map<std::string, IndexEntry> index_;
 };
 
