@@ -41,7 +41,9 @@ int ZCALLBACK StreamError(voidpf, voidpf) { return 0; }
 bool ZipArchiveStream::Open(const std::string& osPath) {
     position_ = 0;
     lowestRead_ = UINT64_MAX;
+    directoryBegin_ = 0;
     directory_.clear();
+    windowBegin_ = 0;
     windowSize_ = 0;
     fillSize_ = kDefaultFill;
     window_.resize(kMaxFill);
@@ -95,6 +97,7 @@ size_t ZipArchiveStream::CopyFrom(uint64_t begin, const uint8_t* bytes, size_t s
 
 size_t ZipArchiveStream::Read(void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
+    if (n == 0) return 0;
     // minizip reads each header field on its own: most reads lie wholly in memory.
     if (const uint8_t* held = Held(n)) {
         if (n == 1) {
