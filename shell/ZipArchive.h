@@ -4,7 +4,12 @@
 // Entries are opened raw through minizip; this class decrypts them, inflates deflated
 // entries with zlib, copies stored ones and checks the CRC-32. An entry that cannot be
 // read that way (other compression methods, strong encryption, a wrong password, a bad
-// CRC, a damaged archive) is reported as not read, with one log line.
+// CRC, a damaged archive) is reported as not read, with one log line. An entry's buffer
+// grows as its data inflate, so a size claim larger than the data costs nothing.
+//
+// minizip reads the file through ZipArchiveStream, which keeps the central directory in
+// memory and reads the file with plain reads into memory of its own (no mapping): a file
+// cut short or replaced while open gives failed reads or the old bytes, never a fault.
 //
 // Not thread-safe: the owner serialises every call except DecodeEntry, which works only
 // on what ReadStoredEntry returned and may run outside the owner's lock.
