@@ -1,5 +1,7 @@
 #include "script/ScriptPeer.h"
 
+#include "script/bindings/EventProxy.h"
+
 namespace bp = boost::python;
 
 namespace {
@@ -63,13 +65,19 @@ void ItemWrap::Draw(const RenderState& in) {
 
 bool ItemWrap::HandleEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
-    if (pythonOverloads && hold.get()) return bp::call_method<bool>(hold.get(), "HandleEvent", state, bp::ptr(&e));
+    if (pythonOverloads && hold.get()) {
+        EventLease lease(e);
+        return bp::call_method<bool>(hold.get(), "HandleEvent", state, lease.object());
+    }
     return Item::HandleEvent(state, e);
 }
 
 bool ItemWrap::PassEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
-    if (pythonOverloads && hold.get()) return bp::call_method<bool>(hold.get(), "PassEvent", state, bp::ptr(&e));
+    if (pythonOverloads && hold.get()) {
+        EventLease lease(e);
+        return bp::call_method<bool>(hold.get(), "PassEvent", state, lease.object());
+    }
     return Item::PassEvent(state, e);
 }
 
@@ -100,7 +108,10 @@ void ActorWrap::Draw(const RenderState& in) {
 
 bool ActorWrap::HandleEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
-    if (pythonOverloads && hold.get()) return bp::call_method<bool>(hold.get(), "HandleEvent", state, bp::ptr(&e));
+    if (pythonOverloads && hold.get()) {
+        EventLease lease(e);
+        return bp::call_method<bool>(hold.get(), "HandleEvent", state, lease.object());
+    }
     return Item::HandleEvent(state, e);
 }
 
