@@ -42,11 +42,12 @@ std::string RunSnippet(const std::string& source) {
     return "";
 }
 
-std::string RunPythonTests(const std::string& file) {
+std::string RunPythonTests(const std::string& file, const bp::dict& with) {
     const std::string path = std::string(RUV3_SOURCE_DIR) + "/tests/bindings/py/" + file;
     const std::string source = testkit::ReadFile(path);
     bp::object ns = FreshNamespace();
     ns["__file__"] = path;
+    ns.attr("update")(with);
     try {
         bp::exec(source.c_str(), ns, ns);
     } catch (const bp::error_already_set&) {

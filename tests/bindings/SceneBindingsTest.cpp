@@ -238,6 +238,19 @@ TEST_F(SceneBindings, AScriptItemReceivesAClickFromARealMouseEvent) {
     root->RemoveAllDescendents(false);
 }
 
+TEST_F(SceneBindings, ScriptSideTablesAndRandomTrees) {
+    World();
+    my_intrusive_ptr<RootItem> root(new RootItem());
+    SetRootItem(root.get());
+    bp::dict with;
+    with["get_root"] = bp::make_function(+[] { return ToScript(GetRootItem()); });
+    with["cycle_root"] = bp::make_function(+[] {
+        if (RootItem* r = GetRootItem()) r->Cycle();
+    });
+    EXPECT_EQ(bindingstest::RunPythonTests("scene.py", with), "");
+    SetRootItem(nullptr);
+}
+
 TEST_F(SceneBindings, EveryFilledRegistrationStepRegistersItsNames) {
     const char* const names[] = {
         "Callback",     "Point",         "Color",          "Rect",         "ItemsParent",   "Items",
