@@ -42,6 +42,11 @@ std::string RunSnippet(const std::string& source) {
     return "";
 }
 
+std::string RunPythonTests(const std::string& file) {
+    scripttest::World();
+    return RunPythonTests(file, bp::dict());
+}
+
 std::string RunPythonTests(const std::string& file, const bp::dict& with) {
     const std::string path = std::string(RUV3_SOURCE_DIR) + "/tests/bindings/py/" + file;
     const std::string source = testkit::ReadFile(path);

@@ -11,7 +11,8 @@ namespace bindingstest {
 // Runs the module file (relative to tests/bindings/py) and answers the failures, one
 // traceback each; empty when every test function passed.
 // `with` adds names to the module's namespace before it runs.
-std::string RunPythonTests(const std::string& file, const boost::python::dict& with = boost::python::dict());
+std::string RunPythonTests(const std::string& file, const boost::python::dict& with);
+std::string RunPythonTests(const std::string& file);
 
 // Runs a snippet in a fresh namespace that has imported ruv3; answers the error text
 // (traceback) or "".
