@@ -1,7 +1,5 @@
 #include "shell/FontCacheFiles.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "shell/ImageLoader.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
 #include "shell/platform/PathResolve.h"
 
 namespace pf {
@@ -26,21 +25,16 @@ std::wstring FolderOf(FileSystem& fs, bool userFolder) {
     return buffer.data();
 }
 
-bool IsFolder(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // Whether files can be made in the folder's "fonts" folder (made here when missing).
 bool FontsFolderWritable(FileSystem& fs, bool userFolder) {
     const std::string fonts = CacheOsPath(fs, L"fonts", userFolder);
     if (!IsFolder(fonts)) {
         const std::string parent = CacheOsPath(fs, L"", userFolder);
-        if (::access(parent.empty() ? "." : parent.c_str(), W_OK) != 0) return false;
+        if (!IsWritableFolder(parent.empty() ? "." : parent)) return false;
         // Another loader may make it at the same moment.
         if (!fs.CreateFolder(L"fonts", userFolder ? 0 : kFileInResourceFolder) && !IsFolder(fonts)) return false;
     }
-    return ::access(fonts.c_str(), W_OK) == 0;
+    return IsWritableFolder(fonts);
 }
 
 }  // namespace
@@ -54,10 +48,9 @@ int CacheFileSize(FileSystem& fs, const std::wstring& path, bool userFolder) {
         int size = 0;
         return fs.GetResourceFileSize(path, size) ? size : 0;
     }
-    struct stat st;
-    const std::string os = CacheOsPath(fs, path, true);
-    if (::stat(os.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 0x7FFFFFFF) return 0;
-    return int(st.st_size);
+    int64_t size = 0;
+    if (!RegularFileSize(CacheOsPath(fs, path, true), size) || size > 0x7FFFFFFF) return 0;
+    return int(size);
 }
 
 bool ReadCacheFile(FileSystem& fs, const std::wstring& path, FileBuffer& buffer, bool userFolder) {

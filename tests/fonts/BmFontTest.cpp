@@ -146,7 +146,9 @@ TEST_F(BmFontTest, VersionsSizesAndOptionalBlocks) {
     for (const Case& c : cases) {
         auto font = Load(c.bmf, L"case" + std::to_wstring(n++));
         EXPECT_EQ(font->IsLoaded(), c.loaded) << c.what;
-        if (c.loaded) EXPECT_EQ(font->GetSize(), c.size) << c.what;
+        if (c.loaded) {
+            EXPECT_EQ(font->GetSize(), c.size) << c.what;
+        }
     }
     auto bare = Load(with([](Bmf& b) { b.kerningBlock = false; }), L"bare");
     ASSERT_TRUE(bare->GetCharDesc(L'V'));
