@@ -34,6 +34,9 @@ void RegisterApplication();
 void RegisterGetAsyncKeyState();
 void RegisterMessageBoxAssert();
 
+// Raises a script exception of that type from a binding.
+[[noreturn]] void RaiseScriptError(PyObject* type, const char* message);
+
 // Script value to Point: a tuple (or subclass) gives its items 0 and 1 as ints (an
 // IndexError for fewer than two); with allowPoint, anything else must be a Point.
 pf::Point PointFromTuple(const boost::python::object& value, bool allowPoint);

@@ -21,12 +21,6 @@ namespace ruv3module {
 
 namespace {
 
-[[noreturn]] void Raise(PyObject* type, const char* message) {
-    PyErr_SetString(type, message);
-    bp::throw_error_already_set();
-    throw;  // not reached
-}
-
 // ---- Items ------------------------------------------------------------------------------
 
 // The script class Items: an empty list of its own, or the child list of an item. It
@@ -40,7 +34,7 @@ public:
     const Item::ItemList& List() const {
         if (!bound_) return own_;
         Item* owner = owner_.get();
-        if (!owner) Raise(PyExc_ReferenceError, "the item of this child list is gone");
+        if (!owner) RaiseScriptError(PyExc_ReferenceError, "the item of this child list is gone");
         return owner->GetChildren();
     }
 
@@ -103,7 +97,7 @@ bool PassEventDefault(Item& item, const TreeState& s, ScriptEvent& e) {
 // A tuple gives a fractional position; anything else must convert to Point.
 void SetPositionAdapter(Item& item, const bp::object& value) {
     if (PyTuple_Check(value.ptr())) {
-        if (PyTuple_GET_SIZE(value.ptr()) < 2) Raise(PyExc_IndexError, "a position needs two items");
+        if (PyTuple_GET_SIZE(value.ptr()) < 2) RaiseScriptError(PyExc_IndexError, "a position needs two items");
         item.SetPositionF(pf::VectorT2(bp::extract<float>(value[0]), bp::extract<float>(value[1])));
         return;
     }
@@ -116,7 +110,7 @@ void SetSizeAdapter(Item& item, const bp::object& value) { item.SetSize(PointFro
 // only reference), and a descendant is refused: the tree would become a cycle.
 void SetParentAdapter(Item& item, Item* p) {
     if (p == &item) return;
-    if (p && p->IsDescendantOf(&item)) Raise(PyExc_ValueError, "an item cannot become a child of its own descendant");
+    if (p && p->IsDescendantOf(&item)) RaiseScriptError(PyExc_ValueError, "an item cannot become a child of its own descendant");
     my_intrusive_ptr<Item> hold = KeepAlive(&item);
     my_intrusive_ptr<Item> keepNew = KeepAlive(p);
     if (Item* old = item.GetParent()) {
@@ -132,7 +126,7 @@ bool GetOverloads(const Item& item) {
 }
 void SetOverloads(Item& item, bool on) {
     auto* w = dynamic_cast<PythonOverloadeable*>(&item);
-    if (!w) Raise(PyExc_AttributeError, "only items made by a script forward their operations to it");
+    if (!w) RaiseScriptError(PyExc_AttributeError, "only items made by a script forward their operations to it");
     w->pythonOverloads = on;
 }
 

@@ -19,12 +19,6 @@ namespace ruv3module {
 
 namespace {
 
-[[noreturn]] void Raise(PyObject* type, const char* message) {
-    PyErr_SetString(type, message);
-    bp::throw_error_already_set();
-    throw;  // not reached
-}
-
 bp::object NotImplemented() { return bp::object(bp::handle<>(bp::borrowed(Py_NotImplemented))); }
 
 // A script number as int: floats truncate toward zero (saturating), other values go
@@ -37,7 +31,7 @@ int AsInt(const bp::object& value) {
 // Integer results that leave the int range raise instead of wrapping.
 int Checked(int64_t v) {
     if (v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
-        Raise(PyExc_OverflowError, "Point coordinate out of range");
+        RaiseScriptError(PyExc_OverflowError, "Point coordinate out of range");
     return static_cast<int>(v);
 }
 
@@ -52,7 +46,7 @@ pf::Point Product(const pf::Point& a, const pf::Point& b) {
 }
 // Truncating toward zero, like the engine; a zero divisor raises ZeroDivisionError.
 pf::Point Quotient(const pf::Point& a, const pf::Point& b) {
-    if (b.x == 0 || b.y == 0) Raise(PyExc_ZeroDivisionError, "Point division by zero");
+    if (b.x == 0 || b.y == 0) RaiseScriptError(PyExc_ZeroDivisionError, "Point division by zero");
     return pf::Point(Checked(int64_t(a.x) / b.x), Checked(int64_t(a.y) / b.y));
 }
 
@@ -230,13 +224,19 @@ pf::Color PixelColor(pf::Surface& s, int x, int y) {
 
 }  // namespace
 
+void RaiseScriptError(PyObject* type, const char* message) {
+    PyErr_SetString(type, message);
+    bp::throw_error_already_set();
+    throw;  // not reached: the call above throws
+}
+
 pf::Point PointFromTuple(const bp::object& value, bool allowPoint) {
     if (PyTuple_Check(value.ptr())) {
-        if (PyTuple_GET_SIZE(value.ptr()) < 2) Raise(PyExc_IndexError, "a point needs two items");
+        if (PyTuple_GET_SIZE(value.ptr()) < 2) RaiseScriptError(PyExc_IndexError, "a point needs two items");
         return pf::Point(AsInt(value[0]), AsInt(value[1]));
     }
     if (allowPoint) return bp::extract<pf::Point>(value);
-    Raise(PyExc_TypeError, "a point must be given as a tuple");
+    RaiseScriptError(PyExc_TypeError, "a point must be given as a tuple");
 }
 
 void RegisterPoint() {

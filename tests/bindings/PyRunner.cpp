@@ -22,11 +22,21 @@ std::string TakeError() {
     return bp::extract<std::string>(bp::str("").attr("join")(lines));
 }
 
+// Every test module gets raises(kind, f, *args): f(*args) must raise kind.
+const char kHelpers[] =
+    "def raises(kind, f, *args):\n"
+    "    try:\n"
+    "        f(*args)\n"
+    "    except kind:\n"
+    "        return\n"
+    "    raise AssertionError('%r did not raise %r' % (f, kind))\n";
+
 bp::object FreshNamespace() {
     scripttest::World();
     bp::dict ns;
     ns["__builtins__"] = bp::import("builtins");
     ns["__name__"] = "bindings_test";
+    bp::exec(kHelpers, ns, ns);
     return ns;
 }
 

@@ -1,12 +1,6 @@
 import ruv3
 
 
-def raises(kind, f, *args):
-    try:
-        f(*args)
-    except kind:
-        return
-    raise AssertionError("%r did not raise %s" % (f, kind.__name__))
 
 
 def test_reading_files():

@@ -6,12 +6,6 @@ from hypothesis import given, settings, strategies as st
 FEW = settings(max_examples=30, deadline=None, database=None)
 
 
-def raises(kind, f, *args):
-    try:
-        f(*args)
-    except kind:
-        return
-    raise AssertionError("%r did not raise %s" % (f, kind.__name__))
 
 
 def test_position_and_size_adapters():

@@ -7,12 +7,6 @@ SMALL = st.integers(min_value=-10**4, max_value=10**4)
 FEW = settings(max_examples=40, deadline=None, database=None)
 
 
-def raises(kind, f, *args):
-    try:
-        f(*args)
-    except kind:
-        return
-    raise AssertionError("%r did not raise %s" % (f, kind.__name__))
 
 
 def test_point_construction():
