@@ -6,6 +6,7 @@
 
 #include "scene/Callback.h"
 #include "script/PythonHost.h"
+#include "script/bindings/Bindings.h"
 #include "shell/Clock.h"
 #include "shell/Random.h"
 
@@ -30,33 +31,33 @@ void RegisterSin() {
 const std::vector<RegistrationStep>& RegistrationSteps() {
     static const std::vector<RegistrationStep> steps = {
         {"Callback", &RegisterCallbackClass},
-        {"Point", nullptr},
-        {"Color", nullptr},
-        {"Rect", nullptr},
-        {"ItemsParent, Items, RefCounter, Item, GetItemByPoint, ConvertPoint, GetUnionChildRect", nullptr},
-        {"Actor", nullptr},
+        {"Point", &RegisterPoint},
+        {"Color", &RegisterColor},
+        {"Rect", &RegisterRect},
+        {"ItemsParent, Items, RefCounter, Item, GetItemByPoint, ConvertPoint, GetUnionChildRect", &RegisterItemClasses},
+        {"Actor", &RegisterActor},
         {"widgets, RootItem, GetRootItem, SetRootItem", nullptr},
         {"modifiers, time controllers, time curves", nullptr},
-        {"Event, EventSystem, GetEventSystem, sin, KeyType, ButtonType, EventType, EventProperty", &RegisterSin},
-        {"RenderState, TreeState", nullptr},
-        {"BlendMode, Display", nullptr},
-        {"Vector3, Vector2, Matrix", nullptr},
+        {"Event, EventSystem, GetEventSystem, sin, KeyType, ButtonType, EventType, EventProperty", &RegisterEventClasses},
+        {"RenderState, TreeState", &RegisterRenderAndTreeState},
+        {"BlendMode, Display", &RegisterDisplay},
+        {"Vector3, Vector2, Matrix", &RegisterVectorsAndMatrix},
         {"input handlers, clock handlers", nullptr},
         {"resources", nullptr},
         {"sound", nullptr},
-        {"ToPoint", nullptr},
-        {"ToColor", nullptr},
-        {"Surface", nullptr},
-        {"FileSystem", nullptr},
-        {"Application, OptionList", nullptr},
+        {"ToPoint", &RegisterToPoint},
+        {"ToColor", &RegisterToColor},
+        {"Surface", &RegisterSurface},
+        {"FileSystem", &RegisterFileSystem},
+        {"Application, OptionList", &RegisterApplication},
         {"ThreadResourcesQueue", nullptr},
         {"getTicks", &RegisterGetTicks},
-        {"GetAsyncKeyState", nullptr},
+        {"GetAsyncKeyState", &RegisterGetAsyncKeyState},
         {"rand32b", &RegisterRand32b},
         {"renderItemIntoSurface", nullptr},
-        {"messageBoxAssert", nullptr},
-        {"getItemByID", nullptr},
-        {"getItemByName", nullptr},
+        {"messageBoxAssert", &RegisterMessageBoxAssert},
+        {"getItemByID", &RegisterGetItemByID},
+        {"getItemByName", &RegisterGetItemByName},
     };
     return steps;
 }

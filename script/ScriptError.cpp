@@ -13,7 +13,9 @@ void SetScriptQuitHandler(ScriptQuitHandler handler) { g_quitHandler = handler; 
 void PrintScriptError() {
     if (!PyErr_Occurred()) return;
     if (!PyErr_ExceptionMatches(PyExc_SystemExit)) {
-        PyErr_Print();
+        // Not kept in sys.last_traceback: its frames would hold the objects of the failed
+        // step (items among them) alive until the next error.
+        PyErr_PrintEx(0);
         return;
     }
     PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;

@@ -1,5 +1,7 @@
 #include "script/ScriptPeer.h"
 
+#include "script/bindings/EventProxy.h"
+
 namespace bp = boost::python;
 
 namespace {
@@ -27,6 +29,18 @@ private:
     PyObject* peer_;
 };
 
+// Calls the script method `name` of peer with no arguments and drops the result. The
+// name is looked up through the interpreter's identifier cache (made once, released with
+// the interpreter), which is much cheaper per frame than a new name string each call.
+void CallNoArgs(PyObject* peer, _Py_Identifier* name) {
+    PyObject* result = _PyObject_CallMethodIdNoArgs(peer, name);
+    if (!result) bp::throw_error_already_set();
+    Py_DECREF(result);
+}
+
+_Py_IDENTIFIER(Cycle);
+_Py_IDENTIFIER(cleanup);
+
 }  // namespace
 
 // ---- ItemWrap ---------------------------------------------------------------------------
@@ -38,7 +52,7 @@ void ItemWrap::Release() { DecPeer(this); }
 void ItemWrap::Cycle() {
     if (pythonOverloads) {
         PeerHold hold(this);
-        if (hold.get()) bp::call_method<void>(hold.get(), "Cycle");
+        if (hold.get()) CallNoArgs(hold.get(), &PyId_Cycle);
     }
     Item::Cycle();
 }
@@ -46,7 +60,7 @@ void ItemWrap::Cycle() {
 void ItemWrap::cleanup() {
     PeerHold hold(this);
     if (hold.get()) {
-        bp::call_method<void>(hold.get(), "cleanup");
+        CallNoArgs(hold.get(), &PyId_cleanup);
     } else {
         Item::cleanup();
     }
@@ -63,13 +77,19 @@ void ItemWrap::Draw(const RenderState& in) {
 
 bool ItemWrap::HandleEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
-    if (pythonOverloads && hold.get()) return bp::call_method<bool>(hold.get(), "HandleEvent", state, bp::ptr(&e));
+    if (pythonOverloads && hold.get()) {
+        EventLease lease(e);
+        return bp::call_method<bool>(hold.get(), "HandleEvent", state, lease.object());
+    }
     return Item::HandleEvent(state, e);
 }
 
 bool ItemWrap::PassEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
-    if (pythonOverloads && hold.get()) return bp::call_method<bool>(hold.get(), "PassEvent", state, bp::ptr(&e));
+    if (pythonOverloads && hold.get()) {
+        EventLease lease(e);
+        return bp::call_method<bool>(hold.get(), "PassEvent", state, lease.object());
+    }
     return Item::PassEvent(state, e);
 }
 
@@ -83,7 +103,7 @@ void ActorWrap::Release() { DecPeer(this); }
 void ActorWrap::Cycle() {
     PeerHold hold(this);
     if (pythonOverloads && hold.get()) {
-        bp::call_method<void>(hold.get(), "Cycle");
+        CallNoArgs(hold.get(), &PyId_Cycle);
     } else {
         Item::Cycle();
     }
@@ -100,7 +120,10 @@ void ActorWrap::Draw(const RenderState& in) {
 
 bool ActorWrap::HandleEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
-    if (pythonOverloads && hold.get()) return bp::call_method<bool>(hold.get(), "HandleEvent", state, bp::ptr(&e));
+    if (pythonOverloads && hold.get()) {
+        EventLease lease(e);
+        return bp::call_method<bool>(hold.get(), "HandleEvent", state, lease.object());
+    }
     return Item::HandleEvent(state, e);
 }
 

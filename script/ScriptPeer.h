@@ -6,11 +6,13 @@
 
 #include <boost/python.hpp>
 
+#include <type_traits>
 #include <utility>
 
 #include "scene/Actor.h"
 #include "scene/Callback.h"
 #include "scene/Item.h"
+#include "script/bindings/Holders.h"
 
 // The form in which a script class holds a counted engine object it created: embedded in
 // its script instance, counting through it.
@@ -69,12 +71,17 @@ Callback MakeScriptCallback(const boost::python::object& f);
 
 // Engine pointer to script object: None for null, the object's own script object when a
 // script made it, else a new script object of its most-derived registered class that
-// does not keep it alive.
+// does not keep it alive. Items are held weakly: once the engine frees one, its script
+// object refuses every use (an argument error) instead of reaching freed memory.
 template <typename T>
 boost::python::object ToScript(T* p) {
     if (!p) return boost::python::object();
     if (auto* peer = static_cast<PyObject*>(p->GetScriptPeer())) {
         return boost::python::object(boost::python::handle<>(boost::python::borrowed(peer)));
     }
-    return boost::python::object(boost::python::ptr(p));
+    if constexpr (std::is_base_of_v<Item, T>) {
+        return boost::python::object(WeakRef<Item>(p));
+    } else {
+        return boost::python::object(boost::python::ptr(p));
+    }
 }

@@ -39,9 +39,9 @@ bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& 
     return fs.ReadResourceFile(buffer, path) || fs.ReadUserFile(buffer, path, true);
 }
 
-bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes) {
+bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes, bool scramble) {
     FileImpl* file = nullptr;
-    bool ok = fs.OpenFileForWrite(file, path, 0, true);
+    bool ok = fs.OpenFileForWrite(file, path, 0, scramble);
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     for (size_t done = 0; ok && done < bytes.size();) {
         size_t n = bytes.size() - done < static_cast<size_t>(INT_MAX) ? bytes.size() - done : INT_MAX;

@@ -84,9 +84,9 @@ public:
 // Reads a configuration or data file: the data source first (ReadResourceFile), then the
 // user folder with the scrambled name allowed.
 bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& path);
-// Writes bytes as the whole of a user file (scrambled while scrambling is on); true only
-// when the file was written and replaced the old one.
-bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes);
+// Writes bytes as the whole of a user file (scrambled while scrambling is on, unless
+// scramble is false); true only when the file was written and replaced the old one.
+bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes, bool scramble = true);
 
 class FileSystemWin32 : public FileSystem {
 public:

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "shell/Log.h"
 #include "shell/TextHelpers.h"
 
 namespace pf {
@@ -20,6 +21,11 @@ StderrMessageBox g_stderrBox;
 std::atomic<MessageBoxService*> g_service{nullptr};
 
 }  // namespace
+
+int MessageBoxService::AskAbortRetryIgnore(const std::wstring& title, const std::wstring& text) {
+    DebugStream() << L"[" << title << L"] " << text << L" (no message box can be shown: answered Ignore)";
+    return kAnswerIgnore;
+}
 
 MessageBoxService& GetMessageBoxService() {
     MessageBoxService* service = g_service.load();

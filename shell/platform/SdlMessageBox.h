@@ -13,6 +13,7 @@ class SdlMessageBox : public MessageBoxService {
 public:
     SdlMessageBox();
     void Show(const std::wstring& title, const std::wstring& text) override;
+    int AskAbortRetryIgnore(const std::wstring& title, const std::wstring& text) override;
     // Whether a box shown now would be a real window (else it goes to stderr).
     bool CanShowWindow() const;
 

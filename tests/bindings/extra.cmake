@@ -1,0 +1,12 @@
+# The bindings run in the script tests' embedded interpreter: one per test process, with
+# the same set-up and the same leak suppressions for the interpreter's own allocations.
+# Full stacks for allocations: the fast unwinder stops inside libstdc++ (no frame
+# pointers), and the demangler's buffers that Boost.Python keeps would then be reported
+# without the frames that the suppressions name.
+target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/script/ScriptTestSupport.cpp)
+target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/script)
+# The keyboard test starts SDL's video (dummy driver) for its key map.
+target_link_libraries(${target} PRIVATE PkgConfig::SDL2)
+set(RUV3_TEST_ENVIRONMENT
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/script/lsan.supp:fast_unwind_on_malloc=0"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:fast_unwind_on_malloc=0")
