@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "content/Resources.h"
 #include "shell/Clock.h"
 
 namespace {
@@ -136,7 +137,7 @@ SoundInstance* SoundPlayer::play(SoundInstance* instance, ResSound* res, bool lo
 
 void SoundPlayer::playSharedSound(const std::wstring& id) {
     if (!sharedResources_) return;
-    ResSound* res = sharedResources_->getSound(id);
+    auto* res = dynamic_cast<ResSound*>(sharedResources_->getSound(id));
     if (!res) return;
     // Held here until play lists it; an instance that did not play is freed on return.
     my_intrusive_ptr<SoundInstance> instance(new SoundInstance());

@@ -9,6 +9,7 @@
 #include "sound/ResSound.h"
 #include "sound/SoundSystem.h"
 
+class Resources;
 class SoundPlayer;
 
 // One played sound. Listed by its player while its channel runs; counted, so a script
@@ -48,12 +49,6 @@ private:
     int state_ = Playing;
 };
 
-// Where the player finds the widgets' shared sounds by id.
-class SharedSounds : public RefCounter {
-public:
-    virtual ResSound* getSound(const std::wstring& id) = 0;
-};
-
 class SoundPlayer {
 public:
     explicit SoundPlayer(SoundSystem* soundSystem);
@@ -78,8 +73,10 @@ public:
     void setVolume(float volume);
     SoundInstance* getSoundInstanceByIndex(int index);
     int getSoundInstancesCount() const { return static_cast<int>(instances_.size()); }
-    void setSharedSoundResources(SharedSounds* resources) { sharedResources_ = resources; }
-    SharedSounds* getSharedSoundResources() const { return sharedResources_.get(); }
+    // The list the widgets' sounds are played from; not owned (its owner keeps it alive
+    // while it is set, and clears it before the list goes).
+    void setSharedSoundResources(Resources* resources) { sharedResources_ = resources; }
+    Resources* getSharedSoundResources() const { return sharedResources_; }
     void setSharedResourcesVolume(float volume) { sharedVolume_ = volume; }
     SoundSystem* getSoundSystem() const { return soundSystem_; }
 
@@ -89,7 +86,7 @@ private:
     static void ChannelDone(void* userData, Channel* channel, const PlayParams* params);
     void Remove(SoundInstance* instance);
 
-    my_intrusive_ptr<SharedSounds> sharedResources_;
+    Resources* sharedResources_ = nullptr;
     float sharedVolume_ = 1.0f;
     std::vector<my_intrusive_ptr<SoundInstance>> instances_;
     int time_ = 0;

@@ -3,6 +3,10 @@
 #include <memory>
 
 #include "shell/Clock.h"
+#include "content/Resources.h"
+#include "shell/FileSystem.h"
+#include "shell/TextHelpers.h"
+#include "sound/ResSoundNew.h"
 #include "sound/SoundPlayer.h"
 #include "sound/SoundTestSupport.h"
 
@@ -16,23 +20,12 @@ int FakeNow() { return g_now; }
 
 class FakeSoundRes : public ResSound {
 public:
-    FakeSoundRes(std::wstring id, Sound* sound) : id_(std::move(id)), sound_(sound) {}
-    const std::wstring& GetId() const override { return id_; }
+    FakeSoundRes(const std::wstring& id, Sound* sound) : sound_(sound) { SetId(id); }
     Sound* GetSound() override { return sound_; }
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {}
 
 private:
-    std::wstring id_;
     Sound* sound_;
-};
-
-class FakeShared : public SharedSounds {
-public:
-    ResSound* getSound(const std::wstring& id) override {
-        for (auto& res : sounds)
-            if (res->GetId() == id) return res.get();
-        return nullptr;
-    }
-    std::vector<my_intrusive_ptr<ResSound>> sounds;
 };
 
 class SoundPlayerTest : public LoopbackSound {
@@ -195,20 +188,68 @@ TEST_F(SoundPlayerTest, InstancesAndPlayersFreedAtAwkwardMoments) {
     system.Update();
 }
 
-TEST_F(SoundPlayerTest, SharedSoundsPlayByIdAtTheSharedVolume) {
-    my_intrusive_ptr<FakeShared> shared(new FakeShared());
-    shared->sounds.push_back(Res(L"click", 0.2));
+TEST_F(SoundPlayerTest, SharedSoundsPlayFromAResourceListByIdAtTheSharedVolume) {
+    // A resource list file with two sound entries, one of them missing on disk.
+    dir.Write("res/sounds/click.ogg", MakeOgg(0.2, 8000, 1));
+    dir.Write("res/ui.xml",
+              "<resources><set path=\"sounds\"/><sound id=\"click\" file=\"click.ogg\"/>"
+              "<sound id=\"gone\" file=\"gone.ogg\"/></resources>");
+    pf::FileSystemWin32 fs;
+    fs.SetResourcePath(pf::FromUtf8((dir.Path() / "res").string() + "/"));
+    SoundPlayer::SetInstance(player.get());
+    ResSoundNew::InstallResourceListMaker();
+    ResourceServices services;
+    services.fs = &fs;
+    auto list = std::make_unique<Resources>(services);
+    ASSERT_TRUE(list->load(L"ui.xml", nullptr));
+    auto* click = dynamic_cast<ResSoundNew*>(list->getSound(L"click"));
+    ASSERT_NE(click, nullptr);
+    EXPECT_EQ(click->GetId(), L"click");
+    EXPECT_EQ(click->GetPath(), L"sounds/click.ogg");
+
     player->playSharedSound(L"click");  // no shared list yet: nothing
     EXPECT_EQ(player->getSoundInstancesCount(), 0);
-    player->setSharedSoundResources(shared.get());
+    player->setSharedSoundResources(list.get());
     player->setSharedResourcesVolume(0.3f);
     player->playSharedSound(L"missing");
+    player->playSharedSound(L"gone");  // a file that is not there: silently nothing
+    EXPECT_EQ(player->getSoundInstancesCount(), 0);
     player->playSharedSound(L"click");
     ASSERT_EQ(player->getSoundInstancesCount(), 1);
     EXPECT_FLOAT_EQ(player->getSoundInstanceByIndex(0)->GetChannel()->GetVolume(), 0.3f);
+    EXPECT_EQ(player->getSoundInstanceByIndex(0)->GetParams().name, L"click");
     Render(kMixRate / 2);
     system.Update();
     EXPECT_EQ(player->getSoundInstancesCount(), 0) << "a played-out shared sound is unlisted and freed";
+
+    // A list dropped while its sound plays stops that sound first.
+    player->playSharedSound(L"click");
+    ASSERT_EQ(player->getSoundInstancesCount(), 1);
+    player->setSharedSoundResources(nullptr);
+    list.reset();
+    EXPECT_EQ(player->getSoundInstancesCount(), 0);
+    EXPECT_EQ(system.GetFreeChannelCount(), SoundSystemOAL::kChannelCount);
+    Resources::SetSoundMaker(nullptr);
+    SoundPlayer::SetInstance(nullptr);
+}
+
+TEST_F(SoundPlayerTest, ASoundResourceMakesItsSoundOnceAndRetriesAFailure) {
+    pf::FileSystemWin32 fs;
+    fs.SetResourcePath(pf::FromUtf8(dir.Path().string() + "/"));
+    my_intrusive_ptr<ResSoundNew> res(new ResSoundNew());
+    EXPECT_TRUE(res->Init(&fs, &system, L"later.ogg"));
+    EXPECT_EQ(res->GetSound(), nullptr);  // missing: tried again next time
+    dir.Write("empty.ogg", "");
+    my_intrusive_ptr<ResSoundNew> empty(new ResSoundNew());
+    empty->Init(&fs, &system, L"empty.ogg");
+    EXPECT_EQ(empty->GetSound(), nullptr);
+    dir.Write("later.ogg", MakeOgg(0.2, 8000, 1));
+    Sound* sound = res->GetSound();
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(res->GetSound(), sound);
+    my_intrusive_ptr<ResSoundNew> silent(new ResSoundNew());
+    silent->Init(&fs, nullptr, L"later.ogg");
+    EXPECT_EQ(silent->GetSound(), nullptr) << "no sound system: no sound";
 }
 
 }  // namespace
