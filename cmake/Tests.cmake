@@ -42,9 +42,11 @@ foreach(area_dir IN LISTS test_areas)
   # lists), so `ctest -L threads` picks them for the ThreadSanitizer pass and `-L <area>`
   # still finds them; the target threaded_tests builds their executables.
   gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR} TEST_FILTER "-*Thread*"
-                       PROPERTIES LABELS ${area} ${area_properties} DISCOVERY_TIMEOUT 60)
+                       PROPERTIES LABELS ${area} ${area_properties} DISCOVERY_TIMEOUT 60
+                       DISCOVERY_MODE PRE_TEST)
   gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR} TEST_FILTER "*Thread*"
-                       PROPERTIES LABELS ${area}-threads ${area_properties} DISCOVERY_TIMEOUT 60)
+                       PROPERTIES LABELS ${area}-threads ${area_properties} DISCOVERY_TIMEOUT 60
+                       DISCOVERY_MODE PRE_TEST)
   set(threaded FALSE)
   foreach(source IN LISTS area_tests)
     file(STRINGS ${source} threaded_lines REGEX "^TEST(_F|_P)?\\([A-Za-z0-9_]*Thread|^TEST(_F|_P)?\\([A-Za-z0-9_]+, *[A-Za-z0-9_]*Thread")
