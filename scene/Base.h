@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "scene/RefCounter.h"
+#include "shell/RefCounter.h"
 
 // Class ids answered by IsKindOf; part of the script interface.
 struct TypeId {

@@ -4,7 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "scene/RefCounter.h"
+#include "shell/RefCounter.h"
 
 // Steps the entries of a list as it stands when the walk begins, from the first or from
 // the last. Each entry is held for the walk and stepped only when `listed` still says it

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/RefCounter.h"
+#include "shell/RefCounter.h"
 #include "shell/platform/SoftDevice.h"
 
 namespace pf {

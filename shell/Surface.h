@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "scene/RefCounter.h"
+#include "shell/RefCounter.h"
 #include "shell/PixelFormat.h"
 #include "shell/PixelView.h"
 #include "shell/ValueTypes.h"

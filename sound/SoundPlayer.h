@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/RefCounter.h"
+#include "shell/RefCounter.h"
 #include "sound/ResSound.h"
 #include "sound/SoundSystem.h"
 

@@ -16,7 +16,7 @@
 #include <mutex>
 #include <vector>
 
-#include "scene/RefCounter.h"
+#include "shell/RefCounter.h"
 #include "shell/ValueTypes.h"
 #include "shell/VectorMath.h"
 #include "shell/platform/RasterSetup.h"

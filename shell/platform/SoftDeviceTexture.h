@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "scene/RefCounter.h"
+#include "shell/RefCounter.h"
 #include "shell/ValueTypes.h"
 #include "shell/platform/SoftDeviceTypes.h"
 
