@@ -17,6 +17,18 @@ inline int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
 }
 inline int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
 
+// std::llround without the library call for the magnitudes the rasteriser works with:
+// below 2^52 the fraction v - trunc(v) is exact, so halves round away from zero exactly.
+inline int64_t RoundHalfAway(double v) {
+    if (!(std::fabs(v) < 4.0e15)) return std::llround(v);
+    const int64_t t = int64_t(v);
+    const double f = v - double(t);
+    return f >= 0.5 ? t + 1 : (f <= -0.5 ? t - 1 : t);
+}
+
+// A screen coordinate snapped to 1/256 pixel.
+inline int64_t Snap256(float c) { return RoundHalfAway(double(c) * 256.0); }
+
 // The first pixel column at or right of an edge, row by row, in exact integers.
 struct Edge {
     int64_t q = 0, r = 0, d = 1, qs = 0, rs = 0;
@@ -49,6 +61,7 @@ struct Plane {
 struct Setup {
     double x0, y0;
     Plane u, v, c[4];
+    int64_t du, dv;  // texel steps per pixel, 16.16
     bool textured, gouraud;
     uint32_t flat, filter;
     SpanFn span;
@@ -67,7 +80,7 @@ Plane MakePlane(double a0, double a1, double a2, double ex1, double ey1, double 
 
 inline int64_t ToFixed16(double v, double limit) {
     v = std::min(std::max(v, -limit), limit);
-    return std::llround(v * 65536.0);
+    return RoundHalfAway(v * 65536.0);
 }
 
 // Fills one span [xs, xe) of row y.
@@ -82,10 +95,10 @@ void EmitSpan(const PixelPipeline& p, const RasterTarget& t, const Setup& s, int
         // texel centre reached through rounding noise samples that texel alone.
         const double u = std::min(std::max(s.u.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
         const double v = std::min(std::max(s.v.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
-        st.u = std::llround(u * 256.0) * 256;
-        st.v = std::llround(v * 256.0) * 256;
-        st.du = ToFixed16(s.u.dx, kMaxTexelStep);
-        st.dv = ToFixed16(s.v.dx, kMaxTexelStep);
+        st.u = RoundHalfAway(u * 256.0) * 256;
+        st.v = RoundHalfAway(v * 256.0) * 256;
+        st.du = s.du;
+        st.dv = s.dv;
     }
     if (s.gouraud) {
         const int n = xe - xs;
@@ -123,6 +136,8 @@ bool PrepareSetup(const PixelPipeline& p, const ScreenVertex* v[3], double x0, d
             s.u.a0 -= 0.5;
             s.v.a0 -= 0.5;
         }
+        s.du = ToFixed16(s.u.dx, kMaxTexelStep);
+        s.dv = ToFixed16(s.v.dx, kMaxTexelStep);
     }
     if (s.gouraud) {
         for (int k = 0; k < 4; ++k)
@@ -163,8 +178,8 @@ void RasterTriangle(const PixelPipeline& p, const RasterTarget& t, const ScreenV
     const ScreenVertex* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
-        X[i] = std::llround(double(v[i]->x) * 256.0);
-        Y[i] = std::llround(double(v[i]->y) * 256.0);
+        X[i] = Snap256(v[i]->x);
+        Y[i] = Snap256(v[i]->y);
     }
     const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
     if (area == 0) return;
@@ -229,8 +244,8 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
     const ScreenVertex* v[4] = {&a, &b, &c, &d};
     int64_t X[4], Y[4];
     for (int i = 0; i < 4; ++i) {
-        X[i] = std::llround(double(v[i]->x) * 256.0);
-        Y[i] = std::llround(double(v[i]->y) * 256.0);
+        X[i] = Snap256(v[i]->x);
+        Y[i] = Snap256(v[i]->y);
     }
     if (X[3] != X[1] + X[2] - X[0] || Y[3] != Y[1] + Y[2] - Y[0]) return false;
     auto linear = [](float a0, float a1, float a2, float a3) {
@@ -250,6 +265,20 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
     if (!PrepareSetup(p, v, double(X[0]) / 256.0, double(Y[0]) / 256.0, ex1, ey1, ex2, ey2,
                       1.0 / (ex1 * ey2 - ex2 * ey1), s))
         return true;
+
+    // An axis-aligned rectangle (a sprite drawn without rotation) covers the same rows and
+    // columns on every row: no edges to step.
+    const bool rectangle = (Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3]) ||
+                           (X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3]);
+    if (rectangle && !p.forceGeneric) {
+        const int64_t xs = std::max<int64_t>(CeilDiv(std::min(X[0], X[3]), 256), t.x0);
+        const int64_t xe = std::min<int64_t>(CeilDiv(std::max(X[0], X[3]), 256), t.x1);
+        const int64_t ys = std::max<int64_t>(CeilDiv(std::min(Y[0], Y[3]), 256), t.y0);
+        const int64_t ye = std::min<int64_t>(CeilDiv(std::max(Y[0], Y[3]), 256), t.y1);
+        if (xs < xe)
+            for (int64_t y = ys; y < ye; ++y) EmitSpan(p, t, s, int(y), int(xs), int(xe));
+        return true;
+    }
 
     // The outline a, b, d, c; with a positive area edges running down are on the right.
     struct Side {
@@ -311,7 +340,7 @@ void RasterLine(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
     if (!a.valid || !b.valid) return;
     // Endpoints snap to 1/256 pixel like triangle vertices, so float error in the transform
     // cannot move an endpoint across a pixel boundary and drop the line's last pixel.
-    auto snap = [](float c) { return double(std::llround(double(c) * 256.0)) / 256.0; };
+    auto snap = [](float c) { return double(Snap256(c)) / 256.0; };
     const double ax = snap(a.x), ay = snap(a.y);
     const double dx = snap(b.x) - ax, dy = snap(b.y) - ay;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);

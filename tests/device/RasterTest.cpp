@@ -387,6 +387,104 @@ TEST(FastPaths, MatchTheGenericLoop) {
     }
 }
 
+// Texels in runs of one kind (transparent, opaque, translucent), as sprites have them,
+// so that the block shortcuts for wholly transparent and wholly opaque pixels are taken.
+std::vector<uint32_t> SpriteTexels(int n, std::mt19937& rng, bool opaque) {
+    std::vector<uint32_t> t(static_cast<size_t>(n));
+    for (int i = 0; i < n;) {
+        const uint32_t kind = rng() % 3;
+        for (int run = 1 + int(rng() % 12); run > 0 && i < n; --run, ++i) {
+            const uint32_t a = opaque || kind == 1 ? 255u : kind == 0 ? 0u : rng() & 255;
+            t[size_t(i)] = a << 24 | (rng() & 0x00FFFFFFu);
+        }
+    }
+    return t;
+}
+
+// "Greater than 255" passes no alpha: an opaque texture copied unscaled with blending
+// off leaves the target as it was (the block copy must not skip the test).
+TEST(AlphaTest, GreaterThan255DrawsNothing) {
+    for (bool blend : {false, true}) {
+        Rig rig(6, 4);
+        SetBlend(rig.d(), blend, BlendSrcAlpha, BlendInvSrcAlpha);
+        rig.d().SetRenderState(RenderStateId::AlphaRef, 255);
+        rig.d().SetRenderState(RenderStateId::AlphaFunc, CmpGreater);
+        rig.d().Clear(0xFF102030u);
+        std::mt19937 rng(5);
+        auto tex = MakeTexture(rig.d(), 6, 4, RandomTexels(24, rng, true));
+        rig.d().SetTexture(0, tex.get());
+        ASSERT_EQ(DrawQuad(rig.d(), MakeQuad(0, 0, 6, 4, 0, 0, 6, 4, 6, 4)), DeviceResult::Ok);
+        for (uint32_t px : rig.Pixels()) ASSERT_EQ(px, 0xFF102030u) << (blend ? "blending" : "no blending");
+    }
+}
+
+// Unrotated sprites (the rectangle path, the opaque and transparent shortcuts, the
+// wide-vector blend) give exactly what the edge walk and the generic loop give: random
+// positions on and off the target, sub-pixel offsets, scaling and mirroring, opaque and
+// translucent textures and colours, and the blend and alpha-test states the display
+// uses, on targets with and without alpha.
+TEST(FastPaths, UnrotatedSpritesMatchTheGeneralPath) {
+    std::mt19937 rng(777);
+    const uint32_t blends[][2] = {{BlendSrcAlpha, BlendInvSrcAlpha}, {BlendSrcAlpha, BlendInvSrcAlpha},
+                                  {BlendOne, BlendOne}, {BlendSrcAlpha, BlendOne}, {BlendOne, BlendZero}};
+    const float offsets[] = {0.0f, 0.0f, 0.25f, 0.5f, -0.5f, 0.75f, 0.3f};
+    for (int round = 0; round < 300; ++round) {
+        const DeviceFormat target = rng() % 3 == 0 ? DeviceFormat::X8R8G8B8 : DeviceFormat::A8R8G8B8;
+        const uint32_t filter = rng() % 4 == 0 ? SampleLinear : SamplePoint;
+        const int blend = int(rng() % 6);
+        const int alphaTest = int(rng() % 5);  // 0-1 the display's >= 1, 2 off, 3 > ref, 4 >= ref
+        const uint32_t ref = rng() % 4 == 0 ? 255u : rng() & 255;
+        const bool bright = rng() % 4 == 0, untextured = rng() % 8 == 0, opaque = rng() % 3 == 0;
+        const uint32_t factor = rng() & 0x00FFFFFFu, background = rng();
+        const int tw = 1 + int(rng() % 24), th = 1 + int(rng() % 20);
+        const auto texels = SpriteTexels(tw * th, rng, opaque);
+        struct Sprite {
+            Quad q;
+        };
+        std::vector<Sprite> sprites;
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t pick = rng() % 4;
+            const uint32_t color = pick < 2 ? 0xFFFFFFFFu : pick == 2 ? (rng() | 0xFF000000u) : rng();
+            const bool scaled = rng() % 3 == 0;
+            float w = scaled ? float(1 + rng() % 40) : float(tw), h = scaled ? float(1 + rng() % 30) : float(th);
+            if (rng() % 6 == 0) w = -w;
+            if (rng() % 8 == 0) h = -h;
+            const float x = float(int(rng() % 60) - 12) + offsets[rng() % 7];
+            const float y = float(int(rng() % 44) - 8) + offsets[rng() % 7];
+            const int sx = int(rng() % uint32_t(tw)), sy = int(rng() % uint32_t(th));
+            const int sw = rng() % 2 ? tw : tw - sx, sh = rng() % 2 ? th : th - sy;
+            sprites.push_back({MakeQuad(x, y, w, h, float(sx), float(sy), float(sw), float(sh), float(tw), float(th), color)});
+        }
+        std::vector<uint32_t> results[2];
+        for (int generic = 0; generic < 2; ++generic) {
+            Rig rig(44, 30, target);
+            rig.d().SetForceGenericSpans(generic == 1);
+            SetDisplayStates(rig.d(), filter);
+            if (blend < 5) SetBlend(rig.d(), true, blends[blend][0], blends[blend][1]);
+            else SetBlend(rig.d(), false);
+            if (alphaTest == 2) rig.d().SetRenderState(RenderStateId::AlphaTestEnable, 0);
+            if (alphaTest >= 3) {
+                rig.d().SetRenderState(RenderStateId::AlphaRef, ref);
+                rig.d().SetRenderState(RenderStateId::AlphaFunc, alphaTest == 3 ? CmpGreater : CmpGreaterEqual);
+            }
+            if (bright) {
+                rig.d().SetRenderState(RenderStateId::TextureFactor, factor);
+                rig.d().SetTextureStageState(1, StageStateId::ColorOp, TopAdd);
+                rig.d().SetTextureStageState(1, StageStateId::ColorArg1, ArgCurrent);
+                rig.d().SetTextureStageState(1, StageStateId::ColorArg2, ArgTFactor);
+                rig.d().SetTextureStageState(1, StageStateId::AlphaOp, TopDisable);
+            }
+            rig.d().Clear(background);
+            auto tex = MakeTexture(rig.d(), tw, th, texels);
+            if (untextured) SetDiffuseOnly(rig.d());
+            else rig.d().SetTexture(0, tex.get());
+            for (const Sprite& sp : sprites) ASSERT_EQ(DrawQuad(rig.d(), sp.q), DeviceResult::Ok);
+            results[generic] = rig.Pixels();
+        }
+        ASSERT_EQ(results[0], results[1]) << "round " << round;
+    }
+}
+
 // The display's usual state combinations take the specialised loops.
 TEST(FastPaths, DisplayStatesResolveToSpecialisedLoops) {
     const uint32_t texel = 0xFFFFFFFFu;
