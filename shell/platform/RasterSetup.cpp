@@ -83,6 +83,16 @@ inline int64_t ToFixed16(double v, double limit) {
     return RoundHalfAway(v * 65536.0);
 }
 
+// The texel coordinates at pixel (x, y). The start snaps to 1/256 texel, the precision
+// of the bilinear weights, so a texel centre reached through rounding noise samples that
+// texel alone.
+inline void TexelStart(const Setup& s, double fx, double fy, SpanStart& st) {
+    const double u = std::min(std::max(s.u.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
+    const double v = std::min(std::max(s.v.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
+    st.u = RoundHalfAway(u * 256.0) * 256;
+    st.v = RoundHalfAway(v * 256.0) * 256;
+}
+
 // Fills one span [xs, xe) of row y.
 void EmitSpan(const PixelPipeline& p, const RasterTarget& t, const Setup& s, int y, int xs, int xe) {
     SpanStart st;
@@ -91,12 +101,7 @@ void EmitSpan(const PixelPipeline& p, const RasterTarget& t, const Setup& s, int
     st.filter = s.filter;
     const double fx = xs, fy = y;
     if (s.textured) {
-        // The start snaps to 1/256 texel, the precision of the bilinear weights, so a
-        // texel centre reached through rounding noise samples that texel alone.
-        const double u = std::min(std::max(s.u.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
-        const double v = std::min(std::max(s.v.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
-        st.u = RoundHalfAway(u * 256.0) * 256;
-        st.v = RoundHalfAway(v * 256.0) * 256;
+        TexelStart(s, fx, fy, st);
         st.du = s.du;
         st.dv = s.dv;
     }
@@ -275,8 +280,23 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
         const int64_t xe = std::min<int64_t>(CeilDiv(std::max(X[0], X[3]), 256), t.x1);
         const int64_t ys = std::max<int64_t>(CeilDiv(std::min(Y[0], Y[3]), 256), t.y0);
         const int64_t ye = std::min<int64_t>(CeilDiv(std::max(Y[0], Y[3]), 256), t.y1);
-        if (xs < xe)
+        if (xs >= xe || ys >= ye) return true;
+        if (s.gouraud) {
             for (int64_t y = ys; y < ye; ++y) EmitSpan(p, t, s, int(y), int(xs), int(xe));
+            return true;
+        }
+        // A flat colour: only the texel start changes from row to row.
+        SpanStart st;
+        st.color = s.flat;
+        st.filter = s.filter;
+        st.du = s.du;
+        st.dv = s.dv;
+        uint32_t* row = t.pixels + size_t(ys) * t.pitch + size_t(xs);
+        const int n = int(xe - xs);
+        for (int64_t y = ys; y < ye; ++y, row += t.pitch) {
+            if (s.textured) TexelStart(s, double(xs), double(y), st);
+            s.span(p, row, n, st);
+        }
         return true;
     }
 

@@ -128,10 +128,10 @@ __attribute__((target("avx2"))) int BlendRowAvx2(const uint32_t* src, uint32_t* 
 }
 #undef RUV3_BLEND_HALF
 
-bool HaveAvx2() {
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
+const bool kHaveAvx2 = [] {
+    __builtin_cpu_init();  // may run before the library's own initialisation
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
 
 inline uint32_t PackColor(int32_t a, int32_t r, int32_t g, int32_t b) {
@@ -346,7 +346,7 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
                 row = t.texels + size_t(y0) * t.pitch + size_t(x0);
         }
 #if defined(RUV3_HAVE_AVX2_SPANS)
-        if (row && HaveAvx2()) i = BlendRowAvx2(row, dst, n, alphaMin, aor, BRIGHT, bright);
+        if (row && kHaveAvx2) i = BlendRowAvx2(row, dst, n, alphaMin, aor, BRIGHT, bright);
 #endif
         for (; i + 4 <= n; i += 4) {
             __m128i sv;
