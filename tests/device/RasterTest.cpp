@@ -337,6 +337,15 @@ TEST(Lines, LineListDrawsEachPixelButTheLast) {
         }
 }
 
+// Stage 1 adds the texture factor's colour, as the display's brightness does.
+void SetBrightness(RenderDevice& d, uint32_t factor) {
+    d.SetRenderState(RenderStateId::TextureFactor, factor);
+    d.SetTextureStageState(1, StageStateId::ColorOp, TopAdd);
+    d.SetTextureStageState(1, StageStateId::ColorArg1, ArgCurrent);
+    d.SetTextureStageState(1, StageStateId::ColorArg2, ArgTFactor);
+    d.SetTextureStageState(1, StageStateId::AlphaOp, TopDisable);
+}
+
 // The specialised loops give exactly what the generic loop gives, over random states,
 // colours and rotated, scaled quads.
 TEST(FastPaths, MatchTheGenericLoop) {
@@ -361,13 +370,7 @@ TEST(FastPaths, MatchTheGenericLoop) {
             SetDisplayStates(rig.d(), filter);
             if (blend < 6) SetBlend(rig.d(), true, blends[blend][0], blends[blend][1]);
             else SetBlend(rig.d(), false);
-            if (bright) {
-                rig.d().SetRenderState(RenderStateId::TextureFactor, factor);
-                rig.d().SetTextureStageState(1, StageStateId::ColorOp, TopAdd);
-                rig.d().SetTextureStageState(1, StageStateId::ColorArg1, ArgCurrent);
-                rig.d().SetTextureStageState(1, StageStateId::ColorArg2, ArgTFactor);
-                rig.d().SetTextureStageState(1, StageStateId::AlphaOp, TopDisable);
-            }
+            if (bright) SetBrightness(rig.d(), factor);
             rig.d().Clear(0x80406080u);
             auto tex = MakeTexture(rig.d(), 9, 7, texels);
             if (untextured) SetDiffuseOnly(rig.d());
@@ -467,13 +470,7 @@ TEST(FastPaths, UnrotatedSpritesMatchTheGeneralPath) {
                 rig.d().SetRenderState(RenderStateId::AlphaRef, ref);
                 rig.d().SetRenderState(RenderStateId::AlphaFunc, alphaTest == 3 ? CmpGreater : CmpGreaterEqual);
             }
-            if (bright) {
-                rig.d().SetRenderState(RenderStateId::TextureFactor, factor);
-                rig.d().SetTextureStageState(1, StageStateId::ColorOp, TopAdd);
-                rig.d().SetTextureStageState(1, StageStateId::ColorArg1, ArgCurrent);
-                rig.d().SetTextureStageState(1, StageStateId::ColorArg2, ArgTFactor);
-                rig.d().SetTextureStageState(1, StageStateId::AlphaOp, TopDisable);
-            }
+            if (bright) SetBrightness(rig.d(), factor);
             rig.d().Clear(background);
             auto tex = MakeTexture(rig.d(), tw, th, texels);
             if (untextured) SetDiffuseOnly(rig.d());
