@@ -291,11 +291,20 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
         st.filter = s.filter;
         st.du = s.du;
         st.dv = s.dv;
-        uint32_t* row = t.pixels + size_t(ys) * t.pitch + size_t(xs);
-        const int n = int(xe - xs);
-        for (int64_t y = ys; y < ye; ++y, row += t.pitch) {
-            if (s.textured) TexelStart(s, double(xs), double(y), st);
-            s.span(p, row, n, st);
+        // The rows go to the span functions in batches, each row's texel start worked
+        // out ahead.
+        constexpr int kBatch = 64;
+        int64_t us[kBatch] = {}, vs[kBatch] = {};
+        for (int64_t y = ys; y < ye; y += kBatch) {
+            const int rows = int(std::min<int64_t>(kBatch, ye - y));
+            if (s.textured) {
+                for (int k = 0; k < rows; ++k) {
+                    TexelStart(s, double(xs), double(y + k), st);
+                    us[k] = st.u;
+                    vs[k] = st.v;
+                }
+            }
+            FillRows(p, s.span, t.pixels + size_t(y) * t.pitch + size_t(xs), t.pitch, int(xe - xs), rows, st, us, vs);
         }
         return true;
     }

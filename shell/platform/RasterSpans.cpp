@@ -85,10 +85,13 @@ inline __m128i BlendAlpha4(__m128i s, __m128i d) {
 #define RUV3_HAVE_AVX2_SPANS 1
 #include <immintrin.h>
 
-// Alpha blending of a row of source colours over the target, eight pixels at a time;
-// the same arithmetic as BlendAlpha4. Answers how many pixels it did (a multiple of 8).
-__attribute__((target("avx2"))) int BlendRowAvx2(const uint32_t* src, uint32_t* dst, int n, uint32_t alphaMin,
-                                                 uint32_t aor, bool bright, uint32_t brightRgb) {
+// Alpha blending of rows of source colours over the target, eight pixels at a time with
+// the arithmetic of BlendAlpha4, the last n % 8 of each row one at a time as FastSpan
+// does. Row k reads src[k] and writes dst + k x pitch. Many rows in one call let the
+// processor overlap the rows of a small sprite.
+__attribute__((target("avx2"))) void BlendRowsAvx2(const uint32_t* const* src, uint32_t* dst, int pitch, int n,
+                                                   int rows, uint32_t alphaMin, uint32_t aor, bool bright,
+                                                   uint32_t brightRgb) {
     const __m256i z = _mm256_setzero_si256();
     const __m256i aorv = _mm256_set1_epi32(int(aor)), minv = _mm256_set1_epi32(int(alphaMin) - 1);
     const __m256i full = _mm256_set1_epi32(255), rgbMask = _mm256_set1_epi32(0x00FFFFFF);
@@ -98,35 +101,46 @@ __attribute__((target("avx2"))) int BlendRowAvx2(const uint32_t* src, uint32_t* 
     const __m256i spread = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15,
                                             6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
     const bool masked = alphaMin > 1;
-#define RUV3_BLEND_HALF(s16, d16)                                                                     \
-    _mm256_mulhi_epu16(                                                                               \
-        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s16, _mm256_shuffle_epi8(s16, spread)),  \
-                                          _mm256_mullo_epi16(d16, _mm256_xor_si256(                   \
-                                                                      _mm256_shuffle_epi8(s16, spread), c255))), \
-                         c128),                                                                       \
+#define RUV3_BLEND_HALF(s16, d16)                                                                              \
+    _mm256_mulhi_epu16(                                                                                        \
+        _mm256_add_epi16(                                                                                      \
+            _mm256_add_epi16(_mm256_mullo_epi16(s16, _mm256_shuffle_epi8(s16, spread)),                        \
+                             _mm256_mullo_epi16(d16, _mm256_xor_si256(_mm256_shuffle_epi8(s16, spread), c255))), \
+            c128),                                                                                             \
         c257)
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-        if (bright) sv = _mm256_blendv_epi8(sv, _mm256_adds_epu8(sv, rgb), rgbMask);
-        __m256i* dp = reinterpret_cast<__m256i*>(dst + i);
-        const __m256i alpha = _mm256_srli_epi32(sv, 24);
-        const __m256i fail = _mm256_cmpgt_epi32(minv, alpha);
-        if (_mm256_movemask_epi8(fail) == -1) continue;
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, full)) == -1) {
-            _mm256_storeu_si256(dp, _mm256_or_si256(sv, aorv));
-            continue;
+    for (int k = 0; k < rows; ++k, dst += pitch) {
+        const uint32_t* row = src[k];
+        int i = 0;
+        for (; i + 8 <= n; i += 8) {
+            __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i));
+            if (bright) sv = _mm256_blendv_epi8(sv, _mm256_adds_epu8(sv, rgb), rgbMask);
+            __m256i* dp = reinterpret_cast<__m256i*>(dst + i);
+            // Sprites are mostly wholly transparent or wholly opaque: pixels that all fail
+            // the alpha test are left alone, opaque ones written as they are (blending
+            // with alpha 255 gives the source exactly).
+            const __m256i alpha = _mm256_srli_epi32(sv, 24);
+            const __m256i fail = _mm256_cmpgt_epi32(minv, alpha);
+            if (_mm256_movemask_epi8(fail) == -1) continue;
+            if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, full)) == -1) {
+                _mm256_storeu_si256(dp, _mm256_or_si256(sv, aorv));
+                continue;
+            }
+            const __m256i dv = _mm256_loadu_si256(dp);
+            const __m256i slo = _mm256_unpacklo_epi8(sv, z), shi = _mm256_unpackhi_epi8(sv, z);
+            const __m256i dlo = _mm256_unpacklo_epi8(dv, z), dhi = _mm256_unpackhi_epi8(dv, z);
+            __m256i r = _mm256_packus_epi16(RUV3_BLEND_HALF(slo, dlo), RUV3_BLEND_HALF(shi, dhi));
+            if (masked) r = _mm256_blendv_epi8(r, dv, fail);
+            _mm256_storeu_si256(dp, _mm256_or_si256(r, aorv));
         }
-        const __m256i dv = _mm256_loadu_si256(dp);
-        const __m256i slo = _mm256_unpacklo_epi8(sv, z), shi = _mm256_unpackhi_epi8(sv, z);
-        const __m256i dlo = _mm256_unpacklo_epi8(dv, z), dhi = _mm256_unpackhi_epi8(dv, z);
-        __m256i r = _mm256_packus_epi16(RUV3_BLEND_HALF(slo, dlo), RUV3_BLEND_HALF(shi, dhi));
-        if (masked) r = _mm256_blendv_epi8(r, dv, fail);
-        _mm256_storeu_si256(dp, _mm256_or_si256(r, aorv));
+        for (; i < n; ++i) {
+            uint32_t c = row[i];
+            if ((c >> 24) < alphaMin) continue;
+            if (bright) c = AddRgbSat(c, brightRgb);
+            dst[i] = BlendAlpha(c, dst[i]) | aor;
+        }
     }
-    return i;
-}
 #undef RUV3_BLEND_HALF
+}
 
 const bool kHaveAvx2 = [] {
     __builtin_cpu_init();  // may run before the library's own initialisation
@@ -345,9 +359,6 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
             if (du == 65536 && dv == 0 && x0 >= 0 && x0 + n <= t.width && y0 >= 0 && y0 < t.height)
                 row = t.texels + size_t(y0) * t.pitch + size_t(x0);
         }
-#if defined(RUV3_HAVE_AVX2_SPANS)
-        if (row && kHaveAvx2) i = BlendRowAvx2(row, dst, n, alphaMin, aor, BRIGHT, bright);
-#endif
         for (; i + 4 <= n; i += 4) {
             __m128i sv;
             if (row) {
@@ -503,6 +514,37 @@ SpanFn SelectSpan(const PixelPipeline& p, bool gouraud, uint32_t flatColor, uint
                                                  : colourOpaque;
     if (blendKind == 1 && sourceOpaque) blendKind = 0;
     return kFastSpans[size_t(((f * 3 + color) * 2 + (p.bright ? 1 : 0)) * kBlendKinds + blendKind)];
+}
+
+void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows, SpanStart start,
+              const int64_t* u, const int64_t* v) {
+#if defined(RUV3_HAVE_AVX2_SPANS)
+    // Unscaled, point-sampled texels alpha-blended as they are (the display's sprites):
+    // all rows in one call when each lies inside the texture.
+    constexpr int kMaxRows = 64;
+    const bool bright = span == &FastSpan<1, 0, true, 1>;
+    if (kHaveAvx2 && rows <= kMaxRows && start.du == 65536 && start.dv == 0 &&
+        (bright || span == &FastSpan<1, 0, false, 1>)) {
+        const TexelView& t = p.tex;
+        const uint32_t* src[kMaxRows];
+        bool inside = true;
+        for (int k = 0; k < rows && inside; ++k) {
+            const int64_t x0 = u[k] >> 16, y0 = v[k] >> 16;
+            inside = x0 >= 0 && x0 + n <= t.width && y0 >= 0 && y0 < t.height;
+            src[k] = inside ? t.texels + size_t(y0) * t.pitch + size_t(x0) : nullptr;
+        }
+        if (inside) {
+            BlendRowsAvx2(src, dst, pitch, n, rows, uint32_t(p.alphaMin), p.dstAlphaOr, bright,
+                          p.textureFactor & 0x00FFFFFFu);
+            return;
+        }
+    }
+#endif
+    for (int k = 0; k < rows; ++k, dst += pitch) {
+        start.u = u[k];
+        start.v = v[k];
+        span(p, dst, n, start);
+    }
 }
 
 }  // namespace pf
