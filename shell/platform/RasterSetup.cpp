@@ -23,7 +23,7 @@ inline int64_t RoundHalfAway(double v) {
     if (!(std::fabs(v) < 4.0e15)) return std::llround(v);
     const int64_t t = int64_t(v);
     const double f = v - double(t);
-    return f >= 0.5 ? t + 1 : (f <= -0.5 ? t - 1 : t);
+    return t + int64_t(f >= 0.5) - int64_t(f <= -0.5);
 }
 
 // A screen coordinate snapped to 1/256 pixel.
@@ -86,11 +86,13 @@ inline int64_t ToFixed16(double v, double limit) {
 // The texel coordinates at pixel (x, y). The start snaps to 1/256 texel, the precision
 // of the bilinear weights, so a texel centre reached through rounding noise samples that
 // texel alone.
+inline int64_t TexelCoord(const Plane& a, const Setup& s, double fx, double fy) {
+    const double c = std::min(std::max(a.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
+    return RoundHalfAway(c * 256.0) * 256;
+}
 inline void TexelStart(const Setup& s, double fx, double fy, SpanStart& st) {
-    const double u = std::min(std::max(s.u.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
-    const double v = std::min(std::max(s.v.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
-    st.u = RoundHalfAway(u * 256.0) * 256;
-    st.v = RoundHalfAway(v * 256.0) * 256;
+    st.u = TexelCoord(s.u, s, fx, fy);
+    st.v = TexelCoord(s.v, s, fx, fy);
 }
 
 // Fills one span [xs, xe) of row y.
@@ -294,15 +296,18 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
         // The rows go to the span functions in batches, each row's texel start worked
         // out ahead.
         constexpr int kBatch = 64;
-        int64_t us[kBatch] = {}, vs[kBatch] = {};
+        int64_t us[kBatch], vs[kBatch];
         for (int64_t y = ys; y < ye; y += kBatch) {
             const int rows = int(std::min<int64_t>(kBatch, ye - y));
-            if (s.textured) {
-                for (int k = 0; k < rows; ++k) {
-                    TexelStart(s, double(xs), double(y + k), st);
-                    us[k] = st.u;
-                    vs[k] = st.v;
+            for (int k = 0; k < rows; ++k) {
+                if (s.textured) {
+                    // A coordinate that does not change down the screen (dy exactly 0:
+                    // the unrotated case) comes out the same on every row.
+                    if (k == 0 || s.u.dy != 0) st.u = TexelCoord(s.u, s, double(xs), double(y + k));
+                    if (k == 0 || s.v.dy != 0) st.v = TexelCoord(s.v, s, double(xs), double(y + k));
                 }
+                us[k] = st.u;
+                vs[k] = st.v;
             }
             FillRows(p, s.span, t.pixels + size_t(y) * t.pitch + size_t(xs), t.pitch, int(xe - xs), rows, st, us, vs);
         }

@@ -275,7 +275,7 @@ uint32_t SoftDevice::GetTextureStageState(int stage, StageStateId state) const {
 
 DeviceResult SoftDevice::SetTexture(int stage, DeviceTexture* texture) {
     if (stage < 0 || stage >= kStages) return DeviceResult::InvalidCall;
-    textures_[stage] = texture;
+    if (textures_[stage].get() != texture) textures_[stage] = texture;  // spares two counted updates
     return DeviceResult::Ok;
 }
 
