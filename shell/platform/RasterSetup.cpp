@@ -19,7 +19,7 @@ inline int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
 
 // std::llround without the library call for the magnitudes the rasteriser works with:
 // below 2^52 the fraction v - trunc(v) is exact, so halves round away from zero exactly.
-inline int64_t RoundHalfAway(double v) {
+__attribute__((always_inline)) inline int64_t RoundHalfAway(double v) {
     if (!(std::fabs(v) < 4.0e15)) return std::llround(v);
     const int64_t t = int64_t(v);
     const double f = v - double(t);
@@ -86,13 +86,12 @@ inline int64_t ToFixed16(double v, double limit) {
 // The texel coordinates at pixel (x, y). The start snaps to 1/256 texel, the precision
 // of the bilinear weights, so a texel centre reached through rounding noise samples that
 // texel alone.
-inline int64_t TexelCoord(const Plane& a, const Setup& s, double fx, double fy) {
-    const double c = std::min(std::max(a.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
-    return RoundHalfAway(c * 256.0) * 256;
+__attribute__((always_inline)) inline int64_t SnapTexel(double c) {
+    return RoundHalfAway(std::min(std::max(c, -kMaxTexel), kMaxTexel) * 256.0) * 256;
 }
 inline void TexelStart(const Setup& s, double fx, double fy, SpanStart& st) {
-    st.u = TexelCoord(s.u, s, fx, fy);
-    st.v = TexelCoord(s.v, s, fx, fy);
+    st.u = SnapTexel(s.u.At(fx, fy, s.x0, s.y0));
+    st.v = SnapTexel(s.v.At(fx, fy, s.x0, s.y0));
 }
 
 // Fills one span [xs, xe) of row y.
@@ -297,14 +296,18 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
         // out ahead.
         constexpr int kBatch = 64;
         int64_t us[kBatch], vs[kBatch];
+        // Plane::At summed left to right: the part along the row is the same on every row.
+        const double fx = double(xs);
+        const double ubase = s.u.a0 + s.u.dx * (fx - s.x0), vbase = s.v.a0 + s.v.dx * (fx - s.x0);
         for (int64_t y = ys; y < ye; y += kBatch) {
             const int rows = int(std::min<int64_t>(kBatch, ye - y));
             for (int k = 0; k < rows; ++k) {
                 if (s.textured) {
-                    // A coordinate that does not change down the screen (dy exactly 0:
-                    // the unrotated case) comes out the same on every row.
-                    if (k == 0 || s.u.dy != 0) st.u = TexelCoord(s.u, s, double(xs), double(y + k));
-                    if (k == 0 || s.v.dy != 0) st.v = TexelCoord(s.v, s, double(xs), double(y + k));
+                    // A coordinate that does not change down the screen (dy exactly 0,
+                    // as unrotated) comes out the same on every row.
+                    const double fy = double(y + k) - s.y0;
+                    if (k == 0 || s.u.dy != 0) st.u = SnapTexel(ubase + s.u.dy * fy);
+                    if (k == 0 || s.v.dy != 0) st.v = SnapTexel(vbase + s.v.dy * fy);
                 }
                 us[k] = st.u;
                 vs[k] = st.v;
