@@ -169,8 +169,10 @@ void TransformVertices(const MatrixT& m, const Viewport& vp, const DeviceVertex*
         d.u = s.u;
         d.v = s.v;
         d.color = s.color;
-        const double sx = vp.x + (cx / cw + 1.0) * hw;
-        const double sy = vp.y + (1.0 - cy / cw) * hh;
+        // An orthographic projection leaves w at exactly 1: no division to make.
+        const bool unit = cw == 1.0;
+        const double sx = vp.x + ((unit ? cx : cx / cw) + 1.0) * hw;
+        const double sy = vp.y + (1.0 - (unit ? cy : cy / cw)) * hh;
         d.valid = cw > 1e-9 && std::isfinite(sx) && std::isfinite(sy) && std::isfinite(s.u) &&
                   std::isfinite(s.v);
         d.x = float(std::min(std::max(sx, -kMaxCoord), kMaxCoord));
