@@ -1,6 +1,7 @@
 #include "shell/platform/RasterSpans.h"
 
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -93,7 +94,7 @@ __attribute__((target("avx2"))) void BlendRowsAvx2(const uint32_t* const* src, u
                                                    int rows, uint32_t alphaMin, uint32_t aor, bool bright,
                                                    uint32_t brightRgb) {
     const __m256i z = _mm256_setzero_si256();
-    const __m256i aorv = _mm256_set1_epi32(int(aor)), minv = _mm256_set1_epi32(int(alphaMin) - 1);
+    const __m256i aorv = _mm256_set1_epi32(int(aor)), minv = _mm256_set1_epi32(int(alphaMin));
     const __m256i full = _mm256_set1_epi32(255), rgbMask = _mm256_set1_epi32(0x00FFFFFF);
     const __m256i rgb = _mm256_set1_epi32(int(brightRgb));
     const __m256i c255 = _mm256_set1_epi16(255), c128 = _mm256_set1_epi16(128), c257 = _mm256_set1_epi16(257);
@@ -146,6 +147,7 @@ const bool kHaveAvx2 = [] {
     __builtin_cpu_init();  // may run before the library's own initialisation
     return __builtin_cpu_supports("avx2") != 0;
 }();
+std::atomic<bool> gUseAvx2{kHaveAvx2};
 #endif
 
 inline uint32_t PackColor(int32_t a, int32_t r, int32_t g, int32_t b) {
@@ -350,7 +352,7 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
         // Four pixels at a time. With alphaMin <= 1 a failed alpha test needs no mask:
         // alpha 0 leaves the destination as it was.
         const __m128i aorv = _mm_set1_epi32(int(aor));
-        const __m128i minv = _mm_set1_epi32(int(alphaMin) - 1);
+        const __m128i minv = _mm_set1_epi32(int(alphaMin));  // fails: alphaMin > alpha
         const bool masked = alphaMin > 1;
         const uint32_t* row = nullptr;
         if constexpr (FILTER == 1 && COLOR == 0) {
@@ -516,6 +518,15 @@ SpanFn SelectSpan(const PixelPipeline& p, bool gouraud, uint32_t flatColor, uint
     return kFastSpans[size_t(((f * 3 + color) * 2 + (p.bright ? 1 : 0)) * kBlendKinds + blendKind)];
 }
 
+bool UseWideVectorSpans(bool on) {
+#if defined(RUV3_HAVE_AVX2_SPANS)
+    gUseAvx2.store(on && kHaveAvx2);
+    return on && kHaveAvx2;
+#else
+    return false;
+#endif
+}
+
 void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows, SpanStart start,
               const int64_t* u, const int64_t* v) {
 #if defined(RUV3_HAVE_AVX2_SPANS)
@@ -523,7 +534,7 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
     // all rows in one call when each lies inside the texture.
     constexpr int kMaxRows = 64;
     const bool bright = span == &FastSpan<1, 0, true, 1>;
-    if (kHaveAvx2 && rows <= kMaxRows && start.du == 65536 && start.dv == 0 &&
+    if (gUseAvx2.load(std::memory_order_relaxed) && rows <= kMaxRows && start.du == 65536 && start.dv == 0 &&
         (bright || span == &FastSpan<1, 0, false, 1>)) {
         const TexelView& t = p.tex;
         const uint32_t* src[kMaxRows];

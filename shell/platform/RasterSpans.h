@@ -65,6 +65,10 @@ SpanFn SelectSpan(const PixelPipeline& p, bool gouraud, uint32_t flatColor, uint
 void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows, SpanStart start,
               const int64_t* u, const int64_t* v);
 
+// Whether the 256-bit loops run where the processor has them (on by default); answers
+// whether they now run. For tests of the narrower loops.
+bool UseWideVectorSpans(bool on);
+
 // Exact round(x / 255) for 0 <= x <= 65535 + 127.
 inline uint32_t Div255(uint32_t x) {
     x += 128;
