@@ -474,14 +474,15 @@ TEST_P(UnrotatedSprites, MatchTheGeneralPath) {
         for (int k = 0; k < 3; ++k) {
             const uint32_t pick = rng() % 4;
             const uint32_t color = pick < 2 ? 0xFFFFFFFFu : pick == 2 ? (rng() | 0xFF000000u) : rng();
-            const bool scaled = rng() % 3 == 0;
-            float w = scaled ? float(1 + rng() % 40) : float(tw), h = scaled ? float(1 + rng() % 30) : float(th);
+            // The whole texture or a part of it, unscaled (texel for pixel) or scaled.
+            const bool whole = rng() % 2 == 0, scaled = rng() % 3 == 0;
+            const int sx = whole ? 0 : int(rng() % uint32_t(tw)), sy = whole ? 0 : int(rng() % uint32_t(th));
+            const int sw = whole ? tw : 1 + int(rng() % uint32_t(tw - sx)), sh = whole ? th : 1 + int(rng() % uint32_t(th - sy));
+            float w = scaled ? float(1 + rng() % 40) : float(sw), h = scaled ? float(1 + rng() % 30) : float(sh);
             if (rng() % 6 == 0) w = -w;
             if (rng() % 8 == 0) h = -h;
             const float x = float(int(rng() % 60) - 12) + offsets[rng() % 7];
             const float y = float(int(rng() % 44) - 8) + offsets[rng() % 7];
-            const int sx = int(rng() % uint32_t(tw)), sy = int(rng() % uint32_t(th));
-            const int sw = rng() % 2 ? tw : tw - sx, sh = rng() % 2 ? th : th - sy;
             sprites.push_back({MakeQuad(x, y, w, h, float(sx), float(sy), float(sw), float(sh), float(tw), float(th), color)});
         }
         std::vector<uint32_t> results[2];
