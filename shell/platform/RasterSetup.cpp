@@ -19,11 +19,13 @@ inline int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
 
 // std::llround without the library call for the magnitudes the rasteriser works with:
 // below 2^52 the fraction v - trunc(v) is exact, so halves round away from zero exactly.
-__attribute__((always_inline)) inline int64_t RoundHalfAway(double v) {
-    if (!(std::fabs(v) < 4.0e15)) return std::llround(v);
+__attribute__((always_inline)) inline int64_t RoundHalfAwaySmall(double v) {  // |v| < 2^52
     const int64_t t = int64_t(v);
     const double f = v - double(t);
     return t + int64_t(f >= 0.5) - int64_t(f <= -0.5);
+}
+__attribute__((always_inline)) inline int64_t RoundHalfAway(double v) {
+    return std::fabs(v) < 4.0e15 ? RoundHalfAwaySmall(v) : std::llround(v);
 }
 
 // A screen coordinate snapped to 1/256 pixel.
@@ -86,8 +88,10 @@ inline int64_t ToFixed16(double v, double limit) {
 // The texel coordinates at pixel (x, y). The start snaps to 1/256 texel, the precision
 // of the bilinear weights, so a texel centre reached through rounding noise samples that
 // texel alone.
+// Clamped to +-2^20 texels first, so the rounding needs no range check.
 __attribute__((always_inline)) inline int64_t SnapTexel(double c) {
-    return RoundHalfAway(std::min(std::max(c, -kMaxTexel), kMaxTexel) * 256.0) * 256;
+    const double k = c > kMaxTexel ? kMaxTexel : (c > -kMaxTexel ? c : -kMaxTexel);
+    return RoundHalfAwaySmall(k * 256.0) * 256;
 }
 inline void TexelStart(const Setup& s, double fx, double fy, SpanStart& st) {
     st.u = SnapTexel(s.u.At(fx, fy, s.x0, s.y0));
