@@ -87,28 +87,25 @@ inline __m128i BlendAlpha4(__m128i s, __m128i d) {
 #include <immintrin.h>
 
 // Alpha blending of rows of source colours over the target, eight pixels at a time with
-// the arithmetic of BlendAlpha4, the last n % 8 of each row one at a time as FastSpan
+// the results of BlendAlpha4, the last n % 8 of each row one at a time as FastSpan
 // does. Row k reads src[k] and writes dst + k x pitch. Many rows in one call let the
 // processor overlap the rows of a small sprite.
 __attribute__((target("avx2"))) void BlendRowsAvx2(const uint32_t* const* src, uint32_t* dst, int pitch, int n,
                                                    int rows, uint32_t alphaMin, uint32_t aor, bool bright,
                                                    uint32_t brightRgb) {
-    const __m256i z = _mm256_setzero_si256();
     const __m256i aorv = _mm256_set1_epi32(int(aor)), minv = _mm256_set1_epi32(int(alphaMin));
     const __m256i full = _mm256_set1_epi32(255), rgbMask = _mm256_set1_epi32(0x00FFFFFF);
     const __m256i rgb = _mm256_set1_epi32(int(brightRgb));
-    const __m256i c255 = _mm256_set1_epi16(255), c128 = _mm256_set1_epi16(128), c257 = _mm256_set1_epi16(257);
-    // Each pixel's alpha word copied to its four words.
-    const __m256i spread = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15,
-                                            6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
+    // s x a + d x (255 - a) = (s - 128) x a + (d - 128) x (255 - a) + 128 x 255: with the
+    // colours moved to signed bytes one multiply-add gives each channel's sum exactly (it
+    // stays within -32640..32385), and adding 32768 = 128 x 255 + 128 leaves the rounding
+    // step of Div255x8, (y x 257) >> 16.
+    const __m256i c80 = _mm256_set1_epi8(char(0x80)), cff = _mm256_set1_epi8(char(0xFF));
+    const __m256i c8000 = _mm256_set1_epi16(short(0x8000)), c257 = _mm256_set1_epi16(257);
+    // Each pixel's alpha byte copied to its four bytes.
+    const __m256i spread = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,
+                                            3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
     const bool masked = alphaMin > 1;
-#define RUV3_BLEND_HALF(s16, d16)                                                                              \
-    _mm256_mulhi_epu16(                                                                                        \
-        _mm256_add_epi16(                                                                                      \
-            _mm256_add_epi16(_mm256_mullo_epi16(s16, _mm256_shuffle_epi8(s16, spread)),                        \
-                             _mm256_mullo_epi16(d16, _mm256_xor_si256(_mm256_shuffle_epi8(s16, spread), c255))), \
-            c128),                                                                                             \
-        c257)
     for (int k = 0; k < rows; ++k, dst += pitch) {
         const uint32_t* row = src[k];
         int i = 0;
@@ -127,9 +124,12 @@ __attribute__((target("avx2"))) void BlendRowsAvx2(const uint32_t* const* src, u
                 continue;
             }
             const __m256i dv = _mm256_loadu_si256(dp);
-            const __m256i slo = _mm256_unpacklo_epi8(sv, z), shi = _mm256_unpackhi_epi8(sv, z);
-            const __m256i dlo = _mm256_unpacklo_epi8(dv, z), dhi = _mm256_unpackhi_epi8(dv, z);
-            __m256i r = _mm256_packus_epi16(RUV3_BLEND_HALF(slo, dlo), RUV3_BLEND_HALF(shi, dhi));
+            const __m256i a = _mm256_shuffle_epi8(sv, spread), ia = _mm256_xor_si256(a, cff);
+            const __m256i ss = _mm256_xor_si256(sv, c80), ds = _mm256_xor_si256(dv, c80);
+            const __m256i lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, ia), _mm256_unpacklo_epi8(ss, ds));
+            const __m256i hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, ia), _mm256_unpackhi_epi8(ss, ds));
+            __m256i r = _mm256_packus_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(lo, c8000), c257),
+                                            _mm256_mulhi_epu16(_mm256_add_epi16(hi, c8000), c257));
             if (masked) r = _mm256_blendv_epi8(r, dv, fail);
             _mm256_storeu_si256(dp, _mm256_or_si256(r, aorv));
         }
@@ -140,7 +140,6 @@ __attribute__((target("avx2"))) void BlendRowsAvx2(const uint32_t* const* src, u
             dst[i] = BlendAlpha(c, dst[i]) | aor;
         }
     }
-#undef RUV3_BLEND_HALF
 }
 
 const bool kHaveAvx2 = [] {
