@@ -441,6 +441,36 @@ TEST(AlphaTest, ReferenceIsTheFirstAlphaThatPasses) {
     UseWideVectorSpans(true);
 }
 
+// Alpha blending rounds once, (s x a + d x (255 - a)) / 255, for every source alpha and
+// colour over targets of several colours, in the wide and the narrow loops.
+TEST(Blend, EveryAlphaAndColourRoundsOnce) {
+    std::vector<uint32_t> texels(256 * 256);
+    for (uint32_t a = 0; a < 256; ++a)
+        for (uint32_t c = 0; c < 256; ++c) texels[a * 256 + c] = Argb(a, c, 255 - c, c ^ 0x5A);
+    for (bool wide : {true, false}) {
+        UseWideVectorSpans(wide);
+        for (uint32_t d : {0x00000000u, 0xFFFFFFFFu, 0x7F80FE01u, 0x80017F00u, 0xC3A5195Eu}) {
+            Rig rig(256, 256);
+            auto tex = MakeTexture(rig.d(), 256, 256, texels);
+            rig.d().SetTexture(0, tex.get());
+            rig.d().Clear(d);
+            ASSERT_EQ(DrawQuad(rig.d(), MakeQuad(0, 0, 256, 256, 0, 0, 256, 256, 256, 256)), DeviceResult::Ok);
+            const auto px = rig.Pixels();
+            for (size_t i = 0; i < px.size(); ++i) {
+                const uint32_t sc = texels[i], a = sc >> 24;
+                uint32_t want = d;
+                if (a > 0) {
+                    want = 0;
+                    for (int sh = 0; sh < 32; sh += 8)
+                        want |= ((((sc >> sh) & 255) * a + ((d >> sh) & 255) * (255 - a) + 127) / 255) << sh;
+                }
+                ASSERT_EQ(px[i], want) << std::hex << "source 0x" << sc << " over 0x" << d << (wide ? " wide" : " narrow");
+            }
+        }
+    }
+    UseWideVectorSpans(true);
+}
+
 // Unrotated sprites (the rectangle path, the opaque and transparent shortcuts, the
 // wide-vector blend) give exactly what the edge walk and the generic loop give: random
 // positions on and off the target, sub-pixel offsets, scaling and mirroring, opaque and
