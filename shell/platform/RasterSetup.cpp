@@ -28,8 +28,8 @@ __attribute__((always_inline)) inline int64_t RoundHalfAway(double v) {
     return std::fabs(v) < 4.0e15 ? RoundHalfAwaySmall(v) : std::llround(v);
 }
 
-// A screen coordinate snapped to 1/256 pixel.
-inline int64_t Snap256(float c) { return RoundHalfAway(double(c) * 256.0); }
+// A screen coordinate (kept within +-2^20 by the transform) snapped to 1/256 pixel.
+inline int64_t Snap256(float c) { return RoundHalfAwaySmall(double(c) * 256.0); }
 
 // The first pixel column at or right of an edge, row by row, in exact integers.
 struct Edge {
