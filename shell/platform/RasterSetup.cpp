@@ -16,6 +16,8 @@ inline int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
     return (n % d != 0 && n < 0) ? q - 1 : q;
 }
 inline int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
+// CeilDiv(n, 256): the shift of a negative value is arithmetic (floor) here.
+inline int64_t CeilDiv256(int64_t n) { return -((-n) >> 8); }
 
 // std::llround without the library call for the magnitudes the rasteriser works with:
 // below 2^52 the fraction v - trunc(v) is exact, so halves round away from zero exactly.
@@ -283,10 +285,10 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
     const bool rectangle = (Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3]) ||
                            (X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3]);
     if (rectangle && !p.forceGeneric) {
-        const int64_t xs = std::max<int64_t>(CeilDiv(std::min(X[0], X[3]), 256), t.x0);
-        const int64_t xe = std::min<int64_t>(CeilDiv(std::max(X[0], X[3]), 256), t.x1);
-        const int64_t ys = std::max<int64_t>(CeilDiv(std::min(Y[0], Y[3]), 256), t.y0);
-        const int64_t ye = std::min<int64_t>(CeilDiv(std::max(Y[0], Y[3]), 256), t.y1);
+        const int64_t xs = std::max<int64_t>(CeilDiv256(std::min(X[0], X[3])), t.x0);
+        const int64_t xe = std::min<int64_t>(CeilDiv256(std::max(X[0], X[3])), t.x1);
+        const int64_t ys = std::max<int64_t>(CeilDiv256(std::min(Y[0], Y[3])), t.y0);
+        const int64_t ye = std::min<int64_t>(CeilDiv256(std::max(Y[0], Y[3])), t.y1);
         if (xs >= xe || ys >= ye) return true;
         if (s.gouraud) {
             for (int64_t y = ys; y < ye; ++y) EmitSpan(p, t, s, int(y), int(xs), int(xe));

@@ -526,8 +526,8 @@ bool UseWideVectorSpans(bool on) {
 #endif
 }
 
-void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows, SpanStart start,
-              const int64_t* u, const int64_t* v) {
+void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows,
+              const SpanStart& start, const int64_t* u, const int64_t* v) {
 #if defined(RUV3_HAVE_AVX2_SPANS)
     // Unscaled, point-sampled texels alpha-blended as they are (the display's sprites):
     // all rows in one call when each lies inside the texture.
@@ -550,10 +550,11 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
         }
     }
 #endif
+    SpanStart row = start;
     for (int k = 0; k < rows; ++k, dst += pitch) {
-        start.u = u[k];
-        start.v = v[k];
-        span(p, dst, n, start);
+        row.u = u[k];
+        row.v = v[k];
+        span(p, dst, n, row);
     }
 }
 
