@@ -57,8 +57,8 @@ struct Edge {
 };
 
 // An attribute as a plane over the screen: value = a0 + dx * (x - x0) + dy * (y - y0).
-struct Plane {
-    double a0 = 0, dx = 0, dy = 0;
+struct Plane {  // left uninitialised: a setup fills the planes it uses
+    double a0, dx, dy;
     double At(double x, double y, double x0, double y0) const { return a0 + dx * (x - x0) + dy * (y - y0); }
 };
 
