@@ -106,8 +106,17 @@ __attribute__((target("avx2"))) void BlendRowsAvx2(const uint32_t* const* src, u
     const __m256i spread = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,
                                             3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
     const bool masked = alphaMin > 1;
+    // Rows lie a screen width apart, too far for the processor to fetch them ahead on
+    // its own: the target rows are asked for kAhead rows before they are blended.
+    constexpr int kAhead = 2;
+    auto fetch = [n](const uint32_t* target) {
+        _mm_prefetch(reinterpret_cast<const char*>(target), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(target + n - 1), _MM_HINT_T0);
+    };
+    for (int k = 0; k < kAhead && k < rows; ++k) fetch(dst + size_t(k) * pitch);
     for (int k = 0; k < rows; ++k, dst += pitch) {
         const uint32_t* row = src[k];
+        if (k + kAhead < rows) fetch(dst + size_t(kAhead) * pitch);
         int i = 0;
         for (; i + 8 <= n; i += 8) {
             __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i));
