@@ -545,14 +545,14 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
     if (gUseAvx2.load(std::memory_order_relaxed) && rows <= kMaxRows && start.du == 65536 && start.dv == 0 &&
         (bright || span == &FastSpan<1, 0, false, 1>)) {
         const TexelView& t = p.tex;
-        const uint32_t* src[kMaxRows];
         bool inside = true;
-        for (int k = 0; k < rows && inside; ++k) {
+        for (int k = 0; k < rows; ++k) {
             const int64_t x0 = u[k] >> 16, y0 = v[k] >> 16;
-            inside = x0 >= 0 && x0 + n <= t.width && y0 >= 0 && y0 < t.height;
-            src[k] = inside ? t.texels + size_t(y0) * t.pitch + size_t(x0) : nullptr;
+            inside &= (x0 >= 0) & (x0 + n <= t.width) & (y0 >= 0) & (y0 < t.height);
         }
         if (inside) {
+            const uint32_t* src[kMaxRows];
+            for (int k = 0; k < rows; ++k) src[k] = t.texels + size_t(v[k] >> 16) * t.pitch + size_t(u[k] >> 16);
             BlendRowsAvx2(src, dst, pitch, n, rows, uint32_t(p.alphaMin), p.dstAlphaOr, bright,
                           p.textureFactor & 0x00FFFFFFu);
             return;
