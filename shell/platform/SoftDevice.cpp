@@ -55,10 +55,7 @@ void DeviceFaults::AllowReset() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (level_ == DeviceResult::DeviceLost) level_ = DeviceResult::DeviceNotReset;
 }
-DeviceResult DeviceFaults::CooperativeLevel() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return level_;
-}
+DeviceResult DeviceFaults::CooperativeLevel() const { return level_.load(); }
 bool DeviceFaults::TakeCreationFailure() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (creationFailures_ <= 0) return false;
