@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/BenchSupport.h"
 #include "shell/FileSystem.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
@@ -98,18 +99,6 @@ void BM_UnzipPeer(benchmark::State& state) {
 }
 BENCHMARK(BM_UnzipPeer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-// Keeps each benchmark's time per iteration for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (!run.error_occurred && run.iterations > 0) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,7 +108,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     pf::SetLogToStderr(false);
-    RatioReporter reporter;
+    benchkit::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const double ours = reporter.times["BM_FileSystemReadAll/min_time:2.000/real_time"];
     const double peer = reporter.times["BM_UnzipPeer/min_time:2.000/real_time"];

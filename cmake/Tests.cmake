@@ -23,16 +23,50 @@ foreach(area_dir IN LISTS test_areas)
   add_executable(${target} ${area_tests})
   target_link_libraries(${target} PRIVATE ruv3_testkit GTest::gtest_main)
   # tests/<area>/extra.cmake may add libraries, fixtures or properties for ${target}, and
-  # sets RUV3_TEST_NEEDS_X11 when its tests open windows on the shared X server: those
+  # may set RUV3_TEST_ENVIRONMENT (variables for its tests), and sets RUV3_TEST_NEEDS_X11 when its tests open windows on the shared X server: those
   # tests then never run at the same time as another area's window tests.
   set(RUV3_TEST_NEEDS_X11 OFF)
+  set(RUV3_TEST_ENVIRONMENT)
   if(EXISTS ${area_dir}/extra.cmake)
     include(${area_dir}/extra.cmake)
   endif()
-  set(area_properties LABELS ${area})
+  set(area_properties)
   if(RUV3_TEST_NEEDS_X11)
     list(APPEND area_properties RESOURCE_LOCK x11)
   endif()
-  gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-                       PROPERTIES ${area_properties} DISCOVERY_TIMEOUT 60)
+  if(RUV3_TEST_ENVIRONMENT)
+    list(APPEND area_properties ENVIRONMENT "${RUV3_TEST_ENVIRONMENT}")
+  endif()
+  # A test that starts threads says so in its name: "Thread" in its suite or test name.
+  # Such tests get the label "<area>-threads" (one label: discovered tests take no label
+  # lists), so `ctest -L threads` picks them for the ThreadSanitizer pass and `-L <area>`
+  # still finds them; the target threaded_tests builds their executables.
+  gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR} TEST_FILTER "-*Thread*"
+                       PROPERTIES LABELS ${area} ${area_properties} DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR} TEST_FILTER "*Thread*"
+                       PROPERTIES LABELS ${area}-threads ${area_properties} DISCOVERY_TIMEOUT 60)
+  set(threaded FALSE)
+  foreach(source IN LISTS area_tests)
+    file(STRINGS ${source} threaded_lines REGEX "^TEST(_F|_P)?\\([A-Za-z0-9_]*Thread|^TEST(_F|_P)?\\([A-Za-z0-9_]+, *[A-Za-z0-9_]*Thread")
+    if(threaded_lines)
+      set(threaded TRUE)
+    endif()
+  endforeach()
+  if(threaded)
+    list(APPEND RUV3_THREADED_TEST_TARGETS ${target})
+  endif()
 endforeach()
+add_custom_target(threaded_tests DEPENDS ${RUV3_THREADED_TEST_TARGETS})
+
+# The platform seam: no operating-system or SDL header outside shell/platform/. The
+# second run proves the check finds one (a fixture tree with an offending include).
+add_test(NAME PlatformSeam.NoSystemHeadersOutsidePlatform
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
+add_test(NAME PlatformSeam.CheckFindsAnOffendingInclude
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}/cmake/seam-fixture
+                 -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
+set_tests_properties(PlatformSeam.CheckFindsAnOffendingInclude PROPERTIES
+                     PASS_REGULAR_EXPRESSION "scene/Leaky.h: #include <sys/stat.h>"
+                     FAIL_REGULAR_EXPRESSION "Allowed.cpp")
+set_tests_properties(PlatformSeam.NoSystemHeadersOutsidePlatform PlatformSeam.CheckFindsAnOffendingInclude
+                     PROPERTIES LABELS seam)

@@ -4,7 +4,8 @@
 #include <sstream>
 
 #include "scene/DragHandler.h"
-#include "scene/ResAnim.h"
+#include "content/ResAnim.h"
+#include "content/ResourceManager.h"
 #include "scene/RootItem.h"
 #include "shell/Log.h"
 #include "shell/PixelView.h"
@@ -19,18 +20,6 @@ using pf::VectorT3;
 namespace {
 constexpr float kPi = 3.1415927f;
 }
-
-// ---------------------------------------------------------------- anim loader seam
-
-namespace {
-AnimLoader& Loader() {
-    static AnimLoader loader;
-    return loader;
-}
-}  // namespace
-
-void SetAnimLoader(AnimLoader loader) { Loader() = std::move(loader); }
-ResAnim* LoadAnim(const std::wstring& id) { return Loader() ? Loader()(id) : nullptr; }
 
 // ---------------------------------------------------------------- Actor
 
@@ -99,7 +88,7 @@ void Actor::SetResAnim(ResAnim* r) {
         SetLoop(0);
         SetCel(0);
     } else {
-        resanim_ = nullptr;
+        resanim_.reset();
         cel_ = 0;
         loop_ = 0;
         surface_.reset();
@@ -107,7 +96,8 @@ void Actor::SetResAnim(ResAnim* r) {
 }
 
 void Actor::SetAnim(const std::wstring& id) {
-    ResAnim* anim = LoadAnim(id);
+    ResourceManager* manager = GetResourceManager();
+    ResAnim* anim = manager ? manager->LoadAnim(id) : nullptr;
     if (!anim) pf::DebugStream() << L"Error: Unable to load: " << id;
     SetResAnim(anim);
 }

@@ -21,7 +21,7 @@ public:
     virtual int GetAlpha() const { return alpha_; }
     virtual pf::Color getColorAtPoint(const pf::Point& p);
     virtual pf::Color GetColorAtLocalPoint(const pf::Point& p);
-    virtual ResAnim* GetResAnim() const { return resanim_; }
+    virtual ResAnim* GetResAnim() const { return resanim_.get(); }
     virtual std::wstring GetAnim() const;
     virtual pf::BlendMode GetBlend() const { return blend_; }
     virtual int GetCel() const { return cel_; }
@@ -98,7 +98,7 @@ private:
     pf::BlendMode blend_ = pf::BlendMode::Alpha;
     int cel_ = 0;
     int loop_ = 0;
-    ResAnim* resanim_ = nullptr;
+    my_intrusive_ptr<ResAnim> resanim_;  // counted: the anim lives while shown
     my_intrusive_ptr<pf::Surface> surface_;
     pf::Color color_{255, 255, 255, 255};
     pf::Color brightness_{0, 0, 0, 0};

@@ -87,24 +87,25 @@ void DragHandler::OnMouseMotion(const TreeState& state, pf::Event& e) {
 
 Item* DragHandler::Dragged() const {
     Item* client = GetClient();
-    if (!dragClient_) return client;
-    // The drag client is not counted, so it may be gone. It is looked for by address in
-    // the client's tree (the current root's for a handler not attached yet) and used only
-    // when found there; a freed item is never touched.
+    if (!dragClient_.IsSet()) return client;
+    // A drag client that is gone reads as none; one that lives is used only while it is in
+    // the client's tree (the current root's for a handler not attached yet).
+    Item* dragged = dragClient_.get();
+    if (!dragged) return nullptr;
     for (const Item* up = client; up; up = up->GetParent())
-        if (up == dragClient_) return dragClient_;  // the usual case: a window the client sits in
+        if (up == dragged) return dragged;  // the usual case: a window the client sits in
     const Item* tree = client ? TopOf(client) : CurrentRootItem.get();
-    return tree && tree->Contains(dragClient_) ? dragClient_ : nullptr;
+    return tree && tree->Contains(dragged) ? dragged : nullptr;
 }
 
 my_intrusive_ptr<Item> DragHandler::GetDragClient() const {
-    return dragClient_ ? KeepAlive(Dragged()) : my_intrusive_ptr<Item>();
+    return dragClient_.IsSet() ? KeepAlive(Dragged()) : my_intrusive_ptr<Item>();
 }
 
 void DragHandler::StartDrag(const TreeState&, pf::Event& e) {
     my_intrusive_ptr<Item> item = KeepAlive(Dragged());
     if (!item) {
-        if (dragClient_)
+        if (dragClient_.IsSet())
             pf::DebugStream() << L"DragHandler: the drag client is no longer in the tree of '"
                               << (GetClient() ? GetClient()->GetName() : std::wstring(L"")) << L"'; no drag";
         return;

@@ -20,10 +20,10 @@ public:
     virtual void SetConfineToScreen(bool b) { confineToScreen_ = b; }
     virtual void SetSnapTo(int step) { snapTo_ = step; }
     virtual void SetDragThreshold(int pixels) { dragThreshold_ = pixels; }
-    // The drag client while it is still in the client's tree; null when none is set or it
-    // has left the tree (it may have been freed: it is not counted).
+    // The drag client while it exists and is still in the client's tree; null when none is
+    // set, it is gone or it has left the tree.
     virtual my_intrusive_ptr<Item> GetDragClient() const;
-    // The item that moves instead of the client (not counted); null = the client.
+    // The item that moves instead of the client (named weakly); null = the client.
     virtual void SetDragClient(Item* item) { dragClient_ = item; }
     virtual Callback GetOnDrag() const { return onDrag_; }
     virtual void SetOnDrag(const Callback& cb) { onDrag_ = cb; }
@@ -52,6 +52,6 @@ private:
     int snapTo_ = 1;
     bool dragging_ = false;
     pf::Point grabOffset_;
-    Item* dragClient_ = nullptr;
+    WeakRef<Item> dragClient_;
     Callback onDrag_;
 };

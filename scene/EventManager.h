@@ -1,5 +1,6 @@
 // Classifies event types for routing. Its answers depend only on the event type, so the
-// whole process shares one instance (Shared) and no item can be left with a stale one.
+// whole process shares one instance (Shared), every item's default. An item given another
+// one (SetEventManager) holds it counted and routes by it.
 #pragma once
 
 #include "scene/Base.h"

@@ -8,6 +8,7 @@
 #include "scene/ClockHandler.h"
 #include "scene/EventManager.h"
 #include "scene/EvtHandler.h"
+#include "scene/ItemWalk.h"
 #include "scene/RootItem.h"
 #include "scene/ScreenSize.h"
 #include "shell/Clock.h"
@@ -99,14 +100,9 @@ Item::Item(const Item& o)
 }
 
 Item::~Item() {
-    // Modifiers and handlers that outlive the item (held by scripts) must not point at it.
-    for (const auto& h : handlers_)
-        if (h->GetClient() == this) h->SetClient(nullptr);
-    for (const ModifierEntry& e : modifiers_) {
-        if (!e.modifier) continue;
-        if (e.modifier->GetClient() == this) e.modifier->SetClient(nullptr);
-        if (e.modifier->GetParent() == this) e.modifier->SetParent(nullptr);
-    }
+    // Handlers, modifiers and controllers that outlive the item (held by scripts or by
+    // other items) name it weakly: from here on they read it as none.
+    ExpireWeakRefs();
     ClearEventHandlers();
     DropDescendents(false);
 }
@@ -322,7 +318,11 @@ void Item::AddItem(Item* child) {
         return;
     }
     my_intrusive_ptr<Item> hold(child);
-    if (my_intrusive_ptr<Item> old = child->GetParent()) old->RemoveItem(child);
+    if (Item* old = child->GetParent()) {
+        // The old parent is held while the child leaves it (unless nothing counts it).
+        my_intrusive_ptr<Item> keep = KeepAlive(old);
+        old->RemoveItem(child);
+    }
     child->SetParent(this);
     children_.push_back(hold);
     child->OnAddedToParent(this);
@@ -347,15 +347,18 @@ void Item::CenterInParent(bool x, bool y) {
 
 void Item::Cycle() {
     RunModifiers();
-    for (size_t i = 0; i < handlers_.size(); ++i) {
-        my_intrusive_ptr<EvtHandler> h = handlers_[i];
-        h->Cycle();
-    }
+    // Handlers and children added during the walks run in the same frame.
+    WalkEntries(handlers_, false, true, [this](EvtHandler* h) { return HasHandler(h); },
+                [](EvtHandler* h) {
+                    h->Cycle();
+                    return false;
+                });
     if (childOrderDirty_) SortChildren();
-    for (size_t i = 0; i < children_.size(); ++i) {
-        my_intrusive_ptr<Item> c = children_[i];
-        c->Cycle();
-    }
+    WalkEntries(children_, false, true, [this](Item* c) { return IsChild(c); },
+                [](Item* c) {
+                    c->Cycle();
+                    return false;
+                });
 }
 
 void Item::safeDelete() {
@@ -412,7 +415,7 @@ Item* Item::FindItem(const std::wstring& name) {
 }
 
 void Item::CollectItemsOfType(ItemList& out, int typeId) {
-    if (IsKindOf(typeId)) out.emplace_back(this);
+    if (IsKindOf(typeId) && KeepAlive(this)) out.emplace_back(this);
     for (size_t i = 0; i < children_.size(); ++i) {
         my_intrusive_ptr<Item> c = children_[i];
         c->CollectItemsOfType(out, typeId);
@@ -432,12 +435,11 @@ EvtHandler* Item::getEventHandler(const std::wstring& name) const {
 }
 
 bool Item::HandleEvent(const TreeState& state, pf::Event& e) {
-    for (size_t i = 0; i < handlers_.size(); ++i) {
-        my_intrusive_ptr<EvtHandler> h = handlers_[i];
-        if (h->HandleEvent(state, e)) return true;
-    }
-    return false;
+    return WalkEntries(handlers_, false, false, [this](EvtHandler* h) { return HasHandler(h); },
+                       [&](EvtHandler* h) { return h->HandleEvent(state, e); });
 }
+
+bool Item::HasHandler(const EvtHandler* h) const { return IndexOf(handlers_, h) != static_cast<size_t>(-1); }
 
 bool Item::Contains(const Item* x) const {
     if (x == this) return true;
@@ -461,17 +463,19 @@ std::wstring Item::LookupText(const std::wstring& key) const {
 }
 
 void Item::OnAddedToParent(Item* parent) {
-    for (size_t i = 0; i < children_.size(); ++i) {
-        my_intrusive_ptr<Item> c = children_[i];
-        c->OnAddedToParent(parent);
-    }
+    WalkEntries(children_, false, false, [this](Item* c) { return IsChild(c); },
+                [parent](Item* c) {
+                    c->OnAddedToParent(parent);
+                    return false;
+                });
 }
 
 void Item::OnRemovedFromParent(Item* parent) {
-    for (size_t i = 0; i < children_.size(); ++i) {
-        my_intrusive_ptr<Item> c = children_[i];
-        c->OnRemovedFromParent(parent);
-    }
+    WalkEntries(children_, false, false, [this](Item* c) { return IsChild(c); },
+                [parent](Item* c) {
+                    c->OnRemovedFromParent(parent);
+                    return false;
+                });
 }
 
 void Item::ClearEventHandlers() {
@@ -522,7 +526,20 @@ std::wstring Item::ExpandName(const std::wstring& s) const {
     return s;
 }
 
-void Item::ConnectEventManager() { eventManager_ = EventManager::Shared(); }
+void Item::ConnectEventManager() {
+    // The current root's classifier when there is one, else the shared one for an item
+    // that has none yet.
+    if (CurrentRootItem && CurrentRootItem.get() != this && CurrentRootItem->GetEventManager())
+        eventManager_ = CurrentRootItem->GetEventManager();
+    else if (!eventManager_)
+        eventManager_ = EventManager::Shared();
+}
+
+void Item::SetEventManager(EventManager* m) { eventManager_ = m; }
+
+my_intrusive_ptr<EventManager> Item::RoutingEvents() const {
+    return eventManager_ ? eventManager_ : my_intrusive_ptr<EventManager>(EventManager::Shared());
+}
 
 std::wstring Item::Dump(bool withModifiers, bool coloured) const {
     std::wostringstream out;

@@ -41,7 +41,8 @@ public:
     // Plain accessors.
     virtual const ItemList& GetChildren() const { return children_; }
     virtual int GetClickID() const { return clickID_; }
-    virtual Item* GetClient() const { return client_; }
+    // For event handlers: the item they serve; null once that item is gone.
+    virtual Item* GetClient() const { return client_.get(); }
     virtual pf::Rect GetClipRect() const { return clipRect_; }
     virtual const std::wstring& GetCue() const { return cue_; }
     virtual bool GetCullChildren() const { return cullChildren_; }
@@ -78,7 +79,9 @@ public:
     virtual void SetEnableMouseEvents(bool b) { enableMouseEvents_ = b; }
     virtual void SetEnableKeyEvents(bool b) { enableKeyEvents_ = b; }
     virtual void SetEnableUserEvents(bool b) { enableMouseEvents_ = enableKeyEvents_ = b; }
-    virtual void SetEventManager(EventManager* m) { eventManager_ = m; }
+    // The classifier that steers this item's routing (held counted); null goes back to the
+    // shared one.
+    virtual void SetEventManager(EventManager* m);
     virtual void SetHeight(int h) { SetSize(pf::Point(GetWidth(), h)); }
     virtual void SetIgnoreTransparency(bool b) { ignoreTransparency_ = b; }
     virtual void SetSize(const pf::Point& size);
@@ -125,6 +128,8 @@ public:
     virtual Item* FindChildByName(const std::wstring& name) const;
     virtual Item* GetChildByName(const std::wstring& name) const { return FindChildByName(name); }
     virtual Item* FindItem(const std::wstring& name);
+    // Appends the matching items of the subtree, pre-order. An item nothing counts yet (the
+    // top of a tree its owner deletes directly) is not listed: the list would own it.
     virtual void CollectItemsOfType(ItemList& out, int typeId);
     virtual EvtHandler* GetEventHandlerOfType(int typeId) const;
     virtual EvtHandler* getEventHandler(const std::wstring& name) const;
@@ -150,7 +155,7 @@ public:
     virtual void SortChildren();
     virtual void ConnectEventManager();
     const HandlerList& GetEventHandlers() const { return handlers_; }
-    EventManager* GetEventManager() const { return eventManager_; }
+    EventManager* GetEventManager() const { return eventManager_.get(); }
     bool IsChildOrderDirty() const { return childOrderDirty_; }
 
     // Transforms, rectangles and drawing.
@@ -182,6 +187,10 @@ protected:
     void MarkTransformDirty() { transformDirty_ = true; }
 
 private:
+    // The classifier for this item's routing: its own, else the shared one.
+    my_intrusive_ptr<EventManager> RoutingEvents() const;
+    bool IsChild(const Item* c) const { return c->parent_ == this; }
+    bool HasHandler(const EvtHandler* h) const;
     // Non-virtual forms the destructor uses.
     void ClearEventHandlers();
     void DropDescendents(bool removeSelf);
@@ -201,8 +210,8 @@ private:
     int height_ = 0;
     ObjectList attached_;
     ModifierList modifiers_;
-    Item* client_ = nullptr;
-    EventManager* eventManager_ = nullptr;
+    WeakRef<Item> client_;
+    my_intrusive_ptr<EventManager> eventManager_;
     int priority_ = 0;
     int width_ = 0;
     HandlerList handlers_;

@@ -2,20 +2,20 @@
 #include "scene/ClockHandler.h"
 #include "scene/EventManager.h"
 #include "scene/Item.h"
+#include "scene/ItemWalk.h"
 
 bool Item::PassEvent(const TreeState& state, pf::Event& e) {
     TreeState local = state;
     if (!UpdateTreeState(state, local, e)) return false;
     if (!IsEnabled()) return false;
-    const EventManager* events = EventManager::Shared();
+    // Held: a handler may give the item another classifier while the event is routed.
+    const my_intrusive_ptr<EventManager> events = RoutingEvents();
     if (!enableMouseEvents_ && events->IsMouseEvent(e)) return false;
     if (!enableKeyEvents_ && events->IsKeyEvent(e)) return false;
-    for (size_t i = children_.size(); i > 0;) {
-        --i;
-        if (i >= children_.size()) break;
-        my_intrusive_ptr<Item> child = children_[i];
-        if (child->PassEvent(local, e)) return true;
-    }
+    // The children as they are now, top-most first; one removed meanwhile is skipped.
+    if (WalkEntries(children_, true, false, [this](Item* c) { return IsChild(c); },
+                    [&](Item* c) { return c->PassEvent(local, e); }))
+        return true;
     if (local.pauseCount > 0 && events->IsUserEvent(e)) return false;
     if (HandleEvent(local, e)) return true;
     return modal_ && events->IsUserEvent(e);

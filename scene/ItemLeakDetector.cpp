@@ -37,14 +37,24 @@ void Erase(ItemLeakDetector* entry) {
 
 ItemLeakDetector::ItemLeakDetector() {
     if (!g_enabled) return;
-    pf::MutexLock lock(RegistryMutex());
-    Live().push_back(this);
-    if (!g_hook) return;
+    ItemCreationHook hook = nullptr;
+    void* context = nullptr;
+    int cid = 0;
+    {
+        pf::MutexLock lock(RegistryMutex());
+        Live().push_back(this);
+        hook = g_hook;
+        context = g_hookContext;
+        cid = GetLastCreationID();
+    }
+    if (!hook) return;
+    // Called outside the registry's lock: the hook runs script code, which loading
+    // workers waiting on the same process-wide lock must not be able to block.
     try {
-        g_hook(g_hookContext, GetLastCreationID());
+        hook(context, cid);
     } catch (...) {
         // The item is not constructed: its destructor never runs, so leave the list here.
-        Erase(this);
+        Unregister(this);
         throw;
     }
 }

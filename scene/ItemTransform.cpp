@@ -1,6 +1,7 @@
 // Item transforms, point and rectangle conversions, clipping and drawing.
 #include "scene/Actor.h"
 #include "scene/Item.h"
+#include "scene/ItemWalk.h"
 #include "scene/RootItem.h"
 #include "scene/ScreenSize.h"
 #include "shell/Display.h"
@@ -168,8 +169,9 @@ void Item::DrawChildren(const RenderState& rs) {
     if (!rs.drawChildren) return;
     if (childOrderDirty_) SortChildren();
     if (!eventManager_) ConnectEventManager();
-    for (size_t i = 0; i < children_.size(); ++i) {
-        my_intrusive_ptr<Item> c = children_[i];
-        if (c->IsVisible()) c->Draw(rs);
-    }
+    WalkEntries(children_, false, false, [this](Item* c) { return IsChild(c); },
+                [&rs](Item* c) {
+                    if (c->IsVisible()) c->Draw(rs);
+                    return false;
+                });
 }

@@ -3,6 +3,11 @@
 #include "scene/RootItem.h"
 #include "shell/Log.h"
 
+Item* Modifier::SetClient(Item* client) {
+    client_ = client;
+    return client;
+}
+
 void Modifier::Finish() {
     my_intrusive_ptr<Modifier> hold = KeepAlive(this);
     // A copy: the callback may replace itself.

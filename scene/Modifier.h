@@ -7,20 +7,14 @@
 
 #include "scene/Base.h"
 #include "scene/Callback.h"
+#include "scene/Lifetime.h"
 #include "scene/TimeController.h"
 
 class Item;
 
-// Holds a counted reference while code calls out, so a callee may drop the last other
-// reference. An object whose count is 0 is not owned through counting (it is being built,
-// or lives on the stack) and is left alone: taking and dropping a reference would free it.
-template <typename T>
-my_intrusive_ptr<T> KeepAlive(T* p) {
-    return p && p->GetRefCount() > 0 ? my_intrusive_ptr<T>(p) : my_intrusive_ptr<T>();
-}
-
-// A runner that owns and steps modifier pairs.
-class ModifiersParent {
+// A runner that owns and steps modifier pairs. Modifiers and controllers name their
+// runner weakly: it may go while a script still holds them.
+class ModifiersParent : public WeakTarget {
 public:
     virtual ~ModifiersParent() = default;
     virtual void AddModifier(Modifier* m, TimeController* tc) = 0;
@@ -38,8 +32,10 @@ public:
     virtual bool IsDone() const { return done_; }
     virtual bool GetDeleteClient() const { return deleteClient_; }
     virtual Callback GetOnDone() const { return onDone_; }
-    virtual Item* GetClient() const { return client_; }
-    virtual ModifiersParent* GetParent() const { return parent_; }
+    // The item the modifier changes; null once that item is gone.
+    virtual Item* GetClient() const { return client_.get(); }
+    // The runner that owns the pair; null once it is gone.
+    virtual ModifiersParent* GetParent() const { return parent_.get(); }
     // The per-step update with the controller's value and the curve-shifted value.
     virtual void Action(float /*value*/, float /*shifted*/) {}
     virtual Modifier* Clone() const { return nullptr; }
@@ -48,7 +44,7 @@ public:
     // Calls onDone, marks the modifier done and, when asked, schedules the client for
     // deletion at the end of the root's cycle.
     virtual void Finish();
-    virtual Item* SetClient(Item* client) { return client_ = client; }
+    virtual Item* SetClient(Item* client);
     virtual void SetDeleteClient(bool d) { deleteClient_ = d; }
     virtual void SetParent(ModifiersParent* p) { parent_ = p; }
     virtual void SetOnDone(const Callback& cb) { onDone_ = cb; }
@@ -62,8 +58,8 @@ public:
     std::wstring ToString() const override { return L"(Modifier: _name=" + GetName() + L")"; }
 
 private:
-    Item* client_ = nullptr;
-    ModifiersParent* parent_ = nullptr;
+    WeakRef<Item> client_;
+    WeakRef<ModifiersParent> parent_;
     bool deleteClient_ = false;
     bool done_ = false;
     Callback onDone_;

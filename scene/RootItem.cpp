@@ -4,6 +4,7 @@
 
 #include "scene/ClockHandler.h"
 #include "scene/EventManager.h"
+#include "scene/ItemWalk.h"
 #include "scene/ScreenSize.h"
 #include "shell/Clock.h"
 #include "shell/Display.h"
@@ -41,22 +42,29 @@ void RootItem::ConnectEventManager() { SetEventManager(EventManager::Shared()); 
 void RootItem::ScheduleDelete(Item* item) {
     if (!item) return;
     for (const auto& d : deletes_)
-        if (d.get() == item) return;
-    deletes_.emplace_back(item);
+        if (d.item.get() == item) return;
+    deletes_.push_back({KeepAlive(item), item});
 }
 
 void RootItem::Cycle() {
-    // Hold the root: something in the tree may replace the current root item.
-    my_intrusive_ptr<RootItem> hold(this);
+    // Hold the root: something in the tree may replace the current root item. A root that
+    // nothing counts yet is its owner's to delete and is not held.
+    my_intrusive_ptr<RootItem> hold = KeepAlive(this);
     if (!paused_) {
         Item::Cycle();
         // Each entry comes off the list before it is cleaned up, so a cleanup that throws
         // or schedules more deletes leaves the list sound.
         while (!deletes_.empty()) {
-            my_intrusive_ptr<Item> item = std::move(deletes_.back());
+            const ScheduledDelete entry = std::move(deletes_.back());
             deletes_.pop_back();
+            Item* item = entry.item.get();
+            if (!item) continue;  // an item nothing counted, deleted by its owner meanwhile
+            my_intrusive_ptr<Item> hold = KeepAlive(item);
             // The parent is held too: the removal notice may take it out of the tree.
-            if (my_intrusive_ptr<Item> parent = item->GetParent()) parent->RemoveItem(item.get());
+            if (Item* parent = item->GetParent()) {
+                my_intrusive_ptr<Item> keep = KeepAlive(parent);
+                parent->RemoveItem(item);
+            }
             item->cleanup();
         }
     }
@@ -78,7 +86,7 @@ bool RootItem::PostEvent(int type, int code, int data1, int data2, const std::ws
 
 void RootItem::DispatchPostedEvents() {
     // Hold the root: a handler may replace the current root item.
-    my_intrusive_ptr<RootItem> hold(this);
+    my_intrusive_ptr<RootItem> hold = KeepAlive(this);
     while (!posted_.empty()) {
         Event e = std::move(posted_.front());
         posted_.pop_front();
@@ -89,7 +97,7 @@ void RootItem::DispatchPostedEvents() {
 
 bool RootItem::ProcessEvent(Event& e) {
     if (paused_) return false;
-    my_intrusive_ptr<RootItem> hold(this);
+    my_intrusive_ptr<RootItem> hold = KeepAlive(this);
     TreeState in;
     if (e.isMouseEvent()) {
         const pf::Point p = e.GetPoint(EventProperty::MOUSE_XY);
@@ -120,7 +128,7 @@ bool RootItem::ProcessEvent(Event& e) {
 
 void RootItem::Render(pf::Display& display) {
     if (paused_ || !Item::IsVisible()) return;
-    my_intrusive_ptr<RootItem> hold(this);
+    my_intrusive_ptr<RootItem> hold = KeepAlive(this);
     RenderState state;
     state.display = &display;
     state.drawChildren = true;
@@ -128,9 +136,9 @@ void RootItem::Render(pf::Display& display) {
     state.world = pf::MatrixT::MakeIdentity();
     state.clipRect = GetClipRect();
     display.SetClipRect(nullptr);
-    const auto& children = GetChildren();
-    for (size_t i = 0; i < children.size(); ++i) {
-        my_intrusive_ptr<Item> c = children[i];
-        if (c->IsVisible()) c->Draw(state);
-    }
+    WalkEntries(GetChildren(), false, false, [this](Item* c) { return c->GetParent() == this; },
+                [&state](Item* c) {
+                    if (c->IsVisible()) c->Draw(state);
+                    return false;
+                });
 }

@@ -39,7 +39,13 @@ private:
     bool paused_ = false;
     int doubleClickInterval_ = 500;
     std::deque<pf::Event> posted_;
-    std::vector<my_intrusive_ptr<Item>> deletes_;
+    // An item asked to be deleted: held counted unless nothing counted it when it was
+    // scheduled (its owner deletes it; the root only detaches and cleans it up).
+    struct ScheduledDelete {
+        my_intrusive_ptr<Item> held;
+        WeakRef<Item> item;
+    };
+    std::vector<ScheduledDelete> deletes_;
     pf::Event lastRelease_;
     int lastReleaseTime_ = 0;
     bool doubleClickEnabled_ = false;

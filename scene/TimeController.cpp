@@ -24,6 +24,8 @@ TimeController* TimeController::Init(int periodMs, TimeControllerType type, int 
     return this;
 }
 
+void TimeController::SetOwner(ModifiersParent* owner) { owner_ = owner; }
+
 void TimeController::SetPeriod(int periodMs) {
     CheckPeriod(*this, periodMs);
     period_ = periodMs;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "scene/Base.h"
+#include "scene/Lifetime.h"
 #include "scene/TimeShift.h"
 
 class Item;
@@ -50,7 +51,7 @@ public:
     virtual float Update(Modifier* m);
     virtual TimeShift* GetTimeShift() const { return timeShift_.get(); }
     virtual void SetTimeShift(TimeShift* shift) { timeShift_ = shift; }
-    virtual void SetOwner(ModifiersParent* owner) { owner_ = owner; }
+    virtual void SetOwner(ModifiersParent* owner);
     virtual void SetCallback(const TimeControllerCallback& cb) { callback_ = cb; }
     virtual bool IsDone() const { return done_; }
     virtual int GetPeriod() const { return period_; }
@@ -60,14 +61,15 @@ public:
     virtual void SetPeriod(int periodMs);
     virtual void SetStartTime(int t) { startTime_ = static_cast<unsigned>(t); }
 
-    ModifiersParent* GetOwner() const { return owner_; }
+    // The runner that owns the pair; null once it is gone.
+    ModifiersParent* GetOwner() const { return owner_.get(); }
     int GetLoops() const { return loops_; }
 
     // The step behind Cycle and Update.
     float Evaluate(Modifier* m, Item* timeSource);
 
 private:
-    ModifiersParent* owner_ = nullptr;
+    WeakRef<ModifiersParent> owner_;
     my_intrusive_ptr<TimeShift> timeShift_;
     TimeControllerCallback callback_;
     int period_ = 0;

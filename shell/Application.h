@@ -10,6 +10,7 @@
 
 #include "shell/EventSystem.h"
 #include "shell/ValueTypes.h"
+#include "shell/platform/Power.h"
 
 namespace pf {
 
@@ -186,6 +187,10 @@ public:
 
 private:
     void ReportException(const class Exception& e);
+    // Restores and raises the window when a second start asked for it.
+    void RaiseWhenAsked();
+    // Posts the battery-low power message to the window when the battery runs low.
+    void WatchBattery();
     void CycleAndDraw(int sleepMs);
     void DrawGame();
 
@@ -205,6 +210,8 @@ private:
     AppDisplayPort* displayPort_ = nullptr;
     AppFileSystemPort* fileSystemPort_ = nullptr;
     NativeWindow* attachedWindow_ = nullptr;
+    bool answersRaiseRequests_ = false;
+    BatteryWatch batteryWatch_;
     bool mouseLock_ = false;
     Point virtualCursor_;
     bool cursorVisible_ = true;

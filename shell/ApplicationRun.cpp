@@ -122,6 +122,8 @@ bool ApplicationWin32::RunFrame(bool allowWait, int& lastTick, int& sleepMs) {
     bool quit = false;
     NativeWindow* window = GetWindow();
     if (allowWait && !active_ && (!window || !window->IsForeground())) queue_.Wait(kWakeMs);
+    RaiseWhenAsked();
+    WatchBattery();
 
     Message message;
     while (queue_.Peek(message)) {
@@ -159,6 +161,14 @@ bool ApplicationWin32::RunFrame(bool allowWait, int& lastTick, int& sleepMs) {
 
     CycleAndDraw(sleepMs);
     return quit;
+}
+
+void ApplicationWin32::WatchBattery() {
+    // The system has no battery message here: the state is polled and the message the
+    // window procedure knows is posted once when the battery runs low.
+    NativeWindow* window = GetWindow();
+    if (window && batteryWatch_.Poll(NowMs()))
+        queue_.Post(window, WindowMessage::PowerBroadcast, kPowerBatteryLow);
 }
 
 void ApplicationWin32::DrawGame() {

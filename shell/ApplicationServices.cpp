@@ -1,15 +1,13 @@
 // The application's platform services: single instance, the display's creation, the data
 // and user-data folders, and opening URLs.
-#include <unistd.h>
-
 #include <cwchar>
-#include <vector>
 
 #include "shell/Application.h"
 #include "shell/Exception.h"
 #include "shell/FileSystem.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
 #include "shell/platform/NativeWindow.h"
 #include "shell/platform/ShellOpener.h"
 #include "shell/platform/SingleInstance.h"
@@ -31,12 +29,8 @@ std::wstring AsFolder(std::wstring path) {
 }
 
 std::wstring CurrentFolder() {
-    std::vector<char> buffer(4096);
-    if (!getcwd(buffer.data(), buffer.size())) {
-        DebugStream() << "Application - cannot read the current folder";
-        return L"./";
-    }
-    return AsFolder(FromUtf8(buffer.data()));
+    std::string folder = WorkingFolder();
+    return folder.empty() ? L"./" : AsFolder(FromUtf8(folder));
 }
 
 // A vendor or product name must stay one folder below the root.
@@ -66,15 +60,25 @@ std::unique_ptr<AppFileSystemPort> MakeFileSystemPort(FileSystemWin32& fs) {
 }
 
 void ApplicationWin32::CheckSingleInstance(const char* name) {
-    if (!name || GetSingleInstanceLock().Acquire(name)) return;
-    // Another process holds the lock; its window lives in that process and cannot be
-    // raised from here. A window of this process with the class is brought forward.
-    if (NativeWindow* other = FindWindowByClass(kWindowClass)) {
-        other->Restore();
-        other->BringToFront();
+    if (!name) return;
+    SingleInstanceLock& lock = GetSingleInstanceLock();
+    if (lock.Acquire(name)) {
+        // From now on a second start may ask this process to come to the front.
+        answersRaiseRequests_ = true;
+        return;
     }
+    // Another process holds the lock: it brings its own window to the front when asked.
+    lock.AskHolderToRaise(name);
     throw Exception("Only one game instance can be launched at the same time!", ExceptionType::Quit,
                     ExceptionBox::Default);
+}
+
+void ApplicationWin32::RaiseWhenAsked() {
+    if (!answersRaiseRequests_ || !GetSingleInstanceLock().TakeRaiseRequest()) return;
+    if (NativeWindow* window = GetWindow()) {
+        window->Restore();
+        window->BringToFront();
+    }
 }
 
 void ApplicationWin32::InitDisplay(int width, int height, bool fullScreen, bool wideScreen) {

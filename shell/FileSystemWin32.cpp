@@ -1,16 +1,12 @@
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cwchar>
 
 #include "shell/FileSystem.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
 #include "shell/ZipArchive.h"
 #include "shell/platform/AtomicWrite.h"
+#include "shell/platform/LocalFiles.h"
 #include "shell/platform/PathResolve.h"
 
 namespace pf {
@@ -49,80 +45,16 @@ std::string OsPath(const std::wstring& folder, const std::wstring& path) {
     return ResolvePath(ToUtf8(folder), ToUtf8(path));
 }
 
-// Reads a regular file whole into the buffer (content + 0).
-bool ReadWholeFile(const std::string& osPath, FileBuffer& buffer) {
-    buffer.clear();
-    // O_NONBLOCK: a pipe under the name must not hang the reader; regular files ignore it.
-    int fd = ::open(osPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-        const size_t size = static_cast<size_t>(st.st_size);
-        uint8_t* data = ResizeBuffer(buffer, size);
-        size_t done = 0;
-        while (done < size) {
-            ssize_t n = ::read(fd, data + done, size - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        ok = done == size;
-    }
-    ::close(fd);
-    if (!ok) buffer.clear();
-    return ok;
-}
-
-bool RegularFileSize(const std::string& osPath, int& size) {
-    struct stat st;
-    if (::stat(osPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > INT_MAX) return false;
-    size = static_cast<int>(st.st_size);
+bool FileSizeAsInt(const std::string& osPath, int& size) {
+    int64_t bytes = 0;
+    if (!RegularFileSize(osPath, bytes) || bytes > INT_MAX) return false;
+    size = static_cast<int>(bytes);
     return true;
 }
 
 std::wstring WithSlash(const std::wstring& path) {
     if (path.empty() || path.back() == L'/') return path;
     return path + L"/";
-}
-
-void LogDeleteFailure(const char* what, const std::string& path, int error) {
-    DebugStream() << "Can't delete " << what << ": " << path << " er: " << error;
-}
-
-// Empties the folder open as `dirFd` (which this call closes); `path` names it for logs.
-bool DeleteContents(int dirFd, const std::string& path) {
-    DIR* dir = ::fdopendir(dirFd);
-    if (!dir) {
-        ::close(dirFd);
-        return false;
-    }
-    bool ok = true;
-    while (const dirent* entry = ::readdir(dir)) {
-        const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        const std::string child = path + "/" + name;
-        struct stat st;
-        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            LogDeleteFailure("file", child, errno);
-            ok = false;
-            continue;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            // O_NOFOLLOW: a folder swapped for a link meanwhile is not entered.
-            int childFd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            bool emptied = childFd >= 0 && DeleteContents(childFd, child);
-            if (!emptied || ::unlinkat(dirFd, name, AT_REMOVEDIR) != 0) {
-                LogDeleteFailure("dir", child, errno);
-                ok = false;
-            }
-        } else if (::unlinkat(dirFd, name, 0) != 0) {  // files and symbolic links alike
-            LogDeleteFailure("file", child, errno);
-            ok = false;
-        }
-    }
-    ::closedir(dir);
-    return ok;
 }
 
 }  // namespace
@@ -150,37 +82,21 @@ bool FileSystemWin32::HasArchive() const {
 bool FileSystemWin32::CreateFolder(const std::wstring& path, int flags) {
     const std::wstring& folder = (flags & kFileInResourceFolder) ? resourceFolder_ : userFolder_;
     const std::string full = OsPath(folder, path);
-    if (::mkdir(full.c_str(), 0777) == 0) return true;
+    if (MakeFolder(full)) return true;
     DebugStream() << "can't Create Dir: '" << full;
     return false;
 }
 
 bool FileSystemWin32::DeleteUserFile(const std::wstring& path) {
     const std::string full = OsPath(userFolder_, scrambling_ ? path + L"e" : path);
-    struct stat st;
-    if (::lstat(full.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    return ::unlink(full.c_str()) == 0;
+    return RemoveFile(full);
 }
 
 bool FileSystemWin32::DeleteFolder(const std::wstring& path) {
     return DeleteTree(FromUtf8(OsPath(userFolder_, path)));
 }
 
-bool FileSystemWin32::DeleteTree(const std::wstring& folder) {
-    std::string path = ToUtf8(folder);
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        LogDeleteFailure("dir", path, errno);
-        return false;
-    }
-    bool ok = DeleteContents(fd, path);
-    if (::rmdir(path.c_str()) != 0) {
-        LogDeleteFailure("dir", path, errno);
-        ok = false;
-    }
-    return ok;
-}
+bool FileSystemWin32::DeleteTree(const std::wstring& folder) { return RemoveFolderTree(ToUtf8(folder)); }
 
 bool FileSystemWin32::GetResourceFileSize(const std::wstring& path, int& size) {
     size = 0;
@@ -189,8 +105,8 @@ bool FileSystemWin32::GetResourceFileSize(const std::wstring& path, int& size) {
         std::lock_guard<std::mutex> lock(archiveLock_);
         if (archive_->IsOpen() && archive_->GetFileSize(name, size)) return true;
     }
-    return RegularFileSize(OsPath(resourceFolder_, path + L"e"), size) ||
-           RegularFileSize(OsPath(resourceFolder_, path), size);
+    return FileSizeAsInt(OsPath(resourceFolder_, path + L"e"), size) ||
+           FileSizeAsInt(OsPath(resourceFolder_, path), size);
 }
 
 namespace {
@@ -229,11 +145,11 @@ bool FileSystemWin32::ReadUserFile(FileBuffer& buffer, const std::wstring& path,
 
 bool FileSystemWin32::ReadFromFolder(FileBuffer& buffer, const std::wstring& folder, const std::wstring& path,
                                      bool tryScrambled) {
-    if (tryScrambled && ReadWholeFile(OsPath(folder, path + L"e"), buffer)) {
+    if (tryScrambled && ReadRegularFile(OsPath(folder, path + L"e"), buffer)) {
         ScrambleBytes(buffer.data(), ContentSize(buffer), buffer.data());
         return true;
     }
-    return ReadWholeFile(OsPath(folder, path), buffer);
+    return ReadRegularFile(OsPath(folder, path), buffer);
 }
 
 bool FileSystemWin32::OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) {

@@ -26,7 +26,11 @@ bool Decode(const uint8_t* bytes, size_t size, MemorySurface& out, PixelFormat f
         DebugStream() << "Image: no JPEG 2000 decoder is installed";
         return false;
     case ImageKind::Pnm: return DecodePnm(bytes, size, out, order);
-    default: return DecodeStb(bytes, size, out, order);  // BMP, and TGA (no signature)
+    case ImageKind::Dds: return DecodeDds(bytes, size, out, order);
+    case ImageKind::Bmp:
+        if (IsRunLengthBmp(bytes, size)) return DecodeBmpRle(bytes, size, out, order);
+        return DecodeStb(bytes, size, out, order);
+    default: return DecodeStb(bytes, size, out, order);  // TGA (no signature)
     }
 }
 

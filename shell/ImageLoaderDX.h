@@ -1,5 +1,6 @@
 // The application's image loader: JPEG 2000 through the optional run-time codec, every
-// other format (PNG, JPEG, BMP, TGA, PPM) through the codec layer; PNG and DDS saving.
+// other format (PNG, JPEG, BMP, TGA, PBM/PGM/PPM, DDS) through the codec layer; PNG and DDS
+// saving.
 #pragma once
 
 #include <memory>

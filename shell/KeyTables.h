@@ -54,6 +54,11 @@ public:
     int OnKeyUp(int key);
     int Get() const { return bits_; }
     void Reset() { bits_ = 0; }
+    // Sets the Num Lock and Caps Lock toggles to the system's (when a window opens or
+    // gets the focus back, so they need not be learnt from the first lock key).
+    void SetLocks(bool num, bool caps) {
+        bits_ = (bits_ & ~(KeyMod::Num | KeyMod::Caps)) | (num ? KeyMod::Num : 0) | (caps ? KeyMod::Caps : 0);
+    }
 
 private:
     int bits_ = 0;

@@ -4,11 +4,9 @@
 #include FT_FREETYPE_H
 #include FT_SIZES_H
 
-#include <sys/stat.h>
-
-#include <cstdio>
-
 #include "shell/Log.h"
+#include "shell/platform/FontLookup.h"
+#include "shell/platform/LocalFiles.h"
 
 namespace pf {
 
@@ -16,11 +14,6 @@ namespace {
 
 constexpr const char* kDebianFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr int kAtlasWidth = 512;
-
-bool IsFile(const std::string& path) {
-    struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 struct FreeTypeFace {
     FT_Library library = nullptr;
@@ -37,15 +30,8 @@ OverlayFont::OverlayFont() = default;
 OverlayFont::~OverlayFont() = default;
 
 std::string OverlayFont::FindFontFile() {
-    if (IsFile(kDebianFace)) return kDebianFace;
-    std::string path;
-    if (FILE* pipe = popen("fc-match -f '%{file}' 'DejaVu Sans' 2>/dev/null", "r")) {
-        char buffer[1024];
-        size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
-        pclose(pipe);
-        path.assign(buffer, n);
-    }
-    return IsFile(path) ? path : std::string();
+    if (IsRegularFile(kDebianFace)) return kDebianFace;
+    return FindSystemFontFile("DejaVu Sans");
 }
 
 bool OverlayFont::Create(RenderDevice& device, int cellHeight, const std::string& fontFile) {

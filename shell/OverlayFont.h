@@ -18,8 +18,8 @@ public:
     OverlayFont(const OverlayFont&) = delete;
     OverlayFont& operator=(const OverlayFont&) = delete;
 
-    // The file of the face the overlay uses: DejaVu Sans at its Debian place, else what
-    // fc-match answers; empty when there is none.
+    // The file of the face the overlay uses: DejaVu Sans at its Debian place, else the
+    // system's font configuration's best match; empty when there is none.
     static std::string FindFontFile();
     // Renders the glyphs with a cell height of `cellHeight` pixels into a texture of the
     // device. Without a usable font file: one log line, false, and the overlay draws nothing.

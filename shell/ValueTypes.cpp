@@ -6,7 +6,9 @@
 namespace pf {
 
 bool Point::IsNear(const Point& o, int tolerance) const {
-    return std::abs(o.x - x) < tolerance && std::abs(o.y - y) < tolerance;
+    // Wide: the difference of two ints need not fit in one.
+    return std::llabs(static_cast<long long>(o.x) - x) < tolerance &&
+           std::llabs(static_cast<long long>(o.y) - y) < tolerance;
 }
 
 bool Rect::Intersects(const Rect& o) const {

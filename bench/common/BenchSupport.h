@@ -1,8 +1,13 @@
 // Helpers shared by the benchmarks.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <string>
+#include <vector>
 
 namespace benchkit {
 
@@ -17,5 +22,17 @@ double BestOf(int runs, F f) {
     }
     return best;
 }
+
+// Keeps each benchmark's real time per iteration, by name, for the printed ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (!run.error_occurred && run.iterations > 0) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
 
 }  // namespace benchkit

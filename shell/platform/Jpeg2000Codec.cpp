@@ -2,6 +2,8 @@
 // unread. Each decode has its own codec and stream objects, so loads may run at once.
 #include "shell/platform/Jpeg2000Codec.h"
 
+#include <algorithm>
+
 #include "shell/Log.h"
 #include "shell/platform/ImageCodec.h"
 
@@ -9,11 +11,91 @@
 #include <dlfcn.h>
 #include <openjpeg.h>
 
-#include <algorithm>
 #include <cstring>
 #endif
 
 namespace pf {
+
+namespace {
+
+uint32_t BE16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
+uint32_t BE32(const uint8_t* p) { return BE16(p) << 16 | BE16(p + 2); }
+
+// The codestream inside a JP2 file's top-level boxes; null with `why` set when there is
+// none.
+const uint8_t* FindCodestream(const uint8_t* data, size_t size, size_t& length, const char*& why) {
+    size_t pos = 0;
+    while (size - pos >= 8) {
+        uint64_t boxLength = BE32(data + pos);
+        const uint32_t type = BE32(data + pos + 4);
+        size_t headerBytes = 8;
+        if (boxLength == 1) {  // a 64-bit length follows the type
+            if (size - pos < 16) break;  // truncated
+            boxLength = uint64_t(BE32(data + pos + 8)) << 32 | BE32(data + pos + 12);
+            headerBytes = 16;
+        } else if (boxLength == 0) {  // the box runs to the end of the file
+            boxLength = size - pos;
+        }
+        if (boxLength < headerBytes) {
+            why = "a box is malformed";
+            return nullptr;
+        }
+        if (type == 0x6A703263) {  // "jp2c"
+            length = size_t(std::min<uint64_t>(boxLength, size - pos)) - headerBytes;
+            return data + pos + headerBytes;
+        }
+        if (boxLength > size - pos) break;
+        pos += size_t(boxLength);
+    }
+    why = pos < size ? "the file is truncated" : "the file holds no codestream";
+    return nullptr;
+}
+
+}  // namespace
+
+bool CheckJpeg2000Header(const uint8_t* data, size_t size) {
+    const char* why = nullptr;
+    const uint8_t* cs = data;
+    size_t length = size;
+    if (data && size >= 4 && data[0] == 0) cs = FindCodestream(data, size, length, why);
+    // The main header starts with SOC and SIZ: Lsiz, Rsiz, then the reference grid's
+    // size and offset, the tile size and offset, and the component count (38 bytes), then
+    // three bytes a component (depth, horizontal and vertical sampling).
+    if (!why && (!cs || length < 44 || BE32(cs) != 0xFF4FFF51)) why = "the header is cut short or malformed";
+    if (why) {
+        DebugStream() << "JPEG 2000: cannot decode the image: " << why;
+        return false;
+    }
+    const uint8_t* siz = cs + 4;
+    const int64_t gridW = BE32(siz + 4), gridH = BE32(siz + 8);
+    const int64_t imageX = BE32(siz + 12), imageY = BE32(siz + 16);
+    const int64_t tileW = BE32(siz + 20), tileH = BE32(siz + 24);
+    const int64_t tileX = BE32(siz + 28), tileY = BE32(siz + 32);
+    const uint32_t components = BE16(siz + 36);
+    if (gridW <= imageX || gridH <= imageY || tileW == 0 || tileH == 0 || tileX > imageX || tileY > imageY ||
+        tileX + tileW <= imageX || tileY + tileH <= imageY) {
+        why = "the header is malformed";
+    } else if (!CheckImageSize("JPEG 2000", gridW - imageX, gridH - imageY)) {
+        return false;
+    } else if (const int64_t tiles = ((gridW - tileX + tileW - 1) / tileW) * ((gridH - tileY + tileH - 1) / tileH);
+               tiles > kMaxJpeg2000Tiles) {
+        DebugStream() << "JPEG 2000: refusing an image of " << tiles << " tiles";
+        return false;
+    } else if (components < 1 || components > 4 || BE16(siz) != 38 + 3 * components) {
+        why = "unsupported component layout";
+    } else if (length < 4 + 38 + 3 * size_t(components)) {
+        why = "the header is cut short or malformed";
+    } else {
+        // Every component must cover the whole image at full resolution.
+        for (uint32_t c = 0; c < components && !why; ++c)
+            if (siz[38 + 3 * c + 1] != 1 || siz[38 + 3 * c + 2] != 1) why = "unsupported component layout";
+    }
+    if (why) {
+        DebugStream() << "JPEG 2000: cannot decode the image: " << why;
+        return false;
+    }
+    return true;
+}
 
 #if RUV3_HAVE_OPENJPEG
 
@@ -110,6 +192,7 @@ Jpeg2000Codec::~Jpeg2000Codec() {
 
 Jpeg2000Codec::Result Jpeg2000Codec::Decode(const uint8_t* data, size_t size, Image& out) const {
     if (SniffImage(data, size) != ImageKind::Jpeg2000) return Result::NotJpeg2000;
+    if (!CheckJpeg2000Header(data, size)) return Result::Failed;  // logged
     const Api& opj = *api_;
     const bool jp2 = data[0] == 0;  // the JP2 box signature; else a raw codestream
     MemoryStream memory{data, size};

@@ -8,6 +8,15 @@
 
 namespace pf {
 
+// A JPEG 2000 file with more tiles than this is refused: the decoder keeps a record for
+// every tile of the grid before it reads a pixel.
+constexpr int64_t kMaxJpeg2000Tiles = 1024;
+
+// Checks the image and tile sizes and the components a JPEG 2000 file (a raw codestream
+// or a JP2 file) declares in its header, before a decoder takes memory for them. False
+// with one log line for a file to refuse.
+bool CheckJpeg2000Header(const uint8_t* data, size_t size);
+
 class Jpeg2000Codec {
 public:
     // Null when the library is not present (JPEG 2000 files then go unread).

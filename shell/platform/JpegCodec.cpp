@@ -31,11 +31,26 @@ void OnMessage(j_common_ptr cinfo, int level) {
     if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) OnError(cinfo);
 }
 
+// Called by the library as it reads; refuses the file once it holds too many scans.
+struct ScanLimit {
+    jpeg_progress_mgr mgr;
+    JpegError* err;
+};
+
+void CheckScanCount(j_common_ptr cinfo) {
+    auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (dinfo->input_scan_number <= kMaxJpegScans) return;
+    JpegError* err = reinterpret_cast<ScanLimit*>(cinfo->progress)->err;
+    std::snprintf(err->message, sizeof err->message, "the file holds more than %d scans", kMaxJpegScans);
+    longjmp(err->jump, 1);
+}
+
 // No object with a destructor lives in this frame (see the jump in OnError).
 bool ReadJpeg(jpeg_decompress_struct& cinfo, JpegError& err, const uint8_t* data, size_t size,
-              MemorySurface& out, std::vector<JSAMPROW>& rows, DecodeOrder order) {
+              MemorySurface& out, std::vector<JSAMPROW>& rows, DecodeOrder order, ScanLimit& limit) {
     if (setjmp(err.jump)) return false;
     jpeg_create_decompress(&cinfo);
+    cinfo.progress = &limit.mgr;  // after creating: that clears the record
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
     if (!CheckImageSize("JPEG", cinfo.image_width, cinfo.image_height)) return false;
@@ -89,9 +104,12 @@ bool DecodeJpeg(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrde
     cinfo.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = OnError;
     err.mgr.emit_message = OnMessage;
+    ScanLimit limit{};
+    limit.mgr.progress_monitor = CheckScanCount;
+    limit.err = &err;
     std::vector<JSAMPROW> rows;
     MemorySurface decoded;
-    const bool ok = ReadJpeg(cinfo, err, data, size, decoded, rows, order);
+    const bool ok = ReadJpeg(cinfo, err, data, size, decoded, rows, order, limit);
     jpeg_destroy_decompress(&cinfo);
     if (!ok) {
         if (err.message[0]) DebugStream() << "JPEG: cannot decode the image: " << err.message;

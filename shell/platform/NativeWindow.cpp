@@ -29,6 +29,17 @@ std::vector<NativeWindow*>& Windows() {
     return windows;
 }
 
+// The lock keys' toggles as the system has them now, for the characters the queue works
+// out and for the modifier bits of key events. SDL learns them when one of our windows
+// gets the keyboard focus.
+void TakeLockKeysFromSystem(MessageQueue& queue) {
+    SDL_Keymod mod = SDL_GetModState();
+    const bool caps = (mod & KMOD_CAPS) != 0, num = (mod & KMOD_NUM) != 0;
+    queue.Keyboard().SetToggled(VirtualKey::Capital, caps);
+    queue.Keyboard().SetToggled(VirtualKey::NumLock, num);
+    GetModifierState().SetLocks(num, caps);
+}
+
 // Turns SDL events into window messages for the windows they belong to.
 class SdlEventSource : public PlatformEventSource {
 public:
@@ -93,6 +104,8 @@ private:
         if (!w) return;
         switch (e.event) {
             case SDL_WINDOWEVENT_FOCUS_GAINED:
+                // The lock keys may have been toggled while another window had the focus.
+                TakeLockKeysFromSystem(queue);
                 queue.Post(w, WindowMessage::Activate, MakeWParam(kActivateActive, 0));
                 break;
             case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -207,12 +220,6 @@ WindowProcedure FindWindowClass(const std::string& name) {
     return it == Classes().end() ? nullptr : it->second;
 }
 
-NativeWindow* FindWindowByClass(const std::string& name) {
-    for (NativeWindow* w : Windows())
-        if (w->GetClassName() == name) return w;
-    return nullptr;
-}
-
 bool StartVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     // Closing the last window is a close request for the game, not a quit.
@@ -223,10 +230,7 @@ bool StartVideo() {
     }
     static SdlEventSource source;
     GetMessageQueue().SetPlatformSource(&source);
-    // The lock keys' toggles as the system has them now.
-    SDL_Keymod mod = SDL_GetModState();
-    GetMessageQueue().Keyboard().SetToggled(VirtualKey::Capital, (mod & KMOD_CAPS) != 0);
-    GetMessageQueue().Keyboard().SetToggled(VirtualKey::NumLock, (mod & KMOD_NUM) != 0);
+    TakeLockKeysFromSystem(GetMessageQueue());
     return true;
 }
 
@@ -254,6 +258,10 @@ std::unique_ptr<NativeWindow> NativeWindow::Create(const std::string& className,
     }
     std::unique_ptr<NativeWindow> window(new NativeWindow(className, sdl, width, height));
     window->title_ = title;
+    // What SDL knows of the lock keys once the window is up; the focus it gets later
+    // brings the system's state if it was not known yet.
+    SDL_PumpEvents();
+    TakeLockKeysFromSystem(GetMessageQueue());
     return window;
 }
 

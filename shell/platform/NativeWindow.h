@@ -29,8 +29,6 @@ intptr_t DefaultWindowProc(NativeWindow* window, unsigned message, uintptr_t wPa
 // Window classes: a name and the procedure of the windows created with it.
 void RegisterWindowClass(const std::string& name, WindowProcedure procedure);
 WindowProcedure FindWindowClass(const std::string& name);
-// The first live window of a class in this process, or null.
-NativeWindow* FindWindowByClass(const std::string& name);
 
 // Starts SDL's video subsystem once (and the SDL event source on the main queue);
 // false with a log line when it cannot start.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/Log.h"
+#include "shell/platform/AtomicWrite.h"
 #include "shell/platform/ImageCodec.h"
 
 namespace pf {
@@ -38,11 +39,12 @@ void ReadBytes(png_structp png, png_bytep out, png_size_t length) {
 }
 
 void WriteBytes(png_structp png, png_bytep bytes, png_size_t length) {
-    if (std::fwrite(bytes, 1, length, static_cast<FILE*>(png_get_io_ptr(png))) != length)
-        png_error(png, "cannot write the file");
+    if (!static_cast<AtomicFileWriter*>(png_get_io_ptr(png))->Write(bytes, length))
+        png_error(png, std::strerror(errno));
 }
 
-void FlushFile(png_structp png) { std::fflush(static_cast<FILE*>(png_get_io_ptr(png))); }
+// The writer has no buffer of its own; the file is flushed to disk when committed.
+void FlushFile(png_structp) {}
 
 // The decode itself; no object with a destructor lives in this frame, so the jump back
 // from libpng's error handler skips nothing.
@@ -80,7 +82,7 @@ bool ReadPng(png_structp png, png_infop info, PngState& state, MemorySurface& ou
     return true;
 }
 
-bool WritePng(png_structp png, png_infop info, PngState& state, FILE* file,
+bool WritePng(png_structp png, png_infop info, PngState& state, AtomicFileWriter* file,
               const PixelView& image, std::vector<png_bytep>& rows) {
     if (setjmp(state.jump)) return false;
     png_set_write_fn(png, file, WriteBytes, FlushFile);
@@ -120,13 +122,9 @@ bool DecodePng(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder
 }
 
 bool SavePng(const std::string& utf8Path, const PixelView& image) {
-    if (!image.data || image.width <= 0 || image.height <= 0 ||
-        image.format != PixelFormat::A8R8G8B8 || image.bytesPerPixel != 4) {
-        DebugStream() << "PNG: nothing to save to \"" << utf8Path << "\"";
-        return false;
-    }
-    FILE* file = std::fopen(utf8Path.c_str(), "wb");
-    if (!file) {
+    if (!CheckSavable("PNG", utf8Path, image)) return false;
+    AtomicFileWriter file;
+    if (!file.Open(utf8Path)) {
         DebugStream() << "PNG: cannot create \"" << utf8Path << "\": " << std::strerror(errno);
         return false;
     }
@@ -135,13 +133,14 @@ bool SavePng(const std::string& utf8Path, const PixelView& image) {
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<png_bytep> rows(size_t(image.height));
     for (int y = 0; y < image.height; ++y) rows[size_t(y)] = image.data + ptrdiff_t(y) * image.pitch;
-    bool ok = info && WritePng(png, info, state, file, image, rows);
+    bool ok = info && WritePng(png, info, state, &file, image, rows);
     png_destroy_write_struct(&png, &info);
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok) {
-        DebugStream() << "PNG: cannot write \"" << utf8Path << "\": " << state.message;
-        std::remove(utf8Path.c_str());
+    if (ok && !file.Commit()) {
+        std::snprintf(state.message, sizeof state.message, "%s", std::strerror(errno));
+        ok = false;
     }
+    // An unfinished file is discarded with the writer; the old file stays as it was.
+    if (!ok) DebugStream() << "PNG: cannot write \"" << utf8Path << "\": " << state.message;
     return ok;
 }
 

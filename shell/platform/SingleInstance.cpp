@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,18 +20,68 @@ namespace pf {
 
 namespace {
 
-std::string LockPath(const std::string& name) {
+// "<folder>/<name>" (with the user id in a shared temp folder); the lock file and the
+// socket add their own ending.
+std::string BasePath(const std::string& name) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) return LockFolder() + name + ".lock";
-    return LockFolder() + name + "-" + std::to_string(getuid()) + ".lock";
+    if (runtime && *runtime) return LockFolder() + name;
+    return LockFolder() + name + "-" + std::to_string(getuid());
+}
+
+bool SocketAddress(const std::string& path, sockaddr_un& address) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// A socket file of this user (so a request never goes to, and a stale file is never
+// removed from, another user).
+bool IsOwnSocket(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_uid == geteuid();
+}
+
+// Listens on the socket beside the lock (which this process holds, so a socket file left
+// there belongs to an earlier holder that is gone). -1 with a log line when it cannot.
+int ListenBesideLock(const std::string& path) {
+    sockaddr_un address;
+    if (!SocketAddress(path, address)) {
+        DebugStream() << "SingleInstance - socket path too long, a second start cannot raise this one: '"
+                      << path << "'";
+        return -1;
+    }
+    if (IsOwnSocket(path)) unlink(path.c_str());
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    // Owner-only: the folder is the user's own (or the file carries the user id), the
+    // file is made private right away, and each caller's user is checked on accept.
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        chmod(path.c_str(), 0600) != 0 || listen(fd, 4) != 0) {
+        DebugStream() << "SingleInstance - cannot listen on '" << path << "': " << std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 class FlockInstanceLock : public SingleInstanceLock {
 public:
+    ~FlockInstanceLock() override {
+        for (auto& entry : held_) {
+            if (entry.second.listener >= 0) {
+                close(entry.second.listener);
+                unlink(entry.second.socketPath.c_str());
+            }
+            close(entry.second.lock);
+        }
+    }
+
     bool Acquire(const std::string& name) override {
         std::lock_guard<std::mutex> guard(mutex_);
         if (held_.count(name)) return true;
-        std::string path = LockPath(name);
+        std::string path = BasePath(name) + ".lock";
         // Never through a link, and only a file of this user: in a shared temp folder
         // another user could otherwise aim the lock at a file of ours, or hold it.
         int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -52,13 +104,53 @@ public:
             return true;
         }
         // Held (open) until the process ends.
-        held_[name] = fd;
+        Held& held = held_[name];
+        held.lock = fd;
+        held.socketPath = BasePath(name) + ".sock";
+        held.listener = ListenBesideLock(held.socketPath);
         return true;
     }
 
+    bool AskHolderToRaise(const std::string& name) override {
+        std::string path = BasePath(name) + ".sock";
+        sockaddr_un address;
+        if (!SocketAddress(path, address) || !IsOwnSocket(path)) return false;
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) return false;
+        // Non-blocking: a holder that stopped answering must not hold this start up.
+        bool sent = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                    send(fd, "raise\n", 6, MSG_NOSIGNAL) == 6;
+        close(fd);
+        return sent;
+    }
+
+    bool TakeRaiseRequest() override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        bool asked = false;
+        for (auto& entry : held_) {
+            if (entry.second.listener < 0) continue;
+            int caller;
+            while ((caller = accept4(entry.second.listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
+                ucred peer = {};
+                socklen_t size = sizeof peer;
+                if (getsockopt(caller, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == geteuid())
+                    asked = true;
+                else
+                    DebugStream() << "SingleInstance - a raise request from another user is ignored";
+                close(caller);
+            }
+        }
+        return asked;
+    }
+
 private:
+    struct Held {
+        int lock = -1;
+        int listener = -1;
+        std::string socketPath;
+    };
     std::mutex mutex_;
-    std::map<std::string, int> held_;
+    std::map<std::string, Held> held_;
 };
 
 FlockInstanceLock g_default;

@@ -13,6 +13,7 @@
 #include "shell/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
+#include "shell/platform/Power.h"
 #include "shell/platform/ShellOpener.h"
 #include "shell/platform/UserDataRoot.h"
 
@@ -391,4 +392,61 @@ TEST(RunFrame, BlocksOnlyWhenInactiveAndInTheBackground) {
             << c.allowWait << c.active << c.foreground;
     }
     a.queue.SetPlatformSource(nullptr);
+}
+
+namespace {
+
+struct FakePower : pf::PowerSource {
+    pf::PowerStatus status;
+    int reads = 0;
+    FakePower() { pf::SetPowerSource(this); }
+    ~FakePower() override { pf::SetPowerSource(nullptr); }
+    pf::PowerStatus Read() override {
+        ++reads;
+        return status;
+    }
+};
+
+}  // namespace
+
+// The battery is read at a low rate, and BatteryLow is posted once each time it goes low.
+TEST(RunFrame, BatteryLowIsPostedOnceWhenTheBatteryRunsLow) {
+    FakeClock clock;
+    FakePower power;
+    FakeDisplay display;
+    App a;
+    auto window = pf::NativeWindow::CreateHeadless(ApplicationWin32::kWindowClass, 320, 200);
+    display.window = window.get();
+    a.app.SetDisplayPort(&display);
+    a.Attach();
+    a.app.AttachWindow();
+    struct Step {
+        int atMs;
+        bool onBattery;
+        int percent;
+        int reads;  // reads of the source so far
+        bool posted;
+    } steps[] = {
+        {0, true, 50, 1, false},
+        {1000, true, 8, 1, false},       // not read again yet
+        {15000, true, 8, 2, true},       // crossed into low
+        {30000, true, 5, 3, false},      // still low: not again
+        {45000, false, 5, 4, false},     // charging
+        {60000, true, 10, 5, true},      // low again
+        {75000, true, 11, 6, false},     // above the threshold
+        {90000, true, -1, 7, false},     // unknown charge is not low
+        {105000, true, 0, 8, true},
+    };
+    for (const Step& s : steps) {
+        FakeClock::now = s.atMs;
+        power.status.onBattery = s.onBattery;
+        power.status.percent = s.percent;
+        a.game.events.clear();
+        int lastTick = 0, sleepMs = 0;
+        a.app.RunFrame(false, lastTick, sleepMs);
+        EXPECT_EQ(power.reads, s.reads) << s.atMs;
+        std::vector<pf::Event> expected;
+        if (s.posted) expected.push_back(pf::Event(pf::EventType::BatteryLow, 0, 0, 0, 0, 0, 0, a.app.GetEventSystem()));
+        EXPECT_EQ(a.game.events, expected) << s.atMs;
+    }
 }

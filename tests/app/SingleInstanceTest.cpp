@@ -2,9 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -12,81 +15,179 @@
 #include "common/TestSupport.h"
 #include "shell/Application.h"
 #include "shell/Log.h"
-#include "shell/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
+#include "shell/platform/NativeWindow.h"
 #include "shell/platform/SingleInstance.h"
 
 namespace {
 
-const char* kChildLog = "RUV3_SINGLE_INSTANCE_LOG";
-const char* kChildName = "RUV3_SINGLE_INSTANCE_NAME";
+const char* kQuitLine = "exception: quit : 'Only one game instance can be launched at the same time!'\n";
+
+// An application stepped frame by frame over a headless window that starts minimised and
+// behind other windows.
+struct FirstInstance {
+    pf::MessageQueue queue;
+    pf::ApplicationWin32 app{queue};
+    apptest::FakeGame game;
+    apptest::FakeDisplay display;
+    std::unique_ptr<pf::NativeWindow> window =
+        pf::NativeWindow::CreateHeadless(pf::ApplicationWin32::kWindowClass, 320, 200);
+
+    explicit FirstInstance(const std::string& name) {
+        app.SetDisplayObjects(apptest::DummyDisplay(), nullptr);
+        display.window = window.get();
+        app.SetDisplayPort(&display);
+        game.onInit = [this, name] {
+            app.CheckSingleInstance(name.c_str());
+            app.Quit();
+        };
+        app.Run(&game, nullptr);
+        Hide();
+    }
+    void Hide() {
+        window->SimulateMinimised(true);
+        window->SimulateForeground(false);
+    }
+    bool Raised() const { return !window->IsMinimised() && window->IsForeground(); }
+    void Frame() {
+        int lastTick = 0, sleepMs = 0;
+        app.RunFrame(false, lastTick, sleepMs);
+    }
+};
+
+// Runs the second start in a process of its own; answers its log.
+std::string RunSecondStart(const testkit::TempDir& dir, const std::string& name) {
+    std::string log = (dir.Path() / "second.txt").string();
+    std::string command = std::string("'") + RUV3_SECOND_INSTANCE + "' '" + log + "' '" + name + "' >/dev/null 2>&1";
+    EXPECT_EQ(testkit::RunCommand(command), 0);
+    return testkit::ReadFile(log);
+}
+
+struct RuntimeFolder {
+    testkit::TempDir dir;
+    RuntimeFolder() { setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1); }
+    ~RuntimeFolder() { unsetenv("XDG_RUNTIME_DIR"); }
+};
+
+// A lock service whose answers the test sets.
+struct FakeLock : pf::SingleInstanceLock {
+    bool acquired = true;
+    bool requestPending = false;
+    int polls = 0;
+    std::vector<std::string> asked;
+    FakeLock() { pf::SetSingleInstanceLock(this); }
+    ~FakeLock() override { pf::SetSingleInstanceLock(nullptr); }
+    bool Acquire(const std::string&) override { return acquired; }
+    bool AskHolderToRaise(const std::string& name) override {
+        asked.push_back(name);
+        return true;
+    }
+    bool TakeRaiseRequest() override {
+        ++polls;
+        bool pending = requestPending;
+        requestPending = false;
+        return pending;
+    }
+};
 
 }  // namespace
 
-// Runs only as the second process started by the test below: its game checks for
-// another instance during Init.
-TEST(SingleInstanceChild, RunsAsTheSecondInstance) {
-    const char* logPath = std::getenv(kChildLog);
-    const char* name = std::getenv(kChildName);
-    if (!logPath || !name) GTEST_SKIP() << "started by SingleInstance.SecondProcessQuitsWithTheLoggedLine";
-    apptest::RecordingBox box;
-    pf::OpenLog(pf::FromUtf8(logPath));
-    pf::MessageQueue queue;
-    pf::ApplicationWin32 app(queue);
-    apptest::FakeGame game;
-    game.onInit = [&] { app.CheckSingleInstance(name); };
-    game.onStart = [&] { app.Quit(); };
-    app.Run(&game, nullptr);
-    std::string calls;
-    for (const std::string& c : game.calls) calls += c + " ";
-    pf::DebugStream() << "calls: " << calls << "boxes: " << static_cast<int>(box.shown.size());
-    pf::CloseLog();
-}
-
-TEST(SingleInstance, SecondProcessQuitsWithTheLoggedLine) {
-    testkit::TempDir runtime;
-    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+// A real second process: it logs the quit line, shows no box, runs no Start, and the first
+// instance's window comes to the front at its next frame.
+TEST(SingleInstance, SecondProcessQuitsAndTheFirstComesToTheFront) {
+    RuntimeFolder runtime;
     std::string name = "Tessmar5-test-" + std::to_string(getpid());
     EXPECT_TRUE(pf::GetSingleInstanceLock().Acquire(name));
     EXPECT_TRUE(pf::GetSingleInstanceLock().Acquire(name));  // this process holds it already
+    FirstInstance first(name);
+    first.Frame();
+    EXPECT_FALSE(first.Raised()) << "nobody asked yet";
 
-    std::string log = (runtime.Path() / "child.txt").string();
-    std::string command = std::string(kChildLog) + "='" + log + "' " + kChildName + "='" + name +
-                          "' /proc/" + std::to_string(getpid()) +
-                          "/exe --gtest_filter=SingleInstanceChild.* >/dev/null 2>&1";
-    EXPECT_EQ(testkit::RunCommand(command), 0);
-    std::string text = testkit::ReadFile(log);
-    EXPECT_NE(text.find("exception: quit : 'Only one game instance can be launched at the same time!'\n"),
-              std::string::npos)
-        << text;
+    std::string text = RunSecondStart(runtime.dir, name);
+    EXPECT_NE(text.find(kQuitLine), std::string::npos) << text;
     EXPECT_NE(text.find("calls: Init Shutdown Release boxes: 0"), std::string::npos) << text;
+    first.Frame();
+    EXPECT_TRUE(first.Raised());
+    first.Hide();
+    first.Frame();
+    EXPECT_FALSE(first.Raised()) << "one request raises once";
 
     // Another name is free: the child runs through Start.
-    std::string other = name + "-other";
-    command = std::string(kChildLog) + "='" + log + "' " + kChildName + "='" + other + "' /proc/" +
-              std::to_string(getpid()) + "/exe --gtest_filter=SingleInstanceChild.* >/dev/null 2>&1";
-    EXPECT_EQ(testkit::RunCommand(command), 0);
-    text = testkit::ReadFile(log);
+    text = RunSecondStart(runtime.dir, name + "-other");
     EXPECT_NE(text.find("calls: Init Start Shutdown Release boxes: 0"), std::string::npos) << text;
-    unsetenv("XDG_RUNTIME_DIR");
+}
+
+// The same through the seam: the second start asks the holder, the first answers a request
+// by restoring and raising its window, and an application that never took the lock does
+// not listen.
+TEST(SingleInstance, RaiseRequestsTravelThroughTheLockService) {
+    FakeLock lock;
+    {
+        lock.acquired = false;
+        testkit::LogCapture log;
+        apptest::RecordingBox box;
+        FirstInstance second("Tessmar5");
+        EXPECT_EQ(lock.asked, std::vector<std::string>{"Tessmar5"});
+        EXPECT_TRUE(log.Contains(kQuitLine)) << log.Text();
+        EXPECT_TRUE(box.shown.empty());
+    }
+    lock.acquired = true;
+    lock.asked.clear();
+    FirstInstance first("Tessmar5");
+    EXPECT_TRUE(lock.asked.empty());
+    first.Frame();
+    EXPECT_FALSE(first.Raised());
+    lock.requestPending = true;
+    first.Frame();
+    EXPECT_TRUE(first.Raised());
+
+    lock.polls = 0;
+    pf::MessageQueue queue;
+    pf::ApplicationWin32 unlocked(queue);
+    int lastTick = 0, sleepMs = 0;
+    unlocked.RunFrame(false, lastTick, sleepMs);
+    EXPECT_EQ(lock.polls, 0);
+}
+
+// A socket file left by a holder that ended without removing it is replaced by the next
+// holder, which then answers requests.
+TEST(SingleInstance, AStaleSocketFromAnEarlierHolderIsReplaced) {
+    RuntimeFolder runtime;
+    std::string name = "Tessmar5-stale-" + std::to_string(getpid());
+    std::string path = (runtime.dir.Path() / (name + ".sock")).string();
+    int stale = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(stale);  // the file stays, nobody listens
+
+    pf::SingleInstanceLock& lock = pf::GetSingleInstanceLock();
+    EXPECT_FALSE(lock.AskHolderToRaise(name));
+    ASSERT_TRUE(lock.Acquire(name));
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_FALSE(lock.TakeRaiseRequest());
+    EXPECT_TRUE(lock.AskHolderToRaise(name));
+    EXPECT_TRUE(lock.TakeRaiseRequest());
+    EXPECT_FALSE(lock.TakeRaiseRequest());
 }
 
 // In a shared temp folder the lock file may have been planted by someone else: a link is
 // never followed, and a file of another user (even one held locked) does not stop the game.
 TEST(SingleInstance, PlantedLockFilesNeitherRedirectNorBlock) {
-    testkit::TempDir runtime;
-    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    RuntimeFolder runtime;
     testkit::LogCapture log;
     std::string name = "Tessmar5-planted-" + std::to_string(getpid());
-    std::filesystem::path target = runtime.Path() / "victim.txt";
-    std::filesystem::create_symlink(target, runtime.Path() / (name + ".lock"));
+    std::filesystem::path target = runtime.dir.Path() / "victim.txt";
+    std::filesystem::create_symlink(target, runtime.dir.Path() / (name + ".lock"));
     EXPECT_TRUE(pf::GetSingleInstanceLock().Acquire(name));
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_TRUE(log.Contains("SingleInstance - cannot open")) << log.Text();
 
     if (geteuid() == 0) {
         std::string foreign = name + "-foreign";
-        std::string path = (runtime.Path() / (foreign + ".lock")).string();
+        std::string path = (runtime.dir.Path() / (foreign + ".lock")).string();
         int fd = open(path.c_str(), O_RDWR | O_CREAT, 0666);
         ASSERT_GE(fd, 0);
         ASSERT_EQ(fchown(fd, 65534, 65534), 0);
@@ -95,5 +196,4 @@ TEST(SingleInstance, PlantedLockFilesNeitherRedirectNorBlock) {
         EXPECT_TRUE(log.Contains("belongs to another user")) << log.Text();
         close(fd);
     }
-    unsetenv("XDG_RUNTIME_DIR");
 }

@@ -37,6 +37,20 @@ private:
     TempDir dir_;
 };
 
+// Limits the size of files this process writes for the life of the object, so that a
+// write fails part way as on a full disk (the signal for it is ignored meanwhile).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long oldLimit_ = 0;
+    void (*oldHandler_)(int) = nullptr;
+};
+
 std::string ReadFile(const std::filesystem::path& path);
 // Runs a shell command line; returns its exit status (-1 when it could not run).
 int RunCommand(const std::string& command);

@@ -16,6 +16,7 @@
 #define DEVTEST_LSAN_ENABLE() (void)0
 #endif
 
+#include "common/Oracle.h"
 #include "shell/platform/SoftDeviceRecording.h"
 #include "tests/common/TestSupport.h"
 #include "tests/device/DeviceTestSupport.h"
@@ -337,7 +338,7 @@ TEST(Recording, WritesDownCallsInOrderAndStillDraws) {
 }
 
 TEST(Window, PresentsIntoAnSdlWindow) {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
+    RUV3_REQUIRE_DISPLAY();
     // The X, cursor and D-Bus client libraries under SDL keep allocations they never
     // free (some in libraries unloaded at quit): none of them is counted as a leak.
     struct LeakCheckOff {

@@ -1,5 +1,6 @@
 // Texture surfaces made by the display: locking, formats, render to surface, the back
 // buffer copy, the cursor image and the overlay text.
+#include "common/Oracle.h"
 #include "display/DisplayFixture.h"
 #include "shell/OverlayFont.h"
 #include "shell/Random.h"
@@ -162,7 +163,7 @@ TEST_F(DisplayTest, CursorImageMustBeAManaged32By32Texture) {
 }
 
 TEST_F(DisplayTest, OverlayDrawsItsTextInItsColour) {
-    if (pf::OverlayFont::FindFontFile().empty()) GTEST_SKIP() << "no DejaVu font installed";
+    RUV3_REQUIRE_ORACLE(!pf::OverlayFont::FindFontFile().empty(), "the DejaVu Sans font");
     Start();
     auto inBox = [&](int x0, int y0, int x1, int y1) {
         int lit = 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Oracle.h"
 #include "common/TestSupport.h"
 #include "shell/Application.h"
 #include "shell/FileSystem.h"
@@ -75,9 +76,8 @@ std::vector<uint32_t> BackBuffer(pf::RenderDevice& device) {
 }
 
 TEST(RealWindow, ScreenshotMatchesTheFrameInMemory) {
-    const char* x = std::getenv("DISPLAY");
-    if (!x || !*x) GTEST_SKIP() << "no X display";
-    if (!testkit::HaveProgram("import")) GTEST_SKIP() << "no ImageMagick import";
+    RUV3_REQUIRE_DISPLAY();
+    RUV3_REQUIRE_PROGRAM("import");
     pf::DisplayDX display;
     ASSERT_TRUE(display.Init(kWidth, kHeight, false, false, false));
     ASSERT_NE(display.GetWindow(), nullptr);
@@ -140,8 +140,7 @@ TEST(RealWindow, TheApplicationOpensItsOwnDisplay) {
     app.GetFileSystem()->GetResourcePath(folder, 512);
     EXPECT_EQ(std::wstring(folder), pf::FromUtf8(dir.Path().string()) + L"/");
 
-    const char* x = std::getenv("DISPLAY");
-    if (!x || !*x) GTEST_SKIP() << "no X display";
+    RUV3_REQUIRE_DISPLAY();
     app.InitDisplay(kWidth, kHeight, false, false);
     ASSERT_NE(app.GetWindow(), nullptr);
     EXPECT_EQ(loader->GetDevice(), app.GetDisplayDX()->GetDevice());

@@ -154,7 +154,7 @@ TEST_F(ArchiveTest, StreamedEntryWithDataDescriptor) {
     EXPECT_EQ(ReadResource(L"-"), input);
 }
 
-TEST_F(ArchiveTest, ConcurrentReadersGetWholeEntries) {
+TEST_F(ArchiveTest, ConcurrentReaderThreadsGetWholeEntries) {
     std::vector<std::string> names, contents;
     for (int i = 0; i < 12; ++i) {
         names.push_back("f" + std::to_string(i) + ".bin");

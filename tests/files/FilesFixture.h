@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Oracle.h"
 #include "common/TestSupport.h"
 #include "shell/FileSystem.h"
 #include "shell/Log.h"
@@ -41,8 +42,8 @@ inline std::string SampleBytes(size_t n, unsigned seed) {
 class FilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(testkit::HaveProgram("zip")) << "zip is missing: run ./deps.sh";
-        ASSERT_TRUE(testkit::HaveProgram("unzip")) << "unzip is missing: run ./deps.sh";
+        RUV3_REQUIRE_PROGRAM("zip");
+        RUV3_REQUIRE_PROGRAM("unzip");
         std::filesystem::create_directories(Res());
         std::filesystem::create_directories(User());
         fs.SetResourcePath(pf::FromUtf8(Res().string()));

@@ -1,4 +1,5 @@
 // The player list and its file "players.xml", checked with xmllint.
+#include "common/Oracle.h"
 #include "FilesFixture.h"
 #include "shell/PlayerList.h"
 #include "shell/Random.h"
@@ -12,7 +13,7 @@ class PlayerListTest : public FilesTest {
 protected:
     void SetUp() override {
         FilesTest::SetUp();
-        ASSERT_TRUE(testkit::HaveProgram("xmllint")) << "xmllint is missing: run ./deps.sh";
+        RUV3_REQUIRE_PROGRAM("xmllint");
         list.SetFileSystem(&fs);
         list.SetFileName(L"players.xml");
         pf::SeedRand(7);

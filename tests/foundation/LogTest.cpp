@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "common/TestSupport.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
@@ -63,8 +66,16 @@ TEST_F(LogTest, ReopeningTruncates) {
     EXPECT_EQ(testkit::ReadFile(path), "new\n");
 }
 
+// Opening a log that cannot be created closes the one open before; later lines reach the
+// debugger output only.
 TEST_F(LogTest, UnopenableLogStaysClosed) {
+    DebugStream() << "before";
+    SetLogToStderr(true);
+    testing::internal::CaptureStderr();
     OpenLog(L"/nonexistent-folder/for/sure/log.txt");
     DebugStream() << "goes only to the debugger output";
-    SUCCEED();
+    const std::string debugger = testing::internal::GetCapturedStderr();
+    EXPECT_NE(debugger.find("goes only to the debugger output\n"), std::string::npos) << debugger;
+    EXPECT_EQ(log.Text(), "before\n");
+    EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder"));
 }

@@ -71,7 +71,7 @@ TEST(Mutex, ExcludesOtherThreads) {
     EXPECT_EQ(counter, 40000);
 }
 
-TEST(Mutex, NestedLockingThroughOneObjectReleasesFully) {
+TEST(Mutex, NestedLockingThroughOneObjectReleasesFullyForOtherThreads) {
     // The main thread takes the lock twice through one object and once through another;
     // a worker waiting on a third object must get it once all three are undone.
     Mutex a, b, c;
@@ -101,7 +101,7 @@ TEST(Mutex, NestedLockingThroughOneObjectReleasesFully) {
     EXPECT_EQ(a.Depth(), 0);
 }
 
-TEST(Mutex, UnlockWithoutHoldingAndUncreatedDoNothing) {
+TEST(Mutex, UnlockOnAThreadNotHoldingItAndUncreatedDoNothing) {
     Mutex uncreated;
     uncreated.Lock();  // no handle: returns at once without locking
     uncreated.Unlock();

@@ -42,11 +42,30 @@ TEST(ScaleView, NearestNeighbourUpAndDown) {
     EXPECT_EQ(dst.At(0, 1)[0], 8);
     EXPECT_EQ(dst.At(1, 1)[0], 10);
 
-    // Odd ratios stay inside the source.
+    // Odd ratios: each destination pixel takes the source pixel under its top-left corner
+    // (floor(x * srcW / dstW)), inside the source, both ways.
+    auto number = [](Image& img) {
+        for (int i = 0; i < img.w * img.h; ++i) {
+            img.bytes[size_t(i) * 4] = uint8_t(i & 0xFF);
+            img.bytes[size_t(i) * 4 + 1] = uint8_t(i >> 8);
+        }
+    };
+    auto takes = [](Image& from, Image& to) {
+        for (int y = 0; y < to.h; ++y)
+            for (int x = 0; x < to.w; ++x) {
+                const int sx = x * from.w / to.w, sy = y * from.h / to.h;
+                ASSERT_EQ(std::memcmp(to.At(x, y), from.At(sx, sy), 4), 0)
+                    << from.w << "x" << from.h << " -> " << to.w << "x" << to.h << " at " << x << "," << y;
+            }
+    };
     Image odd(7, 3), wide(50, 11);
+    number(odd);
     PixelView ov = odd.View(), wv = wide.View();
     pf::ScaleView(ov, wv);
+    takes(odd, wide);
+    number(wide);
     pf::ScaleView(wv, ov);
+    takes(wide, odd);
 }
 
 TEST(BlurView, RadiusTwoAroundOnePixel) {

@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/Oracle.h"
 #include "common/TestSupport.h"
 #include "shell/ImageLoaderDX.h"
 #include "shell/ImageLoaderGDI.h"
@@ -47,6 +48,9 @@ struct FixtureCase {
     const char* file;
     int width, height;
     int tolerance;  // JPEG: ImageMagick may use another IDCT than the default
+    // Whether losing the last byte must fail: a text file's last separator, or a
+    // run-length BMP's end-of-image code after its last row, may go.
+    bool lastByteNeeded = true;
 };
 
 const FixtureCase kCases[] = {
@@ -57,6 +61,13 @@ const FixtureCase kCases[] = {
     {"raw.tga", 7, 5, 0},       {"raw_topleft.tga", 7, 5, 0},  {"rle.tga", 7, 5, 0},
     {"rle_alpha.tga", 7, 5, 0}, {"photo.ppm", 7, 5, 0},        {"grey.pgm", 7, 5, 0},
     {"photo16.ppm", 7, 5, 1},  // ImageMagick's 16 to 8 bits may round down
+    {"ascii.ppm", 7, 5, 0, false}, {"ascii16.ppm", 7, 5, 1, false},
+    {"ascii.pgm", 7, 5, 0, false}, {"ascii.pbm", 7, 5, 0, false},
+    {"rle8.bmp", 7, 5, 0, false},  {"rle4.bmp", 7, 5, 0, false},
+    {"rgba.dds", 7, 5, 0},         {"rgb.dds", 7, 5, 0},
+    {"rgb565.dds", 7, 5, 1},  // ImageMagick widens 5 and 6 bits rounding down
+    {"dxt1.dds", 7, 5, 0},         {"dxt1_alpha.dds", 7, 5, 0},   {"dxt3.dds", 7, 5, 0},
+    {"dxt5.dds", 7, 5, 0},         {"progressive.jpg", 7, 5, 2},
 };
 
 }  // namespace
@@ -125,7 +136,8 @@ TEST(ImageLoader, TruncatedAndGarbageBytesAnswerFalseWithOneLogLine) {
     for (const FixtureCase& c : kCases) {
         const std::string bytes = Fixture(c.file);
         inputs.emplace_back(std::string(c.file) + " half", bytes.substr(0, bytes.size() / 2));
-        inputs.emplace_back(std::string(c.file) + " less 1", bytes.substr(0, bytes.size() - 1));
+        if (c.lastByteNeeded)
+            inputs.emplace_back(std::string(c.file) + " less 1", bytes.substr(0, bytes.size() - 1));
         std::string scrambled = bytes;
         for (size_t i = 20; i < scrambled.size(); i += 7) scrambled[i] = char(scrambled[i] ^ 0x5A);
         inputs.emplace_back(std::string(c.file) + " scrambled", scrambled);
@@ -172,7 +184,7 @@ TEST(ImageLoader, LoadsOnSeveralThreadsAtOnce) {
 }
 
 TEST(ImageLoader, SavedPngsReadBackByImageMagickEqualTheSource) {
-    if (!testkit::HaveProgram("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    RUV3_REQUIRE_PROGRAM("convert");
     testkit::TempDir dir;
     pf::ImageLoaderDX loader;
     const std::string expected = Fixture("rgba.png.rgba");
@@ -216,7 +228,7 @@ TEST(ImageLoader, SavingWhereNoFileCanBeMadeAnswersFalse) {
 
 TEST(ImageLoader, Jpeg2000ThroughTheRunTimeCodec) {
     pf::ImageLoaderDX loader;
-    if (!loader.HasJpeg2000()) GTEST_SKIP() << "OpenJPEG is not installed";
+    RUV3_REQUIRE_ORACLE(loader.HasJpeg2000(), "OpenJPEG (libopenjp2.so.7)");
     pf::MemorySurface rgba;
     ASSERT_TRUE(Load(loader, rgba, Fixture("rgba.jp2"), PixelFormat::A8B8G8R8));
     EXPECT_EQ(RgbaOf(rgba), Fixture("rgba.jp2.rgba"));

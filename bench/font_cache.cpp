@@ -1,0 +1,174 @@
+// Building a glyph cache for DejaVu Sans at size 24 (the 224 glyphs rendered at 4x into
+// one coverage buffer, placed, and box-filtered to the page) against FreeType rendering the
+// same glyphs at the same size into one buffer with nothing else; and measuring text.
+#include <benchmark/benchmark.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "shell/BmFont.h"
+#include "shell/FileSystem.h"
+#include "shell/Font.h"
+#include "shell/FontGlyphCache.h"
+#include "shell/ImageLoaderDX.h"
+#include "shell/Log.h"
+#include "shell/TextHelpers.h"
+#include "shell/platform/GlyphRasterizer.h"
+
+namespace {
+
+constexpr const char* kFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+constexpr int kSize = 24;
+
+void BM_GlyphCache_Engine(benchmark::State& state) {
+    pf::GlyphStyle style;
+    style.cellHeight = 4 * kSize;
+    for (auto _ : state) {
+        auto glyphs = pf::OpenFreeTypeGlyphs(kFace, style);
+        pf::Rect rects[pf::kFontGlyphCount];
+        pf::MemorySurface page;
+        if (!glyphs || !pf::RenderGlyphPage(*glyphs, 1, rects, page)) {
+            state.SkipWithError("the glyph page was not made");
+            return;
+        }
+        // The work is checked: 'H' has coverage inside its rectangle.
+        const pf::PixelView v = page.GetView();
+        const pf::Rect& h = rects['H' - pf::kFontFirstChar];
+        const uint32_t middle = reinterpret_cast<const uint32_t*>(v.data + (h.y + h.height / 2) * v.pitch)[h.x + 2];
+        if ((middle >> 24) == 0) {
+            state.SkipWithError("no ink where 'H' should be");
+            return;
+        }
+        benchmark::DoNotOptimize(page.GetView().data);
+    }
+}
+BENCHMARK(BM_GlyphCache_Engine)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_GlyphCache_FreeType(benchmark::State& state) {
+    for (auto _ : state) {
+        FT_Library library;
+        FT_Face face;
+        if (FT_Init_FreeType(&library) != 0 || FT_New_Face(library, kFace, 0, &face) != 0) {
+            state.SkipWithError("FreeType cannot open the face");
+            return;
+        }
+        FT_Size_RequestRec request = {FT_SIZE_REQUEST_TYPE_CELL, 0, FT_Long(4 * kSize) * 64, 0, 0};
+        FT_Request_Size(face, &request);
+        const int side = pf::kGlyphRenderSide;
+        uint8_t* buffer = static_cast<uint8_t*>(std::calloc(size_t(side) * side, 1));
+        int x = 0, y = 0, inked = 0;
+        for (int c = pf::kFontFirstChar; c < pf::kFontFirstChar + pf::kFontGlyphCount; ++c) {
+            if (FT_Load_Char(face, FT_ULong(c), FT_LOAD_RENDER) != 0) continue;
+            const FT_Bitmap& bm = face->glyph->bitmap;
+            if (x + int(bm.width) > side) x = 0, y += 4 * kSize;
+            for (unsigned r = 0; r < bm.rows && y + int(r) < side; ++r)
+                std::memcpy(buffer + size_t(y + int(r)) * side + x, bm.buffer + ptrdiff_t(r) * bm.pitch, bm.width);
+            x += int(face->glyph->advance.x >> 6);
+            inked += int(bm.rows);
+        }
+        benchmark::DoNotOptimize(buffer);
+        std::free(buffer);
+        FT_Done_Face(face);
+        FT_Done_FreeType(library);
+        if (inked == 0) state.SkipWithError("nothing rendered");
+    }
+}
+BENCHMARK(BM_GlyphCache_FreeType)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void MeasureLoop(benchmark::State& state, const pf::Font& font) {
+    std::wstring text;
+    for (int i = 0; i < 1000; ++i) text += (i % 61 == 60) ? L'\n' : wchar_t(L' ' + (i * 7) % 95);
+    pf::Point size;
+    for (auto _ : state) {
+        font.MeasureText(size, text, 1);
+        benchmark::DoNotOptimize(size);
+    }
+    if (size.x <= 0) state.SkipWithError("nothing measured");
+}
+
+// Per 1,000 characters, from the glyph rectangles of a cache.
+void BM_MeasureText_Font(benchmark::State& state) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "ruv3-bench-fonts";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    pf::FileSystemWin32 fs;
+    fs.SetResourcePath(pf::FromUtf8(dir.string()));
+    fs.SetUserPath(pf::FromUtf8(dir.string()));
+    pf::ImageLoaderDX loader;
+    pf::FontBase desc;
+    desc.id = L"bench";
+    desc.size = kSize;
+    desc.file = pf::FromUtf8(kFace);
+    pf::Font font(desc);
+    if (!font.RenderGlyphCache(fs, loader)) {
+        state.SkipWithError("no glyph cache");
+        return;
+    }
+    MeasureLoop(state, font);
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_MeasureText_Font)->Unit(benchmark::kMicrosecond);
+
+// Per 1,000 characters, from a bitmap font's character map.
+void BM_MeasureText_BmFont(benchmark::State& state) {
+    std::string bmf = "BMF\x03";
+    auto put = [&bmf](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) bmf += char((v >> (8 * i)) & 0xFF);
+    };
+    put(1, 1), put(2, 4), put(uint16_t(-kSize), 2);
+    put(2, 1), put(15, 4), bmf += std::string(15, '\0');
+    put(3, 1), put(0, 4);
+    put(4, 1), put(20 * pf::kFontGlyphCount, 4);
+    for (int c = pf::kFontFirstChar; c < pf::kFontFirstChar + pf::kFontGlyphCount; ++c) {
+        put(uint32_t(c), 4);
+        for (int k = 0; k < 6; ++k) put(0, 2);
+        put(uint32_t(8 + c % 7), 2);
+        put(0, 2);
+    }
+    pf::BmFont font{pf::FontBase{}};
+    std::string page;
+    if (!font.Parse(reinterpret_cast<const uint8_t*>(bmf.data()), bmf.size(), L"bench", page)) {
+        state.SkipWithError("the BMF description does not parse");
+        return;
+    }
+    MeasureLoop(state, font);
+}
+BENCHMARK(BM_MeasureText_BmFont)->Unit(benchmark::kMicrosecond);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred) times_[r.run_name.function_name] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        auto a = times_.find("BM_GlyphCache_Engine"), b = times_.find("BM_GlyphCache_FreeType");
+        if (a == times_.end() || b == times_.end() || b->second <= 0) return;
+        const double r = a->second / b->second;
+        std::printf("\nratio glyph cache / FreeType alone: %.2f  (goal <= 1.5: %s)\n", r, r <= 1.5 ? "met" : "missed");
+    }
+
+private:
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    pf::SetLogToStderr(false);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

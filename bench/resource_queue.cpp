@@ -1,0 +1,181 @@
+// A resource list of 200 PNG images read from an encrypted data.zip through the loading
+// queue at 1, 2, 4 and N worker threads, side by side with decoding the same PNG bytes
+// serially from memory with plain libpng. Prints each thread count's speed-up over the
+// serial decode (above 1: faster than serial libpng).
+#include <benchmark/benchmark.h>
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "content/ResAnim.h"
+#include "content/Resources.h"
+#include "content/ThreadResourcesQueue.h"
+#include "bench/common/BenchSupport.h"
+#include "shell/FileSystem.h"
+#include "shell/ImageLoaderDX.h"
+#include "shell/ImageLoaderGDI.h"
+#include "shell/Log.h"
+#include "shell/MemorySurface.h"
+#include "shell/TextHelpers.h"
+#include "tests/common/NullDisplay.h"
+
+namespace {
+
+const char kPassword[] = "Lr5Ke8Qy3Vn";
+constexpr int kImages = 200;
+constexpr int kSide = 240;  // not 256: the missing-image stand-in is 256 wide
+
+struct Content {
+    std::filesystem::path folder;
+    std::vector<std::string> pngs;  // the same bytes the archive holds
+} g_content;
+
+// Textures are copies in memory, as a texture upload copies the pixels.
+class MemoryDisplay : public testkit::NullDisplay {
+public:
+    pf::SurfacePtr CreateSurfaceFromImage(const pf::PixelView& image) override {
+        return pf::SurfacePtr(new pf::MemorySurface(image));
+    }
+};
+
+// Sprite-like pixels: smooth shapes with some grain, so the PNGs compress as art does.
+void Paint(pf::MemorySurface& image, int index) {
+    image.Init(kSide, kSide, 4, pf::PixelFormat::A8R8G8B8);
+    pf::PixelView view = image.GetView();
+    uint32_t x = 2463534242u + uint32_t(index) * 7919u;
+    for (int py = 0; py < kSide; ++py)
+        for (int px = 0; px < kSide; ++px) {
+            x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+            uint8_t* p = view.data + py * view.pitch + px * 4;
+            const int dx = px - kSide / 2, dy = py - kSide / 2;
+            const bool inside = dx * dx + dy * dy < (60 + index % 60) * (60 + index % 60);
+            p[0] = uint8_t((px + index) & 0xF0) | uint8_t(x & 3);
+            p[1] = uint8_t((py * 2 + index) & 0xF0);
+            p[2] = inside ? 200 : uint8_t((px ^ py) & 0xE0);
+            p[3] = inside ? 255 : uint8_t(px & 0x80 ? 255 : 0);
+        }
+}
+
+bool MakeContent() {
+    char pattern[] = "/tmp/ruv3-queue-bench-XXXXXX";
+    if (!mkdtemp(pattern)) return false;
+    g_content.folder = pattern;
+    std::filesystem::create_directories(g_content.folder / "stage/img");
+    pf::ImageLoaderGDI writer;
+    std::string list = "<resources><set path='img'/>";
+    for (int i = 0; i < kImages; ++i) {
+        pf::MemorySurface image;
+        Paint(image, i);
+        const std::string name = "i" + std::to_string(i) + ".png";
+        const std::filesystem::path file = g_content.folder / "stage/img" / name;
+        if (!writer.Save(pf::FromUtf8(file.string()).c_str(), 0, image.GetView())) return false;
+        std::ifstream in(file, std::ios::binary);
+        g_content.pngs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        list += "<image id='i" + std::to_string(i) + "' file='" + name + "' rect='0,0,240,240' cels='4' loops='4'/>";
+    }
+    std::ofstream(g_content.folder / "stage/list.xml") << list << "</resources>";
+    const std::string command = "cd '" + (g_content.folder / "stage").string() + "' && zip -q -r -n .png -P " + kPassword +
+                                " ../data.zip img list.xml";
+    if (std::system(command.c_str()) != 0) return false;
+    std::filesystem::remove_all(g_content.folder / "stage");
+    size_t bytes = 0;
+    for (const auto& png : g_content.pngs) bytes += png.size();
+    std::printf("content: %d PNGs of %dx%d, %.1f MB of PNG, archive %.1f MB\n", kImages, kSide, kSide,
+                bytes / 1048576.0, std::filesystem::file_size(g_content.folder / "data.zip") / 1048576.0);
+    return true;
+}
+
+void BM_QueueFromArchive(benchmark::State& state) {
+    pf::FileSystemWin32 fs;
+    fs.SetResourcePath(pf::FromUtf8(g_content.folder.string()));
+    if (!fs.OpenArchive(pf::FromUtf8((g_content.folder / "data.zip").string()), kPassword)) {
+        state.SkipWithError("archive did not open");
+        return;
+    }
+    pf::ImageLoaderDX loader;
+    MemoryDisplay display;
+    const ResourceServices services{&loader, &fs, &display};
+    for (auto _ : state) {
+        ThreadResourcesQueue queue(services);
+        Resources list(services);
+        if (!list.load(L"list.xml", &queue) || list.GetCount() != kImages) {
+            state.SkipWithError("list did not load");
+            return;
+        }
+        queue.SetThreadsCount(int(state.range(0)));
+        queue.Start();
+        while (queue.GetRunningThreads() > 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        // Every image decoded for real (not the missing-image stand-in).
+        for (int i = 0; i < kImages; ++i) {
+            ResAnim* anim = list.getAnimByIndex(unsigned(i));
+            const pf::SurfacePtr surface = anim->GetSurface();
+            if (!anim->IsLoaded() || !surface || surface->GetWidth() != kSide || anim->GetWidth() != kSide / 4) {
+                state.SkipWithError("an image did not load");
+                return;
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kImages);
+}
+BENCHMARK(BM_QueueFromArchive)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(std::max(1u, std::thread::hardware_concurrency()))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+
+void BM_LibpngSerialFromMemory(benchmark::State& state) {
+    std::vector<uint8_t> pixels(size_t(kSide) * kSide * 4);
+    for (auto _ : state) {
+        for (const std::string& png : g_content.pngs) {
+            png_image image{};
+            image.version = PNG_IMAGE_VERSION;
+            if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) {
+                state.SkipWithError("libpng refused an image");
+                return;
+            }
+            image.format = PNG_FORMAT_BGRA;
+            if (image.width != kSide || !png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+                png_image_free(&image);
+                state.SkipWithError("libpng could not decode an image");
+                return;
+            }
+            benchmark::DoNotOptimize(pixels.data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kImages);
+}
+BENCHMARK(BM_LibpngSerialFromMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    pf::SetLogToStderr(false);
+    if (!MakeContent()) {
+        std::fprintf(stderr, "could not make the content (is zip installed?)\n");
+        return 1;
+    }
+    benchkit::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    double serial = 0;
+    for (const auto& [name, time] : reporter.times)
+        if (name.rfind("BM_LibpngSerialFromMemory", 0) == 0) serial = time;
+    for (const auto& [name, time] : reporter.times) {
+        if (serial <= 0 || name.rfind("BM_QueueFromArchive/", 0) != 0) continue;
+        const std::string threads = name.substr(20, name.find('/', 20) - 20);
+        std::printf("speed-up over serial libpng at %s thread(s): %.2f\n", threads.c_str(), serial / time);
+    }
+    std::filesystem::remove_all(g_content.folder);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,124 @@
+#include "content/ThreadResourcesQueue.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "shell/Application.h"
+#include "shell/Log.h"
+
+namespace {
+SoundSystem* (*soundSource)() = nullptr;
+}
+
+ResourceServices ResourceServices::FromApplication() {
+    pf::ApplicationWin32& app = pf::Application2::GetInstance();
+    return ResourceServices{app.GetImageLoader(), app.GetFileSystem(), app.GetDisplay()};
+}
+
+void ThreadResourcesQueue::SetSoundSystemSource(SoundSystem* (*source)()) { soundSource = source; }
+
+ThreadResourcesQueue::ThreadResourcesQueue() : ThreadResourcesQueue(ResourceServices::FromApplication()) {}
+
+ThreadResourcesQueue::ThreadResourcesQueue(const ResourceServices& services)
+    : services_(services), threadCount_(std::max(1, pf::GetProcessorCount())) {
+    mutex_.Create();
+}
+
+ThreadResourcesQueue::~ThreadResourcesQueue() {
+    if (running_.load() > 0) {
+        std::fputs("wtf!!! you should not delete ThreadAnimQueue while it has running threads!!! fix asap\n", stdout);
+        std::fflush(stdout);
+    }
+    // Workers finish the resource in hand, find the queue empty and stop.
+    ClearQueue();
+    JoinWorkers();
+    mutex_.Close();
+}
+
+void ThreadResourcesQueue::JoinWorkers() {
+    std::vector<std::thread> workers;
+    {
+        std::lock_guard<std::mutex> hold(workersLock_);
+        workers.swap(workers_);
+    }
+    for (std::thread& t : workers)
+        if (t.joinable() && t.get_id() != std::this_thread::get_id()) t.join();
+}
+
+void ThreadResourcesQueue::addResource(Res* res) {
+    if (!res) return;
+    pf::MutexLock hold(mutex_);
+    queue_.emplace_back(res);
+    queued_.store(int(queue_.size()), std::memory_order_release);
+}
+
+bool ThreadResourcesQueue::removeResource(Res* res) {
+    my_intrusive_ptr<Res> removed;  // released after the lock
+    pf::MutexLock hold(mutex_);
+    const auto it = std::find(queue_.begin(), queue_.end(), res);
+    if (it == queue_.end()) return false;
+    removed = std::move(*it);
+    queue_.erase(it);
+    queued_.store(int(queue_.size()), std::memory_order_release);
+    return true;
+}
+
+void ThreadResourcesQueue::SetHightestPriority(Res* res) {
+    pf::MutexLock hold(mutex_);
+    const auto it = std::find(queue_.begin(), queue_.end(), res);
+    if (it != queue_.end()) std::iter_swap(it, queue_.begin());
+}
+
+void ThreadResourcesQueue::ClearQueue() {
+    std::deque<my_intrusive_ptr<Res>> dropped;
+    pf::MutexLock hold(mutex_);
+    dropped.swap(queue_);
+    queued_.store(0, std::memory_order_release);
+}
+
+void ThreadResourcesQueue::SetThreadsCount(int count) { threadCount_ = std::clamp(count, 0, kMaxThreads); }
+
+int ThreadResourcesQueue::GetLoadedCount() const {
+    // Read in this order, a later call never answers less than an earlier one.
+    const int total = total_.load(std::memory_order_acquire);
+    const int queued = queued_.load(std::memory_order_acquire);
+    const int running = running_.load(std::memory_order_acquire);
+    return std::max(0, total - queued - running);
+}
+
+void ThreadResourcesQueue::Start() {
+    // Workers that finished since an earlier Start are joined now.
+    if (running_.load(std::memory_order_acquire) == 0) JoinWorkers();
+    const int threads = threadCount_;
+    {
+        pf::MutexLock hold(mutex_);
+        const int running = running_.fetch_add(threads == 0 ? 1 : threads, std::memory_order_acq_rel) +
+                            (threads == 0 ? 1 : threads);
+        total_.store(int(queue_.size()) + running, std::memory_order_release);
+    }
+    if (threads == 0) {
+        WorkerBody();
+        return;
+    }
+    std::lock_guard<std::mutex> hold(workersLock_);
+    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { WorkerBody(); });
+}
+
+void ThreadResourcesQueue::WorkerBody() {
+    pf::LogWrite(L"started thread 'ThreadResourcesQueue'\n");
+    SoundSystem* sound = soundSource ? soundSource() : nullptr;
+    while (true) {
+        my_intrusive_ptr<Res> res;
+        {
+            pf::MutexLock hold(mutex_);
+            if (queue_.empty()) break;
+            res = std::move(queue_.front());
+            queue_.pop_front();
+            queued_.store(int(queue_.size()), std::memory_order_release);
+        }
+        res->LoadDeferred(services_.fs, services_.display, services_.loader, sound);
+    }
+    pf::LogWrite(L"completed thread 'ThreadResourcesQueue'\n");
+    pf::MutexLock hold(mutex_);
+    running_.fetch_sub(1, std::memory_order_acq_rel);
+}

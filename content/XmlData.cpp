@@ -1,0 +1,407 @@
+#include "content/XmlData.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "content/ResID.h"
+#include "content/ResourceManager.h"
+#include "shell/FileSystem.h"
+#include "shell/Application.h"
+#include "shell/Log.h"
+#include "shell/TextHelpers.h"
+#include "shell/XmlParse.h"
+
+namespace {
+std::string Narrow(const std::wstring& text) { return pf::ToString(text); }
+}  // namespace
+using pf::ToWString;
+
+namespace {
+
+// Set while the resource manager loads a file into its cache, so that load reads the
+// file itself instead of asking the cache again. Per thread: a worker never sees the main
+// thread's load in progress.
+thread_local bool xmlCacheGuard = false;
+
+class CacheGuard {
+public:
+    CacheGuard() { xmlCacheGuard = true; }
+    ~CacheGuard() { xmlCacheGuard = false; }
+    CacheGuard(const CacheGuard&) = delete;
+    CacheGuard& operator=(const CacheGuard&) = delete;
+};
+
+}  // namespace
+
+XmlData::XmlData() : Base(L"XmlData") {}
+
+XmlData::XmlData(const TiXmlNode* node) : Base(L"XmlData - clone"), fileName_(L"unknown") {
+    AdoptCopy(node);
+}
+
+XmlData::~XmlData() = default;
+
+void XmlData::AdoptCopy(const TiXmlNode* node) {
+    childCursor_ = nullptr;
+    std::unique_ptr<TiXmlNode> copy(node ? node->Clone() : nullptr);
+    current_ = copy.get();
+    ownedCopy_ = std::move(copy);
+}
+
+XmlData* XmlData::MakeCopy(const TiXmlNode* node, const wchar_t* baseName) const {
+    auto* data = new XmlData(node);
+    if (baseName) data->SetName(baseName);
+    data->SetFileName(fileName_);
+    return data;
+}
+
+// ---------------------------------------------------------------- lookups
+
+TiXmlNode* XmlData::FindNode(const std::wstring& path) {
+    if (path.empty()) return current_;
+    TiXmlNode* node = current_;
+    if (!node) return &notFound_;
+    const std::string narrow = Narrow(path);
+    size_t start = 0;
+    while (true) {
+        const size_t slash = narrow.find('/', start);
+        const std::string name = narrow.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        TiXmlNode* next = nullptr;
+        for (TiXmlElement* child = node->FirstChildElement(); child; child = child->NextSiblingElement()) {
+            if (child->ValueStr() == name) {
+                next = child;
+                break;
+            }
+        }
+        if (!next) return &notFound_;
+        node = next;
+        if (slash == std::string::npos) return node;
+        start = slash + 1;
+    }
+}
+
+std::wstring XmlData::GetAttributeText(const TiXmlElement* element, const std::wstring& name) {
+    if (!element) return std::wstring();
+    const char* value = element->Attribute(Narrow(name).c_str());
+    if (!value) return std::wstring();
+    if (value[0] == '#') return LookupStringKey(ToWString(value + 1));
+    return ToWString(value);
+}
+
+std::wstring XmlData::GetNodeText(const TiXmlNode* node) {
+    if (!node) return std::wstring();
+    const TiXmlNode* first = node->FirstChild();
+    if (first && first->ToText()) return ToWString(first->ValueStr());
+    return std::wstring();
+}
+
+bool XmlData::ElementText(const std::wstring& path, std::wstring& text) {
+    TiXmlNode* node = FindNode(path);
+    if (IsMiss(node) || !node->ToElement()) return false;
+    text = GetNodeText(node);
+    return true;
+}
+
+// ---------------------------------------------------------------- attribute getters
+
+bool XmlData::GetString(const std::wstring& name, std::wstring& out, const std::wstring& def) {
+    out = def;
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    std::wstring text = GetAttributeText(e, name);
+    if (text.empty()) return false;
+    out = std::move(text);
+    return true;
+}
+
+bool XmlData::GetRect(const std::wstring& name, pf::Rect& out, const pf::Rect& def) {
+    out = def;
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    out = pf::ToRect(GetAttributeText(e, name));
+    return true;
+}
+
+bool XmlData::GetPoint(const std::wstring& name, pf::Point& out, const pf::Point& def) {
+    out = def;
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    out = pf::ToPoint(GetAttributeText(e, name));
+    return true;
+}
+
+bool XmlData::GetInt(const std::wstring& name, int& out, int def) {
+    out = def;
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    const std::wstring text = GetAttributeText(e, name);
+    if (text.empty()) return false;
+    out = WToI(text);
+    return true;
+}
+
+bool XmlData::GetDouble(const std::wstring& name, double& out, double def) {
+    out = def;
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    double value = 0;
+    if (e->QueryDoubleAttribute(Narrow(name).c_str(), &value) != TIXML_SUCCESS) return false;
+    out = value;
+    return true;
+}
+
+bool XmlData::GetFloat(const std::wstring& name, float& out, float def) {
+    double value = 0;
+    const bool ok = GetDouble(name, value, def);
+    out = static_cast<float>(value);
+    return ok;
+}
+
+bool XmlData::GetColor(const std::wstring& name, pf::Color& out, const pf::Color& def) {
+    out = def;
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    out = pf::ToColor(GetAttributeText(e, name));
+    return true;
+}
+
+bool XmlData::GetBool(const std::wstring& name, bool& out, bool def) {
+    out = def;
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    const std::wstring text = GetAttributeText(e, name);
+    if (!text.empty()) out = pf::ToBool(text);
+    return true;
+}
+
+bool XmlData::GetAttributeNames(std::vector<std::wstring>& out) {
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next()) out.push_back(ToWString(a->NameTStr()));
+    return true;
+}
+
+std::wstring XmlData::GetTagName() {
+    TiXmlElement* e = CurrentElement();
+    return e ? ToWString(e->ValueStr()) : std::wstring();
+}
+
+// ---------------------------------------------------------------- text getters
+
+bool XmlData::GetTextString(const std::wstring& path, std::wstring& out, const std::wstring& def) {
+    out = def;
+    return ElementText(path, out);
+}
+
+bool XmlData::GetTextRect(const std::wstring& path, pf::Rect& out, const pf::Rect& def) {
+    out = def;
+    std::wstring text;
+    if (!ElementText(path, text)) return false;
+    out = pf::ToRect(text);
+    return true;
+}
+
+bool XmlData::GetTextPoint(const std::wstring& path, pf::Point& out, const pf::Point& def) {
+    out = def;
+    std::wstring text;
+    if (!ElementText(path, text)) return false;
+    out = pf::ToPoint(text);
+    return true;
+}
+
+bool XmlData::GetTextInt(const std::wstring& path, int& out, int def) {
+    out = def;
+    std::wstring text;
+    if (!ElementText(path, text)) return false;
+    out = WToI(text);
+    return true;
+}
+
+bool XmlData::GetTextDouble(const std::wstring& path, double& out, double def) {
+    out = def;
+    std::wstring text;
+    if (!ElementText(path, text)) return false;
+    out = pf::ReadDouble(text.c_str());
+    return true;
+}
+
+bool XmlData::GetTextFloat(const std::wstring& path, float& out, float def) {
+    double value = def;
+    const bool ok = GetTextDouble(path, value, def);
+    out = static_cast<float>(value);
+    return ok;
+}
+
+bool XmlData::GetTextColor(const std::wstring& path, pf::Color& out, const pf::Color& def) {
+    out = def;
+    std::wstring text;
+    if (!ElementText(path, text)) return false;
+    out = pf::ToColor(text);
+    return true;
+}
+
+bool XmlData::GetTextBool(const std::wstring& path, bool& out, bool def) {
+    out = def;
+    std::wstring text;
+    if (!ElementText(path, text)) return false;
+    out = pf::ToBool(text);
+    return true;
+}
+
+// ---------------------------------------------------------------- setters
+
+bool XmlData::SetBool(const std::wstring& name, bool value) {
+    return SetString(name, value ? L"true" : L"false");
+}
+
+bool XmlData::SetInt(const std::wstring& name, int value) {
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    e->SetAttribute(Narrow(name).c_str(), value);
+    return true;
+}
+
+bool XmlData::SetString(const std::wstring& name, const std::wstring& value) {
+    TiXmlElement* e = CurrentElement();
+    if (!e) return false;
+    e->SetAttribute(Narrow(name), Narrow(value));
+    return true;
+}
+
+// ---------------------------------------------------------------- loading
+
+bool XmlData::Load(const std::wstring& spec) {
+    const size_t colon = spec.find(L':');
+    if (colon == std::wstring::npos) return LoadFile(spec, std::wstring());
+    std::wstring path = spec.substr(colon + 1);
+    const size_t lineEnd = path.find_first_of(L"\r\n");
+    if (lineEnd != std::wstring::npos) path.erase(lineEnd);
+    return LoadFile(spec.substr(0, colon), path);
+}
+
+bool XmlData::LoadFile(const std::wstring& file, const std::wstring& path) {
+    fileName_ = file;
+    ResourceManager* manager = GetResourceManager();
+    if (!xmlCacheGuard && manager) {
+        XmlData* cached = nullptr;
+        {
+            CacheGuard guard;
+            cached = manager->GetXmlData(file);
+        }
+        if (!cached) return false;
+        TiXmlNode* node = cached->FindNode(path);
+        if (cached->IsMiss(node)) return false;
+        AdoptCopy(node);
+        return true;
+    }
+    return LoadFileDirect(file, path);
+}
+
+bool XmlData::LoadFileDirect(const std::wstring& file, const std::wstring& path, pf::FileSystem* fs) {
+    fileName_ = file;
+    if (!fs) {
+        ResourceManager* manager = GetResourceManager();
+        fs = manager ? manager->GetFileSystem() : pf::Application2::GetInstance().GetFileSystem();
+    }
+    pf::FileBuffer buffer;
+    if (!fs || (!fs->ReadResourceFile(buffer, file) && !fs->ReadUserFile(buffer, file, true))) return false;
+    if (buffer.size() <= 1) return false;
+    const char* text = reinterpret_cast<const char*>(buffer.data());
+    return ParseNarrow(std::string(text), path);  // up to the first zero byte
+}
+
+bool XmlData::IsValid() { return current_ != nullptr; }
+
+bool XmlData::Parse(const std::wstring& text, const std::wstring& path) { return ParseNarrow(Narrow(text), path); }
+
+bool XmlData::ParseNarrow(const std::string& text, const std::wstring& path) {
+    // A new document replaces whatever this object held before.
+    childCursor_ = nullptr;
+    current_ = nullptr;
+    ownedCopy_.reset();
+    const std::wstring what = fileName_.empty() ? std::wstring(L"xml text") : fileName_;
+    if (!pf::ParseXml(document_, text.c_str(), std::char_traits<char>::length(text.c_str()), what)) return false;
+    current_ = document_.FirstChildElement();
+    if (!current_) return false;
+    if (path.empty()) return true;
+    TiXmlNode* node = FindNode(path);
+    if (IsMiss(node)) return false;
+    current_ = node;
+    return true;
+}
+
+// ---------------------------------------------------------------- children
+
+XmlData* XmlData::FirstChild(const std::wstring& path) {
+    TiXmlNode* node = FindNode(path);
+    if (IsMiss(node)) return nullptr;
+    childCursor_ = node->FirstChildElement();
+    if (!childCursor_) return nullptr;
+    return MakeCopy(childCursor_, nullptr);
+}
+
+XmlData* XmlData::NextChild() {
+    if (!childCursor_) return nullptr;
+    childCursor_ = childCursor_->NextSiblingElement();
+    if (!childCursor_) return nullptr;
+    return MakeCopy(childCursor_, L"XmlData-CreateFromNextChild");
+}
+
+XmlData* XmlData::GetElement(const std::wstring& path) {
+    TiXmlNode* node = FindNode(path);
+    if (IsMiss(node)) return nullptr;
+    return MakeCopy(node, nullptr);
+}
+
+std::wstring XmlData::ToXmlString() {
+    if (!current_) return std::wstring();
+    TiXmlPrinter printer;
+    printer.SetIndent("\t");
+    current_->Accept(&printer);
+    return ToWString(printer.Str());
+}
+
+// ---------------------------------------------------------------- XmlMutableData
+
+bool XmlMutableData::RemoveCurrent() {
+    if (!current_ || !current_->Parent()) return false;
+    TiXmlNode* parent = current_->Parent();
+    if (!parent->RemoveChild(current_)) return false;
+    // The removed element is gone: its parent becomes current, unless that is the document.
+    current_ = parent->ToDocument() ? nullptr : parent;
+    return true;
+}
+
+bool XmlMutableData::GoFirstChild() {
+    if (!current_) return false;
+    TiXmlElement* child = current_->FirstChildElement();
+    if (!child) return false;
+    current_ = child;
+    return true;
+}
+
+bool XmlMutableData::GoNextSibling() {
+    if (!current_) return false;
+    TiXmlElement* next = current_->NextSiblingElement();
+    if (!next) return false;
+    current_ = next;
+    return true;
+}
+
+bool XmlMutableData::GoParent() {
+    if (!current_ || !current_->Parent()) return false;
+    current_ = current_->Parent();
+    return true;
+}
+
+void XmlMutableData::AddChild(const std::wstring& name) {
+    if (!current_) ParseNarrow("<root></root>", std::wstring());
+    if (!current_) return;
+    TiXmlElement element(Narrow(name));
+    TiXmlNode* added = current_->InsertEndChild(element);
+    if (added) current_ = added;
+}
+
+void XmlMutableData::RemoveAttribute(const std::wstring& name) {
+    if (TiXmlElement* e = CurrentElement()) e->RemoveAttribute(Narrow(name).c_str());
+}

@@ -1,0 +1,104 @@
+// Typed reading of XML data: one element of a parsed document (or a private deep copy of
+// an element of another tree), attributes by name and element text by slash-separated
+// path. XmlMutableData adds a movable current element and editing.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <tinyxml.h>
+
+#include "scene/Base.h"
+#include "shell/ValueTypes.h"
+
+namespace pf {
+class FileSystem;
+}
+
+class XmlData : public Base {
+public:
+    XmlData();
+    // A deep copy of node becomes the current element (owned); file name "unknown".
+    explicit XmlData(const TiXmlNode* node);
+    ~XmlData() override;
+    XmlData(const XmlData&) = delete;
+    XmlData& operator=(const XmlData&) = delete;
+
+    // Attribute getters: out = default first; see each for the result.
+    virtual bool GetString(const std::wstring& name, std::wstring& out, const std::wstring& def);
+    virtual bool GetRect(const std::wstring& name, pf::Rect& out, const pf::Rect& def);
+    virtual bool GetPoint(const std::wstring& name, pf::Point& out, const pf::Point& def);
+    virtual bool GetInt(const std::wstring& name, int& out, int def);
+    virtual bool GetDouble(const std::wstring& name, double& out, double def);
+    virtual bool GetFloat(const std::wstring& name, float& out, float def);
+    virtual bool GetColor(const std::wstring& name, pf::Color& out, const pf::Color& def);
+    virtual bool GetBool(const std::wstring& name, bool& out, bool def);
+    virtual bool GetAttributeNames(std::vector<std::wstring>& out);
+    virtual std::wstring GetTagName();
+    // Text getters: the text of the element at path.
+    virtual bool GetTextString(const std::wstring& path, std::wstring& out, const std::wstring& def);
+    virtual bool GetTextRect(const std::wstring& path, pf::Rect& out, const pf::Rect& def);
+    virtual bool GetTextPoint(const std::wstring& path, pf::Point& out, const pf::Point& def);
+    virtual bool GetTextInt(const std::wstring& path, int& out, int def);
+    virtual bool GetTextFloat(const std::wstring& path, float& out, float def);
+    virtual bool GetTextDouble(const std::wstring& path, double& out, double def);
+    virtual bool GetTextColor(const std::wstring& path, pf::Color& out, const pf::Color& def);
+    virtual bool GetTextBool(const std::wstring& path, bool& out, bool def);
+    virtual bool SetBool(const std::wstring& name, bool value);
+    virtual bool SetInt(const std::wstring& name, int value);
+    virtual bool SetString(const std::wstring& name, const std::wstring& value);
+    // An element of an XML file, through the resource manager's XML cache when there is
+    // one; an empty path names the root element.
+    virtual bool LoadFile(const std::wstring& file, const std::wstring& path);
+    // The same without the cache: the file is read and parsed here.
+    // (through fs, else the resource manager's or the application's file system).
+    bool LoadFileDirect(const std::wstring& file, const std::wstring& path, pf::FileSystem* fs = nullptr);
+    // "file" or "file:path".
+    virtual bool Load(const std::wstring& spec);
+    virtual bool IsValid();
+    virtual bool Parse(const std::wstring& text, const std::wstring& path);
+    virtual bool ParseNarrow(const std::string& text, const std::wstring& path);
+    // New objects owned by the caller (null on a miss).
+    virtual XmlData* FirstChild(const std::wstring& path);
+    virtual XmlData* NextChild();
+    virtual XmlData* GetElement(const std::wstring& path);
+    virtual std::wstring ToXmlString();
+
+    // The node at path below the current element; the not-found node (a comment) on a miss.
+    TiXmlNode* FindNode(const std::wstring& path);
+    bool IsMiss(const TiXmlNode* node) const { return node == nullptr || node == &notFound_; }
+    // The attribute's text, a leading "#" resolved through the string table.
+    std::wstring GetAttributeText(const TiXmlElement* element, const std::wstring& name);
+    static std::wstring GetNodeText(const TiXmlNode* node);
+    void SetFileName(const std::wstring& name) { fileName_ = name; }
+    const std::wstring& GetFileName() const { return fileName_; }
+
+protected:
+    TiXmlElement* CurrentElement() const { return current_ ? current_->ToElement() : nullptr; }
+    TiXmlNode* current_ = nullptr;  // not owned (inside document_ or ownedCopy_)
+    TiXmlDocument document_;
+
+private:
+    // Takes a deep copy of node as the owned current element (an earlier copy is freed).
+    void AdoptCopy(const TiXmlNode* node);
+    XmlData* MakeCopy(const TiXmlNode* node, const wchar_t* baseName) const;
+    // Text of the element at path; false on a miss.
+    bool ElementText(const std::wstring& path, std::wstring& text);
+
+    const TiXmlElement* childCursor_ = nullptr;
+    std::unique_ptr<TiXmlNode> ownedCopy_;
+    TiXmlComment notFound_;
+    std::wstring fileName_;
+};
+
+class XmlMutableData : public XmlData {
+public:
+    virtual bool RemoveCurrent();
+    virtual bool GoFirstChild();
+    virtual bool GoNextSibling();
+    virtual bool GoParent();
+    // With no current element a "root" element is made first; the new element becomes current.
+    virtual void AddChild(const std::wstring& name);
+    virtual void RemoveAttribute(const std::wstring& name);
+};

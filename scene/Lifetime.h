@@ -1,0 +1,68 @@
+// Lifetime rules shared by the scene: how code holds a counted object while it calls out,
+// and weak references that read as none once the object they name is gone.
+#pragma once
+
+#include <atomic>
+
+#include "scene/RefCounter.h"
+
+// Holds a counted reference while code calls out, so a callee may drop the last other
+// reference. An object whose count is 0 is not owned through counting (it is being built,
+// lives on the stack, or was made with new and nothing holds it yet) and is left alone:
+// taking and dropping a reference would free it. An object a script made counts through
+// its script object (its own count stays 0), so it is always held.
+template <typename T>
+my_intrusive_ptr<T> KeepAlive(T* p) {
+    return p && (p->GetRefCount() > 0 || p->GetScriptPeer()) ? my_intrusive_ptr<T>(p) : my_intrusive_ptr<T>();
+}
+
+// The shared flag behind weak references to one object: alive until the object's
+// destruction begins.
+class WeakFlag : public RefCounter {
+public:
+    bool IsAlive() const { return alive_.load(std::memory_order_acquire); }
+    void Expire() { alive_.store(false, std::memory_order_release); }
+
+private:
+    std::atomic<bool> alive_{true};
+};
+
+// An object weak references can name. The flag is made at the first weak reference and
+// expired when the object's destruction begins; references taken after that read as none
+// from the start.
+class WeakTarget {
+public:
+    WeakTarget() = default;
+    // A copy is another object: it gets its own flag.
+    WeakTarget(const WeakTarget&) {}
+    WeakTarget& operator=(const WeakTarget&) { return *this; }
+
+    WeakFlag* GetWeakFlag() const;
+
+protected:
+    ~WeakTarget() { ExpireWeakRefs(); }
+    // Makes every weak reference to this object read as none. Classes call it first thing
+    // in their destructor, so nothing reached from there finds a half-destroyed object.
+    void ExpireWeakRefs();
+
+private:
+    mutable my_intrusive_ptr<WeakFlag> flag_;
+    bool expired_ = false;
+};
+
+// A reference that does not keep its object alive and reads as null once the object is
+// gone. T derives from WeakTarget.
+template <typename T>
+class WeakRef {
+public:
+    WeakRef() = default;
+    WeakRef(T* p) : p_(p), flag_(p ? p->GetWeakFlag() : nullptr) {}  // NOLINT: like a pointer
+
+    T* get() const { return flag_ && flag_->IsAlive() ? p_ : nullptr; }
+    // True when an object was named, whether or not it still exists.
+    bool IsSet() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+    my_intrusive_ptr<WeakFlag> flag_;
+};

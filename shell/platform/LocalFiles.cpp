@@ -1,0 +1,137 @@
+#include "shell/platform/LocalFiles.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "shell/Log.h"
+
+namespace pf {
+
+namespace {
+
+void LogDeleteFailure(const char* what, const std::string& path, int error) {
+    DebugStream() << "Can't delete " << what << ": " << path << " er: " << error;
+}
+
+// Empties the folder open as `dirFd` (which this call closes); `path` names it for logs.
+bool DeleteContents(int dirFd, const std::string& path) {
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return false;
+    }
+    bool ok = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        const std::string child = path + "/" + name;
+        struct stat st;
+        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            LogDeleteFailure("file", child, errno);
+            ok = false;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            // O_NOFOLLOW: a folder swapped for a link meanwhile is not entered.
+            int childFd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            bool emptied = childFd >= 0 && DeleteContents(childFd, child);
+            if (!emptied || ::unlinkat(dirFd, name, AT_REMOVEDIR) != 0) {
+                LogDeleteFailure("dir", child, errno);
+                ok = false;
+            }
+        } else if (::unlinkat(dirFd, name, 0) != 0) {  // files and symbolic links alike
+            LogDeleteFailure("file", child, errno);
+            ok = false;
+        }
+    }
+    ::closedir(dir);
+    return ok;
+}
+
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, std::vector<uint8_t>& buffer) {
+    buffer.clear();
+    // O_NONBLOCK: a pipe under the name must not hang the reader; regular files ignore it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        const size_t size = static_cast<size_t>(st.st_size);
+        buffer.assign(size + 1, 0);
+        size_t done = 0;
+        while (done < size) {
+            ssize_t n = ::read(fd, buffer.data() + done, size - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        ok = done == size;
+    }
+    ::close(fd);
+    if (!ok) buffer.clear();
+    return ok;
+}
+
+bool RegularFileSize(const std::string& path, int64_t& size) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    size = static_cast<int64_t>(st.st_size);
+    return true;
+}
+
+bool IsRegularFile(const std::string& path) {
+    int64_t size = 0;
+    return !path.empty() && RegularFileSize(path, size);
+}
+
+bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+bool RemoveFile(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RemoveFolderTree(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        LogDeleteFailure("dir", path, errno);
+        return false;
+    }
+    bool ok = DeleteContents(fd, path);
+    if (::rmdir(path.c_str()) != 0) {
+        LogDeleteFailure("dir", path, errno);
+        ok = false;
+    }
+    return ok;
+}
+
+std::string WorkingFolder() {
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE || buffer.size() >= (1u << 20)) {
+            DebugStream() << "Application - cannot read the current folder";
+            return std::string();
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsWritableFolder(const std::string& path) { return IsFolder(path) && ::access(path.c_str(), W_OK) == 0; }
+
+}  // namespace pf

@@ -1,0 +1,168 @@
+// The loading queue with real worker threads; these tests also run under ThreadSanitizer.
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "ContentFixture.h"
+#include "common/NullDisplay.h"
+#include "content/Resources.h"
+#include "content/ThreadResourcesQueue.h"
+
+using contenttest::ContentTest;
+
+namespace {
+
+// Textures are memory surfaces; creation may come from any thread.
+class ThreadSafeDisplay : public testkit::NullDisplay {
+public:
+    std::atomic<int> textures{0};
+    pf::SurfacePtr CreateSurfaceFromImage(const pf::PixelView& image) override {
+        textures.fetch_add(1);
+        return pf::SurfacePtr(new pf::MemorySurface(image));
+    }
+};
+
+// Records the order and number of its loads.
+class RecordingRes : public Res {
+public:
+    RecordingRes(std::wstring name, std::vector<std::wstring>& order, std::mutex& lock)
+        : name_(std::move(name)), order_(order), lock_(lock) {}
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        order_.push_back(name_);
+    }
+
+private:
+    std::wstring name_;
+    std::vector<std::wstring>& order_;
+    std::mutex& lock_;
+};
+
+class ResourceQueueThreads : public ContentTest {
+protected:
+    void SetUp() override {
+        ContentTest::SetUp();
+        CopyFixture("grid.png", "grid.png");
+        CopyFixture("small.png", "small.png");
+    }
+    ResourceServices Services() { return ResourceServices{&loader, &fs, &safeDisplay}; }
+    // A list of n deferred images, alternating between the two fixtures.
+    std::unique_ptr<Resources> DeferredList(int n, ThreadResourcesQueue& queue) {
+        std::string body;
+        for (int i = 0; i < n; ++i)
+            body += i % 2 ? "<image id='i" + std::to_string(i) + "' file='small.png' rect='0,0,40,30' cels='2'/>"
+                          : "<image id='i" + std::to_string(i) + "' file='grid.png' rect='0,0,300,200' cels='3' loops='2'/>";
+        Write("list.xml", "<resources>" + body + "</resources>");
+        auto list = std::make_unique<Resources>(Services());
+        EXPECT_TRUE(list->load(L"list.xml", &queue));
+        return list;
+    }
+    static void WaitIdle(ThreadResourcesQueue& queue) {
+        while (queue.GetRunningThreads() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ThreadSafeDisplay safeDisplay;
+};
+
+}  // namespace
+
+TEST_F(ResourceQueueThreads, EveryResourceLoadsOnceAndCountsGrow) {
+    for (int threads : {1, 2, 4, 8}) {
+        safeDisplay.textures = 0;
+        ThreadResourcesQueue queue(Services());
+        auto list = DeferredList(24, queue);
+        queue.SetThreadsCount(threads);
+        queue.Start();
+        EXPECT_EQ(queue.GetCount(), 24 + threads);
+        int last = 0;
+        while (queue.GetRunningThreads() > 0) {
+            const int loaded = queue.GetLoadedCount();
+            EXPECT_GE(loaded, last);
+            EXPECT_LE(loaded, queue.GetCount());
+            last = loaded;
+        }
+        EXPECT_EQ(queue.GetLoadedCount(), queue.GetCount());
+        EXPECT_EQ(safeDisplay.textures.load(), 24) << threads;
+        for (int i = 0; i < list->GetCount(); ++i) EXPECT_TRUE(list->getAnimByIndex(i)->IsLoaded());
+    }
+}
+
+TEST_F(ResourceQueueThreads, ZeroAndNegativeCountsLoadOnTheCallingThread) {
+    for (int threads : {0, -5}) {
+        testkit::LogCapture log;
+        ThreadResourcesQueue queue(Services());
+        auto list = DeferredList(3, queue);
+        queue.SetThreadsCount(threads);
+        queue.Start();
+        EXPECT_EQ(queue.GetRunningThreads(), 0);
+        EXPECT_EQ(queue.GetCount(), 4);
+        EXPECT_EQ(queue.GetLoadedCount(), 4);
+        const auto lines = log.Lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "started thread 'ThreadResourcesQueue'"), 1);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "completed thread 'ThreadResourcesQueue'"), 1);
+    }
+}
+
+TEST_F(ResourceQueueThreads, PriorityHoldsWhateverTheCallOrder) {
+    std::vector<std::wstring> order;
+    std::mutex lock;
+    ThreadResourcesQueue queue(Services());
+    std::vector<my_intrusive_ptr<::Res>> held;
+    for (const wchar_t* name : {L"a", L"b", L"c", L"d"}) {
+        held.emplace_back(new RecordingRes(name, order, lock));
+        queue.addResource(held.back().get());
+    }
+    my_intrusive_ptr<::Res> stranger(new RecordingRes(L"x", order, lock));
+    queue.SetHightestPriority(stranger.get());  // not queued: nothing changes
+    queue.SetHightestPriority(held[2].get());
+    EXPECT_TRUE(queue.removeResource(held[1].get()));
+    EXPECT_FALSE(queue.removeResource(held[1].get()));
+    queue.SetThreadsCount(0);
+    queue.Start();
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"c", L"a", L"d"}));
+}
+
+TEST_F(ResourceQueueThreads, StartTwiceAndDeleteWhileRunning) {
+    {
+        ThreadResourcesQueue queue(Services());
+        auto list = DeferredList(40, queue);
+        queue.SetThreadsCount(2);
+        queue.Start();
+        queue.Start();  // more workers on the same queue
+        WaitIdle(queue);
+        EXPECT_EQ(queue.GetRunningThreads(), 0);
+        EXPECT_EQ(queue.GetLoadedCount(), queue.GetCount());
+        for (int i = 0; i < list->GetCount(); ++i) EXPECT_TRUE(list->getAnimByIndex(i)->IsLoaded());
+    }
+    // The queue goes while its workers run; the list goes while its anims are queued.
+    for (int round = 0; round < 3; ++round) {
+        auto queue = std::make_unique<ThreadResourcesQueue>(Services());
+        auto list = DeferredList(30, *queue);
+        queue->SetThreadsCount(4);
+        queue->Start();
+        if (round == 1) list.reset();
+        queue.reset();
+        if (list)
+            for (int i = 0; i < list->GetCount(); ++i) list->getAnimByIndex(i)->GetSurface();
+    }
+}
+
+TEST_F(ResourceQueueThreads, DrawingRacesTheWorkers) {
+    safeDisplay.textures = 0;
+    ThreadResourcesQueue queue(Services());
+    auto list = DeferredList(16, queue);
+    queue.SetThreadsCount(3);
+    queue.Start();
+    // The main thread draws and locks every cel while workers load the same anims.
+    const pf::Rect dest(0, 0, 10, 10);
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int i = list->GetCount() - 1; i >= 0; --i) {
+            ResAnim* anim = list->getAnimByIndex(i);
+            anim->getCel(0, 0)->Draw(&safeDisplay, nullptr, &dest);
+            pf::PixelView view = pf::LockView(anim->getCel(0, 1), nullptr, true, false);
+            EXPECT_TRUE(view.data);
+            anim->getCel(0, 1)->Unlock();
+        }
+    }
+    WaitIdle(queue);
+    EXPECT_EQ(safeDisplay.textures.load(), 16);  // each loaded exactly once
+}

@@ -1,0 +1,177 @@
+#include "ContentFixture.h"
+
+using contenttest::ContentTest;
+
+namespace {
+
+std::unique_ptr<XmlData> Parsed(const std::string& text, const std::wstring& path = L"") {
+    auto data = std::make_unique<XmlData>();
+    EXPECT_TRUE(data->ParseNarrow(text, path)) << text;
+    return data;
+}
+
+}  // namespace
+
+TEST_F(ContentTest, XmlAttributeGetterTable) {
+    manager->SetString(L"greeting", L"hello");
+    auto x = Parsed(R"(<e s="text" empty="" hash="#greeting" nokey="#absent" n="42x" b="no" p="3,4" d="2.5" hd="#1.5"/>)");
+    struct Case {
+        const wchar_t* name;
+        bool stringOk;
+        std::wstring string;
+    };
+    const Case strings[] = {
+        {L"s", true, L"text"}, {L"empty", false, L"def"}, {L"missing", false, L"def"},
+        {L"hash", true, L"hello"}, {L"nokey", false, L"def"},
+    };
+    for (const Case& c : strings) {
+        std::wstring out;
+        EXPECT_EQ(x->GetString(c.name, out, L"def"), c.stringOk) << c.name;
+        EXPECT_EQ(out, c.string) << c.name;
+    }
+    int n = 0;
+    EXPECT_TRUE(x->GetInt(L"n", n, 7));
+    EXPECT_EQ(n, 42);
+    EXPECT_FALSE(x->GetInt(L"empty", n, 7));
+    EXPECT_EQ(n, 7);
+    bool b = true;
+    EXPECT_TRUE(x->GetBool(L"b", b, true));
+    EXPECT_FALSE(b);
+    EXPECT_TRUE(x->GetBool(L"missing", b, true));  // missing keeps the default, still true
+    EXPECT_TRUE(b);
+    pf::Point p(9, 9);
+    EXPECT_TRUE(x->GetPoint(L"p", p, p));
+    EXPECT_EQ(p, pf::Point(3, 4));
+    EXPECT_TRUE(x->GetPoint(L"missing", p, pf::Point(9, 9)));  // parsed from "", not the default
+    EXPECT_EQ(p, pf::Point(0, 0));
+    double d = 0;
+    EXPECT_TRUE(x->GetDouble(L"d", d, 1.0));
+    EXPECT_EQ(d, 2.5);
+    EXPECT_FALSE(x->GetDouble(L"hd", d, 1.0));  // no string-table lookup for numbers
+    EXPECT_EQ(d, 1.0);
+    std::vector<std::wstring> names;
+    EXPECT_TRUE(x->GetAttributeNames(names));
+    ASSERT_EQ(names.size(), 9u);
+    EXPECT_EQ(names.front(), L"s");
+    EXPECT_EQ(x->GetTagName(), L"e");
+
+    XmlData empty;
+    std::wstring out;
+    EXPECT_FALSE(empty.GetString(L"s", out, L"def"));
+    EXPECT_FALSE(empty.SetString(L"s", L"v"));
+    EXPECT_FALSE(empty.GetAttributeNames(names));
+}
+
+TEST_F(ContentTest, XmlPathsOnlyMatchElements) {
+    auto x = Parsed("<r><a><b>12</b><empty/></a><!--b--><c>text<b>7</b></c></r>");
+    int v = 0;
+    EXPECT_TRUE(x->GetTextInt(L"a/b", v, 5));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(x->GetTextInt(L"a/empty", v, 5));
+    EXPECT_EQ(v, 0);
+    const std::wstring paths[] = {L"a/missing", L"a//b", L"/a/b", L"a/b/", L"b", std::wstring(L"a/b\0x", 5)};
+    for (const std::wstring& path : paths) {
+        EXPECT_FALSE(x->GetTextInt(path, v, 5)) << pf::ToString(path);
+        EXPECT_EQ(v, 5);
+        EXPECT_TRUE(x->IsMiss(x->FindNode(path)));
+    }
+    std::wstring text;
+    EXPECT_TRUE(x->GetTextString(L"c", text, L"def"));
+    EXPECT_EQ(text, L"text");
+    EXPECT_TRUE(x->GetTextString(L"c/b", text, L"def"));
+    EXPECT_EQ(text, L"7");
+}
+
+TEST_F(ContentTest, XmlReparseReplacesTheDocument) {
+    XmlData x;
+    ASSERT_TRUE(x.ParseNarrow("<a first='1'><k/><k/></a>", L""));
+    std::unique_ptr<XmlData> child(x.FirstChild(L""));
+    ASSERT_TRUE(child);
+    ASSERT_TRUE(x.ParseNarrow("<b/>", L""));
+    EXPECT_EQ(x.GetTagName(), L"b");
+    std::wstring out;
+    EXPECT_FALSE(x.GetString(L"first", out, L""));
+    EXPECT_EQ(x.NextChild(), nullptr);  // the cursor went with the old document
+    EXPECT_EQ(x.ToXmlString(), L"<b />\n");
+    // Unparsable text leaves nothing loaded.
+    testkit::LogCapture log;
+    EXPECT_FALSE(x.ParseNarrow("<b><c></b>", L""));
+    EXPECT_FALSE(x.IsValid());
+    EXPECT_FALSE(x.ParseNarrow("<b/>", L"nothing"));
+    EXPECT_EQ(x.GetTagName(), L"b");
+}
+
+TEST_F(ContentTest, XmlChildrenAreIndependentCopies) {
+    auto x = Parsed("<r><a v='1'/><!-- no --><b v='2'><deep/></b></r>");
+    x->SetFileName(L"file.xml");
+    EXPECT_EQ(x->NextChild(), nullptr);
+    std::vector<std::wstring> tags;
+    for (std::unique_ptr<XmlData> c(x->FirstChild(L"")); c; c.reset(x->NextChild())) {
+        tags.push_back(c->GetTagName());
+        EXPECT_EQ(c->GetFileName(), L"file.xml");
+    }
+    EXPECT_EQ(tags, (std::vector<std::wstring>{L"a", L"b"}));
+    std::unique_ptr<XmlData> b(x->GetElement(L"b"));
+    x.reset();
+    ASSERT_TRUE(b);
+    EXPECT_TRUE(b->SetInt(L"v", 3));
+    int v = 0;
+    b->GetInt(L"v", v, 0);
+    EXPECT_EQ(v, 3);
+    EXPECT_EQ(b->ToXmlString(), L"<b v=\"3\">\n\t<deep />\n</b>\n");
+}
+
+TEST_F(ContentTest, XmlFilesAreCachedOncePerSpec) {
+    Write("f.xml", "<root><a><b x='1'/></a></root>");
+    XmlData x;
+    ASSERT_TRUE(x.Load(L"f.xml:a/b"));
+    EXPECT_EQ(x.GetTagName(), L"b");
+    EXPECT_EQ(manager->GetLoadedCount(), 1);  // the file, cached once
+    // One entry per spec: the element's, and the file's it came from.
+    XmlData* element = manager->GetXmlData(L"f.xml:a/b");
+    ASSERT_TRUE(element);
+    EXPECT_EQ(element->GetTagName(), L"b");
+    XmlData* file = manager->GetXmlData(L"f.xml");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(manager->GetXmlData(L"f.xml"), file);
+    EXPECT_EQ(manager->GetXmlData(L"f.xml:a/b"), element);
+    EXPECT_EQ(manager->GetLoadedCount(), 2);
+    // A caller's copy never changes the cache.
+    x.SetString(L"x", L"2");
+    std::unique_ptr<XmlData> again(file->GetElement(L"a/b"));
+    std::wstring value;
+    again->GetString(L"x", value, L"");
+    EXPECT_EQ(value, L"1");
+
+    testkit::LogCapture log;
+    XmlData missing;
+    EXPECT_FALSE(missing.LoadFile(L"nope.xml", L""));
+    EXPECT_TRUE(log.Contains("Xml file nope.xml not found"));
+    EXPECT_FALSE(manager->HasDescriptor(L"nope.xml"));
+    XmlData root;
+    EXPECT_TRUE(root.Load(L"f.xml"));
+    EXPECT_EQ(root.GetTagName(), L"root");
+
+    // Bytes after a zero byte are not parsed.
+    Write("z.xml", std::string("<z/>\0<broken", 12));
+    EXPECT_TRUE(manager->GetXmlData(L"z.xml"));
+}
+
+TEST_F(ContentTest, XmlMutableDataBuildsAndWalks) {
+    XmlMutableData m;
+    m.AddChild(L"x");
+    EXPECT_EQ(m.GetTagName(), L"x");
+    EXPECT_TRUE(m.GoParent());
+    EXPECT_EQ(m.GetTagName(), L"root");
+    m.AddChild(L"y");
+    m.SetString(L"k", L"v");
+    m.RemoveAttribute(L"k");
+    EXPECT_TRUE(m.GoParent());
+    EXPECT_TRUE(m.GoFirstChild());
+    EXPECT_TRUE(m.GoNextSibling());
+    EXPECT_EQ(m.GetTagName(), L"y");
+    EXPECT_FALSE(m.GoNextSibling());
+    EXPECT_TRUE(m.RemoveCurrent());
+    EXPECT_EQ(m.GetTagName(), L"root");
+    EXPECT_EQ(m.ToXmlString(), L"<root>\n\t<x />\n</root>\n");
+}

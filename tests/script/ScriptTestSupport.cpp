@@ -1,0 +1,49 @@
+#include "ScriptTestSupport.h"
+
+#include <boost/python.hpp>
+
+#include <fstream>
+
+#include "scene/ItemLeakDetector.h"
+#include "shell/Log.h"
+#include "shell/TextHelpers.h"
+
+namespace scripttest {
+
+std::string CompileModule(const std::string& source, const std::string& name) {
+    testkit::TempDir dir;
+    const std::filesystem::path src = dir.Write(name + ".py", source);
+    const std::filesystem::path out = dir.Path() / (name + ".pyc");
+    const std::string command = "/usr/bin/python3.11 -c \"import py_compile,sys; py_compile.compile(sys.argv[1], "
+                                "cfile=sys.argv[2], doraise=True)\" '" +
+                                src.string() + "' '" + out.string() + "'";
+    EXPECT_EQ(testkit::RunCommand(command), 0) << command;
+    return testkit::ReadFile(out);
+}
+
+namespace {
+size_t g_logRead = 0;
+}
+
+HostWorld& World() {
+    static HostWorld* world = [] {
+        auto* w = new HostWorld();
+        std::filesystem::create_directories(w->dir.Path() / "res" / "pyc");
+        w->fs.SetResourcePath(pf::FromUtf8((w->dir.Path() / "res").string() + "/"));
+        w->logPath = w->dir.Path() / "log.txt";
+        pf::OpenLog(pf::FromUtf8(w->logPath.string()));
+        ItemLeakDetector::Initialize();
+        w->host.Init(&w->fs);
+        return w;
+    }();
+    return *world;
+}
+
+std::string TakeLog() {
+    const std::string all = testkit::ReadFile(World().logPath);
+    const std::string fresh = all.substr(std::min(g_logRead, all.size()));
+    g_logRead = all.size();
+    return fresh;
+}
+
+}  // namespace scripttest

@@ -1,0 +1,39 @@
+// A whole script-host life in its own process (the interpreter starts once per process):
+// start, run the start-up module, three frames that each make an item, finalise.
+// Usage: script_host_child <resource folder> <log file> [archive password]
+#include <filesystem>
+#include <string>
+
+#include "scene/Item.h"
+#include "scene/ItemLeakDetector.h"
+#include "script/PythonHost.h"
+#include "script/ScriptError.h"
+#include "shell/FileSystem.h"
+#include "shell/Log.h"
+#include "shell/TextHelpers.h"
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    pf::OpenLog(pf::FromUtf8(argv[2]));
+    pf::FileSystemWin32 fs;
+    fs.SetResourcePath(pf::FromUtf8(std::string(argv[1]) + "/"));
+    const std::filesystem::path archive = std::filesystem::path(argv[1]) / "data.zip";
+    if (argc > 3 && std::filesystem::exists(archive) && !fs.OpenArchive(pf::FromUtf8(archive.string()), argv[3])) {
+        return 3;
+    }
+    ItemLeakDetector::Initialize();
+    SetScriptQuitHandler(+[](int code) { pf::DebugStream() << "child: quit requested " << code; });
+    {
+        PythonHost host;
+        host.Init(&fs);
+        host.RunStartupScript();
+        for (int frame = 0; frame < 3; ++frame) {
+            host.PostCycle();
+            my_intrusive_ptr<Item> item(new Item());
+        }
+        host.Finalize();
+    }
+    pf::LogWrite(L"child: finished\n");
+    pf::CloseLog();
+    return 0;
+}
