@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/common/RatioReporter.h"
+#include "bench/common/BenchSupport.h"
 #include "shell/platform/SoftDevice.h"
 
 using namespace pf;
@@ -285,11 +285,15 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchkit::RatioReporter reporter;
-    reporter.Add("(a) alpha sprites, device / SDL2 software renderer", "BM_AlphaSprites_Device", "BM_AlphaSprites_SDL", 1.0);
-    reporter.Add("(b) rotated bilinear sprites, device / pixman", "BM_RotatedSprites_Device", "BM_RotatedSprites_Pixman", 1.0);
-    reporter.Add("(c) full-screen clear with opaque black, device / memset", "BM_Clear_Device", "BM_Clear_Memset", 1.1);
-    reporter.Add("(c) opaque full-screen texture, blending on, device / memcpy", "BM_OpaqueCopy_Device", "BM_OpaqueCopy_Memcpy", 1.5);
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto ratio = [&](const char* what, const char* mine, const char* peer, double goal) {
+        benchkit::PrintRatio(what, reporter.cpuTimes[mine], reporter.cpuTimes[peer], goal);
+    };
+    std::printf("\nTime ratios (CPU time, device / peer; below 1: the device is faster):\n");
+    ratio("(a) alpha sprites, device / SDL2 software renderer", "BM_AlphaSprites_Device", "BM_AlphaSprites_SDL", 1.0);
+    ratio("(b) rotated bilinear sprites, device / pixman", "BM_RotatedSprites_Device", "BM_RotatedSprites_Pixman", 1.0);
+    ratio("(c) full-screen clear with opaque black, device / memset", "BM_Clear_Device", "BM_Clear_Memset", 1.1);
+    ratio("(c) opaque full-screen texture, blending on, device / memcpy", "BM_OpaqueCopy_Device", "BM_OpaqueCopy_Memcpy", 1.5);
     benchmark::Shutdown();
     return 0;
 }
