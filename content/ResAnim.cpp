@@ -1,6 +1,5 @@
 #include "content/ResAnim.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -13,6 +12,7 @@
 #include "shell/ImageLoader.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
 #include "shell/platform/PathResolve.h"
 
 using pf::Display;
@@ -290,9 +290,7 @@ int64_t ResAnim::ReadFileTime(FileSystem* fs, const std::wstring& path) {
     std::string base = pf::ToUtf8(folder);
     if (base.empty()) base = ".";
     const std::string resolved = pf::ResolvePath(base, pf::ToUtf8(path));
-    struct stat st;
-    if (stat(resolved.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-    return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return pf::RegularFileTime(resolved);
 }
 
 // ---------------------------------------------------------------- deferred life

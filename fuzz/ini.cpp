@@ -7,22 +7,13 @@
 
 namespace {
 
-bool SameEntries(const std::vector<pf::ConfigEntry>& a, const std::vector<pf::ConfigEntry>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].kind != b[i].kind || a[i].text != b[i].text || a[i].key != b[i].key || a[i].value != b[i].value)
-            return false;
-    }
-    return true;
-}
-
 void Check(const std::vector<std::string>& lines, const std::string& section) {
     std::vector<pf::ConfigEntry> entries, again;
     pf::ParseConfigSection(lines, section, entries);
     const std::string rebuilt = pf::RebuildConfigText(lines, section, entries);
     bool found = false;
     pf::ParseConfigSection(pf::SplitConfigLines(rebuilt), section, again, &found);
-    if (!found || !SameEntries(entries, again)) __builtin_trap();
+    if (!found || entries != again) __builtin_trap();
     // Rebuilding is stable.
     if (pf::RebuildConfigText(pf::SplitConfigLines(rebuilt), section, again) != rebuilt) __builtin_trap();
 }

@@ -28,12 +28,27 @@ bool FitsInLine(const std::string& text) {
     return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
+// Lines are trimmed when read: blanks ending a value, or starting a new key, would be lost.
+bool IsLineBlank(char c) { return c == ' ' || c == '\t'; }
+
 // Whether a new "key=value" line reads back as that key: a key holding '=' would be split
-// elsewhere, one starting with '[' would end the section, '#' or ';' make it a comment.
+// elsewhere, one starting with '[' would end the section, '#' or ';' make it a comment,
+// leading blanks would be trimmed away.
 bool ReadsBackAsKey(const std::string& key) {
-    size_t first = key.find_first_not_of(" \t");
-    return FitsInLine(key) && key.find('=') == std::string::npos &&
-           (first == std::string::npos || std::string("[#;").find(key[first]) == std::string::npos);
+    return FitsInLine(key) && key.find('=') == std::string::npos && !key.empty() && !IsLineBlank(key[0]) &&
+           std::string("[#;").find(key[0]) == std::string::npos;
+}
+
+// Whether a value reads back as itself: one line, not ending in a blank.
+bool ReadsBackAsValue(const std::string& value) {
+    return FitsInLine(value) && (value.empty() || !IsLineBlank(value.back()));
+}
+
+// A UTF-8 byte-order mark (written by some editors) is not part of the first line; all
+// of them go, so the line reads the same after a save that left them out.
+std::string WithoutByteOrderMark(std::string line) {
+    while (line.compare(0, 3, "\xEF\xBB\xBF") == 0) line = TrimLine(line.substr(3));
+    return line;
 }
 
 }  // namespace
@@ -45,6 +60,7 @@ std::vector<std::string> SplitConfigLines(const std::string& text) {
         size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = text.size();
         std::string line = TrimLine(text.substr(pos, end - pos));
+        if (lines.empty()) line = WithoutByteOrderMark(line);
         if (!line.empty()) lines.push_back(std::move(line));
         pos = end + 1;
     }
@@ -155,7 +171,7 @@ bool ConfigSection::Save() {
 const ConfigEntry* ConfigSection::Find(const std::wstring& key) const {
     const std::string narrow = ToString(key);
     for (const ConfigEntry& entry : entries_) {
-        if (entry.key == narrow) return &entry;
+        if (entry.kind == kConfigValue && entry.key == narrow) return &entry;
     }
     return nullptr;
 }
@@ -176,7 +192,7 @@ Point ConfigSection::GetPoint(const std::wstring& key, const Point& defaultValue
 }
 
 bool ConfigSection::Storable(const std::wstring& key, const std::wstring& value, bool newKey) const {
-    if (FitsInLine(ToString(value)) && (!newKey || ReadsBackAsKey(ToString(key)))) return true;
+    if (ReadsBackAsValue(ToString(value)) && (!newKey || ReadsBackAsKey(ToString(key)))) return true;
     std::wstring shown = key;  // the log line stays one line
     for (wchar_t& c : shown) c = c == L'\r' || c == L'\n' || c == 0 ? L'?' : c;
     DebugStream() << "config: can't store the key '" << shown << "' in [" << name_ << "] of '" << path_
@@ -187,7 +203,7 @@ bool ConfigSection::Storable(const std::wstring& key, const std::wstring& value,
 void ConfigSection::SetString(const std::wstring& key, const std::wstring& value) {
     const std::string narrow = ToString(key);
     for (ConfigEntry& entry : entries_) {
-        if (entry.key == narrow) {
+        if (entry.kind == kConfigValue && entry.key == narrow) {
             if (Storable(key, value, false)) entry.value = ToString(value);
             return;
         }

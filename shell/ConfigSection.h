@@ -27,7 +27,12 @@ struct ConfigEntry {
     std::string value;
 };
 
-// The text's lines: split at CR and LF, trimmed, empty ones dropped.
+inline bool operator==(const ConfigEntry& a, const ConfigEntry& b) {
+    return a.kind == b.kind && a.text == b.text && a.key == b.key && a.value == b.value;
+}
+
+// The text's lines: split at CR and LF, trimmed, empty ones dropped; a UTF-8 byte-order
+// mark starting the first line is dropped.
 std::vector<std::string> SplitConfigLines(const std::string& text);
 // Fills `entries` with the first section called `section`; answers how many lines inside
 // it were neither comments nor key=value lines. `found` tells whether the header exists.
@@ -45,8 +50,9 @@ public:
     ConfigSection(FileSystem& fs, const std::wstring& path);
     virtual ~ConfigSection();
 
-    // Reads the named section; true when it holds at least one entry. A file that is not
-    // text (holds a 0 byte) logs one line and loads nothing.
+    // Reads the named section; true when it holds at least one entry. A leading UTF-8
+    // byte-order mark is skipped. A file that is not text (holds a 0 byte) logs one line
+    // and loads nothing.
     bool Load(const std::wstring& section);
     // Writes the section back into the file, keeping the file's other lines; true only
     // when the file was written (a failed write keeps the old file).
@@ -57,9 +63,10 @@ public:
     int GetInt(const std::wstring& key, int defaultValue) const;
     Point GetPoint(const std::wstring& key, const Point& defaultValue) const;
     bool HasKey(const std::wstring& key) const { return Find(key) != nullptr; }
-    // A value with a line break or a 0 byte, or a new key that would not read back as
-    // itself (holding '=', starting with '[', '#' or ';'), is refused with one log line:
-    // saved, it would break the file's other entries.
+    // Keys match key=value entries only, never comments. A value that would not read back
+    // as itself (a line break or a 0 byte, a trailing blank or tab), or a new key that
+    // would not (holding '=', starting with a blank, a tab, '[', '#' or ';'), is refused
+    // with one log line: saved, it would come back different or break other entries.
     void SetString(const std::wstring& key, const std::wstring& value);
     bool AddValue(const std::wstring& value, const std::wstring& key);
     int CountValues() const;

@@ -13,6 +13,7 @@
 #include "shell/Log.h"
 #include "shell/Random.h"
 #include "shell/TextHelpers.h"
+#include "shell/XmlParse.h"
 
 namespace pf {
 
@@ -42,10 +43,92 @@ bool IsNameChar(uint32_t c) {
     return IsNameStart(c) || InRanges(c, kRanges, sizeof kRanges / sizeof kRanges[0]);
 }
 
+// A character XML 1.0 lets a document hold (as itself or as a reference).
+bool IsXmlChar(uint32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The text for a log line: characters that would break the line or the log are shown as '?'.
+std::wstring Printable(std::wstring text) {
+    for (wchar_t& c : text) c = c < 0x20 || !IsXmlChar(static_cast<uint32_t>(c)) ? L'?' : c;
+    return text;
+}
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r'; }
+
+void AppendReference(std::string& out, uint32_t c) {
+    char ref[16];
+    std::snprintf(ref, sizeof ref, "&#x%02X;", static_cast<unsigned>(c));
+    out += ref;
+}
+
+// Escapes what markup would misread, writes tab, line feed and carriage return as
+// references (raw, a reader would turn them into blanks) and leaves out characters no XML
+// document may hold (the setters refuse them; this keeps the file well-formed whatever
+// reached the map).
+void AppendEscaped(std::string& out, const std::wstring& text, bool keepBlanks) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<uint32_t>(text[i]);
+        if (!IsXmlChar(c)) continue;
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        case ' ':
+            // The parser condenses raw blanks in text (drops them at either end and runs
+            // of them to one); only a lone blank between other characters survives raw.
+            if (!keepBlanks || (i > 0 && i + 1 < text.size() && !IsBlank(text[i - 1]) && !IsBlank(text[i + 1])))
+                out += ' ';
+            else
+                AppendReference(out, c);
+            break;
+        case 0xFEFF:
+            // Raw, the parser would take a leading one for a byte-order mark and drop it.
+            if (keepBlanks) AppendReference(out, c);
+            else out += ToUtf8(std::wstring(1, text[i]));
+            break;
+        default:
+            if (c < 0x20) AppendReference(out, c);
+            else out += ToUtf8(std::wstring(1, text[i]));
+        }
+    }
+}
+
+// The element text of a property value. A value of blanks only is written as CDATA: as
+// references the parser would read it back and then drop it as blank.
+void AppendValue(std::string& out, const std::wstring& value) {
+    bool blank = true;
+    for (wchar_t c : value) blank = blank && IsBlank(c);
+    if (!blank) return AppendEscaped(out, value, true);
+    out += "<![CDATA[";
+    out += ToUtf8(value);
+    out += "]]>";
+}
+
+void AppendAttribute(std::string& out, const char* name, const std::wstring& value) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    AppendEscaped(out, value, false);
+    out += '"';
+}
+
 }  // namespace
 
+bool IsStorableText(const std::wstring& text) {
+    for (wchar_t c : text) {
+        if (!IsXmlChar(static_cast<uint32_t>(c))) return false;
+    }
+    return true;
+}
+
 bool IsXmlName(const std::wstring& name) {
-    if (name.empty() || !IsNameStart(static_cast<uint32_t>(name[0]))) return false;
+    // A leading U+FEFF would be skipped by the parser in the start tag but not in the end
+    // tag, and the file would no longer load.
+    if (name.empty() || name[0] == 0xFEFF || !IsNameStart(static_cast<uint32_t>(name[0]))) return false;
     for (wchar_t c : name) {
         if (!IsNameChar(static_cast<uint32_t>(c))) return false;
     }
@@ -57,6 +140,10 @@ PlayerList::PlayerList(FileSystem* fs) : fs_(fs) {}
 PlayerList::~PlayerList() = default;
 
 int PlayerList::AddPlayer(const std::wstring& name) {
+    if (!IsStorableText(name)) {
+        DebugStream() << "players: the name '" << Printable(name) << "' holds characters a player file can't store";
+        return 0;
+    }
     names_.push_back(name);
     PlayerInfo& info = players_[name];
     info.uniqueId = static_cast<int>(rand32b());
@@ -79,18 +166,26 @@ bool PlayerList::Load() {
     const std::string text(reinterpret_cast<const char*>(buffer.data()), ContentSize(buffer));
     // Files are UTF-8; one that is not valid UTF-8 is read as Latin-1.
     const bool utf8 = ToUtf8(FromUtf8(text)) == text;
-    auto decode = [utf8](const char* s) { return utf8 ? FromUtf8(s) : ToWString(s); };
+    // Characters no XML document may hold (older files stored control characters as
+    // references) are dropped, so the list can be saved again.
+    bool dropped = false;
+    auto decode = [utf8, &dropped](const char* s) {
+        std::wstring text = utf8 ? FromUtf8(s) : ToWString(s);
+        const size_t before = text.size();
+        text.erase(std::remove_if(text.begin(), text.end(), [](wchar_t c) { return !IsXmlChar(static_cast<uint32_t>(c)); }), text.end());
+        dropped = dropped || text.size() != before;
+        return text;
+    };
 
     if (text.find('\0') != std::string::npos) {
         DebugStream() << "players: '" << path_ << "' is not a text file";
         return false;
     }
     TiXmlDocument doc;
-    doc.Parse(text.c_str(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY);
-    const TiXmlElement* root = doc.Error() ? nullptr : doc.RootElement();
+    if (!ParseXml(doc, text, path_, utf8 ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY)) return false;
+    const TiXmlElement* root = doc.RootElement();
     if (!root) {
-        DebugStream() << "players: can't read '" << path_ << "': "
-                      << (doc.Error() ? doc.ErrorDesc() : "no XML element") << " (line " << doc.ErrorRow() << ")";
+        DebugStream() << "players: can't read '" << path_ << "': no XML element";
         return false;
     }
     names_.clear();
@@ -111,35 +206,50 @@ bool PlayerList::Load() {
         }
         for (const TiXmlElement* property = player->FirstChildElement(); property;
              property = property->NextSiblingElement()) {
-            if (const char* value = property->GetText()) info.properties[decode(property->Value())] = decode(value);
+            // The text is the run of text and CDATA nodes the element starts with (one
+            // node, except for values written partly as CDATA).
+            std::string value;
+            const TiXmlNode* part = property->FirstChild();
+            if (!part || !part->ToText()) continue;
+            for (; part && part->ToText(); part = part->NextSibling()) value += part->Value();
+            info.properties[decode(property->Value())] = decode(value.c_str());
         }
     }
+    if (dropped) DebugStream() << "players: '" << path_ << "' holds characters XML does not allow; they were dropped";
     return true;
 }
 
+// Printed as TinyXML's printer would (a tab per level, "<e />" when empty) but with
+// blanks in values written so that the parser keeps them.
 std::string PlayerList::ToXml() const {
-    TiXmlDocument doc;
-    auto* root = new TiXmlElement("root");
-    doc.LinkEndChild(root);
+    if (players_.empty()) return "<root />\n";
+    std::string out = "<root>\n";
     for (const auto& [name, info] : players_) {
-        auto* player = new TiXmlElement("Player");
-        player->SetAttribute("name", ToUtf8(name).c_str());
+        if (!IsStorableText(name)) continue;  // AddPlayer refuses them
+        out += "\t<Player";
+        AppendAttribute(out, "name", name);
         char id[16];
         std::snprintf(id, sizeof id, "%x", static_cast<unsigned>(info.uniqueId));
-        player->SetAttribute("uniqueID", id);
-        if (name == current_) player->SetAttribute("current", "1");
+        AppendAttribute(out, "uniqueID", ToWString(id));
+        if (name == current_) AppendAttribute(out, "current", L"1");
+        bool any = false;
         for (const auto& [key, value] : info.properties) {
             if (!IsXmlName(key)) continue;  // SetProperty refuses them; never write a broken file
-            auto* property = new TiXmlElement(ToUtf8(key).c_str());
-            if (!value.empty()) property->LinkEndChild(new TiXmlText(ToUtf8(value).c_str()));
-            player->LinkEndChild(property);
+            if (!any) out += ">\n";
+            any = true;
+            const std::string element = ToUtf8(key);
+            out += "\t\t<" + element;
+            if (value.empty()) {
+                out += " />\n";
+                continue;
+            }
+            out += '>';
+            AppendValue(out, value);
+            out += "</" + element + ">\n";
         }
-        root->LinkEndChild(player);
+        out += any ? "\t</Player>\n" : " />\n";
     }
-    TiXmlPrinter printer;
-    printer.SetIndent("\t");
-    doc.Accept(&printer);
-    return printer.Str();
+    return out + "</root>\n";
 }
 
 bool PlayerList::Save() { return fs_ && WriteUserFile(*fs_, path_, ToXml()); }
@@ -182,7 +292,11 @@ void PlayerList::SetProperty(const std::wstring& player, const std::wstring& key
     PlayerInfo* info = FindPlayer(player);
     if (!info) return;
     if (!IsXmlName(key)) {
-        DebugStream() << "players: the property name '" << key << "' can't be stored";
+        DebugStream() << "players: the property name '" << Printable(key) << "' can't be stored";
+        return;
+    }
+    if (!IsStorableText(text)) {
+        DebugStream() << "players: the value of '" << Printable(key) << "' holds characters a player file can't store";
         return;
     }
     info->properties[key] = text;

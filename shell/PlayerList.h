@@ -7,7 +7,10 @@
 //   	</Player>
 //   </root>
 //
-// printed with a tab per level and no XML declaration; text is UTF-8.
+// printed with a tab per level and no XML declaration; text is UTF-8. Blanks that a parser
+// would condense (at either end of a value, runs of them, tabs and line breaks) and a
+// U+FEFF are written as character references, a value of blanks only as CDATA, so every
+// value reads back as it was; older files read as before.
 #pragma once
 
 #include <map>
@@ -23,8 +26,12 @@ struct PlayerInfo {
     int uniqueId = 0;
 };
 
-// Whether the text can name an XML element (property keys become element names).
+// Whether the text can name an XML element (property keys become element names) and
+// read back as the same name: no leading U+FEFF, which the parser drops from start tags.
 bool IsXmlName(const std::wstring& name);
+// Whether every character may stand in an XML document (no control characters but tab,
+// line feed and carriage return; no U+FFFE, U+FFFF or lone surrogates).
+bool IsStorableText(const std::wstring& text);
 
 class PlayerList {
 public:
@@ -34,7 +41,8 @@ public:
     void SetFileSystem(FileSystem* fs) { fs_ = fs; }
 
     // Appends the name (also when present), creates or reuses its profile and gives it a
-    // new id, which it returns.
+    // new id, which it returns. A name a file can't hold (see IsStorableText) is refused
+    // with one log line and answers 0.
     virtual int AddPlayer(const std::wstring& name);
     virtual bool HasPlayer(const std::wstring& name) const;
     virtual void RemovePlayer(const std::wstring& name);
@@ -55,13 +63,17 @@ public:
     virtual PlayerInfo* FindPlayer(const std::wstring& name);
     virtual const PlayerInfo* FindPlayer(const std::wstring& name) const;
     virtual void SetIntProperty(const std::wstring& player, const std::wstring& key, int value);
-    // A key that is not an XML name is refused (one log line): it could not be stored.
+    // A key that is not an XML name, or a text a file can't hold, is refused (one log
+    // line): it could not be stored. Every other value reads back equal after a save,
+    // blanks included.
     virtual void SetProperty(const std::wstring& player, const std::wstring& key, const std::wstring& text);
     virtual std::wstring GetProperty(const std::wstring& player, const std::wstring& key) const;
     virtual int GetIntProperty(const std::wstring& player, const std::wstring& key) const;
 
     // The text Save writes.
     std::string ToXml() const;
+    // Every profile by name (also profiles whose name was removed from the names).
+    const std::map<std::wstring, PlayerInfo>& GetPlayers() const { return players_; }
 
 private:
     FileSystem* fs_;

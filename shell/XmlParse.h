@@ -11,15 +11,20 @@
 namespace pf {
 
 // Bounds far beyond any real content: deeper nesting or more attributes on one element
-// are refused with one log line.
+// are refused with one log line. The parser recurses once per level and checks each new
+// attribute against all earlier ones of its element, so these bounds also cap its stack
+// and keep its time within a small factor of the document's size.
 constexpr int kXmlMaxDepth = 256;
-constexpr int kXmlMaxAttributesPerElement = 1024;
+constexpr int kXmlMaxAttributesPerElement = 256;
 
 // Clears doc, then parses text (size bytes; an embedded 0 byte ends the text as the
 // parser sees it). Answers false, with one log line naming `what`, for a document past
-// the bounds above or one the parser rejects; doc is then empty. The whitespace of text
-// and attribute values is kept or condensed as TinyXML's process-wide setting says; see
-// XmlKeepWhitespace.
+// the bounds above or one the parser rejects; doc is then empty. An UNKNOWN encoding is
+// settled before parsing: UTF-8 after a byte-order mark or under a declaration naming
+// UTF-8 (or no encoding), otherwise legacy. The whitespace of text is condensed as
+// TinyXML's process-wide setting says (condensed unless someone changes it; never change
+// it while other threads parse): writers that need blanks kept write them as character
+// references, which the parser keeps in either setting.
 bool ParseXml(TiXmlDocument& doc, const char* text, std::size_t size, const std::wstring& what,
               TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN);
 inline bool ParseXml(TiXmlDocument& doc, const std::string& text, const std::wstring& what,
@@ -27,7 +32,15 @@ inline bool ParseXml(TiXmlDocument& doc, const std::string& text, const std::wst
     return ParseXml(doc, text.data(), text.size(), what, encoding);
 }
 
-// Whether `text` stays within the depth and attribute bounds (no parse, one pass).
+// Whether `text` stays within the depth and attribute bounds (no parse, one pass, linear
+// time). The scan reads the text as the parser will in the given encoding (UNKNOWN: the
+// one ParseXml settles on from a byte-order mark or a leading declaration), so comments,
+// CDATA, declarations, DOCTYPE and other "<!...>" or "<?...>" markup, quoted attribute
+// values and character references hide exactly the '<' the parser skips. depthSeen and
+// attributesSeen answer the deepest nesting and the most attributes on one element met
+// before the scan stopped.
 bool XmlWithinBounds(const char* text, std::size_t size, int* depthSeen = nullptr, int* attributesSeen = nullptr);
+bool XmlWithinBounds(const char* text, std::size_t size, TiXmlEncoding encoding, int* depthSeen = nullptr,
+                     int* attributesSeen = nullptr);
 
 }  // namespace pf

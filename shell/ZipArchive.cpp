@@ -1,13 +1,14 @@
 #include "shell/ZipArchive.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
-#include <sys/stat.h>
 
 #include <minizip/unzip.h>
 #include <zlib.h>
 
 #include "shell/Log.h"
+#include "shell/ZipArchiveStream.h"
 
 namespace pf {
 
@@ -22,25 +23,36 @@ constexpr size_t kEncryptionHeaderSize = 12;
 // Deflate cannot expand data by more than about 1032:1; a larger claim is a damaged entry.
 constexpr uint64_t kMaxDeflateRatio = 1032;
 constexpr size_t kMaxNameLength = 65535;
+// The central directory kept in memory: about 100 bytes an entry, so this is far beyond
+// any real archive's; a larger span comes from a damaged end record and is read as needed.
+constexpr uint64_t kMaxDirectoryInMemory = 64u << 20;
+// What a deflated entry's buffer starts with beyond its stored size; it grows from there
+// as the data inflate, up to the size the entry claims.
+constexpr uint64_t kInflateHeadroom = 64u << 10;
 
 unzFile Handle(void* handle) { return static_cast<unzFile>(handle); }
 
 // The traditional zip encryption: three keys driven by the CRC-32 table.
 class ZipCipher {
 public:
-    explicit ZipCipher(const std::string& password) : table_(get_crc_table()) {
-        for (char c : password) Update(static_cast<uint8_t>(c));
+    explicit ZipCipher(const ZipKeys& keys) : table_(get_crc_table()), k0_(keys.k0), k1_(keys.k1), k2_(keys.k2) {}
+
+    static ZipKeys KeysFor(const std::string& password) {
+        ZipCipher cipher{ZipKeys{}};
+        for (char c : password) cipher.Update(static_cast<uint8_t>(c));
+        return ZipKeys{cipher.k0_, cipher.k1_, cipher.k2_};
     }
 
     void Decrypt(uint8_t* data, size_t n) {
+        const z_crc_t* table = table_;
         uint32_t k0 = k0_, k1 = k1_, k2 = k2_;
         for (size_t i = 0; i < n; ++i) {
             uint32_t t = (k2 & 0xFFFF) | 2;
             uint8_t plain = static_cast<uint8_t>(data[i] ^ ((t * (t ^ 1)) >> 8));
             data[i] = plain;
-            k0 = table_[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
+            k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
             k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
-            k2 = table_[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
+            k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
         }
         k0_ = k0;
         k1_ = k1;
@@ -66,36 +78,69 @@ private:
     }
 
     const z_crc_t* table_;
-    uint32_t k0_ = 0x12345678u, k1_ = 0x23456789u, k2_ = 0x34567890u;
+    uint32_t k0_, k1_, k2_;
 };
 
-// Raw deflate from `in` into exactly `size` bytes at `out`.
-bool Inflate(const uint8_t* in, size_t inSize, uint8_t* out, uint64_t size) {
-    z_stream stream{};
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
-    const uInt kChunk = 1u << 30;
-    uint64_t inLeft = inSize, outLeft = size;
+// Raw deflate from `in` into `out` (content + 0), which must come to exactly `size`
+// bytes. The buffer grows as the data inflate, so an entry claiming more than its data
+// give costs what the data give, not what it claims.
+// One raw-deflate state per thread, reset for each entry rather than made anew: small
+// entries would otherwise spend much of their time setting it up.
+class InflateState {
+public:
+    ~InflateState() {
+        if (ready_) inflateEnd(&stream_);
+    }
+    // The state ready for a new stream, or null when zlib could not make it.
+    z_stream* Fresh() {
+        if (ready_) {
+            ready_ = inflateReset(&stream_) == Z_OK;
+        } else {
+            stream_ = z_stream{};
+            ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;
+        }
+        return ready_ ? &stream_ : nullptr;
+    }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+};
+
+bool Inflate(const uint8_t* in, size_t inSize, uint64_t size, FileBuffer& out) {
+    static thread_local InflateState state;
+    z_stream* z = state.Fresh();
+    if (!z) return false;
+    z_stream& stream = *z;
+    const uint64_t kChunk = 1u << 30;
+    uint64_t room = std::min<uint64_t>(size, inSize + kInflateHeadroom);
+    out.assign(static_cast<size_t>(room) + 1, 0);
+    uint64_t inLeft = inSize;
     stream.next_in = const_cast<Bytef*>(in);
-    stream.next_out = out;
+    stream.avail_in = 0;  // what a failed entry left unread is not this one's
     int result;
     for (;;) {
         if (stream.avail_in == 0 && inLeft > 0) {
-            stream.avail_in = static_cast<uInt>(inLeft < kChunk ? inLeft : kChunk);
+            stream.avail_in = static_cast<uInt>(std::min(inLeft, kChunk));
             inLeft -= stream.avail_in;
         }
-        if (stream.avail_out == 0 && outLeft > 0) {
-            stream.avail_out = static_cast<uInt>(outLeft < kChunk ? outLeft : kChunk);
-            outLeft -= stream.avail_out;
+        if (stream.total_out == room && room < size) {
+            room = std::min<uint64_t>(size, room * 2);
+            out.resize(static_cast<size_t>(room) + 1);
         }
-        result = inflate(&stream, Z_NO_FLUSH);
+        stream.next_out = out.data() + stream.total_out;
+        stream.avail_out = static_cast<uInt>(std::min<uint64_t>(room - stream.total_out, kChunk));
+        // Once all input is given, Z_FINISH lets zlib skip allocating and filling its
+        // sliding window when the output fits, as it does unless the claim was a lie.
+        result = inflate(&stream, inLeft == 0 ? Z_FINISH : Z_NO_FLUSH);
         if (result == Z_OK) continue;
         // No progress possible: go on only when more input or room is still to come.
-        if (result == Z_BUF_ERROR && ((stream.avail_in == 0 && inLeft > 0) || (stream.avail_out == 0 && outLeft > 0)))
+        if (result == Z_BUF_ERROR && ((stream.avail_in == 0 && inLeft > 0) || (stream.total_out == room && room < size)))
             continue;
         break;
     }
     bool ok = result == Z_STREAM_END && stream.total_out == size;
-    inflateEnd(&stream);
+    if (!ok) out.clear();
     return ok;
 }
 
@@ -112,6 +157,7 @@ uint32_t Crc32(const uint8_t* data, uint64_t size) {
 
 }  // namespace
 
+ZipArchive::ZipArchive() = default;
 ZipArchive::~ZipArchive() { Close(); }
 
 void ZipArchive::Close() {
@@ -120,26 +166,35 @@ void ZipArchive::Close() {
         unzClose(Handle(handle_));
         handle_ = nullptr;
     }
+    stream_.reset();
     password_.clear();
-    archiveSize_ = 0;
+    keys_ = ZipKeys{};
     index_.clear();
 }
 
 bool ZipArchive::Open(const std::string& osPath, const char* password) {
     Close();
-    struct stat st;
-    if (::stat(osPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    auto stream = std::make_unique<ZipArchiveStream>();
+    if (!stream->Open(osPath)) {
         DebugStream() << "archive: can't open '" << osPath << "'";
         return false;
     }
-    unzFile zip = unzOpen64(osPath.c_str());
+    zlib_filefunc64_def functions = stream->Functions();
+    unzFile zip = unzOpen2_64(osPath.c_str(), &functions);
     if (!zip) {
         DebugStream() << "archive: '" << osPath << "' is not a readable zip archive";
         return false;
     }
+    stream->KeepDirectory(kMaxDirectoryInMemory);
+    stream_ = std::move(stream);
     handle_ = zip;
-    archiveSize_ = static_cast<uint64_t>(st.st_size);
     if (password) password_.assign(password, strnlen(password, 63));
+    keys_ = ZipCipher::KeysFor(password_);
+
+    // A directory record takes at least 46 bytes, which bounds what a damaged count may reserve.
+    unz_global_info64 global;
+    if (unzGetGlobalInfo64(zip, &global) == UNZ_OK)
+        index_.reserve(static_cast<size_t>(std::min<uint64_t>(global.number_entry, stream_->Size() / 46)));
 
     std::vector<char> name(kMaxNameLength + 1);
     int result = unzGoToFirstFile(zip);
@@ -152,7 +207,17 @@ bool ZipArchive::Open(const std::string& osPath, const char* password) {
         result = unzGetFilePos64(zip, &pos);
         if (result != UNZ_OK) break;
         std::string key = NormalizeArchiveName(std::string(name.data(), strnlen(name.data(), name.size())));
-        if (!key.empty()) index_[key] = Position{pos.pos_in_zip_directory, pos.num_of_file};
+        if (!key.empty()) {
+            // The local header repeats the name and holds an extra field of its own,
+            // usually about as long as the directory's.
+            const uint64_t span = 30 + 2 * (uint64_t{info.size_filename} + info.size_file_extra) + 64 +
+                                  info.compressed_size;
+            IndexEntry entry{pos.pos_in_zip_directory, pos.num_of_file, info.compressed_size, info.uncompressed_size,
+                             static_cast<uint32_t>(info.crc), static_cast<uint32_t>(info.dosDate),
+                             static_cast<uint32_t>(info.flag), static_cast<uint32_t>(info.compression_method),
+                             static_cast<uint32_t>(std::min<uint64_t>(span, UINT32_MAX))};
+            index_.insert_or_assign(std::move(key), entry);
+        }
         result = unzGoToNextFile(zip);
     }
     if (result != UNZ_END_OF_LIST_OF_FILE) {
@@ -174,20 +239,19 @@ bool ZipArchive::Locate(const std::string& name, ZipStoredEntry& entry) {
     if (!handle_) return false;
     auto it = index_.find(name);
     if (it == index_.end()) return false;
-    unz64_file_pos pos{it->second.directoryOffset, it->second.fileNumber};
-    unz_file_info64 info;
-    if (unzGoToFilePos64(Handle(handle_), &pos) != UNZ_OK ||
-        unzGetCurrentFileInfo64(Handle(handle_), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    const IndexEntry& found = it->second;
+    unz64_file_pos pos{found.directoryOffset, found.fileNumber};
+    if (unzGoToFilePos64(Handle(handle_), &pos) != UNZ_OK) {
         DebugStream() << "archive: can't find the entry '" << name << "'";
         return false;
     }
     entry.name = name;
-    entry.password = password_;
-    entry.flags = static_cast<uint32_t>(info.flag);
-    entry.method = static_cast<uint32_t>(info.compression_method);
-    entry.crc = static_cast<uint32_t>(info.crc);
-    entry.dosDateTime = static_cast<uint32_t>(info.dosDate);
-    entry.size = info.uncompressed_size;
+    entry.keys = keys_;
+    entry.flags = found.flags;
+    entry.method = found.method;
+    entry.crc = found.crc;
+    entry.dosDateTime = found.dosDateTime;
+    entry.size = found.size;
     entry.data.clear();
 
     const uint64_t header = (entry.flags & kFlagEncrypted) ? kEncryptionHeaderSize : 0;
@@ -198,23 +262,22 @@ bool ZipArchive::Locate(const std::string& name, ZipStoredEntry& entry) {
         problem = "uses an unsupported encryption";
     } else if ((entry.flags & kFlagEncrypted) && password_.empty()) {
         problem = "is encrypted and no password is set";
-    } else if (info.compressed_size > archiveSize_ || info.compressed_size < header ||
-               info.uncompressed_size > static_cast<uint64_t>(INT_MAX) ||
-               (entry.method == kMethodStored && info.uncompressed_size != info.compressed_size - header) ||
-               (entry.method == kMethodDeflated &&
-                info.uncompressed_size > (info.compressed_size - header) * kMaxDeflateRatio + 64)) {
+    } else if (found.storedSize > stream_->Size() || found.storedSize < header || found.size > uint64_t{INT_MAX} ||
+               (entry.method == kMethodStored && found.size != found.storedSize - header) ||
+               (entry.method == kMethodDeflated && found.size > (found.storedSize - header) * kMaxDeflateRatio + 64)) {
         problem = "has impossible sizes";
     }
     if (problem) {
         DebugStream() << "archive: the entry '" << name << "' " << problem;
         return false;
     }
+    stream_->ExpectRead(found.localSpan);
     int method = 0, level = 0;
     if (unzOpenCurrentFile2(Handle(handle_), &method, &level, 1) != UNZ_OK) {
         DebugStream() << "archive: can't open the entry '" << name << "'";
         return false;
     }
-    entry.storedSize = info.compressed_size;
+    entry.storedSize = found.storedSize;
     return true;
 }
 
@@ -243,7 +306,7 @@ bool ZipArchive::DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer) {
     uint8_t* data = entry.data.data();
     size_t size = entry.data.size();
     if (entry.flags & kFlagEncrypted) {
-        ZipCipher cipher(entry.password);
+        ZipCipher cipher(entry.keys);
         if (size < kEncryptionHeaderSize || !cipher.CheckHeader(data, entry)) {
             DebugStream() << "archive: wrong password for the entry '" << entry.name << "'";
             return false;
@@ -253,19 +316,19 @@ bool ZipArchive::DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer) {
         cipher.Decrypt(data, size);  // in place: the stored bytes are not needed again
     }
     FileBuffer out;
-    uint8_t* target = ResizeBuffer(out, static_cast<size_t>(entry.size));
     bool ok;
     if (entry.method == kMethodStored) {
-        ok = size == entry.size;
+        ok = size == entry.size;  // the stored bytes are at hand: the claim is the truth
+        uint8_t* target = ok ? ResizeBuffer(out, size) : nullptr;
         if (ok && size) std::memcpy(target, data, size);
     } else {
-        ok = Inflate(data, size, target, entry.size);
+        ok = Inflate(data, size, entry.size, out);
     }
     if (!ok) {
         DebugStream() << "archive: the entry '" << entry.name << "' is damaged";
         return false;
     }
-    if (Crc32(target, entry.size) != entry.crc) {
+    if (Crc32(out.data(), entry.size) != entry.crc) {
         DebugStream() << "archive: CRC error in the entry '" << entry.name << "'";
         return false;
     }
@@ -286,7 +349,7 @@ bool ZipArchive::GetFileSize(const std::string& name, int& size) {
     if (entry.flags & kFlagEncrypted) {
         uint8_t header[kEncryptionHeaderSize];
         ok = unzReadCurrentFile(Handle(handle_), header, kEncryptionHeaderSize) ==
-             static_cast<int>(kEncryptionHeaderSize) && ZipCipher(password_).CheckHeader(header, entry);
+             static_cast<int>(kEncryptionHeaderSize) && ZipCipher(keys_).CheckHeader(header, entry);
         if (!ok) DebugStream() << "archive: wrong password for the entry '" << name << "'";
     }
     unzCloseCurrentFile(Handle(handle_));

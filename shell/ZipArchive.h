@@ -4,13 +4,19 @@
 // Entries are opened raw through minizip; this class decrypts them, inflates deflated
 // entries with zlib, copies stored ones and checks the CRC-32. An entry that cannot be
 // read that way (other compression methods, strong encryption, a wrong password, a bad
-// CRC, a damaged archive) is reported as not read, with one log line.
+// CRC, a damaged archive) is reported as not read, with one log line. An entry's buffer
+// grows as its data inflate, so a size claim larger than the data costs nothing.
+//
+// minizip reads the file through ZipArchiveStream, which keeps the central directory in
+// memory and reads the file with plain reads into memory of its own (no mapping): a file
+// cut short or replaced while open gives failed reads or the old bytes, never a fault.
 //
 // Not thread-safe: the owner serialises every call except DecodeEntry, which works only
 // on what ReadStoredEntry returned and may run outside the owner's lock.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,10 +25,17 @@
 
 namespace pf {
 
+class ZipArchiveStream;
+
+// The traditional zip cipher's three keys, as the archive's password leaves them.
+struct ZipKeys {
+    uint32_t k0 = 0x12345678u, k1 = 0x23456789u, k2 = 0x34567890u;
+};
+
 // An entry as the archive stores it, read under the archive lock.
 struct ZipStoredEntry {
     std::string name;           // the normalised name it was found under (for log lines)
-    std::string password;       // the archive's password at read time
+    ZipKeys keys;               // for the archive's password at read time
     std::vector<uint8_t> data;  // the stored bytes, encryption header included
     uint32_t flags = 0;         // general purpose bit flags
     uint32_t method = 0;        // 0 stored, 8 deflated
@@ -34,7 +47,7 @@ struct ZipStoredEntry {
 
 class ZipArchive {
 public:
-    ZipArchive() = default;
+    ZipArchive();
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
@@ -61,18 +74,28 @@ public:
     static bool DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer);
 
 private:
-    struct Position {
+    // Where an entry's record lies in the central directory, and what it says, so a lookup
+    // need not read the record twice.
+    struct IndexEntry {
         uint64_t directoryOffset;
         uint64_t fileNumber;
+        uint64_t storedSize;  // compressed size (with the encryption header)
+        uint64_t size;        // uncompressed size
+        uint32_t crc;
+        uint32_t dosDateTime;
+        uint32_t flags;
+        uint32_t method;
+        uint32_t localSpan;   // the local header, name and data: what reading it takes
     };
     // Makes the named entry current and opens it raw; fills everything of `entry` but the
     // data. On true the entry is open and the caller closes it.
     bool Locate(const std::string& name, ZipStoredEntry& entry);
 
-    void* handle_ = nullptr;  // unzFile
+    std::unique_ptr<ZipArchiveStream> stream_;  // what the handle reads from
+    void* handle_ = nullptr;                     // unzFile
     std::string password_;
-    uint64_t archiveSize_ = 0;
-    std::unordered_map<std::string, Position> index_;
+    ZipKeys keys_;  // the password's
+    std::unordered_map<std::string, IndexEntry> index_;
 };
 
 }  // namespace pf

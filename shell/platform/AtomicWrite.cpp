@@ -3,7 +3,12 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pf {
@@ -26,12 +31,47 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+// The process id in a name ending ".tmp-PID-N" (the writer's temporary files), else 0.
+long TemporaryOwner(const char* name) {
+    const char* mark = nullptr;
+    for (const char* p = std::strstr(name, ".tmp-"); p; p = std::strstr(p + 1, ".tmp-")) mark = p;
+    if (!mark) return 0;
+    const char* digits = mark + 5;
+    char* end = nullptr;
+    const long pid = std::strtol(digits, &end, 10);
+    if (end == digits || *digits == '-' || *digits == '+' || *end != '-' || pid <= 0) return 0;
+    const char* counter = end + 1;
+    if (*counter < '0' || *counter > '9') return 0;
+    while (*counter >= '0' && *counter <= '9') ++counter;
+    return *counter == 0 ? pid : 0;
+}
+
+bool ProcessIsGone(long pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+
 }  // namespace
+
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const long self = static_cast<long>(::getpid());
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const long owner = TemporaryOwner(entry->d_name);
+        if (owner == 0 || owner == self || !ProcessIsGone(owner)) continue;
+        // Only our own leftovers: plain files of this user, never what a link points to.
+        struct stat info;
+        if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+        ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
 bool AtomicFileWriter::Open(const std::string& target) {
     Abort();
+    RemoveStaleTemporaries(FolderOf(target));
     target_ = target;
     failed_ = false;
     for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {

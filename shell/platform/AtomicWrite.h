@@ -7,6 +7,11 @@
 
 namespace pf {
 
+// Removes the temporary files ("<name>.tmp-PID-N") that writers of processes no longer
+// running left in `folder` (an OS path) when they were killed part way through a save.
+// Only plain files of this user go; files of a live process (or a reused id) stay.
+void RemoveStaleTemporaries(const std::string& folder);
+
 class AtomicFileWriter {
 public:
     AtomicFileWriter() = default;
@@ -15,7 +20,8 @@ public:
     // Discards what was written unless Commit succeeded.
     ~AtomicFileWriter();
 
-    // Creates the temporary file beside `target` (an OS path); false when it cannot.
+    // Creates the temporary file beside `target` (an OS path), first removing stale
+    // temporaries there (RemoveStaleTemporaries); false when it cannot.
     bool Open(const std::string& target);
     bool IsOpen() const { return fd_ >= 0; }
     // Writes all bytes (looping over partial writes); a failure marks the file failed.

@@ -79,7 +79,9 @@ TEST_F(ContentTest, MissingImageShowsTheStandIn) {
         }
     anim->GetSurface()->Unlock();
     EXPECT_EQ(opaque, 256 * 256);
-    if (!pf::OverlayFont::FindFontFile().empty()) EXPECT_GT(light, 200);
+    if (!pf::OverlayFont::FindFontFile().empty()) {
+        EXPECT_GT(light, 200);
+    }
 
     // A truncated file is logged and shown as the stand-in too.
     const std::string png = testkit::ReadFile(contenttest::Fixture("grid.png"));

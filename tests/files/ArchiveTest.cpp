@@ -1,6 +1,9 @@
 // The data archive, with archives made by the real zip tool and cross-checked with unzip.
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "FilesFixture.h"
@@ -10,6 +13,52 @@ namespace filestest {
 namespace {
 
 using pf::NormalizeArchivePath;
+
+// The sanitizer runtimes (every test build) call a hook on each allocation; outside them
+// the allocation checks are skipped.
+extern "C" __attribute__((weak)) int __sanitizer_install_malloc_and_free_hooks(
+    void (*mallocHook)(const volatile void*, size_t), void (*freeHook)(const volatile void*));
+
+std::atomic<bool> g_watchAllocations{false};
+std::atomic<size_t> g_largestAllocation{0};
+
+void OnMalloc(const volatile void*, size_t size) {
+    if (!g_watchAllocations.load(std::memory_order_relaxed)) return;
+    size_t largest = g_largestAllocation.load(std::memory_order_relaxed);
+    while (size > largest && !g_largestAllocation.compare_exchange_weak(largest, size)) {
+    }
+}
+void OnFree(const volatile void*) {}
+
+// Watches the allocations of a scope; false when this build cannot.
+bool WatchAllocations() {
+    static const bool installed =
+        __sanitizer_install_malloc_and_free_hooks && __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
+    g_largestAllocation = 0;
+    g_watchAllocations = installed;
+    return installed;
+}
+size_t LargestAllocation() {
+    g_watchAllocations = false;
+    return g_largestAllocation.load();
+}
+
+// Bytes that do not compress, as image and sound data mostly are.
+std::string NoiseBytes(size_t n, uint32_t seed) {
+    std::string s(n, '\0');
+    std::mt19937 random(seed);
+    for (char& c : s) c = static_cast<char>(random());
+    return s;
+}
+
+uint32_t GetLe32(const std::string& bytes, size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(bytes.at(at + i));
+    return v;
+}
+void PutLe32(std::string& bytes, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<char>(v >> (8 * i));
+}
 
 TEST(NormalizeArchivePathTest, Cases) {
     const struct {
@@ -183,6 +232,118 @@ TEST_F(ArchiveTest, ConcurrentReaderThreadsGetWholeEntries) {
     }
     for (auto& th : threads) th.join();
     EXPECT_EQ(failures.load(), 0);
+}
+
+TEST_F(ArchiveTest, EntryClaimingAnotherSizeCostsOnlyItsData) {
+    // A real archive of one 1 MB entry whose directory (and local header) then claim
+    // another size: reading it must fail as damaged without allocating what it claims.
+    const std::string content = NoiseBytes(1 << 20, 21);
+    Stage("big.bin", content);
+    Zip("honest.zip", std::string("-P ") + kPassword, {"big.bin"});
+    const std::string honest = testkit::ReadFile(dir.Path() / "honest.zip");
+    const size_t end = honest.rfind("PK\x05\x06");
+    ASSERT_NE(end, std::string::npos);
+    const size_t central = GetLe32(honest, end + 16);
+    ASSERT_EQ(honest.compare(central, 4, "PK\x01\x02"), 0);
+    ASSERT_EQ(honest.compare(0, 4, "PK\x03\x04"), 0);
+    const uint32_t stored = GetLe32(honest, central + 20);
+    dir.Write("res/big.bin", "from the folder");
+
+    for (uint32_t claim : {1u << 30, 1000u}) {
+        SCOPED_TRACE(claim);
+        ASSERT_LE(claim, (stored - 12) * 1032ull) << "within deflate's ratio: only the data can tell the lie";
+        std::string lying = honest;
+        PutLe32(lying, central + 24, claim);
+        PutLe32(lying, 22, claim);
+        dir.Write("lying.zip", lying);
+        testkit::LogCapture log;
+        ASSERT_TRUE(Open("lying.zip"));
+        const bool watched = WatchAllocations();
+        EXPECT_EQ(ReadResource(L"big.bin"), "from the folder");
+        const size_t largest = LargestAllocation();
+        if (watched) {
+            EXPECT_LT(largest, size_t{8} << 20);
+        }
+        EXPECT_TRUE(log.Contains("the entry 'big.bin' is damaged")) << log.Text();
+    }
+    ASSERT_TRUE(Open("honest.zip"));
+    EXPECT_EQ(ReadResource(L"big.bin"), content);
+}
+
+TEST_F(ArchiveTest, ManyEntriesOfMixedSizesReadBackInAnyOrder) {
+    // Small entries around the sizes of the reader's buffers, a few large ones, in archives
+    // with a comment or with bytes before the archive (as a self-extracting one has).
+    std::vector<std::string> names, contents;
+    for (int i = 0; i < 400; ++i) {
+        const size_t size = i % 97 == 5 ? 200000 + i : (i * 37) % 5000;
+        names.push_back("set" + std::to_string(i % 7) + "/item" + std::to_string(i) + ".bin");
+        contents.push_back(i % 2 ? NoiseBytes(size, 100 + i) : SampleBytes(size, 100 + i));
+        Stage(names.back(), contents.back());
+    }
+    Zip("data.zip", std::string("-P ") + kPassword, names);
+    const std::string archive = testkit::ReadFile(dir.Path() / "data.zip");
+    const std::string stub = NoiseBytes(70000, 3);
+    dir.Write("prefixed.zip", stub + archive);
+    dir.Write("adjusted.zip", stub + archive);
+    ASSERT_EQ(testkit::RunCommand("zip -q -A " + Quote((dir.Path() / "adjusted.zip").string())), 0);
+    dir.Write("commented.zip", archive);
+    ASSERT_EQ(testkit::RunCommand("echo 'a comment' | zip -q -z " + Quote((dir.Path() / "commented.zip").string())),
+              0);
+
+    std::vector<size_t> order(names.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), std::mt19937(5));
+    for (const char* file : {"data.zip", "prefixed.zip", "adjusted.zip", "commented.zip"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(Open(file));
+        int wrong = 0;
+        for (size_t i : order) {
+            pf::FileBuffer buffer;
+            int size = -1;
+            if (!fs.ReadResourceFile(buffer, pf::FromUtf8(names[i])) || AsString(buffer) != contents[i] ||
+                !fs.GetResourceFileSize(pf::FromUtf8(names[i]), size) || size != static_cast<int>(contents[i].size()))
+                ++wrong;
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST_F(ArchiveTest, ArchiveTruncatedOrReplacedWhileOpen) {
+    std::vector<std::string> names, contents;
+    for (int i = 0; i < 8; ++i) {
+        names.push_back("f" + std::to_string(i) + ".bin");
+        contents.push_back(NoiseBytes(30000, 40 + i));
+        Stage(names.back(), contents.back());
+    }
+    Zip("data.zip", std::string("-P ") + kPassword, names);
+    const std::filesystem::path path = dir.Path() / "data.zip";
+    const std::string original = testkit::ReadFile(path);
+
+    // Replaced by a new file under the same name: the open archive goes on reading the
+    // file it opened, whole.
+    ASSERT_TRUE(Open("data.zip"));
+    dir.Write("other.zip", "not an archive at all");
+    std::filesystem::rename(dir.Path() / "other.zip", path);
+    for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(ReadResource(pf::FromUtf8(names[i])), contents[i]);
+
+    // Cut in half in place: the entries before the cut still read, the others fail with
+    // one log line each, and nothing crashes.
+    dir.Write("data.zip", original);
+    ASSERT_TRUE(Open("data.zip"));
+    std::filesystem::resize_file(path, original.size() / 2);
+    testkit::LogCapture log;
+    int read = 0, failed = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        bool ok = false;
+        const std::string got = ReadResource(pf::FromUtf8(names[i]), &ok);
+        if (ok) {
+            EXPECT_EQ(got, contents[i]);
+        }
+        ++(ok ? read : failed);
+    }
+    EXPECT_GE(read, 2);
+    EXPECT_GE(failed, 2);
+    EXPECT_EQ(log.Lines().size(), static_cast<size_t>(failed)) << log.Text();
 }
 
 TEST_F(ArchiveTest, PlainArchiveWithoutPassword) {

@@ -133,6 +133,10 @@ TEST_F(ConfigTest, EntriesThatWouldBreakTheFileAreRefused) {
         {L" [main", L"v"},
         {L"#k", L"v"},
         {L";k", L"v"},
+        {L" lead", L"v"},      // a new key's leading blank is trimmed away on reading
+        {L"\tlead", L"v"},
+        {L"name", L"trail "},  // so is a value's trailing blank or tab
+        {L"fresh", L"tab\t"},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(pf::ToUtf8(c.key));
@@ -150,6 +154,33 @@ TEST_F(ConfigTest, EntriesThatWouldBreakTheFileAreRefused) {
     ConfigSection other(fs, L"a.cfg");
     ASSERT_TRUE(other.Load(L"other"));
     EXPECT_EQ(other.GetString(L"x", L""), L"1");
+}
+
+// A byte-order mark hid the first header: the section did not load, and saving appended
+// a second one.
+TEST_F(ConfigTest, ByteOrderMarkBeforeTheFirstSectionIsSkipped) {
+    dir.Write("user/a.cfg", "\xEF\xBB\xBF[main]\r\na=1\r\n[other]\r\nx=2\r\n");
+    ConfigSection section(fs, L"a.cfg");
+    ASSERT_TRUE(section.Load(L"main"));
+    EXPECT_EQ(section.GetString(L"a", L""), L"1");
+    section.SetString(L"a", L"3");
+    ASSERT_TRUE(section.Save());
+    EXPECT_EQ(UserText("a.cfg"), "[main]\na=3\n[other]\nx=2\n");
+}
+
+// The empty key matched comment lines: HasKey("") was true and SetString("", ...) wrote
+// onto a comment, which the save then lost.
+TEST_F(ConfigTest, KeysNeverMatchComments) {
+    dir.Write("user/a.cfg", "[main]\n# keep me\na=1\n");
+    ConfigSection section(fs, L"a.cfg");
+    ASSERT_TRUE(section.Load(L"main"));
+    EXPECT_FALSE(section.HasKey(L""));
+    EXPECT_EQ(section.GetString(L"", L"none"), L"none");
+    section.SetString(L"", L"x");
+    EXPECT_FALSE(section.AddValue(L"x", L""));
+    EXPECT_EQ(section.CountValues(), 1);
+    ASSERT_TRUE(section.Save());
+    EXPECT_EQ(UserText("a.cfg"), "[main]\n# keep me\na=1\n");
 }
 
 TEST_F(ConfigTest, DataSourceHidesTheUserCopyAndSavesGoToTheUserFolder) {

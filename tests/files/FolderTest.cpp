@@ -3,6 +3,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "FilesFixture.h"
@@ -158,6 +159,32 @@ TEST_F(FolderTest, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(testkit::ReadFile(User() / "keep.txt"), "by delete");
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(User()), {}), 1);
+}
+
+// A process killed during a save leaves its temporary file; the next write to the folder
+// removes those of processes that are gone, and nothing else.
+TEST_F(FolderTest, StaleTemporariesAreRemovedWhenTheFolderIsNextWritten) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child), self = std::to_string(::getpid());
+    const std::string stale[] = {"players.xml.tmp-" + dead + "-0", "options.cfg.tmp-" + dead + "-17"};
+    const std::string kept[] = {"saving.tmp-" + self + "-3",   // this process may be writing it
+                                "init.tmp-1-0",                // a live process
+                                "notes.tmp-" + dead + "-x",   // not our pattern
+                                "notes.tmp-" + dead,
+                                "my.tmp-" + dead + "-1.txt"};
+    for (const auto& name : stale) dir.Write("user/" + name, "partial");
+    for (const auto& name : kept) dir.Write("user/" + name, "other");
+    ASSERT_EQ(::mkdir((User() / ("dir.tmp-" + dead + "-2")).c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("nowhere", (User() / ("link.tmp-" + dead + "-4")).c_str()), 0);
+
+    ASSERT_TRUE(WriteFile(L"other.txt", "x"));
+    for (const auto& name : stale) EXPECT_FALSE(std::filesystem::exists(User() / name)) << name;
+    for (const auto& name : kept) EXPECT_TRUE(std::filesystem::exists(User() / name)) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(User() / ("dir.tmp-" + dead + "-2")));
+    EXPECT_TRUE(std::filesystem::is_symlink(User() / ("link.tmp-" + dead + "-4")));
 }
 
 TEST_F(FolderTest, CreateFolderReportsAndLogsFailure) {
