@@ -62,10 +62,10 @@ inline uint32_t BlendAlpha(uint32_t s, uint32_t d) {
 }
 
 #if defined(__SSE2__)
-// Eight 16-bit values below 65536 - 383 divided by 255, rounded: with y = x + 128,
-// (y x 257) >> 16 equals (y + (y >> 8)) >> 8 for every such y.
+// Eight 16-bit values below 65536 - 383 divided by 255, rounded.
 inline __m128i Div255x8(__m128i x) {
-    return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
+    x = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
 }
 
 inline __m128i BlendAlphaHalf(__m128i s, __m128i d) {
