@@ -16,6 +16,22 @@ inline int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
     return (n % d != 0 && n < 0) ? q - 1 : q;
 }
 inline int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
+// CeilDiv(n, 256): the shift of a negative value is arithmetic (floor) here.
+inline int64_t CeilDiv256(int64_t n) { return -((-n) >> 8); }
+
+// std::llround without the library call for the magnitudes the rasteriser works with:
+// below 2^52 the fraction v - trunc(v) is exact, so halves round away from zero exactly.
+__attribute__((always_inline)) inline int64_t RoundHalfAwaySmall(double v) {  // |v| < 2^52
+    const int64_t t = int64_t(v);
+    const double f = v - double(t);
+    return t + int64_t(f >= 0.5) - int64_t(f <= -0.5);
+}
+__attribute__((always_inline)) inline int64_t RoundHalfAway(double v) {
+    return std::fabs(v) < 4.0e15 ? RoundHalfAwaySmall(v) : std::llround(v);
+}
+
+// A screen coordinate (kept within +-2^20 by the transform) snapped to 1/256 pixel.
+inline int64_t Snap256(float c) { return RoundHalfAwaySmall(double(c) * 256.0); }
 
 // The first pixel column at or right of an edge, row by row, in exact integers.
 struct Edge {
@@ -41,14 +57,15 @@ struct Edge {
 };
 
 // An attribute as a plane over the screen: value = a0 + dx * (x - x0) + dy * (y - y0).
-struct Plane {
-    double a0 = 0, dx = 0, dy = 0;
+struct Plane {  // left uninitialised: a setup fills the planes it uses
+    double a0, dx, dy;
     double At(double x, double y, double x0, double y0) const { return a0 + dx * (x - x0) + dy * (y - y0); }
 };
 
 struct Setup {
     double x0, y0;
     Plane u, v, c[4];
+    int64_t du, dv;  // texel steps per pixel, 16.16
     bool textured, gouraud;
     uint32_t flat, filter;
     SpanFn span;
@@ -67,7 +84,20 @@ Plane MakePlane(double a0, double a1, double a2, double ex1, double ey1, double 
 
 inline int64_t ToFixed16(double v, double limit) {
     v = std::min(std::max(v, -limit), limit);
-    return std::llround(v * 65536.0);
+    return RoundHalfAway(v * 65536.0);
+}
+
+// The texel coordinates at pixel (x, y). The start snaps to 1/256 texel, the precision
+// of the bilinear weights, so a texel centre reached through rounding noise samples that
+// texel alone.
+// Clamped to +-2^20 texels first, so the rounding needs no range check.
+__attribute__((always_inline)) inline int64_t SnapTexel(double c) {
+    const double k = c > kMaxTexel ? kMaxTexel : (c > -kMaxTexel ? c : -kMaxTexel);
+    return RoundHalfAwaySmall(k * 256.0) * 256;
+}
+inline void TexelStart(const Setup& s, double fx, double fy, SpanStart& st) {
+    st.u = SnapTexel(s.u.At(fx, fy, s.x0, s.y0));
+    st.v = SnapTexel(s.v.At(fx, fy, s.x0, s.y0));
 }
 
 // Fills one span [xs, xe) of row y.
@@ -78,14 +108,9 @@ void EmitSpan(const PixelPipeline& p, const RasterTarget& t, const Setup& s, int
     st.filter = s.filter;
     const double fx = xs, fy = y;
     if (s.textured) {
-        // The start snaps to 1/256 texel, the precision of the bilinear weights, so a
-        // texel centre reached through rounding noise samples that texel alone.
-        const double u = std::min(std::max(s.u.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
-        const double v = std::min(std::max(s.v.At(fx, fy, s.x0, s.y0), -kMaxTexel), kMaxTexel);
-        st.u = std::llround(u * 256.0) * 256;
-        st.v = std::llround(v * 256.0) * 256;
-        st.du = ToFixed16(s.u.dx, kMaxTexelStep);
-        st.dv = ToFixed16(s.v.dx, kMaxTexelStep);
+        TexelStart(s, fx, fy, st);
+        st.du = s.du;
+        st.dv = s.dv;
     }
     if (s.gouraud) {
         const int n = xe - xs;
@@ -123,6 +148,8 @@ bool PrepareSetup(const PixelPipeline& p, const ScreenVertex* v[3], double x0, d
             s.u.a0 -= 0.5;
             s.v.a0 -= 0.5;
         }
+        s.du = ToFixed16(s.u.dx, kMaxTexelStep);
+        s.dv = ToFixed16(s.v.dx, kMaxTexelStep);
     }
     if (s.gouraud) {
         for (int k = 0; k < 4; ++k)
@@ -148,8 +175,10 @@ void TransformVertices(const MatrixT& m, const Viewport& vp, const DeviceVertex*
         d.u = s.u;
         d.v = s.v;
         d.color = s.color;
-        const double sx = vp.x + (cx / cw + 1.0) * hw;
-        const double sy = vp.y + (1.0 - cy / cw) * hh;
+        // An orthographic projection leaves w at exactly 1: no division to make.
+        const bool unit = cw == 1.0;
+        const double sx = vp.x + ((unit ? cx : cx / cw) + 1.0) * hw;
+        const double sy = vp.y + (1.0 - (unit ? cy : cy / cw)) * hh;
         d.valid = cw > 1e-9 && std::isfinite(sx) && std::isfinite(sy) && std::isfinite(s.u) &&
                   std::isfinite(s.v);
         d.x = float(std::min(std::max(sx, -kMaxCoord), kMaxCoord));
@@ -163,8 +192,8 @@ void RasterTriangle(const PixelPipeline& p, const RasterTarget& t, const ScreenV
     const ScreenVertex* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
-        X[i] = std::llround(double(v[i]->x) * 256.0);
-        Y[i] = std::llround(double(v[i]->y) * 256.0);
+        X[i] = Snap256(v[i]->x);
+        Y[i] = Snap256(v[i]->y);
     }
     const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
     if (area == 0) return;
@@ -229,8 +258,8 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
     const ScreenVertex* v[4] = {&a, &b, &c, &d};
     int64_t X[4], Y[4];
     for (int i = 0; i < 4; ++i) {
-        X[i] = std::llround(double(v[i]->x) * 256.0);
-        Y[i] = std::llround(double(v[i]->y) * 256.0);
+        X[i] = Snap256(v[i]->x);
+        Y[i] = Snap256(v[i]->y);
     }
     if (X[3] != X[1] + X[2] - X[0] || Y[3] != Y[1] + Y[2] - Y[0]) return false;
     auto linear = [](float a0, float a1, float a2, float a3) {
@@ -250,6 +279,51 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
     if (!PrepareSetup(p, v, double(X[0]) / 256.0, double(Y[0]) / 256.0, ex1, ey1, ex2, ey2,
                       1.0 / (ex1 * ey2 - ex2 * ey1), s))
         return true;
+
+    // An axis-aligned rectangle (a sprite drawn without rotation) covers the same rows and
+    // columns on every row: no edges to step.
+    const bool rectangle = (Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3]) ||
+                           (X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3]);
+    if (rectangle && !p.forceGeneric) {
+        const int64_t xs = std::max<int64_t>(CeilDiv256(std::min(X[0], X[3])), t.x0);
+        const int64_t xe = std::min<int64_t>(CeilDiv256(std::max(X[0], X[3])), t.x1);
+        const int64_t ys = std::max<int64_t>(CeilDiv256(std::min(Y[0], Y[3])), t.y0);
+        const int64_t ye = std::min<int64_t>(CeilDiv256(std::max(Y[0], Y[3])), t.y1);
+        if (xs >= xe || ys >= ye) return true;
+        if (s.gouraud) {
+            for (int64_t y = ys; y < ye; ++y) EmitSpan(p, t, s, int(y), int(xs), int(xe));
+            return true;
+        }
+        // A flat colour: only the texel start changes from row to row.
+        SpanStart st;
+        st.color = s.flat;
+        st.filter = s.filter;
+        st.du = s.du;
+        st.dv = s.dv;
+        // The rows go to the span functions in batches, each row's texel start worked
+        // out ahead.
+        constexpr int kBatch = 64;
+        int64_t us[kBatch], vs[kBatch];
+        // Plane::At summed left to right: the part along the row is the same on every row.
+        const double fx = double(xs);
+        const double ubase = s.u.a0 + s.u.dx * (fx - s.x0), vbase = s.v.a0 + s.v.dx * (fx - s.x0);
+        for (int64_t y = ys; y < ye; y += kBatch) {
+            const int rows = int(std::min<int64_t>(kBatch, ye - y));
+            for (int k = 0; k < rows; ++k) {
+                if (s.textured) {
+                    // A coordinate that does not change down the screen (dy exactly 0,
+                    // as unrotated) comes out the same on every row.
+                    const double fy = double(y + k) - s.y0;
+                    if (k == 0 || s.u.dy != 0) st.u = SnapTexel(ubase + s.u.dy * fy);
+                    if (k == 0 || s.v.dy != 0) st.v = SnapTexel(vbase + s.v.dy * fy);
+                }
+                us[k] = st.u;
+                vs[k] = st.v;
+            }
+            FillRows(p, s.span, t.pixels + size_t(y) * t.pitch + size_t(xs), t.pitch, int(xe - xs), rows, st, us, vs);
+        }
+        return true;
+    }
 
     // The outline a, b, d, c; with a positive area edges running down are on the right.
     struct Side {
@@ -311,7 +385,7 @@ void RasterLine(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
     if (!a.valid || !b.valid) return;
     // Endpoints snap to 1/256 pixel like triangle vertices, so float error in the transform
     // cannot move an endpoint across a pixel boundary and drop the line's last pixel.
-    auto snap = [](float c) { return double(std::llround(double(c) * 256.0)) / 256.0; };
+    auto snap = [](float c) { return double(Snap256(c)) / 256.0; };
     const double ax = snap(a.x), ay = snap(a.y);
     const double dx = snap(b.x) - ax, dy = snap(b.y) - ay;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);

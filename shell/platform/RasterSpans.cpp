@@ -1,6 +1,7 @@
 #include "shell/platform/RasterSpans.h"
 
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -79,6 +80,82 @@ inline __m128i BlendAlpha4(__m128i s, __m128i d) {
     return _mm_packus_epi16(BlendAlphaHalf(_mm_unpacklo_epi8(s, z), _mm_unpacklo_epi8(d, z)),
                             BlendAlphaHalf(_mm_unpackhi_epi8(s, z), _mm_unpackhi_epi8(d, z)));
 }
+#endif
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define RUV3_HAVE_AVX2_SPANS 1
+#include <immintrin.h>
+
+// Alpha blending of rows of source colours over the target, eight pixels at a time with
+// the results of BlendAlpha4, the last n % 8 of each row one at a time as FastSpan
+// does. Row k reads src[k] and writes dst + k x pitch. Many rows in one call let the
+// processor overlap the rows of a small sprite.
+__attribute__((target("avx2"))) void BlendRowsAvx2(const uint32_t* const* src, uint32_t* dst, int pitch, int n,
+                                                   int rows, uint32_t alphaMin, uint32_t aor, bool bright,
+                                                   uint32_t brightRgb) {
+    const __m256i aorv = _mm256_set1_epi32(int(aor)), minv = _mm256_set1_epi32(int(alphaMin));
+    const __m256i full = _mm256_set1_epi32(255), rgbMask = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i rgb = _mm256_set1_epi32(int(brightRgb));
+    // s x a + d x (255 - a) = (s - 128) x a + (d - 128) x (255 - a) + 128 x 255: with the
+    // colours moved to signed bytes one multiply-add gives each channel's sum exactly (it
+    // stays within -32640..32385), and adding 32768 = 128 x 255 + 128 leaves the rounding
+    // step of Div255x8, (y x 257) >> 16.
+    const __m256i c80 = _mm256_set1_epi8(char(0x80)), cff = _mm256_set1_epi8(char(0xFF));
+    const __m256i c8000 = _mm256_set1_epi16(short(0x8000)), c257 = _mm256_set1_epi16(257);
+    // Each pixel's alpha byte copied to its four bytes.
+    const __m256i spread = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,
+                                            3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
+    const bool masked = alphaMin > 1;
+    // Rows lie a screen width apart, too far for the processor to fetch them ahead on
+    // its own: the target rows are asked for kAhead rows before they are blended.
+    constexpr int kAhead = 2;
+    auto fetch = [n](const uint32_t* target) {
+        _mm_prefetch(reinterpret_cast<const char*>(target), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(target + n - 1), _MM_HINT_T0);
+    };
+    for (int k = 0; k < kAhead && k < rows; ++k) fetch(dst + size_t(k) * pitch);
+    for (int k = 0; k < rows; ++k, dst += pitch) {
+        const uint32_t* row = src[k];
+        if (k + kAhead < rows) fetch(dst + size_t(kAhead) * pitch);
+        int i = 0;
+        for (; i + 8 <= n; i += 8) {
+            __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i));
+            if (bright) sv = _mm256_blendv_epi8(sv, _mm256_adds_epu8(sv, rgb), rgbMask);
+            __m256i* dp = reinterpret_cast<__m256i*>(dst + i);
+            // Sprites are mostly wholly transparent or wholly opaque: pixels that all fail
+            // the alpha test are left alone, opaque ones written as they are (blending
+            // with alpha 255 gives the source exactly).
+            const __m256i alpha = _mm256_srli_epi32(sv, 24);
+            const __m256i fail = _mm256_cmpgt_epi32(minv, alpha);
+            if (_mm256_movemask_epi8(fail) == -1) continue;
+            if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, full)) == -1) {
+                _mm256_storeu_si256(dp, _mm256_or_si256(sv, aorv));
+                continue;
+            }
+            const __m256i dv = _mm256_loadu_si256(dp);
+            const __m256i a = _mm256_shuffle_epi8(sv, spread), ia = _mm256_xor_si256(a, cff);
+            const __m256i ss = _mm256_xor_si256(sv, c80), ds = _mm256_xor_si256(dv, c80);
+            const __m256i lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, ia), _mm256_unpacklo_epi8(ss, ds));
+            const __m256i hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, ia), _mm256_unpackhi_epi8(ss, ds));
+            __m256i r = _mm256_packus_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(lo, c8000), c257),
+                                            _mm256_mulhi_epu16(_mm256_add_epi16(hi, c8000), c257));
+            if (masked) r = _mm256_blendv_epi8(r, dv, fail);
+            _mm256_storeu_si256(dp, _mm256_or_si256(r, aorv));
+        }
+        for (; i < n; ++i) {
+            uint32_t c = row[i];
+            if ((c >> 24) < alphaMin) continue;
+            if (bright) c = AddRgbSat(c, brightRgb);
+            dst[i] = BlendAlpha(c, dst[i]) | aor;
+        }
+    }
+}
+
+const bool kHaveAvx2 = [] {
+    __builtin_cpu_init();  // may run before the library's own initialisation
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+std::atomic<bool> gUseAvx2{kHaveAvx2};
 #endif
 
 inline uint32_t PackColor(int32_t a, int32_t r, int32_t g, int32_t b) {
@@ -283,7 +360,7 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
         // Four pixels at a time. With alphaMin <= 1 a failed alpha test needs no mask:
         // alpha 0 leaves the destination as it was.
         const __m128i aorv = _mm_set1_epi32(int(aor));
-        const __m128i minv = _mm_set1_epi32(int(alphaMin) - 1);
+        const __m128i minv = _mm_set1_epi32(int(alphaMin));  // fails: alphaMin > alpha
         const bool masked = alphaMin > 1;
         const uint32_t* row = nullptr;
         if constexpr (FILTER == 1 && COLOR == 0) {
@@ -307,10 +384,20 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
                                   _mm_and_si128(sv, _mm_set1_epi32(int(0xFF000000u))));
             }
             __m128i* dp = reinterpret_cast<__m128i*>(dst + i);
+            // Sprites are mostly wholly transparent or wholly opaque: four pixels that
+            // all fail the alpha test are left alone, four opaque ones are written as
+            // they are (blending with alpha 255 gives the source exactly). Filtered
+            // texels rarely come in such runs, and there the tests cost more than they save.
+            const __m128i alpha = _mm_srli_epi32(sv, 24);
+            if (FILTER != 2 && _mm_movemask_epi8(_mm_cmpgt_epi32(minv, alpha)) == 0xFFFF) continue;
+            if (FILTER != 2 && _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF) {
+                _mm_storeu_si128(dp, _mm_or_si128(sv, aorv));
+                continue;
+            }
             const __m128i dv4 = _mm_loadu_si128(dp);
             __m128i r = BlendAlpha4(sv, dv4);
             if (masked) {
-                const __m128i fail = _mm_cmpgt_epi32(minv, _mm_srli_epi32(sv, 24));
+                const __m128i fail = _mm_cmpgt_epi32(minv, alpha);
                 r = _mm_or_si128(_mm_and_si128(fail, dv4), _mm_andnot_si128(fail, r));
             }
             _mm_storeu_si128(dp, _mm_or_si128(r, aorv));
@@ -378,7 +465,10 @@ void PixelPipeline::Resolve() {
     if (alphaTest) {
         switch (alphaFunc) {
             case CmpGreaterEqual: alphaMin = int(alphaRef); break;
-            case CmpGreater: alphaMin = int(alphaRef) + 1; break;
+            case CmpGreater:  // no alpha is greater than 255
+                alphaMin = int(alphaRef) + 1;
+                drawsNothing = alphaMin > 255;
+                break;
             case CmpNever: drawsNothing = true; break;
             case CmpAlways: break;
             default: alphaFast = false;
@@ -426,7 +516,56 @@ SpanFn SelectSpan(const PixelPipeline& p, bool gouraud, uint32_t flatColor, uint
     else if (gouraud) color = 2;
     else color = (p.stageKind == 1 && flatColor != 0xFFFFFFFFu) ? 1 : 0;
     if (f == 0 && color == 1) color = 0;
-    return kFastSpans[size_t(((f * 3 + color) * 2 + (p.bright ? 1 : 0)) * kBlendKinds + p.blendKind)];
+    // Alpha blending of a source opaque everywhere gives the source: a plain write (and
+    // for an unscaled texture row, a block copy).
+    int blendKind = p.blendKind;
+    const bool colourOpaque = !gouraud && (flatColor >> 24) == 255;
+    const bool sourceOpaque = p.stageKind == 0   ? p.tex.allOpaque
+                              : p.stageKind == 1 ? p.tex.allOpaque && colourOpaque
+                                                 : colourOpaque;
+    if (blendKind == 1 && sourceOpaque) blendKind = 0;
+    return kFastSpans[size_t(((f * 3 + color) * 2 + (p.bright ? 1 : 0)) * kBlendKinds + blendKind)];
+}
+
+bool UseWideVectorSpans(bool on) {
+#if defined(RUV3_HAVE_AVX2_SPANS)
+    gUseAvx2.store(on && kHaveAvx2);
+    return on && kHaveAvx2;
+#else
+    return false;
+#endif
+}
+
+void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows,
+              const SpanStart& start, const int64_t* u, const int64_t* v) {
+#if defined(RUV3_HAVE_AVX2_SPANS)
+    // Unscaled, point-sampled texels alpha-blended as they are (the display's sprites):
+    // all rows in one call when each lies inside the texture.
+    constexpr int kMaxRows = 64;
+    const bool bright = span == &FastSpan<1, 0, true, 1>;
+    if (gUseAvx2.load(std::memory_order_relaxed) && rows <= kMaxRows && start.du == 65536 && start.dv == 0 &&
+        (bright || span == &FastSpan<1, 0, false, 1>)) {
+        const TexelView& t = p.tex;
+        bool inside = true;
+        for (int k = 0; k < rows; ++k) {
+            const int64_t x0 = u[k] >> 16, y0 = v[k] >> 16;
+            inside &= (x0 >= 0) & (x0 + n <= t.width) & (y0 >= 0) & (y0 < t.height);
+        }
+        if (inside) {
+            const uint32_t* src[kMaxRows];
+            for (int k = 0; k < rows; ++k) src[k] = t.texels + size_t(v[k] >> 16) * t.pitch + size_t(u[k] >> 16);
+            BlendRowsAvx2(src, dst, pitch, n, rows, uint32_t(p.alphaMin), p.dstAlphaOr, bright,
+                          p.textureFactor & 0x00FFFFFFu);
+            return;
+        }
+    }
+#endif
+    SpanStart row = start;
+    for (int k = 0; k < rows; ++k, dst += pitch) {
+        row.u = u[k];
+        row.v = v[k];
+        span(p, dst, n, row);
+    }
 }
 
 }  // namespace pf

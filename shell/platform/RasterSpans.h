@@ -59,6 +59,16 @@ using SpanFn = void (*)(const PixelPipeline& p, uint32_t* dst, int n, const Span
 // Gouraud, and the texture filter chosen for it.
 SpanFn SelectSpan(const PixelPipeline& p, bool gouraud, uint32_t flatColor, uint32_t filter);
 
+// Rows of one flat-coloured primitive that share a span function and a length: row k
+// starts at dst + k x pitch with the texel start (u[k], v[k]); the rest of `start` is
+// common. The same pixels as calling span row by row.
+void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows,
+              const SpanStart& start, const int64_t* u, const int64_t* v);
+
+// Whether the 256-bit loops run where the processor has them (on by default); answers
+// whether they now run. For tests of the narrower loops.
+bool UseWideVectorSpans(bool on);
+
 // Exact round(x / 255) for 0 <= x <= 65535 + 127.
 inline uint32_t Div255(uint32_t x) {
     x += 128;

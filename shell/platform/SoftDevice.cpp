@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cwchar>
 
 #include "shell/Log.h"
 #include "shell/platform/SoftDevicePresent.h"
@@ -58,10 +55,7 @@ void DeviceFaults::AllowReset() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (level_ == DeviceResult::DeviceLost) level_ = DeviceResult::DeviceNotReset;
 }
-DeviceResult DeviceFaults::CooperativeLevel() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return level_;
-}
+DeviceResult DeviceFaults::CooperativeLevel() const { return level_.load(); }
 bool DeviceFaults::TakeCreationFailure() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (creationFailures_ <= 0) return false;
@@ -278,7 +272,7 @@ uint32_t SoftDevice::GetTextureStageState(int stage, StageStateId state) const {
 
 DeviceResult SoftDevice::SetTexture(int stage, DeviceTexture* texture) {
     if (stage < 0 || stage >= kStages) return DeviceResult::InvalidCall;
-    textures_[stage] = texture;
+    if (textures_[stage].get() != texture) textures_[stage] = texture;  // spares two counted updates
     return DeviceResult::Ok;
 }
 
@@ -326,24 +320,16 @@ DeviceResult SoftDevice::Clear(uint32_t argb) {
     if (!Scissor(x0, y0, x1, y1)) return DeviceResult::Ok;
     if (rt->Format() == DeviceFormat::X8R8G8B8) argb |= 0xFF000000u;
     std::lock_guard<std::mutex> lock(rt->Guard());
-    const size_t rowBytes = size_t(x1 - x0) * 4;
-    const bool bytewise = (argb & 0xFF) * 0x01010101u == argb;
-    if (bytewise && rowBytes == size_t(rt->Pitch())) {  // whole rows: one block
-        std::memset(rt->Bits() + size_t(y0) * rt->Pitch(), int(argb & 0xFF), rowBytes * size_t(y1 - y0));
+    // Pixels are filled as 32-bit wide characters: the C library's wmemset is as fast as
+    // its memset, whatever the colour. Whole rows are one block.
+    static_assert(sizeof(wchar_t) == sizeof(uint32_t), "wmemset fills 32-bit pixels");
+    const size_t rowPixels = size_t(x1 - x0);
+    const wchar_t fill = wchar_t(argb);
+    if (rowPixels * 4 == size_t(rt->Pitch())) {
+        std::wmemset(reinterpret_cast<wchar_t*>(rt->Bits() + size_t(y0) * rt->Pitch()), fill, rowPixels * size_t(y1 - y0));
     } else {
-        for (int y = y0; y < y1; ++y) {
-            uint32_t* row = reinterpret_cast<uint32_t*>(rt->Bits() + size_t(y) * rt->Pitch()) + x0;
-            if (bytewise) {
-                std::memset(row, int(argb & 0xFF), rowBytes);
-                continue;
-            }
-            int x = 0;
-#if defined(__SSE2__)
-            const __m128i v = _mm_set1_epi32(int(argb));
-            for (; x + 4 <= x1 - x0; x += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), v);
-#endif
-            for (; x < x1 - x0; ++x) row[x] = argb;
-        }
+        for (int y = y0; y < y1; ++y)
+            std::wmemset(reinterpret_cast<wchar_t*>(rt->Bits() + size_t(y) * rt->Pitch()) + x0, fill, rowPixels);
     }
     rt->Touch();
     return DeviceResult::Ok;

@@ -106,7 +106,7 @@ private:
     mutable std::mutex mutex_;
     int creationFailures_ = 0;
     int resetFailures_ = 0;
-    DeviceResult level_ = DeviceResult::Ok;
+    std::atomic<DeviceResult> level_{DeviceResult::Ok};  // read on every draw without the lock
 };
 
 class SoftDevice : public RenderDevice {

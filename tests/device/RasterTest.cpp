@@ -337,6 +337,15 @@ TEST(Lines, LineListDrawsEachPixelButTheLast) {
         }
 }
 
+// Stage 1 adds the texture factor's colour, as the display's brightness does.
+void SetBrightness(RenderDevice& d, uint32_t factor) {
+    d.SetRenderState(RenderStateId::TextureFactor, factor);
+    d.SetTextureStageState(1, StageStateId::ColorOp, TopAdd);
+    d.SetTextureStageState(1, StageStateId::ColorArg1, ArgCurrent);
+    d.SetTextureStageState(1, StageStateId::ColorArg2, ArgTFactor);
+    d.SetTextureStageState(1, StageStateId::AlphaOp, TopDisable);
+}
+
 // The specialised loops give exactly what the generic loop gives, over random states,
 // colours and rotated, scaled quads.
 TEST(FastPaths, MatchTheGenericLoop) {
@@ -361,13 +370,7 @@ TEST(FastPaths, MatchTheGenericLoop) {
             SetDisplayStates(rig.d(), filter);
             if (blend < 6) SetBlend(rig.d(), true, blends[blend][0], blends[blend][1]);
             else SetBlend(rig.d(), false);
-            if (bright) {
-                rig.d().SetRenderState(RenderStateId::TextureFactor, factor);
-                rig.d().SetTextureStageState(1, StageStateId::ColorOp, TopAdd);
-                rig.d().SetTextureStageState(1, StageStateId::ColorArg1, ArgCurrent);
-                rig.d().SetTextureStageState(1, StageStateId::ColorArg2, ArgTFactor);
-                rig.d().SetTextureStageState(1, StageStateId::AlphaOp, TopDisable);
-            }
+            if (bright) SetBrightness(rig.d(), factor);
             rig.d().Clear(0x80406080u);
             auto tex = MakeTexture(rig.d(), 9, 7, texels);
             if (untextured) SetDiffuseOnly(rig.d());
@@ -386,6 +389,157 @@ TEST(FastPaths, MatchTheGenericLoop) {
         ASSERT_EQ(results[0], results[1]) << "round " << round;
     }
 }
+
+// Texels in runs of one kind (transparent, opaque, translucent), as sprites have them,
+// so that the block shortcuts for wholly transparent and wholly opaque pixels are taken.
+std::vector<uint32_t> SpriteTexels(int n, std::mt19937& rng, bool opaque) {
+    std::vector<uint32_t> t(static_cast<size_t>(n));
+    for (int i = 0; i < n;) {
+        const uint32_t kind = rng() % 3;
+        for (int run = 1 + int(rng() % 12); run > 0 && i < n; --run, ++i) {
+            const uint32_t a = opaque || kind == 1 ? 255u : kind == 0 ? 0u : rng() & 255;
+            t[size_t(i)] = a << 24 | (rng() & 0x00FFFFFFu);
+        }
+    }
+    return t;
+}
+
+// "Greater than 255" passes no alpha: an opaque texture copied unscaled with blending
+// off leaves the target as it was (the block copy must not skip the test).
+TEST(AlphaTest, GreaterThan255DrawsNothing) {
+    for (bool blend : {false, true}) {
+        Rig rig(6, 4);
+        SetBlend(rig.d(), blend, BlendSrcAlpha, BlendInvSrcAlpha);
+        rig.d().SetRenderState(RenderStateId::AlphaRef, 255);
+        rig.d().SetRenderState(RenderStateId::AlphaFunc, CmpGreater);
+        rig.d().Clear(0xFF102030u);
+        std::mt19937 rng(5);
+        auto tex = MakeTexture(rig.d(), 6, 4, RandomTexels(24, rng, true));
+        rig.d().SetTexture(0, tex.get());
+        ASSERT_EQ(DrawQuad(rig.d(), MakeQuad(0, 0, 6, 4, 0, 0, 6, 4, 6, 4)), DeviceResult::Ok);
+        for (uint32_t px : rig.Pixels()) ASSERT_EQ(px, 0xFF102030u) << (blend ? "blending" : "no blending");
+    }
+}
+
+// Alpha "greater or equal 4" keeps texels of alpha 3 out and lets alpha 4 in, in the
+// four- and eight-pixel blend loops as in the single-pixel one.
+TEST(AlphaTest, ReferenceIsTheFirstAlphaThatPasses) {
+    for (bool wide : {true, false}) {
+        UseWideVectorSpans(wide);
+        Rig rig(12, 1);
+        rig.d().SetRenderState(RenderStateId::AlphaRef, 4);
+        rig.d().Clear(0xFF000000u);
+        std::vector<uint32_t> texels(12);
+        for (int x = 0; x < 12; ++x) texels[size_t(x)] = (x % 2 ? 4u : 3u) << 24 | 0x00FFFFFFu;
+        auto tex = MakeTexture(rig.d(), 12, 1, texels);
+        rig.d().SetTexture(0, tex.get());
+        ASSERT_EQ(DrawQuad(rig.d(), MakeQuad(0, 0, 12, 1, 0, 0, 12, 1, 12, 1)), DeviceResult::Ok);
+        const auto px = rig.Pixels();
+        for (int x = 0; x < 12; ++x)
+            EXPECT_EQ(px[size_t(x)], x % 2 ? 0xFB040404u : 0xFF000000u) << "pixel " << x << (wide ? " wide" : " narrow");
+    }
+    UseWideVectorSpans(true);
+}
+
+// Alpha blending rounds once, (s x a + d x (255 - a)) / 255, for every source alpha and
+// colour over targets of several colours, in the wide and the narrow loops.
+TEST(Blend, EveryAlphaAndColourRoundsOnce) {
+    std::vector<uint32_t> texels(256 * 256);
+    for (uint32_t a = 0; a < 256; ++a)
+        for (uint32_t c = 0; c < 256; ++c) texels[a * 256 + c] = Argb(a, c, 255 - c, c ^ 0x5A);
+    for (bool wide : {true, false}) {
+        UseWideVectorSpans(wide);
+        for (uint32_t d : {0x00000000u, 0xFFFFFFFFu, 0x7F80FE01u, 0x80017F00u, 0xC3A5195Eu}) {
+            Rig rig(256, 256);
+            auto tex = MakeTexture(rig.d(), 256, 256, texels);
+            rig.d().SetTexture(0, tex.get());
+            rig.d().Clear(d);
+            ASSERT_EQ(DrawQuad(rig.d(), MakeQuad(0, 0, 256, 256, 0, 0, 256, 256, 256, 256)), DeviceResult::Ok);
+            const auto px = rig.Pixels();
+            for (size_t i = 0; i < px.size(); ++i) {
+                const uint32_t sc = texels[i], a = sc >> 24;
+                uint32_t want = d;
+                if (a > 0) {
+                    want = 0;
+                    for (int sh = 0; sh < 32; sh += 8)
+                        want |= ((((sc >> sh) & 255) * a + ((d >> sh) & 255) * (255 - a) + 127) / 255) << sh;
+                }
+                ASSERT_EQ(px[i], want) << std::hex << "source 0x" << sc << " over 0x" << d << (wide ? " wide" : " narrow");
+            }
+        }
+    }
+    UseWideVectorSpans(true);
+}
+
+// Unrotated sprites (the rectangle path, the opaque and transparent shortcuts, the
+// wide-vector blend) give exactly what the edge walk and the generic loop give: random
+// positions on and off the target, sub-pixel offsets, scaling and mirroring, opaque and
+// translucent textures and colours, and the blend and alpha-test states the display
+// uses, on targets with and without alpha.
+class UnrotatedSprites : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { UseWideVectorSpans(GetParam()); }
+    void TearDown() override { UseWideVectorSpans(true); }
+};
+
+TEST_P(UnrotatedSprites, MatchTheGeneralPath) {
+    std::mt19937 rng(777);
+    const uint32_t blends[][2] = {{BlendSrcAlpha, BlendInvSrcAlpha}, {BlendSrcAlpha, BlendInvSrcAlpha},
+                                  {BlendOne, BlendOne}, {BlendSrcAlpha, BlendOne}, {BlendOne, BlendZero}};
+    const float offsets[] = {0.0f, 0.0f, 0.25f, 0.5f, -0.5f, 0.75f, 0.3f};
+    for (int round = 0; round < 1000; ++round) {
+        const DeviceFormat target = rng() % 3 == 0 ? DeviceFormat::X8R8G8B8 : DeviceFormat::A8R8G8B8;
+        const uint32_t filter = rng() % 4 == 0 ? SampleLinear : SamplePoint;
+        const int blend = int(rng() % 6);
+        const int alphaTest = int(rng() % 5);  // 0-1 the display's >= 1, 2 off, 3 > ref, 4 >= ref
+        const uint32_t ref = rng() % 4 == 0 ? 255u : rng() & 255;
+        const bool bright = rng() % 3 == 0, untextured = rng() % 8 == 0, opaque = rng() % 3 == 0;
+        const uint32_t factor = rng() & 0x00FFFFFFu, background = rng();
+        const int tw = 1 + int(rng() % 24), th = 1 + int(rng() % 20);
+        const auto texels = SpriteTexels(tw * th, rng, opaque);
+        struct Sprite {
+            Quad q;
+        };
+        std::vector<Sprite> sprites;
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t pick = rng() % 4;
+            const uint32_t color = pick < 2 ? 0xFFFFFFFFu : pick == 2 ? (rng() | 0xFF000000u) : rng();
+            // The whole texture or a part of it, unscaled (texel for pixel) or scaled.
+            const bool whole = rng() % 2 == 0, scaled = rng() % 3 == 0;
+            const int sx = whole ? 0 : int(rng() % uint32_t(tw)), sy = whole ? 0 : int(rng() % uint32_t(th));
+            const int sw = whole ? tw : 1 + int(rng() % uint32_t(tw - sx)), sh = whole ? th : 1 + int(rng() % uint32_t(th - sy));
+            float w = scaled ? float(1 + rng() % 40) : float(sw), h = scaled ? float(1 + rng() % 30) : float(sh);
+            if (rng() % 6 == 0) w = -w;
+            if (rng() % 8 == 0) h = -h;
+            const float x = float(int(rng() % 60) - 12) + offsets[rng() % 7];
+            const float y = float(int(rng() % 44) - 8) + offsets[rng() % 7];
+            sprites.push_back({MakeQuad(x, y, w, h, float(sx), float(sy), float(sw), float(sh), float(tw), float(th), color)});
+        }
+        std::vector<uint32_t> results[2];
+        for (int generic = 0; generic < 2; ++generic) {
+            Rig rig(44, 30, target);
+            rig.d().SetForceGenericSpans(generic == 1);
+            SetDisplayStates(rig.d(), filter);
+            if (blend < 5) SetBlend(rig.d(), true, blends[blend][0], blends[blend][1]);
+            else SetBlend(rig.d(), false);
+            if (alphaTest == 2) rig.d().SetRenderState(RenderStateId::AlphaTestEnable, 0);
+            if (alphaTest >= 3) {
+                rig.d().SetRenderState(RenderStateId::AlphaRef, ref);
+                rig.d().SetRenderState(RenderStateId::AlphaFunc, alphaTest == 3 ? CmpGreater : CmpGreaterEqual);
+            }
+            if (bright) SetBrightness(rig.d(), factor);
+            rig.d().Clear(background);
+            auto tex = MakeTexture(rig.d(), tw, th, texels);
+            if (untextured) SetDiffuseOnly(rig.d());
+            else rig.d().SetTexture(0, tex.get());
+            for (const Sprite& sp : sprites) ASSERT_EQ(DrawQuad(rig.d(), sp.q), DeviceResult::Ok);
+            results[generic] = rig.Pixels();
+        }
+        ASSERT_EQ(results[0], results[1]) << "round " << round;
+    }
+}
+INSTANTIATE_TEST_SUITE_P(FastPaths, UnrotatedSprites, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "WideVectors" : "NarrowVectors"; });
 
 // The display's usual state combinations take the specialised loops.
 TEST(FastPaths, DisplayStatesResolveToSpecialisedLoops) {
