@@ -10,7 +10,7 @@ in_ci=false
 # In CI a new compiler warning fails the build.
 werror=OFF
 $in_ci && werror=ON
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRUV3_SANITIZE=ON -DRUV3_WERROR="$werror" >/dev/null
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRUV3_SANITIZE=ON -DRUV3_BENCH=OFF -DRUV3_WERROR="$werror" >/dev/null
 cmake --build build-test -j "$jobs"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
