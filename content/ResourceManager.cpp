@@ -147,7 +147,13 @@ bool ResourceManager::RemoveResource(Res* res) {
     if (!res) return false;
     if (res->IsPermanent()) return true;
     my_intrusive_ptr<Res> hold(res);
-    RemoveDescriptor(FindDescriptor(res->GetId()));
+    // The descriptor it was loaded from: an image, font, XML or sound of the same id
+    // keeps its own.
+    const wchar_t* type = dynamic_cast<ResAnim*>(res)  ? L"IMAGE"
+                          : dynamic_cast<ResFont*>(res) ? L"FONT"
+                          : dynamic_cast<ResXml*>(res)  ? L"XML"
+                                                        : L"SOUND";
+    RemoveDescriptor(FindDescriptor(res->GetId(), type));
     UnloadResource(res);
     return true;
 }
