@@ -1,5 +1,7 @@
 #include "content/ResourceManager.h"
 
+#include <unordered_set>
+
 #include "content/ResAnim.h"
 #include "content/ResFont.h"
 #include "content/XmlData.h"
@@ -147,7 +149,13 @@ bool ResourceManager::RemoveResource(Res* res) {
     if (!res) return false;
     if (res->IsPermanent()) return true;
     my_intrusive_ptr<Res> hold(res);
-    RemoveDescriptor(FindDescriptor(res->GetId()));
+    // The descriptor it was loaded from: an image, font, XML or sound of the same id
+    // keeps its own.
+    const wchar_t* type = dynamic_cast<ResAnim*>(res)  ? L"IMAGE"
+                          : dynamic_cast<ResFont*>(res) ? L"FONT"
+                          : dynamic_cast<ResXml*>(res)  ? L"XML"
+                                                        : L"SOUND";
+    RemoveDescriptor(FindDescriptor(res->GetId(), type));
     UnloadResource(res);
     return true;
 }
@@ -222,9 +230,16 @@ std::wstring ResourceManager::CloneResource(const std::wstring& sourceId, const 
     if (!newId.empty()) {
         copy->id = newId;
     } else {
+        // The ids taken, gathered once: a file cloning one image thousands of times must
+        // not scan every descriptor for every candidate name.
+        std::unordered_set<std::wstring> taken;
+        {
+            pf::MutexLock hold(mutex_);
+            for (const auto& d : descriptors_) taken.insert(d->id);
+        }
         for (int n = 1;; ++n) {
             std::wstring candidate = sourceId + L"-" + std::to_wstring(n);
-            if (!FindDescriptor(candidate)) {
+            if (!taken.count(candidate)) {
                 copy->id = std::move(candidate);
                 break;
             }

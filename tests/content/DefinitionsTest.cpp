@@ -55,6 +55,21 @@ TEST_F(ContentTest, DefinitionsReadEveryElement) {
     EXPECT_FALSE(manager->HasDescriptor(L"u"));
 }
 
+TEST_F(ContentTest, ManyUnnamedClonesTakeTheNextFreeNumbers) {
+    // Each unnamed clone is named after the first free number; a file of thousands of
+    // them once took minutes, every candidate scanning every descriptor.
+    std::string body = "<d><image id='x' file='x.png'/><image id='x-2' file='y.png'/>";
+    for (int i = 0; i < 1500; ++i) body += "<image clone='x'/>";
+    Write("clones.xml", body + "</d>");
+    const int before = manager->GetDescriptorCount();
+    EXPECT_TRUE(manager->LoadResourceDefinitions(L"clones.xml"));
+    EXPECT_EQ(manager->GetDescriptorCount(), before + 1503);  // with the file's own XML entry
+    EXPECT_EQ(manager->FindDescriptor(L"x-2")->path, L"y.png");
+    EXPECT_EQ(manager->FindDescriptor(L"x-3")->path, L"x.png");
+    EXPECT_TRUE(manager->HasDescriptor(L"x-1501"));
+    EXPECT_FALSE(manager->HasDescriptor(L"x-1502"));
+}
+
 TEST_F(ContentTest, DefinesSkipEmptyValuesAndMalformedFilesLoadNothing) {
     Write("defines.xml", R"(<d a="1" b="" c="#a"/>)");
     EXPECT_TRUE(manager->LoadDefines(L"defines.xml"));

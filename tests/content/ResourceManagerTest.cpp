@@ -75,6 +75,15 @@ TEST_F(ContentTest, UnloadReleaseAndRemove) {
     ResID stray;
     manager->RemoveDescriptor(&stray);
     EXPECT_TRUE(manager->HasDescriptor(L"keep"));
+
+    // Removing an image takes its own descriptor, not a sound's of the same id listed before it.
+    EXPECT_EQ(manager->LoadSoundFile(L"a.ogg", L"both"), nullptr);
+    ResAnim* both = manager->LoadAnimFromFile(L"small.png", L"", 1, 1, L"both", L"", L"");
+    ASSERT_TRUE(both);
+    EXPECT_TRUE(manager->RemoveResource(both));
+    EXPECT_TRUE(manager->FindDescriptor(L"both", L"SOUND"));
+    EXPECT_FALSE(manager->FindDescriptor(L"both", L"IMAGE"));
+    EXPECT_EQ(manager->LoadAnim(L"both"), nullptr);
 }
 
 TEST_F(ContentTest, ClonesStringsAndSounds) {
