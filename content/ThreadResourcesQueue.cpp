@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <system_error>
 
 #include "shell/Application.h"
 #include "shell/Log.h"
@@ -86,6 +87,13 @@ int ThreadResourcesQueue::GetLoadedCount() const {
     return std::max(0, total - queued - running);
 }
 
+namespace {
+std::thread StartStdThread(std::function<void()> body) { return std::thread(std::move(body)); }
+ThreadResourcesQueue::WorkerStarter g_starter = &StartStdThread;
+}  // namespace
+
+void ThreadResourcesQueue::SetWorkerStarter(WorkerStarter starter) { g_starter = starter ? starter : &StartStdThread; }
+
 void ThreadResourcesQueue::Start() {
     // Workers that finished since an earlier Start are joined now.
     if (running_.load(std::memory_order_acquire) == 0) JoinWorkers();
@@ -100,8 +108,24 @@ void ThreadResourcesQueue::Start() {
         WorkerBody();
         return;
     }
-    std::lock_guard<std::mutex> hold(workersLock_);
-    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { WorkerBody(); });
+    int started = 0;
+    {
+        std::lock_guard<std::mutex> hold(workersLock_);
+        try {
+            for (; started < threads; ++started) workers_.push_back(g_starter([this] { WorkerBody(); }));
+        } catch (const std::system_error& e) {
+            // The system refused a thread: those not started are not running, or owners
+            // waiting for the count to reach 0 would wait forever.
+            pf::DebugStream() << "ThreadResourcesQueue: started " << started << " of " << threads
+                              << " threads: " << e.what();
+            running_.fetch_sub(threads - started, std::memory_order_acq_rel);
+        }
+    }
+    if (started == 0) {
+        // No worker at all: load on the calling thread, as with a thread count of 0.
+        running_.fetch_add(1, std::memory_order_acq_rel);
+        WorkerBody();
+    }
 }
 
 void ThreadResourcesQueue::WorkerBody() {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <deque>
 #include <mutex>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
 
     // Where workers get the sound system from (the sound player, once there is one).
     static void SetSoundSystemSource(SoundSystem* (*source)());
+    // Test seam: how workers are started (std::thread by default; a starter may throw
+    // std::system_error as the system does when it refuses a thread). Null restores it.
+    using WorkerStarter = std::thread (*)(std::function<void()> body);
+    static void SetWorkerStarter(WorkerStarter starter);
 
     static constexpr int kMaxThreads = 256;
 

@@ -1,6 +1,8 @@
 // The loading queue with real worker threads; these tests also run under ThreadSanitizer.
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "ContentFixture.h"
@@ -83,6 +85,31 @@ TEST_F(ResourceQueueThreads, EveryResourceLoadsOnceAndCountsGrow) {
         EXPECT_EQ(queue.GetLoadedCount(), queue.GetCount());
         EXPECT_EQ(safeDisplay.textures.load(), 24) << threads;
         for (int i = 0; i < list->GetCount(); ++i) EXPECT_TRUE(list->getAnimByIndex(i)->IsLoaded());
+    }
+}
+
+namespace {
+std::atomic<int> g_threadsAllowed{0};
+std::thread RefusingStarter(std::function<void()> body) {
+    if (g_threadsAllowed.fetch_sub(1) <= 0) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    return std::thread(std::move(body));
+}
+}  // namespace
+
+TEST_F(ResourceQueueThreads, ThreadsTheSystemRefusesAreNotCountedAsRunning) {
+    for (int allowed : {2, 0}) {
+        testkit::LogCapture log;
+        g_threadsAllowed = allowed;
+        ThreadResourcesQueue::SetWorkerStarter(&RefusingStarter);
+        ThreadResourcesQueue queue(Services());
+        auto list = DeferredList(12, queue);
+        queue.SetThreadsCount(4);
+        queue.Start();
+        ThreadResourcesQueue::SetWorkerStarter(nullptr);
+        WaitIdle(queue);  // would wait forever if the refused threads still counted
+        EXPECT_EQ(queue.GetRunningThreads(), 0) << allowed;
+        for (int i = 0; i < list->GetCount(); ++i) EXPECT_TRUE(list->getAnimByIndex(i)->IsLoaded()) << allowed;
+        EXPECT_TRUE(log.Contains("of 4 threads")) << allowed;
     }
 }
 
