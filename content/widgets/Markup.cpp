@@ -99,6 +99,9 @@ struct LineLayout {
     // Lays out one character; true when the hit test found it.
     bool Glyph(wchar_t ch, wchar_t previous) {
         const pf::CharDesc* desc = font->GetCharDesc(ch);
+        // Kerning moves this character by the amount the font stores for it after the
+        // previous one, so the pair itself closes up (and the pen after it with it).
+        if (desc) pen.x += desc->KerningAfter(previous);
         pf::Rect source, destination;
         if (desc) {
             source = pf::Rect(desc->x, desc->y, desc->width, desc->height);
@@ -124,8 +127,7 @@ struct LineLayout {
             *hitId = clickStack->back();
             return true;
         }
-        // Kerning: the amount the font stores for this character after the previous one.
-        pen.x += desc ? desc->xadvance + desc->KerningAfter(previous) + spacing : source.width + spacing;
+        pen.x += (desc ? desc->xadvance : source.width) + spacing;
         return false;
     }
 
