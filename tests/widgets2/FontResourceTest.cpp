@@ -1,6 +1,7 @@
 // Font resources from definition files, and text blocks drawing with them through the
 // display on the software device: lit pixels land where the font page's ink says.
 #include "content/ResourceManager.h"
+#include "content/Resources.h"
 #include "content/widgets/TextBlock.h"
 #include "display/DisplayFixture.h"
 #include "shell/BmFont.h"
@@ -196,6 +197,20 @@ TEST_F(FontResourceTest, FontsThatDoNotLoadAndFontsByName) {
     other.SetId(L"other");
     EXPECT_FALSE(other.Load(&loader, &fs, display.get(), L"no such font", 16, false, false, false, 0));
     EXPECT_FALSE(other.GetFont());
+}
+
+TEST_F(FontResourceTest, ResourceListFontsLoadByIdAtSizeZero) {
+    WriteBmf("listed", true);
+    res.Write("list.xml", "<resources><font id='listed'/><font id='absent'/></resources>");
+    Resources list(ResourceServices{&loader, &fs, display.get()});
+    ASSERT_TRUE(list.load(L"list.xml", nullptr));
+    ResFont* listed = list.getFont(L"listed");
+    ASSERT_TRUE(listed);
+    EXPECT_TRUE(dynamic_cast<pf::BmFont*>(listed->GetFont()));
+    EXPECT_EQ(listed->GetSize(), 0);
+    ResFont* absent = list.getFont(L"absent");
+    ASSERT_TRUE(absent) << "listed though it did not load";
+    EXPECT_FALSE(absent->GetFont());
 }
 
 }  // namespace
