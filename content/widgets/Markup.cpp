@@ -1,6 +1,8 @@
 #include "content/widgets/Markup.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 #include "shell/Font.h"
 #include "shell/ImageKernels.h"
@@ -101,7 +103,7 @@ struct LineLayout {
         const pf::CharDesc* desc = font->GetCharDesc(ch);
         // Kerning moves this character by the amount the font stores for it after the
         // previous one, so the pair itself closes up (and the pen after it with it).
-        if (desc) pen.x += desc->KerningAfter(previous);
+        if (desc) Advance(desc->KerningAfter(previous));
         pf::Rect source, destination;
         if (desc) {
             source = pf::Rect(desc->x, desc->y, desc->width, desc->height);
@@ -127,9 +129,12 @@ struct LineLayout {
             *hitId = clickStack->back();
             return true;
         }
-        pen.x += (desc ? desc->xadvance : source.width) + spacing;
+        Advance(int64_t(desc ? desc->xadvance : source.width) + spacing);
         return false;
     }
+
+    // Moves the pen, kept within int range however large the spacing.
+    void Advance(int64_t dx) { pen.x = int(std::clamp<int64_t>(pen.x + dx, INT32_MIN / 2, INT32_MAX / 2)); }
 
     void Tag(MarkupTokenizer& line) {
         const MarkupToken body = line.Next();

@@ -113,6 +113,16 @@ TEST_F(EditTest, KeyTable) {
     }
 }
 
+// Routing holds the items it offers an event to, so a callback may drop the last reference.
+TEST_F(EditTest, OnChangeMayRemoveTheEdit) {
+    auto edit = MakeEdit();
+    Edit* raw = edit.get();
+    edit->SetOnChange(Callback([this, raw] { root->RemoveItem(raw); }));
+    edit = nullptr;  // the tree holds it alone
+    EXPECT_TRUE(Send(Key(EventType::KeyChar, 'a', 'a')));
+    EXPECT_EQ(root->GetChildren().size(), 1u);  // the spy
+}
+
 TEST_F(EditTest, KeyClickWithoutSoundPlayerIsSilent) {
     auto edit = MakeEdit();
     SoundPlayer::SetInstance(nullptr);

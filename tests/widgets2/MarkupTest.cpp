@@ -176,6 +176,16 @@ TEST(MarkupTest, FontWithoutPageLaysOutButDrawsNothing) {
     EXPECT_TRUE(quads.empty());
 }
 
+TEST(MarkupTest, HugeSpacingKeepsThePenInRange) {
+    FakeFont font(WordWidths());
+    std::vector<pf::DisplayVertex> quads;
+    std::vector<pf::Color> colours{pf::Color()};
+    RenderMarkupLine(&quads, nullptr, &font, 1, 0, pf::Point(), 0, INT32_MAX, &colours, nullptr, 255, nullptr,
+                     nullptr, pf::Point(), L"abcd", 0);
+    ASSERT_EQ(quads.size(), 24u);
+    EXPECT_LE(quads[18].x, float(INT32_MAX));
+}
+
 int HitAt(const pf::Font& font, const std::wstring& line, pf::Point p, std::vector<int>& clicks) {
     int hit = -1;
     RenderMarkupLine(nullptr, nullptr, &font, 1, 0, pf::Point(0, 0), 0, 0, nullptr, nullptr, 255, &clicks, &hit, p,
