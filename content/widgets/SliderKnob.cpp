@@ -5,7 +5,7 @@
 
 #include "shell/TextHelpers.h"
 
-SliderKnob::SliderKnob() { SetName(L"SliderKnob"); }
+SliderKnob::SliderKnob() = default;  // keeps the actor's name
 
 SliderKnob::~SliderKnob() = default;
 
