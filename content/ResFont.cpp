@@ -1,10 +1,25 @@
 #include "content/ResFont.h"
 
+#include <memory>
+
+#include "shell/BmFont.h"
 #include "shell/TextHelpers.h"
 
 ResFont::ResFont() { SetName(L"ResFont"); }
 
-ResFont::~ResFont() = default;
+ResFont::~ResFont() { delete GetFont(); }
+
+pf::FontBase ToFontBase(const FontDesc& desc) {
+    pf::FontBase base;
+    base.id = desc.id;
+    base.file = desc.name;
+    base.bold = desc.bold;
+    base.italic = desc.italic;
+    base.underline = desc.underline;
+    base.size = desc.size;
+    base.outline = desc.outline;
+    return base;
+}
 
 bool ResFont::LoadFromDescriptor(pf::ImageLoader* loader, pf::FileSystem* fs, pf::Display* display,
                                  const ResID* d) {
@@ -16,10 +31,28 @@ bool ResFont::LoadFromDescriptor(pf::ImageLoader* loader, pf::FileSystem* fs, pf
                 static_cast<float>(pf::ReadDouble(d->params[5].c_str())));
 }
 
-bool ResFont::Load(pf::ImageLoader*, pf::FileSystem*, pf::Display*, const std::wstring& name, int size, bool, bool,
-                   bool, float) {
+bool ResFont::Load(pf::ImageLoader* loader, pf::FileSystem* fs, pf::Display* display, const std::wstring& name,
+                   int size, bool bold, bool italic, bool underline, float outline) {
     name_ = name;
     size_ = size;
-    // The bitmap-font and glyph-cache loaders are not part of the engine yet.
-    return false;
+    FontDesc desc;
+    desc.id = GetId();
+    desc.name = name;
+    desc.bold = bold;
+    desc.italic = italic;
+    desc.underline = underline;
+    desc.size = size;
+    desc.outline = outline;
+    const pf::FontBase base = ToFontBase(desc);
+
+    // A binary bitmap font under the id first, else the glyph cache of a font file.
+    std::unique_ptr<pf::Font> font(new pf::BmFont(base));
+    if (!font->Load(loader, fs, display)) {
+        font.reset(new pf::Font(base));
+        if (!font->Load(loader, fs, display)) return false;
+    }
+    // A second load replaces the earlier font.
+    delete GetFont();
+    SetData(font.release());
+    return true;
 }

@@ -1,8 +1,9 @@
-// A font resource: a loaded bitmap font kept as the payload. The font loaders come with
-// the fonts; until then Load reports that nothing could be loaded.
+// A font resource: a loaded font kept as the payload (owned): a binary bitmap font
+// "fonts/<id>.fnt" when there is one, else the glyph cache of the named font file.
 #pragma once
 
 #include "content/ResID.h"
+#include "shell/Font.h"
 
 // What the font loaders are given.
 struct FontDesc {
@@ -14,6 +15,9 @@ struct FontDesc {
     int size = 10;
     float outline = 0.0f;
 };
+
+// The shell's description of the font: the name becomes the font file.
+pf::FontBase ToFontBase(const FontDesc& desc);
 
 class ResFont : public Res {
 public:
@@ -28,6 +32,8 @@ public:
     bool Load(pf::ImageLoader* loader, pf::FileSystem* fs, pf::Display* display, const std::wstring& name, int size,
               bool bold, bool italic, bool underline, float outline);
 
+    // The payload; null when nothing loaded.
+    pf::Font* GetFont() const { return static_cast<pf::Font*>(GetData()); }
     const std::wstring& GetFontName() const { return name_; }
     int GetSize() const { return size_; }
 

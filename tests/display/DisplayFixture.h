@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +47,18 @@ public:
         return d;
     }
 };
+
+// The box of presented pixels whose green is above half in the frame area; empty when none.
+inline pf::Rect LitBox(const pf::MemoryPresentTarget& target, const pf::Rect& area) {
+    int left = INT32_MAX, top = INT32_MAX, right = -1, bottom = -1;
+    for (int y = area.y; y < area.y + area.height; ++y)
+        for (int x = area.x; x < area.x + area.width; ++x)
+            if (((target.Pixel(x, y) >> 8) & 0xFF) > 128) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    return right < 0 ? pf::Rect() : pf::Rect(left, top, right - left + 1, bottom - top + 1);
+}
 
 class RecordingBox : public pf::MessageBoxService {
 public:

@@ -11,18 +11,7 @@
 namespace {
 
 using displaytest::DisplayTest;
-
-// The box of pixels brighter than half in the frame area (x0, y0, w, h); empty when none.
-pf::Rect LitBox(const pf::MemoryPresentTarget& target, const pf::Rect& area) {
-    int left = INT32_MAX, top = INT32_MAX, right = -1, bottom = -1;
-    for (int y = area.y; y < area.y + area.height; ++y)
-        for (int x = area.x; x < area.x + area.width; ++x)
-            if (((target.Pixel(x, y) >> 8) & 0xFF) > 128) {
-                left = std::min(left, x), right = std::max(right, x);
-                top = std::min(top, y), bottom = std::max(bottom, y);
-            }
-    return right < 0 ? pf::Rect() : pf::Rect(left, top, right - left + 1, bottom - top + 1);
-}
+using displaytest::LitBox;
 
 class FontDrawTest : public DisplayTest {
 protected:
