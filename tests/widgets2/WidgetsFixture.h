@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/NullDisplay.h"
 #include "content/ResFont.h"
+#include "content/Resources.h"
 #include "scene/RootItem.h"
 #include "shell/Clock.h"
 #include "shell/Event.h"
@@ -75,10 +77,11 @@ inline my_intrusive_ptr<ResFont> MakeResFont(pf::Font* font, const std::wstring&
 }
 
 // Records which shared sounds were asked for.
-class SoundRequests : public SharedSounds {
+class SoundRequests : public Resources {
 public:
+    SoundRequests() : Resources(ResourceServices{}) {}
     std::vector<std::wstring> ids;
-    ResSound* getSound(const std::wstring& id) override {
+    Res* getSound(const std::wstring& id) override {
         ids.push_back(id);
         return nullptr;
     }
@@ -111,7 +114,7 @@ protected:
         spy = new EventSpy;
         spy->SetPriority(-1000);
         root->AddItem(spy.get());
-        sounds = new SoundRequests;
+        sounds = std::make_unique<SoundRequests>();
         player.setSharedSoundResources(sounds.get());
         SoundPlayer::SetInstance(&player);
     }
@@ -143,7 +146,7 @@ protected:
     }
 
     my_intrusive_ptr<RootItem> root;
-    my_intrusive_ptr<SoundRequests> sounds;
+    std::unique_ptr<SoundRequests> sounds;
     SoundPlayer player{nullptr};
     my_intrusive_ptr<EventSpy> spy;
 };
