@@ -1,4 +1,5 @@
 // The loading screen and the start-up script.
+#include "content/ResourceServices.h"
 #include "content/Resources.h"
 #include "game/TM5Game.h"
 #include "scene/Actor.h"
@@ -29,7 +30,8 @@ void AddLoadingModifiers(Actor& horses, Actor& loadingText) {}
 void TM5Game::Start() {
     app_->SetMaxFPS(kLoadingFps);
     loadingRoot_ = new RootItem();
-    loadingResources_ = std::make_unique<Resources>();
+    loadingResources_ = std::make_unique<Resources>(
+        ResourceServices{app_->GetImageLoader(), app_->GetFileSystem(), app_->GetDisplay()});
     if (!loadingResources_->load(kLoadingScreen, nullptr)) {
         pf::DebugStream() << "loading screen: cannot load " << kLoadingScreen;
     }
