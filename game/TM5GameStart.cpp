@@ -11,10 +11,11 @@
 namespace {
 
 // The actor shows the list's animation, its origin at its centre. An animation missing
-// from the list is logged and the screen is drawn without it.
+// from a list that loaded is logged (a list that did not load was); the screen is drawn
+// without it.
 void ShowLoadingImage(Actor& actor, Resources& resources, const wchar_t* id) {
     ResAnim* anim = resources.getAnim(id);
-    if (!anim) pf::DebugStream() << "loading screen: no image '" << id << "' in " << TM5Game::kLoadingScreen;
+    if (!anim && resources.GetCount() > 0) pf::DebugStream() << "loading screen: no image '" << id << "' in " << TM5Game::kLoadingScreen;
     actor.SetResAnim(anim);
     actor.setOriginToCenter();
 }
