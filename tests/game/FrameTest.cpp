@@ -69,6 +69,28 @@ public:
     }
 };
 
+// A root that hands the scene to another root in the middle of its own step.
+class SwitchingRoot : public RootItem {
+public:
+    my_intrusive_ptr<RootItem> next;
+    int steps = 0;
+    void Cycle() override {
+        SetRootItem(next.get());
+        RootItem::Cycle();  // still running on this root
+        ++steps;
+    }
+    bool ProcessEvent(pf::Event& e) override {
+        SetRootItem(next.get());
+        ++steps;
+        return RootItem::ProcessEvent(e);
+    }
+    void Render(pf::Display& display) override {
+        SetRootItem(next.get());
+        RootItem::Render(display);
+        ++steps;
+    }
+};
+
 // An item that counts the children taken from it.
 class CountingParent : public Item {
 public:
@@ -174,4 +196,21 @@ TEST_F(GameFrame, WithoutASceneFramesAreClearedAndCloseOrEscapeQuits) {
     pf::Event close = pf::Event(pf::EventType::Close);
     game->HandleEvent(close);
     EXPECT_EQ(app.quitRequests, 2);
+}
+
+TEST_F(GameFrame, ASceneSwitchInsideAStepKeepsTheOldRootUntilTheStepEnds) {
+    for (int step = 0; step < 3; ++step) {
+        my_intrusive_ptr<RootItem> next(new RootItem());
+        {
+            my_intrusive_ptr<SwitchingRoot> first(new SwitchingRoot());
+            first->next = next;
+            SetRootItem(first.get());
+        }  // only the global holds it now
+        pf::Event motion(pf::EventType::MouseMotion, 0, 0, 5, 5);
+        if (step == 0) game->Cycle();
+        if (step == 1) game->HandleEvent(motion);
+        if (step == 2) game->Draw(app.display);
+        EXPECT_EQ(GetRootItem(), next.get());
+        SetRootItem(nullptr);
+    }
 }
