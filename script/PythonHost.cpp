@@ -34,6 +34,15 @@ bool RunStatement(const char* statement, bp::object ns) {
 
 PythonHost::PythonHost() = default;
 
+bool PythonHost::AddBuiltinModule(const char* name, PyObject* (*init)()) {
+    if (Py_IsInitialized()) {
+        pf::DebugStream() << "script: module '" << name << "' added after the interpreter started";
+        return false;
+    }
+    // The table keeps the name pointer: callers pass string literals.
+    return PyImport_AppendInittab(name, init) != -1;
+}
+
 PythonHost::~PythonHost() {
     // Before finalisation the objects are dropped in order; after it there are none.
     if (objects_ && Py_IsInitialized()) ReleaseObjects();
@@ -93,12 +102,16 @@ void PythonHost::RunStartupScript() {
     RunStatement("import wingdbstub", globals());
     try {
         initModule() = loader ? loader->load_module("ruv3_init") : bp::object();
-        if (!initModule()) {
+        // A compiled module that is there but failed has printed its error; importing it
+        // again would run its top level a second time.
+        const bool compiledPresent = loader && !loader->find_module("ruv3_init", bp::object()).is_none();
+        if (!initModule() && !compiledPresent) {
             for (const char* folder : {"scripts/", "scripts/PyRuvLib/", "pyc.zip"}) {
                 bp::import("sys").attr("path").attr("append")(folder);
             }
             initModule() = bp::import("ruv3_init");
         }
+        if (!initModule()) return;
         postCycleCall() = initModule().attr("postCycleCall");
         bp::object dict = initModule().attr("__dict__");
         stopTasklets() = dict["tasklets"].attr("stopTasklets");

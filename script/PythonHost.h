@@ -19,6 +19,10 @@ public:
     PythonHost& operator=(const PythonHost&) = delete;
     ~PythonHost();
 
+    // Adds a module to the interpreter's built-in table, beside "ruv3". Only before Init:
+    // false (with a log line) once the interpreter runs or when the table refuses it.
+    static bool AddBuiltinModule(const char* name, PyObject* (*init)());
+
     // Starts the interpreter (once per process) and installs the output redirect, the
     // item-creation hook and the import hook. Script errors propagate as
     // boost::python::error_already_set; a failed start throws std::runtime_error.

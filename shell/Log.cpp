@@ -15,20 +15,24 @@ namespace {
 std::mutex g_logLock;  // guards the FILE pointer, not the order of lines
 FILE* g_logFile = nullptr;
 std::atomic<bool> g_toStderr{true};
+std::atomic<int> g_logFd{-1};
 
 }  // namespace
 
 void OpenLog(const std::wstring& path) {
     std::lock_guard<std::mutex> lock(g_logLock);
+    g_logFd.store(-1);
     if (g_logFile) {
         std::fclose(g_logFile);
         g_logFile = nullptr;
     }
     g_logFile = std::fopen(ToUtf8(path).c_str(), "w");
+    if (g_logFile) g_logFd.store(fileno(g_logFile));
 }
 
 void CloseLog() {
     std::lock_guard<std::mutex> lock(g_logLock);
+    g_logFd.store(-1);
     if (g_logFile) {
         std::fclose(g_logFile);
         g_logFile = nullptr;
@@ -46,6 +50,8 @@ void LogWrite(const std::wstring& text) {
     }
     if (g_toStderr.load()) std::fwrite(utf8.data(), 1, utf8.size(), stderr);
 }
+
+int LogFileDescriptor() { return g_logFd.load(); }
 
 void SetLogToStderr(bool enabled) { g_toStderr.store(enabled); }
 

@@ -14,6 +14,9 @@ namespace pf {
 // stays closed and lines reach only the debugger output.
 void OpenLog(const std::wstring& path);
 void CloseLog();
+// The open log file's descriptor, or -1: for writers that may not take locks (the crash
+// filter writes its lines with it from a signal handler).
+int LogFileDescriptor();
 // Writes text unchanged (callers end lines with "\n") to the log file and stderr.
 void LogWrite(const std::wstring& text);
 // Whether LogWrite also copies to stderr (on by default).

@@ -23,10 +23,11 @@ std::map<std::string, WindowProcedure>& Classes() {
 // The most notches one wheel message carries (32767 / 120).
 constexpr int kMaxWheelNotches = 0x7FFF / kWheelDelta;
 
-// Live windows in creation order.
+// Live windows in creation order. Never destroyed: objects destroyed at process exit (the
+// application singleton among them) still ask whether their window lives.
 std::vector<NativeWindow*>& Windows() {
-    static std::vector<NativeWindow*> windows;
-    return windows;
+    static std::vector<NativeWindow*>* windows = new std::vector<NativeWindow*>();
+    return *windows;
 }
 
 // The lock keys' toggles as the system has them now, for the characters the queue works

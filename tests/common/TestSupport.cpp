@@ -83,4 +83,15 @@ bool HaveProgram(const std::string& name) {
     return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
 }
 
+std::string CompilePython(const std::string& source, const std::string& name) {
+    TempDir dir;
+    const std::filesystem::path src = dir.Write(name + ".py", source);
+    const std::filesystem::path out = dir.Path() / (name + ".pyc");
+    const std::string command = "/usr/bin/python3.11 -c \"import py_compile,sys; py_compile.compile(sys.argv[1], "
+                                "cfile=sys.argv[2], doraise=True)\" '" +
+                                src.string() + "' '" + out.string() + "'";
+    if (RunCommand(command) != 0) return std::string();
+    return ReadFile(out);
+}
+
 }  // namespace testkit

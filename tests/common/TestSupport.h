@@ -52,6 +52,8 @@ private:
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+// Compiles Python source with /usr/bin/python3.11 and answers the .pyc bytes.
+std::string CompilePython(const std::string& source, const std::string& name);
 // Runs a shell command line; returns its exit status (-1 when it could not run).
 int RunCommand(const std::string& command);
 // Whether a program is on PATH.

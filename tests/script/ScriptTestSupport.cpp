@@ -11,14 +11,9 @@
 namespace scripttest {
 
 std::string CompileModule(const std::string& source, const std::string& name) {
-    testkit::TempDir dir;
-    const std::filesystem::path src = dir.Write(name + ".py", source);
-    const std::filesystem::path out = dir.Path() / (name + ".pyc");
-    const std::string command = "/usr/bin/python3.11 -c \"import py_compile,sys; py_compile.compile(sys.argv[1], "
-                                "cfile=sys.argv[2], doraise=True)\" '" +
-                                src.string() + "' '" + out.string() + "'";
-    EXPECT_EQ(testkit::RunCommand(command), 0) << command;
-    return testkit::ReadFile(out);
+    std::string bytes = testkit::CompilePython(source, name);
+    EXPECT_FALSE(bytes.empty()) << "python3.11 could not compile " << name;
+    return bytes;
 }
 
 namespace {

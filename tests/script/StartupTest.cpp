@@ -114,4 +114,15 @@ TEST(Startup, MissingNamesAndMissingModules) {
     }
 }
 
+TEST(Startup, FailingCompiledModuleRunsOnce) {
+    // The import machinery must not try the same compiled module a second time.
+    testkit::TempDir dir;
+    dir.Write("res/pyc/ruv3_init.pyc", CompileModule("print('top level')\nraise RuntimeError('broken start')\n", "ruv3_init"));
+    const Outcome out = RunChild(dir, false);
+    ExpectCleanEnd(out);
+    EXPECT_EQ(Count(out.log, "top level"), 1u) << out.log;
+    EXPECT_EQ(Count(out.log, "RuntimeError: broken start"), 1u) << out.log;
+    EXPECT_EQ(Count(out.log, "Traceback"), 2u) << out.log;  // the debugger stub's and this one
+}
+
 }  // namespace

@@ -1,0 +1,5 @@
+// The data archive's password. The build packs the sample content with it (data/CMakeLists.txt
+// reads it from this line).
+#pragma once
+
+#define TM5_ARCHIVE_PASSWORD "tm5-nightwake"

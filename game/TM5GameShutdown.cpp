@@ -1,0 +1,31 @@
+// The game's shutdown: nothing that belongs to the scripts may outlive the interpreter.
+#include "content/ResourceManager.h"
+#include "game/TM5Game.h"
+#include "scene/ItemLeakDetector.h"
+#include "scene/RootItem.h"
+#include "sound/SoundPlayer.h"
+
+void TM5Game::SilenceSounds() {
+    SoundPlayer* player = SoundPlayer::Instance();
+    if (!player) return;
+    // Played instances may be script objects, and the shared list is one: no channel may
+    // call back into them once the interpreter is gone.
+    player->stopAll();
+    player->setSharedSoundResources(nullptr);
+}
+
+void TM5Game::Shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    ItemLeakDetector::ReportLeaks();
+    SilenceSounds();
+    deleteAfterCycle_.clear();
+    {
+        // Taken out of the global first, so nothing finds a root that is going.
+        my_intrusive_ptr<RootItem> root = std::move(CurrentRootItem);
+    }
+    host_.Finalize();
+    SetResourceManager(nullptr);
+    resourceManager_.reset();
+    // The modifier factory is deleted here once the engine has one.
+}

@@ -1,0 +1,113 @@
+// The real game on the packed sample content, in a window on the X server (Xvfb under
+// ./test.sh), driven by xdotool: start, loading screen, frames, a second start refused,
+// and Escape to quit.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "common/Oracle.h"
+#include "common/TestSupport.h"
+#include "game/ArchivePassword.h"
+
+namespace {
+
+size_t Count(const std::string& text, const std::string& needle) {
+    size_t n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+// A folder to run the game in: the sample archive, a user folder with windowed options,
+// and a runtime folder of its own for the single-instance lock.
+class GameRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RUV3_REQUIRE_DISPLAY();
+        RUV3_REQUIRE_PROGRAM("xdotool");
+        RUV3_REQUIRE_PROGRAM("import");
+        std::filesystem::create_directories(run);
+        std::filesystem::copy_file(TESSMAR_DATA_ZIP, run / "data.zip");
+        dir.Write("home/Tarn/Tessmar5/options.cfg", "[main]\nfullScreen=false\n");
+        std::filesystem::create_directories(dir.Path() / "runtime");
+    }
+    // Starts the game, waits for its window ($wid), runs the commands, and waits for the
+    // game to end; its exit status goes to first_exit.txt.
+    void Drive(const std::string& commands) {
+        const std::string script =
+            "cd '" + run.string() + "' && export XDG_DATA_HOME='" + d + "/home' XDG_RUNTIME_DIR='" + d +
+            "/runtime' LSAN_OPTIONS=suppressions='" GAME_LSAN_SUPPRESSIONS "'\n"
+            "timeout 60 '" TESSMAR_EXE "' >'" + d + "/first.txt' 2>&1 & pid=$!\n"
+            "wid=$(timeout 30 xdotool search --sync --name '^Tessmar Nightwake$' | head -n 1)\n"
+            "if [ -z \"$wid\" ]; then kill $pid; wait $pid; exit 3; fi\n" +
+            commands + "wait $pid; echo $? >'" + d + "/first_exit.txt'\n";
+        const std::filesystem::path scriptPath = dir.Write("drive.sh", script);
+        ASSERT_EQ(testkit::RunCommand("sh '" + scriptPath.string() + "'"), 0)
+            << "no game window\n" << testkit::ReadFile(dir.Path() / "first.txt");
+        EXPECT_EQ(Trimmed(testkit::ReadFile(dir.Path() / "first_exit.txt")), "0")
+            << testkit::ReadFile(dir.Path() / "first.txt");
+        EXPECT_EQ(Count(testkit::ReadFile(dir.Path() / "first.txt"), "AddressSanitizer"), 0u);
+    }
+    // ImageMagick's answer for the screenshot, e.g. "%[fx:mean]".
+    std::string Measure(const std::string& format) {
+        const std::string command = "convert '" + d + "/shot.png' -format '" + format + "' info: >'" + d + "/measure.txt'";
+        EXPECT_EQ(testkit::RunCommand(command), 0) << command;
+        return Trimmed(testkit::ReadFile(dir.Path() / "measure.txt"));
+    }
+    std::string Log() { return testkit::ReadFile(dir.Path() / "home/Tarn/Tessmar5/log.txt"); }
+
+    testkit::TempDir dir;
+    const std::filesystem::path run = dir.Path() / "run";
+    const std::string d = dir.Path().string();
+    const std::string shot = "import -window \"$wid\" '" + d + "/shot.png'\n";
+};
+
+}  // namespace
+
+TEST_F(GameRun, OpensTheWindowOnTheSampleDataAndQuitsOnEscape) {
+    Drive("sleep 1\n" + shot + "timeout 30 '" TESSMAR_EXE "' >'" + d + "/second.txt' 2>&1; echo $? >'" + d +
+          "/second_exit.txt'\n"
+          "xdotool key --window \"$wid\" Escape\n");
+    EXPECT_EQ(Trimmed(testkit::ReadFile(dir.Path() / "second_exit.txt")), "0");
+    EXPECT_NE(testkit::ReadFile(dir.Path() / "second.txt").find("Only one game instance can be launched"),
+              std::string::npos)
+        << testkit::ReadFile(dir.Path() / "second.txt");
+
+    // The frames after start-up are the display's cleared frame while no scene is installed.
+    EXPECT_EQ(Measure("%[fx:mean]"), "0") << "the window is not the cleared frame";
+
+    const std::string log = Log();
+    EXPECT_NE(log.find("CreateDevice succeeded"), std::string::npos) << log;
+    EXPECT_EQ(Count(log, "loading screen:"), 0u) << log;  // all four images loaded
+    EXPECT_LT(log.find("started TM5Game::loadingThread"), log.find("completed TM5Game::loadingThread")) << log;
+    EXPECT_NE(log.find("TM5Game: Escape without a scene: quitting"), std::string::npos) << log;
+    EXPECT_NE(log.find("leaked items: 0"), std::string::npos) << log;
+    // The debugger stub's import and the start-up module's one failure, nothing else,
+    // until the scene bindings exist.
+    EXPECT_EQ(Count(log, "Traceback"), 2u) << log;
+    EXPECT_EQ(Count(log, "No module named 'wingdbstub'"), 1u) << log;
+    EXPECT_EQ(Count(log, "File \"ruv3_init.py\""), 1u) << log;
+    EXPECT_EQ(Count(log, "ERROR"), 0u) << log;
+}
+
+TEST_F(GameRun, ShowsTheLoadingScreenWhileTheStartupScriptRuns) {
+    // A start-up module that takes its time, packed over the sample one.
+    const std::string pyc = testkit::CompilePython("import time\ntime.sleep(3)\n", "ruv3_init");
+    ASSERT_FALSE(pyc.empty());
+    dir.Write("slow/pyc/ruv3_init.pyc", pyc);
+    ASSERT_EQ(testkit::RunCommand("cd '" + d + "/slow' && zip -q -D -P '" TM5_ARCHIVE_PASSWORD "' '" + run.string() +
+                                  "/data.zip' pyc/ruv3_init.pyc"),
+              0);
+    Drive("sleep 1\n" + shot + "sleep 3\nxdotool key --window \"$wid\" Escape\n");
+
+    // The background's top (drawn by the build as #1b2a4a) and, at the screen centre
+    // below the plate, the inside of the horses' ring (#2e3f66).
+    EXPECT_EQ(Measure("%[fx:int(255*p{5,5}.r)],%[fx:int(255*p{5,5}.g)],%[fx:int(255*p{5,5}.b)]"), "27,42,74");
+    EXPECT_EQ(Measure("%[fx:int(255*p{400,308}.r)],%[fx:int(255*p{400,308}.g)],%[fx:int(255*p{400,308}.b)]"),
+              "46,63,102");
+    EXPECT_EQ(Count(Log(), "loading screen:"), 0u) << Log();
+}
