@@ -53,9 +53,9 @@ public:
 class FakeResSound : public ResSound {
 public:
     FakeSound sound;
-    std::wstring id = L"tune";
-    const std::wstring& GetId() const override { return id; }
+    FakeResSound() { SetId(L"tune"); }
     Sound* GetSound() override { return &sound; }
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {}
 };
 
 // A root that notes the sound channel's state when each event reaches it.
