@@ -98,6 +98,8 @@ TEST(Startup, MissingNamesAndMissingModules) {
         {"no tasklets", "import ruv3\nruv3.onCreateItem = print\ndef postCycleCall(): print('frame')\n", 3, 0,
          "KeyError: 'tasklets'"},
         {"no module", nullptr, 0, 0, "No module named 'ruv3_init'"},
+        {"item outlives", "import ruv3\nruv3.getItemByName('keeper').AddItem(ruv3.Item())\n"
+         "def postCycleCall(): print('frame')\n", 3, 0, "KeyError: 'tasklets'"},
         {"exit", "import sys\ndef postCycleCall(): sys.exit(0)\n", 0, 0, "child: quit requested 0"},
     };
     for (const Case& c : cases) {
