@@ -50,6 +50,11 @@ void PythonHost::Init(pf::FileSystem* fs) {
     // Ctrl-C and SIGPIPE stay the engine's: no KeyboardInterrupt inside a frame.
     config.install_signal_handlers = 0;
     config.parse_argv = 0;
+    // The player's own Python settings (PYTHONHOME, PYTHONPATH, user site packages) are
+    // not the game's: with them another installation could stop the game from starting
+    // or shadow its modules.
+    config.use_environment = 0;
+    config.user_site_directory = 0;
     // The interpreter's own error printing ends the process on a SystemExit (one raised
     // by a script's sys.excepthook, say) unless it is in inspect mode: a script error
     // is printed, it never ends the game on the spot.
