@@ -7,7 +7,7 @@
 // the interpreter reserve its memory before it finds the data ends; that is its own way
 // and ends in a MemoryError. Let the sanitizer refuse such requests instead of counting
 // them as failures:
-//   ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=1024 \
+//   export ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=1024
 //   build-fuzz/fuzz_pyc_header -malloc_limit_mb=2048 fuzz/corpus/pyc_header
 #include <Python.h>
 
