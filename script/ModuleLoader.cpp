@@ -40,25 +40,28 @@ PyObject* ModuleLoader::ReadCode(const std::string& name) {
     if (!fileSystem_ || !fileSystem_->ReadResourceFile(buffer, file)) return nullptr;
     const size_t size = pf::ContentSize(buffer);
     if (size == 0) return nullptr;
-    const std::string fileUtf8 = pf::ToUtf8(file);
+    return UnmarshalCode(buffer.data(), size, pf::ToUtf8(file));
+}
+
+PyObject* ModuleLoader::UnmarshalCode(const unsigned char* data, size_t size, const std::string& file) {
     if (size < static_cast<size_t>(kHeaderSize)) {
-        PyErr_Format(PyExc_ImportError, "'%s' is too short for a compiled module (%zu bytes)", fileUtf8.c_str(), size);
+        PyErr_Format(PyExc_ImportError, "'%s' is too short for a compiled module (%zu bytes)", file.c_str(), size);
         return nullptr;
     }
     const long magic = PyImport_GetMagicNumber();
-    const long fileMagic = static_cast<long>(buffer[0]) | static_cast<long>(buffer[1]) << 8 |
-                           static_cast<long>(buffer[2]) << 16 | static_cast<long>(buffer[3]) << 24;
+    const long fileMagic = static_cast<long>(data[0]) | static_cast<long>(data[1]) << 8 |
+                           static_cast<long>(data[2]) << 16 | static_cast<long>(data[3]) << 24;
     if (magic == -1 || fileMagic != magic) {
         PyErr_Clear();
-        PyErr_Format(PyExc_ImportError, "'%s' was compiled for another interpreter (magic %lx, not %lx)",
-                     fileUtf8.c_str(), fileMagic, magic);
+        PyErr_Format(PyExc_ImportError, "'%s' was compiled for another interpreter (magic %x, not %x)",
+                     file.c_str(), static_cast<unsigned>(fileMagic), static_cast<unsigned>(magic));
         return nullptr;
     }
-    PyObject* code = PyMarshal_ReadObjectFromString(reinterpret_cast<const char*>(buffer.data()) + kHeaderSize,
+    PyObject* code = PyMarshal_ReadObjectFromString(reinterpret_cast<const char*>(data) + kHeaderSize,
                                                     static_cast<Py_ssize_t>(size - kHeaderSize));
     if (code && !PyCode_Check(code)) {
         Py_DECREF(code);
-        PyErr_Format(PyExc_ImportError, "'%s' holds no code object", fileUtf8.c_str());
+        PyErr_Format(PyExc_ImportError, "'%s' holds no code object", file.c_str());
         return nullptr;
     }
     return code;

@@ -39,6 +39,11 @@ public:
     boost::python::object load_module(const std::string& name);
     boost::python::object call(boost::python::object any) { return self_; }
 
+    // The code object of a compiled module's bytes (the header checked, the rest
+    // unmarshalled, nothing run); null with a script error set when the bytes are no
+    // compiled module of this interpreter. file names the module in the error.
+    static PyObject* UnmarshalCode(const unsigned char* data, size_t size, const std::string& file);
+
 private:
     // Reads, checks and unmarshals the file; null with a script error set when it is
     // damaged, null with none set when it is missing or empty.

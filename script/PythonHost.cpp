@@ -2,6 +2,7 @@
 
 #include <boost/python.hpp>
 
+#include <csignal>
 #include <stdexcept>
 
 #include "scene/ItemLeakDetector.h"
@@ -58,11 +59,30 @@ void PythonHost::Init(pf::FileSystem* fs) {
     // Ctrl-C and SIGPIPE stay the engine's: no KeyboardInterrupt inside a frame.
     config.install_signal_handlers = 0;
     config.parse_argv = 0;
+    // The player's own Python settings (PYTHONHOME, PYTHONPATH, user site packages) are
+    // not the game's: with them another installation could stop the game from starting
+    // or shadow its modules.
+    config.use_environment = 0;
+    config.user_site_directory = 0;
+    // The interpreter's own error printing ends the process on a SystemExit (one raised
+    // by a script's sys.excepthook, say) unless it is in inspect mode: a script error
+    // is printed, it never ends the game on the spot.
+    config.inspect = 1;
     const PyStatus status = Py_InitializeFromConfig(&config);
     PyConfig_Clear(&config);
     if (PyStatus_Exception(status)) {
         throw std::runtime_error(std::string("Failed to start the script interpreter: ") +
                                  (status.err_msg ? status.err_msg : "unknown error"));
+    }
+    // Importing the signal module puts the interpreter's Ctrl-C handler in place whenever
+    // SIGINT is at its default, whatever the configuration says. Import it now, with
+    // SIGINT set aside for that moment, so a script's import later leaves SIGINT alone.
+    {
+        void (*engineHandler)(int) = std::signal(SIGINT, SIG_IGN);
+        PyObject* signalModule = PyImport_ImportModule("_signal");
+        std::signal(SIGINT, engineHandler);
+        if (!signalModule) bp::throw_error_already_set();
+        Py_DECREF(signalModule);
     }
 
     PyObject* main = PyImport_AddModule("__main__");

@@ -1,5 +1,7 @@
 #include "script/ScriptPeer.h"
 
+#include <memory>
+
 #include "script/bindings/EventProxy.h"
 
 namespace bp = boost::python;
@@ -9,11 +11,13 @@ namespace {
 PyObject* Peer(const RefCounter* object) { return static_cast<PyObject*>(object->GetScriptPeer()); }
 
 void IncPeer(const RefCounter* object) {
-    if (PyObject* peer = Peer(object)) Py_INCREF(peer);
+    PyObject* peer = Peer(object);
+    if (peer && ScriptObjectsAlive()) Py_INCREF(peer);
 }
 
 void DecPeer(const RefCounter* object) {
-    if (PyObject* peer = Peer(object)) Py_DECREF(peer);
+    PyObject* peer = Peer(object);
+    if (peer && ScriptObjectsAlive()) Py_DECREF(peer);
 }
 
 // The peer is held for the call: the script method may drop the last other reference.
@@ -136,5 +140,8 @@ void CallScriptCallback(const bp::object& f) {
 }
 
 Callback MakeScriptCallback(const bp::object& f) {
-    return Callback([f] { CallScriptCallback(f); });
+    std::shared_ptr<PyObject> held(bp::incref(f.ptr()), [](PyObject* p) {
+        if (ScriptObjectsAlive()) Py_DECREF(p);
+    });
+    return Callback([held] { CallScriptCallback(bp::object(bp::handle<>(bp::borrowed(held.get())))); });
 }

@@ -14,6 +14,12 @@
 #include "scene/Item.h"
 #include "script/bindings/Holders.h"
 
+// Whether script objects may be touched: the interpreter runs (or is being finalised) on
+// this process's behalf. Once it has been finalised, an engine object that a script made
+// and the engine still holds keeps its script instance: counting on it now would free it
+// into an interpreter that is gone.
+inline bool ScriptObjectsAlive() { return _PyThreadState_UncheckedGet() != nullptr; }
+
 // The form in which a script class holds a counted engine object it created: embedded in
 // its script instance, counting through it.
 template <typename T>
@@ -24,10 +30,12 @@ public:
         this->SetScriptPeer(self);
     }
     void AddRef() override {
-        if (auto* peer = static_cast<PyObject*>(this->GetScriptPeer())) Py_INCREF(peer);
+        auto* peer = static_cast<PyObject*>(this->GetScriptPeer());
+        if (peer && ScriptObjectsAlive()) Py_INCREF(peer);
     }
     void Release() override {
-        if (auto* peer = static_cast<PyObject*>(this->GetScriptPeer())) Py_DECREF(peer);
+        auto* peer = static_cast<PyObject*>(this->GetScriptPeer());
+        if (peer && ScriptObjectsAlive()) Py_DECREF(peer);
     }
 };
 
@@ -66,7 +74,8 @@ public:
 // a silent callback. A script error (also from the truth test) leaves as
 // boost::python::error_already_set.
 void CallScriptCallback(const boost::python::object& f);
-// An engine callback that runs CallScriptCallback on a copy of f.
+// An engine callback that runs CallScriptCallback on f; its copies share one reference to
+// f, let go only while the interpreter is alive.
 Callback MakeScriptCallback(const boost::python::object& f);
 
 // Engine pointer to script object: None for null, the object's own script object when a

@@ -2,6 +2,8 @@
 // process's interpreter.
 #include <boost/python.hpp>
 
+#include <csignal>
+
 #include "ScriptTestSupport.h"
 #include "scene/Item.h"
 #include "scene/ItemLeakDetector.h"
@@ -51,6 +53,32 @@ TEST(HostHooks, PostCycleErrorsArePrintedAndTheNextFrameRuns) {
     for (int i = 0; i < 5; ++i) host.PostCycle();
     const std::string quiet = TakeLog();
     EXPECT_EQ(std::count(quiet.begin(), quiet.end(), '\n'), 1) << quiet;
+}
+
+TEST(HostHooks, AnExcepthookRaisingSystemExitDoesNotEndTheProcess) {
+    PythonHost& host = World().host;
+    bp::object globals = host.globals();
+    bp::exec("import sys\nsys.excepthook = lambda *error: sys.exit(7)\n", globals, globals);
+    host.postCycleCall() = Define("def fails(): raise ValueError('frame failed')\n", "fails");
+    TakeLog();
+    host.PostCycle();  // without the fix the test process ends here with status 7
+    bp::exec("import sys\nsys.excepthook = sys.__excepthook__\n", globals, globals);
+    host.postCycleCall() = bp::object();
+    const std::string log = TakeLog();
+    EXPECT_NE(log.find("Error in sys.excepthook"), std::string::npos) << log;
+    EXPECT_NE(log.find("ValueError: frame failed"), std::string::npos) << log;
+    EXPECT_FALSE(PyErr_Occurred());
+}
+
+TEST(HostHooks, ImportingSignalLeavesCtrlCToTheEngine) {
+    World();
+    // With SIGINT at its default, a script's import must not put the interpreter's
+    // handler in (Ctrl-C would become a KeyboardInterrupt printed inside some frame).
+    void (*before)(int) = std::signal(SIGINT, SIG_DFL);
+    bp::object globals = World().host.globals();
+    bp::exec("import signal\n", globals, globals);
+    void (*after)(int) = std::signal(SIGINT, before);
+    EXPECT_TRUE(after == SIG_DFL);
 }
 
 TEST(HostHooks, NewItemsAreReportedToTheScriptHook) {

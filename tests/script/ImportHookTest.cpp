@@ -2,6 +2,8 @@
 // process's interpreter.
 #include <boost/python.hpp>
 
+#include <cstdio>
+
 #include "ScriptTestSupport.h"
 #include "script/ModuleLoader.h"
 
@@ -55,9 +57,13 @@ TEST(ImportHook, TheImportStatementFindsTheArchiveFirst) {
 }
 
 TEST(ImportHook, DamagedMissingAndRaisingModules) {
+    ModuleLoader* loader = World().host.loader;
     const std::string good = CompileModule("x = 1\n");
     std::string foreign = good;
     foreign[0] = static_cast<char>(foreign[0] ^ 0x55);
+    char foreignLogged[80];
+    std::snprintf(foreignLogged, sizeof foreignLogged, "another interpreter (magic %lx, not %lx)",
+                  PyImport_GetMagicNumber() ^ 0x55, PyImport_GetMagicNumber());
     struct Case {
         const char* name;
         std::string bytes;  // "-" : no file at all
@@ -67,11 +73,10 @@ TEST(ImportHook, DamagedMissingAndRaisingModules) {
         {"hook_empty", "", ""},
         {"hook_five", "12345", "too short"},
         {"hook_header_only", good.substr(0, 16), "EOFError"},
-        {"hook_foreign", foreign, "another interpreter"},
+        {"hook_foreign", foreign, foreignLogged},
         {"hook_garbage", good.substr(0, 16) + std::string(40, '\xee'), "Error"},
         {"hook_raises", CompileModule("half = True\nraise ValueError('broken module')\n"), "broken module"},
     };
-    ModuleLoader* loader = World().host.loader;
     for (const Case& c : cases) {
         if (std::string(c.bytes) != "-") WritePyc(c.name, c.bytes);
         TakeLog();

@@ -28,11 +28,11 @@ struct Outcome {
     std::string log, err;
 };
 
-Outcome RunChild(const testkit::TempDir& dir, bool archive) {
+Outcome RunChild(const testkit::TempDir& dir, bool archive, const std::string& environment = "") {
     const std::string res = (dir.Path() / "res").string();
     const std::string log = (dir.Path() / "log.txt").string();
     const std::string err = (dir.Path() / "stderr.txt").string();
-    std::string command = std::string("'") + SCRIPT_HOST_CHILD + "' '" + res + "' '" + log + "'";
+    std::string command = environment + "'" + SCRIPT_HOST_CHILD + "' '" + res + "' '" + log + "'";
     if (archive) command += std::string(" ") + kPassword;
     Outcome out;
     out.status = testkit::RunCommand(command + " 2>'" + err + "' >/dev/null");
@@ -88,6 +88,18 @@ TEST(Startup, SourceModuleFoundThroughTheFallbackPath) {
     EXPECT_EQ(Count(out.log, "frame "), 3u);
 }
 
+TEST(Startup, ThePlayersPythonEnvironmentIsNotTheGames) {
+    testkit::TempDir dir;
+    dir.Write("res/pyc/ruv3_init.pyc", CompileModule(kInitSource, "ruv3_init"));
+    dir.Write("theirs/wingdbstub.py", "print('the player\\'s own module')\n");
+    const std::string environment =
+        "PYTHONHOME=/nonexistent PYTHONPATH='" + (dir.Path() / "theirs").string() + "' ";
+    const Outcome out = RunChild(dir, false, environment);
+    ExpectCleanEnd(out);
+    EXPECT_EQ(Count(out.log, "frame "), 3u) << out.log;
+    EXPECT_EQ(out.log.find("own module"), std::string::npos) << out.log;
+}
+
 TEST(Startup, MissingNamesAndMissingModules) {
     struct Case {
         const char* name;
@@ -98,6 +110,8 @@ TEST(Startup, MissingNamesAndMissingModules) {
         {"no tasklets", "import ruv3\nruv3.onCreateItem = print\ndef postCycleCall(): print('frame')\n", 3, 0,
          "KeyError: 'tasklets'"},
         {"no module", nullptr, 0, 0, "No module named 'ruv3_init'"},
+        {"item outlives", "import ruv3\nruv3.getItemByName('keeper').AddItem(ruv3.Item())\n"
+         "def postCycleCall(): print('frame')\n", 3, 0, "KeyError: 'tasklets'"},
         {"exit", "import sys\ndef postCycleCall(): sys.exit(0)\n", 0, 0, "child: quit requested 0"},
     };
     for (const Case& c : cases) {

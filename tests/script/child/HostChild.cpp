@@ -1,5 +1,6 @@
 // A whole script-host life in its own process (the interpreter starts once per process):
-// start, run the start-up module, three frames that each make an item, finalise.
+// start, run the start-up module, three frames that each make an item, finalise, and
+// only then let go of the engine objects that still hold script objects.
 // Usage: script_host_child <resource folder> <log file> [archive password]
 #include <filesystem>
 #include <string>
@@ -8,6 +9,7 @@
 #include "scene/ItemLeakDetector.h"
 #include "script/PythonHost.h"
 #include "script/ScriptError.h"
+#include "script/ScriptPeer.h"
 #include "shell/FileSystem.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
@@ -23,16 +25,24 @@ int main(int argc, char** argv) {
     }
     ItemLeakDetector::Initialize();
     SetScriptQuitHandler(+[](int code) { pf::DebugStream() << "child: quit requested " << code; });
+    // Engine objects that outlive the interpreter: an item (with whatever children the
+    // scripts gave it) and a callback bound to a script function.
+    my_intrusive_ptr<Item> keeper(new Item());
+    keeper->SetName(L"keeper");
+    Callback callback;
     {
         PythonHost host;
         host.Init(&fs);
         host.RunStartupScript();
+        callback = MakeScriptCallback(boost::python::eval("lambda: None", host.globals()));
         for (int frame = 0; frame < 3; ++frame) {
             host.PostCycle();
             my_intrusive_ptr<Item> item(new Item());
         }
         host.Finalize();
     }
+    keeper = nullptr;
+    callback = Callback();
     pf::LogWrite(L"child: finished\n");
     pf::CloseLog();
     return 0;
