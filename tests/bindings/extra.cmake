@@ -7,9 +7,6 @@ target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/script/ScriptTestSupp
 target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/script)
 # The keyboard test starts SDL's video (dummy driver) for its key map.
 target_link_libraries(${target} PRIVATE PkgConfig::SDL2)
-# Script objects come from malloc instead of the interpreter's own pools, so the sanitizer
-# also sees an engine object that outlives the script object it is embedded in.
 set(RUV3_TEST_ENVIRONMENT
-    "PYTHONMALLOC=malloc"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/script/lsan.supp:fast_unwind_on_malloc=0"
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:fast_unwind_on_malloc=0")
