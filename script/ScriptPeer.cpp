@@ -42,6 +42,20 @@ void CallNoArgs(PyObject* peer, _Py_Identifier* name) {
     Py_DECREF(result);
 }
 
+// A script's answer to an event, by Boost.Python's rule for bool (None and ints; anything
+// else is a TypeError), except that a truth test that raises is the script's error, not
+// an answer with the error left pending.
+bool Answer(const bp::object& result) {
+    if (result.is_none()) return false;
+    if (!PyLong_Check(result.ptr())) {
+        PyErr_Format(PyExc_TypeError, "an event handler answers a bool, not %.200s", Py_TYPE(result.ptr())->tp_name);
+        bp::throw_error_already_set();
+    }
+    const int truth = PyObject_IsTrue(result.ptr());
+    if (truth < 0) bp::throw_error_already_set();
+    return truth != 0;
+}
+
 _Py_IDENTIFIER(Cycle);
 _Py_IDENTIFIER(cleanup);
 
@@ -54,10 +68,10 @@ void ItemWrap::AddRef() { IncPeer(this); }
 void ItemWrap::Release() { DecPeer(this); }
 
 void ItemWrap::Cycle() {
-    if (pythonOverloads) {
-        PeerHold hold(this);
-        if (hold.get()) CallNoArgs(hold.get(), &PyId_Cycle);
-    }
+    // Held until the engine's part is done too: the script's Cycle may drop the last
+    // other reference.
+    PeerHold hold(this);
+    if (pythonOverloads && hold.get()) CallNoArgs(hold.get(), &PyId_Cycle);
     Item::Cycle();
 }
 
@@ -83,7 +97,7 @@ bool ItemWrap::HandleEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
     if (pythonOverloads && hold.get()) {
         EventLease lease(e);
-        return bp::call_method<bool>(hold.get(), "HandleEvent", state, lease.object());
+        return Answer(bp::call_method<bp::object>(hold.get(), "HandleEvent", state, lease.object()));
     }
     return Item::HandleEvent(state, e);
 }
@@ -92,7 +106,7 @@ bool ItemWrap::PassEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
     if (pythonOverloads && hold.get()) {
         EventLease lease(e);
-        return bp::call_method<bool>(hold.get(), "PassEvent", state, lease.object());
+        return Answer(bp::call_method<bp::object>(hold.get(), "PassEvent", state, lease.object()));
     }
     return Item::PassEvent(state, e);
 }
@@ -126,7 +140,7 @@ bool ActorWrap::HandleEvent(const TreeState& state, pf::Event& e) {
     PeerHold hold(this);
     if (pythonOverloads && hold.get()) {
         EventLease lease(e);
-        return bp::call_method<bool>(hold.get(), "HandleEvent", state, lease.object());
+        return Answer(bp::call_method<bp::object>(hold.get(), "HandleEvent", state, lease.object()));
     }
     return Item::HandleEvent(state, e);
 }

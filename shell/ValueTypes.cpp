@@ -12,12 +12,13 @@ bool Point::IsNear(const Point& o, int tolerance) const {
 }
 
 bool Rect::Intersects(const Rect& o) const {
-    return o.x + o.width >= x && x + width >= o.x && o.y + o.height >= y && y + height >= o.y;
+    return int64_t(o.x) + o.width >= x && int64_t(x) + width >= o.x && int64_t(o.y) + o.height >= y &&
+           int64_t(y) + height >= o.y;
 }
 
 bool Rect::Intersect(const Rect& o) const {
-    const int columns = std::min(GetRight(), o.GetRight()) - std::max(x, o.x);
-    const int rows = std::min(GetBottom(), o.GetBottom()) - std::max(y, o.y);
+    const int64_t columns = int64_t(std::min(GetRight(), o.GetRight())) - std::max(x, o.x);
+    const int64_t rows = int64_t(std::min(GetBottom(), o.GetBottom())) - std::max(y, o.y);
     return columns > 0 && rows > 0;
 }
 
@@ -26,8 +27,8 @@ void Rect::Clip(const Rect& o) {
     const int bottom = std::min(GetBottom(), o.GetBottom());
     x = std::max(x, o.x);
     y = std::max(y, o.y);
-    width = right - x + 1;
-    height = bottom - y + 1;
+    width = SaturateToInt(int64_t(right) - x + 1);
+    height = SaturateToInt(int64_t(bottom) - y + 1);
 }
 
 void Rect::Intersection(const Rect& o) {
@@ -45,8 +46,8 @@ void Rect::Union(const Rect& o) {
     const int bottom = std::max(GetBottom(), o.GetBottom());
     x = std::min(x, o.x);
     y = std::min(y, o.y);
-    width = right - x + 1;
-    height = bottom - y + 1;
+    width = SaturateToInt(int64_t(right) - x + 1);
+    height = SaturateToInt(int64_t(bottom) - y + 1);
 }
 
 }  // namespace pf

@@ -61,7 +61,13 @@ struct Point {
     bool IsNear(const Point& o, int tolerance) const;
 };
 
-// Right and bottom edges are inclusive: right = x + width - 1.
+// An edge or size computed wide, brought back to the nearest int.
+inline int SaturateToInt(int64_t v) {
+    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int>(v);
+}
+
+// Right and bottom edges are inclusive: right = x + width - 1. Edges and sizes that would
+// leave the int range stop at its ends.
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
 
@@ -83,8 +89,8 @@ struct Rect {
     int GetTop() const { return y; }
     int GetWidth() const { return width; }
     int GetHeight() const { return height; }
-    int GetRight() const { return x + width - 1; }
-    int GetBottom() const { return y + height - 1; }
+    int GetRight() const { return SaturateToInt(int64_t(x) + width - 1); }
+    int GetBottom() const { return SaturateToInt(int64_t(y) + height - 1); }
     Point GetPosition() const { return Point(x, y); }
     Point GetSize() const { return Point(width, height); }
     Point GetTopLeft() const { return Point(x, y); }
@@ -94,10 +100,16 @@ struct Rect {
 
     bool IsEmpty() const { return width <= 0 || height <= 0; }
     bool PointIn(const Point& p) const {
-        return x <= p.x && p.x < x + width && y <= p.y && p.y < y + height;
+        return x <= p.x && p.x < int64_t(x) + width && y <= p.y && p.y < int64_t(y) + height;
     }
-    void MoveRelative(const Point& p) { x += p.x; y += p.y; }
-    void Resize(int dw, int dh) { width += dw; height += dh; }
+    void MoveRelative(const Point& p) {
+        x = SaturateToInt(int64_t(x) + p.x);
+        y = SaturateToInt(int64_t(y) + p.y);
+    }
+    void Resize(int dw, int dh) {
+        width = SaturateToInt(int64_t(width) + dw);
+        height = SaturateToInt(int64_t(height) + dh);
+    }
 
     // Overlapping or edge-adjacent rectangles intersect.
     bool Intersects(const Rect& o) const;

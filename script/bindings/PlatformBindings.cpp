@@ -10,6 +10,7 @@
 #include "shell/Display.h"
 #include "shell/FileSystem.h"
 #include "shell/Game.h"
+#include "shell/Log.h"
 #include "shell/OptionList.h"
 #include "shell/Settings.h"
 #include "shell/Surface.h"
@@ -60,6 +61,25 @@ std::wstring UserPath(pf::FileSystem& fs) {
     return path;
 }
 
+// A path a script names inside one of the engine's folders: no ".." component (it would
+// leave the folder), no NUL (the system would cut the name short there), and something
+// named in the folder, not the folder itself. A refusal is logged once.
+bool InsideFolder(const std::wstring& path) {
+    bool names = false, fits = path.find(L'\0') == std::wstring::npos;
+    for (size_t pos = 0; fits && pos <= path.size();) {
+        size_t end = path.find_first_of(L"/\\", pos);
+        if (end == std::wstring::npos) end = path.size();
+        const std::wstring part = path.substr(pos, end - pos);
+        fits = part != L"..";
+        names = names || (!part.empty() && part != L".");
+        pos = end + 1;
+    }
+    if (fits && names) return true;
+    pf::DebugStream() << L"refused the path '" << path.substr(0, path.find(L'\0'))
+                      << L"': a script's path stays inside its folder";
+    return false;
+}
+
 bp::object BytesOf(const pf::FileBuffer& buffer) {
     PyObject* bytes = PyBytes_FromStringAndSize(reinterpret_cast<const char*>(buffer.data()),
                                                 static_cast<Py_ssize_t>(pf::ContentSize(buffer)));
@@ -69,13 +89,13 @@ bp::object BytesOf(const pf::FileBuffer& buffer) {
 
 bp::object ReadUserFile(pf::FileSystem& fs, const std::wstring& path, bool allowScrambled) {
     pf::FileBuffer buffer;
-    fs.ReadUserFile(buffer, path, allowScrambled);
+    if (InsideFolder(path)) fs.ReadUserFile(buffer, path, allowScrambled);
     return BytesOf(buffer);
 }
 
 bp::object ReadResourceFile(pf::FileSystem& fs, const std::wstring& path) {
     pf::FileBuffer buffer;
-    fs.ReadResourceFile(buffer, path);
+    if (InsideFolder(path)) fs.ReadResourceFile(buffer, path);
     return BytesOf(buffer);
 }
 
@@ -89,7 +109,7 @@ bool WriteUtf8(pf::FileSystem& fs, const std::wstring& path, bool scramble, cons
     }
     bp::handle<> encoded(PyUnicode_AsUTF8String(text.ptr()));
     const std::string bytes(PyBytes_AS_STRING(encoded.get()), static_cast<size_t>(PyBytes_GET_SIZE(encoded.get())));
-    return pf::WriteUserFile(fs, path, bytes, scramble);
+    return InsideFolder(path) && pf::WriteUserFile(fs, path, bytes, scramble);
 }
 
 // ---- Application ------------------------------------------------------------------------
@@ -133,8 +153,12 @@ void RegisterDisplay() {
 void RegisterFileSystem() {
     bp::class_<pf::FileSystem, boost::noncopyable>("FileSystem", bp::no_init)
         .add_property("userPath", &UserPath)
-        .def("createFolder", +[](pf::FileSystem& fs, const std::wstring& path) { return fs.CreateFolder(path, 0); })
-        .def("deleteFolder", +[](pf::FileSystem& fs, const std::wstring& path) { return fs.DeleteFolder(path); })
+        .def("createFolder", +[](pf::FileSystem& fs, const std::wstring& path) {
+            return InsideFolder(path) && fs.CreateFolder(path, 0);
+        })
+        .def("deleteFolder", +[](pf::FileSystem& fs, const std::wstring& path) {
+            return InsideFolder(path) && fs.DeleteFolder(path);
+        })
         .def("readUserFile2String", &ReadUserFile)
         .def("readResourcesFile2String", &ReadResourceFile)
         .def("writeUtf8String2UserFile", &WriteUtf8);

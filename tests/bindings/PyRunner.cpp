@@ -2,6 +2,8 @@
 
 #include <boost/python.hpp>
 
+#include <cstdlib>
+
 #include "ScriptTestSupport.h"
 #include "common/TestSupport.h"
 
@@ -10,6 +12,11 @@ namespace bp = boost::python;
 namespace bindingstest {
 
 namespace {
+
+// Script objects come from malloc instead of the interpreter's own pools (read when the
+// interpreter starts), so the sanitizer also sees an engine object that outlives the
+// script object it is embedded in.
+const bool kScriptObjectsFromMalloc = setenv("PYTHONMALLOC", "malloc", 1) == 0;
 
 // The pending error as its formatted traceback; clears it.
 std::string TakeError() {

@@ -126,6 +126,51 @@ TEST_F(SceneBindings, OverriddenOperationsFollowTheWrapperTable) {
     }
 }
 
+TEST_F(SceneBindings, AnAnswerWhoseTruthTestFailsIsAScriptErrorNotAnAnswer) {
+    // An int whose truth test raises: the engine must not read an answer while the
+    // error stays pending for some later, unrelated call to find.
+    bp::object ns = Exec(
+        "class Sly(int):\n"
+        "    def __bool__(self): raise RuntimeError('no truth')\n"
+        "class Answer(ruv3.Item):\n"
+        "    def HandleEvent(self, state, event): return Sly(1)\n"
+        "    def PassEvent(self, state, event): return Sly(1)\n"
+        "item = Answer()\n"
+        "item.pythonOverloads = True\n");
+    Item* item = EngineItem(ns["item"]);
+    pf::Event e(pf::EventType::KeyDown, 0);
+    for (const char* what : {"HandleEvent", "PassEvent"}) {
+        bool threw = false;
+        try {
+            if (std::string(what) == "HandleEvent") item->HandleEvent(TreeState(), e);
+            else item->PassEvent(TreeState(), e);
+        } catch (const bp::error_already_set&) {
+            threw = PyErr_ExceptionMatches(PyExc_RuntimeError);
+            PyErr_Clear();
+        }
+        EXPECT_TRUE(threw) << what;
+        EXPECT_FALSE(PyErr_Occurred()) << what;
+        PyErr_Clear();
+    }
+}
+
+TEST_F(SceneBindings, AnItemThatDropsItsLastReferenceInItsOwnCycleIsLeftAlone) {
+    // The engine calls Cycle on an item it does not count (as on a root it reaches by a
+    // plain pointer); the script's Cycle drops the item's last other reference.
+    bp::object ns = Exec(
+        "class Leaving(ruv3.Item):\n"
+        "    def __init__(self):\n"
+        "        ruv3.Item.__init__(self)\n"
+        "        self.pythonOverloads = True\n"
+        "    def Cycle(self):\n"
+        "        holder.clear()\n"
+        "holder = [Leaving()]\n"
+        "probe = weakref.ref(holder[0])\n");
+    Item* item = EngineItem(ns["holder"][0]);
+    item->Cycle();
+    EXPECT_TRUE(bp::extract<bool>(bp::eval("probe() is None", ns, ns))());
+}
+
 TEST_F(SceneBindings, LifetimesAcrossTheTwoWorlds) {
     bp::object ns = Exec(
         "parent = ruv3.Item()\n"

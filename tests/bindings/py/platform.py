@@ -25,6 +25,31 @@ def test_writing_files():
     assert fs.readUserFile2String(u"empty.txt", False) == b""
 
 
+def test_names_that_leave_the_folder_or_are_cut_short_are_refused():
+    import os
+    parent = os.path.dirname(user_folder.rstrip("/"))
+    with open(os.path.join(parent, "outside.txt"), "w") as f:
+        f.write("precious")
+    os.makedirs(os.path.join(parent, "sibling"), exist_ok=True)
+    for name in (u"../outside.txt", u"a/../../outside.txt", u"..\\outside.txt", u"nul\x00.txt"):
+        assert fs.writeUtf8String2UserFile(name, False, u"clobbered") is False, name
+        assert fs.readUserFile2String(name, False) == b"", name
+        assert fs.readResourcesFile2String(name) == b"", name
+        assert fs.createFolder(name) is False, name
+    for name in (u"../sibling", u"..", u"", u".", u"a/..", u"sibling\x00"):
+        assert fs.deleteFolder(name) is False, name
+    with open(os.path.join(parent, "outside.txt")) as f:
+        assert f.read() == "precious"
+    assert os.path.isdir(os.path.join(parent, "sibling")) and os.path.isdir(user_folder)
+    assert "nul" not in os.listdir(user_folder)
+    # Absolute names stay inside the folder; names with dots that are not ".." are names.
+    assert fs.writeUtf8String2UserFile(u"/abs.txt", False, u"a")
+    assert fs.readUserFile2String(u"abs.txt", False) == b"a"
+    assert fs.writeUtf8String2UserFile(u"..dots..", False, u"d")
+    assert fs.readUserFile2String(u"./..dots..", False) == b"d"
+    assert fs.createFolder(u"gone") and fs.deleteFolder(u"./gone")
+
+
 def test_user_path():
     path = fs.userPath
     assert path == user_folder, (path, user_folder)

@@ -159,6 +159,34 @@ def test_rect_fields(x, y, w, h):
     assert r.empty == (w <= 0 or h <= 0)
 
 
+def clamp(v):
+    return max(-2**31, min(2**31 - 1, v))
+
+
+@FEW
+@given(INT, INT, INT, INT, INT, INT, INT, INT)
+def test_rect_edges_saturate_at_the_int_range(x, y, w, h, ox, oy, ow, oh):
+    # Edges far out at the ends of the int range answer the nearest int instead of
+    # overflowing; inside the range every answer is the exact one.
+    r, o = ruv3.Rect(x, y, w, h), ruv3.Rect(ox, oy, ow, oh)
+    assert r.GetRight() == clamp(x + w - 1) and r.GetBottom() == clamp(y + h - 1)
+    assert r.GetBottomRight() == (clamp(x + w - 1), clamp(y + h - 1))
+    assert r.PointIn(ruv3.Point(ox, oy)) == (x <= ox < x + w and y <= oy < y + h)
+    assert r.Intersects(o) == (ox + ow >= x and x + w >= ox and oy + oh >= y and y + h >= oy)
+    r.Intersect(o)
+    for op in ("Clip", "Union", "Intersection"):
+        c = ruv3.Rect(r)
+        getattr(c, op)(o)
+        if op == "Union":
+            right = max(clamp(x + w - 1), clamp(ox + ow - 1))
+            assert (c.x, c.width) == (min(x, ox), clamp(right - min(x, ox) + 1))
+    m = ruv3.Rect(r)
+    m.MoveRelative(ruv3.Point(ox, oy))
+    assert (m.x, m.y) == (clamp(x + ox), clamp(y + oy))
+    m.Resize(ow, oh)
+    assert (m.width, m.height) == (clamp(w + ow), clamp(h + oh))
+
+
 def test_vectors_and_matrix():
     v = ruv3.Vector3(1, 2, 2)
     assert v.Length() == 3.0 and v.SqLength() == 9.0
