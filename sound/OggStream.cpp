@@ -65,6 +65,12 @@ bool OggStream::Open(const void* data, std::size_t size) {
     open_ = true;
     ended_ = false;
     section_ = 0;
+    // The decoder leaves a chained file positioned in its second section: start at the
+    // beginning, or the first section would never be heard.
+    if (ov_streams(&file_) > 1 && ov_pcm_seek(&file_, 0) != 0) {
+        Close();
+        return false;
+    }
     if (const vorbis_info* info = ov_info(&file_, -1)) {
         channels_ = info->channels;
         rate_ = info->rate;
@@ -94,7 +100,15 @@ long OggStream::ReadInto(std::size_t filled) {
     const std::size_t room = std::min<std::size_t>(pcm_.size() - filled, 1 << 30);
     if (room == 0) return 0;
     // 16-bit signed little-endian samples.
-    return ov_read(&file_, pcm_.data() + filled, static_cast<int>(room), 0, 2, 1, &section_);
+    const long n = ov_read(&file_, pcm_.data() + filled, static_cast<int>(room), 0, 2, 1, &section_);
+    // A chained file may go on in another channel count or rate; such samples would not
+    // fit the buffers made for the first section (nor their chunk size): they end the
+    // stream, as its end does.
+    if (n > 0) {
+        const vorbis_info* info = ov_info(&file_, section_);
+        if (!info || info->channels != channels_ || info->rate != rate_) return 0;
+    }
+    return n;
 }
 
 void OggStream::ReadAll(std::size_t maxBytes) {

@@ -56,8 +56,8 @@ public:
     static long Tell(void* source);
 
 private:
-    // One ov_read into pcm_ from `filled`; answers bytes read, 0 at the end, or a
-    // negative decoder error.
+    // One ov_read into pcm_ from `filled`; answers bytes read, 0 at the end (or where a
+    // chained section changes the channel count or rate), or a negative decoder error.
     long ReadInto(std::size_t filled);
 
     MemorySource source_;
