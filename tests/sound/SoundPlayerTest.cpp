@@ -188,6 +188,35 @@ TEST_F(SoundPlayerTest, InstancesAndPlayersFreedAtAwkwardMoments) {
     system.Update();
 }
 
+TEST_F(SoundPlayerTest, AnInstanceKeptAfterItsPlayerAndItsSoundAreGone) {
+    auto res = Res(L"r", 1.0);
+    my_intrusive_ptr<SoundInstance> kept(new SoundInstance());
+    player->play(kept.get(), res.get(), true, 0, 0, 1.0f, false);
+    EXPECT_EQ(kept->getLength(), 1000);
+    player.reset();
+    EXPECT_FALSE(kept->isPlaying());
+    res.reset();
+    sounds.clear();
+    // A script may still ask: the length it played, and nothing else happens (ASan).
+    EXPECT_EQ(kept->getLength(), 1000);
+    kept->fadeOut(100);
+    kept->setVolume(0.5f);
+    kept->stop();
+    EXPECT_FALSE(kept->isPlaying());
+}
+
+TEST_F(SoundPlayerTest, AFadeOutLongerThanAnyClockEndsWithTheSound) {
+    auto res = Res(L"r", 1.0);
+    my_intrusive_ptr<SoundInstance> instance(new SoundInstance());
+    player->play(instance.get(), res.get(), false, 0, 0xffffffffu, 1.0f, false);
+    player->pauseAll();  // the player's clock runs on past the paused sound's end
+    At(500);
+    EXPECT_EQ(instance->GetState(), SoundInstance::FadingOut);
+    EXPECT_TRUE(instance->isPlaying());
+    EXPECT_EQ(At(2000), 0);  // no overflow (UBSan): the fade ended with the sound
+    EXPECT_FALSE(instance->isPlaying());
+}
+
 TEST_F(SoundPlayerTest, SharedSoundsPlayFromAResourceListByIdAtTheSharedVolume) {
     // A resource list file with two sound entries, one of them missing on disk.
     dir.Write("res/sounds/click.ogg", MakeOgg(0.2, 8000, 1));
