@@ -217,6 +217,22 @@ TEST_F(SoundPlayerTest, AFadeOutLongerThanAnyClockEndsWithTheSound) {
     EXPECT_FALSE(instance->isPlaying());
 }
 
+TEST_F(SoundPlayerTest, TheSoundSystemClosedWhileInstancesPlay) {
+    auto whole = Res(L"whole", 1.0), streamed = Res(L"streamed", 16.5);
+    my_intrusive_ptr<SoundInstance> a(new SoundInstance()), b(new SoundInstance());
+    player->play(a.get(), whole.get(), true, 0, 0, 1.0f, false);
+    player->play(b.get(), streamed.get(), false, 500, 0, 1.0f, false);
+    system.Close();
+    EXPECT_FALSE(a->isPlaying());
+    EXPECT_FALSE(b->isPlaying());
+    EXPECT_EQ(At(1000), 0);
+    player->play(a.get(), whole.get(), false, 0, 0, 1.0f, false);
+    EXPECT_FALSE(a->isPlaying());
+    player->pauseAll();
+    player->stopAll();
+    sounds.clear();  // sounds outliving the system's context
+}
+
 TEST_F(SoundPlayerTest, SharedSoundsPlayFromAResourceListByIdAtTheSharedVolume) {
     // A resource list file with two sound entries, one of them missing on disk.
     dir.Write("res/sounds/click.ogg", MakeOgg(0.2, 8000, 1));
