@@ -8,6 +8,10 @@ namespace {
 
 // A damaged stream may report holes without end; this many in a row ends the read.
 constexpr int kMaxHolesInARow = 64;
+// A stream long enough to be streamed wraps at most once per chunk; one that needs more
+// than this many wraps to fill a chunk is a few samples claiming to be long, and each
+// wrap is a seek: it ends instead.
+constexpr int kMaxWrapsPerChunk = 8;
 
 }  // namespace
 
@@ -141,6 +145,7 @@ int OggStream::ReadChunk(bool loop) {
     std::size_t filled = 0;
     int holes = 0;
     bool wrapped = false;  // whether the last thing done was a wrap to the start
+    int wraps = 0;
     while (filled < pcm_.size()) {
         const long n = ReadInto(filled);
         if (n > 0) {
@@ -152,7 +157,7 @@ int OggStream::ReadChunk(bool loop) {
         if (n < 0 && n == OV_HOLE && ++holes < kMaxHolesInARow) continue;
         // The end, or damage: a loop starts again from the beginning unless the start
         // cannot be found or gave nothing since the last wrap.
-        if (n < 0 || !loop || wrapped || ov_pcm_seek(&file_, 0) != 0) {
+        if (n < 0 || !loop || wrapped || ++wraps > kMaxWrapsPerChunk || ov_pcm_seek(&file_, 0) != 0) {
             ended_ = true;
             break;
         }

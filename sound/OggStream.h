@@ -37,8 +37,8 @@ public:
     void ReadAll(std::size_t maxBytes);
     // Decodes up to one chunk into Pcm() and answers its byte count; with loop the end
     // of the stream is completed from its start. 0 once the end was reached (without
-    // loop), or when a loop cannot go on (the start cannot be found again or yields no
-    // data).
+    // loop), or when a loop cannot go on (the start cannot be found again, yields no
+    // data, or is too short to fill a chunk in a few passes).
     int ReadChunk(bool loop);
 
     const std::vector<char>& Pcm() const { return pcm_; }

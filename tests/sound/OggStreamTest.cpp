@@ -96,6 +96,17 @@ TEST_F(OggStreamTest, AChainedSectionOfAnotherFormatEndsTheStream) {
     }
 }
 
+TEST_F(OggStreamTest, ALoopTooShortToFillAChunkInAFewPassesEnds) {
+    // A frame or two that claims to be long enough to stream: looping it would seek back
+    // thousands of times for every chunk.
+    const std::string bytes = MakeOgg(0.00003, 44100, 2);
+    OggStream stream;
+    ASSERT_TRUE(stream.Open(bytes.data(), bytes.size()));
+    EXPECT_LT(stream.ReadChunk(true), stream.ChunkSize());
+    EXPECT_TRUE(stream.Ended());
+    EXPECT_EQ(stream.ReadChunk(true), 0);
+}
+
 TEST(OggMemorySource, SeeksAsTheDecoderExpects) {
     unsigned char data[100] = {};
     struct Case {
