@@ -297,4 +297,22 @@ TEST_F(SoundPlayerTest, ASoundResourceMakesItsSoundOnceAndRetriesAFailure) {
     EXPECT_EQ(silent->GetSound(), nullptr) << "no sound system: no sound";
 }
 
+TEST_F(SoundPlayerTest, AnUndecodableSoundFileIsReadOnceNotOnEveryPlay) {
+    struct CountingFileSystem : pf::FileSystemWin32 {
+        int reads = 0;
+        bool ReadResourceFile(pf::FileBuffer& buffer, const std::wstring& path) override {
+            ++reads;
+            return pf::FileSystemWin32::ReadResourceFile(buffer, path);
+        }
+    } fs;
+    fs.SetResourcePath(pf::FromUtf8(dir.Path().string() + "/"));
+    dir.Write("broken.ogg", std::string(3000, '\x33'));
+    my_intrusive_ptr<ResSoundNew> res(new ResSoundNew());
+    res->Init(&fs, &system, L"broken.ogg");
+    my_intrusive_ptr<SoundInstance> instance(new SoundInstance());
+    for (int i = 0; i < 5; ++i) player->play(instance.get(), res.get(), false, 0, 0, 1.0f, false);
+    EXPECT_FALSE(instance->isPlaying());
+    EXPECT_EQ(fs.reads, 1);
+}
+
 }  // namespace
