@@ -14,6 +14,7 @@ void ChannelOAL::Play(const PlayParams& params) {
     if (!free_) Stop();
     free_ = false;
     streamEnded_ = false;
+    paused_ = params.paused;
     params_ = params;
     ApplyGain();
     if (!sound) {
@@ -59,6 +60,9 @@ void ChannelOAL::Service() {
     alGetSourcei(source_, AL_SOURCE_STATE, &state);
     CheckAlError();
     if (stream_) {
+        // Paused after it ran dry: left as it is until the resume, when it is refilled
+        // and restarted.
+        if (paused_ && state == AL_STOPPED) return;
         ALint processed = 0;
         alGetSourcei(source_, AL_BUFFERS_PROCESSED, &processed);
         CheckAlError();
@@ -86,6 +90,7 @@ void ChannelOAL::Service() {
 
 void ChannelOAL::Stop() {
     free_ = true;
+    paused_ = false;
     alSourceStop(source_);
     CheckAlError();
     Reset();
@@ -117,6 +122,7 @@ void ChannelOAL::Reset() {
 
 void ChannelOAL::Pause(bool pause) {
     if (free_) return;
+    paused_ = pause;
     ALint state = AL_STOPPED;
     alGetSourcei(source_, AL_SOURCE_STATE, &state);
     if (pause && state == AL_PLAYING) alSourcePause(source_);

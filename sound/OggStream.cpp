@@ -8,6 +8,10 @@ namespace {
 
 // A damaged stream may report holes without end; this many in a row ends the read.
 constexpr int kMaxHolesInARow = 64;
+// A stream long enough to be streamed wraps at most once per chunk; one that needs more
+// than this many wraps to fill a chunk is a few samples claiming to be long, and each
+// wrap is a seek: it ends instead.
+constexpr int kMaxWrapsPerChunk = 8;
 
 }  // namespace
 
@@ -65,6 +69,12 @@ bool OggStream::Open(const void* data, std::size_t size) {
     open_ = true;
     ended_ = false;
     section_ = 0;
+    // The decoder leaves a chained file positioned in its second section: start at the
+    // beginning, or the first section would never be heard.
+    if (ov_streams(&file_) > 1 && ov_pcm_seek(&file_, 0) != 0) {
+        Close();
+        return false;
+    }
     if (const vorbis_info* info = ov_info(&file_, -1)) {
         channels_ = info->channels;
         rate_ = info->rate;
@@ -94,7 +104,15 @@ long OggStream::ReadInto(std::size_t filled) {
     const std::size_t room = std::min<std::size_t>(pcm_.size() - filled, 1 << 30);
     if (room == 0) return 0;
     // 16-bit signed little-endian samples.
-    return ov_read(&file_, pcm_.data() + filled, static_cast<int>(room), 0, 2, 1, &section_);
+    const long n = ov_read(&file_, pcm_.data() + filled, static_cast<int>(room), 0, 2, 1, &section_);
+    // A chained file may go on in another channel count or rate; such samples would not
+    // fit the buffers made for the first section (nor their chunk size): they end the
+    // stream, as its end does.
+    if (n > 0) {
+        const vorbis_info* info = ov_info(&file_, section_);
+        if (!info || info->channels != channels_ || info->rate != rate_) return 0;
+    }
+    return n;
 }
 
 void OggStream::ReadAll(std::size_t maxBytes) {
@@ -127,6 +145,7 @@ int OggStream::ReadChunk(bool loop) {
     std::size_t filled = 0;
     int holes = 0;
     bool wrapped = false;  // whether the last thing done was a wrap to the start
+    int wraps = 0;
     while (filled < pcm_.size()) {
         const long n = ReadInto(filled);
         if (n > 0) {
@@ -138,7 +157,7 @@ int OggStream::ReadChunk(bool loop) {
         if (n < 0 && n == OV_HOLE && ++holes < kMaxHolesInARow) continue;
         // The end, or damage: a loop starts again from the beginning unless the start
         // cannot be found or gave nothing since the last wrap.
-        if (n < 0 || !loop || wrapped || ov_pcm_seek(&file_, 0) != 0) {
+        if (n < 0 || !loop || wrapped || ++wraps > kMaxWrapsPerChunk || ov_pcm_seek(&file_, 0) != 0) {
             ended_ = true;
             break;
         }

@@ -37,8 +37,8 @@ public:
     void ReadAll(std::size_t maxBytes);
     // Decodes up to one chunk into Pcm() and answers its byte count; with loop the end
     // of the stream is completed from its start. 0 once the end was reached (without
-    // loop), or when a loop cannot go on (the start cannot be found again or yields no
-    // data).
+    // loop), or when a loop cannot go on (the start cannot be found again, yields no
+    // data, or is too short to fill a chunk in a few passes).
     int ReadChunk(bool loop);
 
     const std::vector<char>& Pcm() const { return pcm_; }
@@ -56,8 +56,8 @@ public:
     static long Tell(void* source);
 
 private:
-    // One ov_read into pcm_ from `filled`; answers bytes read, 0 at the end, or a
-    // negative decoder error.
+    // One ov_read into pcm_ from `filled`; answers bytes read, 0 at the end (or where a
+    // chained section changes the channel count or rate), or a negative decoder error.
     long ReadInto(std::size_t filled);
 
     MemorySource source_;

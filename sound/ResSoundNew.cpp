@@ -2,6 +2,7 @@
 
 #include "content/Resources.h"
 #include "shell/FileSystem.h"
+#include "shell/Log.h"
 #include "sound/SoundPlayer.h"
 
 ResSoundNew::~ResSoundNew() = default;
@@ -15,12 +16,19 @@ bool ResSoundNew::Init(pf::FileSystem* fileSystem, SoundSystem* soundSystem, con
 
 Sound* ResSoundNew::GetSound() {
     if (sound_) return sound_.get();
-    if (!soundSystem_ || !fileSystem_) return nullptr;
+    if (!soundSystem_ || !fileSystem_ || undecodable_) return nullptr;
     pf::FileBuffer buffer;
     if (!fileSystem_->ReadResourceFile(buffer, path_)) return nullptr;
     const size_t length = pf::ContentSize(buffer);
     if (length >= 1 && length <= 0x7fffffff) {
         sound_.reset(soundSystem_->CreateSound(buffer.data(), static_cast<int>(length)));
+        // A file that is there but does not decode stays so: reading and decoding it on
+        // every play would cost a file read each time (and the decoder leaks on some
+        // damaged files).
+        if (!sound_ && soundSystem_->isAvailable()) {
+            undecodable_ = true;
+            pf::DebugStream() << L"Sound '" << GetId() << L"': cannot decode " << path_;
+        }
     }
     return sound_.get();
 }

@@ -19,6 +19,8 @@ public:
 
     // Stores the three; the fourth argument is not used. Always true.
     bool Init(pf::FileSystem* fileSystem, SoundSystem* soundSystem, const std::wstring& path, int unused = 0);
+    // A missing or empty file is tried again on the next call; one that does not decode
+    // is logged once and not read again.
     Sound* GetSound() override;
     // The sound is made on first use on the main thread: nothing to do on a worker.
     void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {}
@@ -34,4 +36,5 @@ private:
     pf::FileSystem* fileSystem_ = nullptr;
     std::wstring path_;
     std::unique_ptr<Sound> sound_;
+    bool undecodable_ = false;  // the file was read and could not be decoded: not tried again
 };

@@ -1,6 +1,7 @@
 #include "sound/SoundPlayer.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "content/Resources.h"
 #include "shell/Clock.h"
@@ -30,7 +31,7 @@ SoundInstance::~SoundInstance() {
     }
 }
 
-int SoundInstance::getLength() { return params_.sound ? params_.sound->GetLength() : 0; }
+int SoundInstance::getLength() { return length_; }
 
 void SoundInstance::stop() {
     if (!channel_) return;
@@ -71,7 +72,9 @@ bool SoundInstance::Update() {
         case FadingOut: {
             // A fade of no length ends at once rather than dividing by zero.
             if (fadeOutMs_ <= 0) return true;
-            const float f = static_cast<float>(t - fadeOutStart_) / static_cast<float>(fadeOutMs_);
+            // A fade longer than the sound starts before it: the difference needs more than an int.
+            const float f = static_cast<float>(static_cast<std::int64_t>(t) - fadeOutStart_) /
+                            static_cast<float>(fadeOutMs_);
             if (f > 1.0f) return true;
             channel_->SetVolume((1.0f - std::max(f, 0.0f)) * volume_);
             return false;
@@ -118,6 +121,7 @@ SoundInstance* SoundPlayer::play(SoundInstance* instance, ResSound* res, bool lo
     params.userData = instance;
 
     instance->params_ = params;
+    instance->length_ = sound->GetLength();
     instance->channel_ = channel;
     instance->startTime_ = time_;
     instance->fadeInStart_ = 0;
@@ -148,6 +152,8 @@ void SoundPlayer::ChannelDone(void* userData, Channel*, const PlayParams*) {
     auto* instance = static_cast<SoundInstance*>(userData);
     if (!instance || !instance->player_) return;
     instance->channel_ = nullptr;
+    // The sound belongs to its resource, which may go while a script keeps the instance.
+    instance->params_.sound = nullptr;
     instance->player_->Remove(instance);  // may free the instance
 }
 

@@ -21,6 +21,7 @@ public:
     SoundInstance() = default;
     ~SoundInstance() override;
 
+    // The length of the sound last played (kept: the sound may go before the instance).
     int getLength();
     void stop();
     bool isPlaying() const { return channel_ != nullptr; }
@@ -41,6 +42,7 @@ private:
     Channel* channel_ = nullptr;
     PlayParams params_;
     float volume_ = 1.0f;
+    int length_ = 0;
     int startTime_ = 0;
     int fadeInStart_ = 0;
     int fadeOutStart_ = 0;

@@ -79,6 +79,7 @@ private:
     bool free_ = true;
     std::unique_ptr<OggStream> stream_;
     bool streamEnded_ = false;
+    bool paused_ = false;  // by Pause (or started paused), until the resume
     ALuint buffers_[3] = {0, 0, 0};
 };
 

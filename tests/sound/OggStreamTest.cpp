@@ -56,6 +56,57 @@ TEST_F(OggStreamTest, WithoutLoopTheLastChunkIsShortAndThenNothing) {
     EXPECT_EQ(stream.ReadChunk(false), 0);
 }
 
+TEST_F(OggStreamTest, AChainedSectionOfAnotherFormatEndsTheStream) {
+    // Sections of a chained file: the first one's format is the buffer format; a later
+    // section in the same format plays on, one in another channel count or rate does not.
+    struct Case {
+        int rate1, channels1, rate2, channels2;
+        bool samePlaysOn;
+    } cases[] = {{8000, 1, 44100, 2, false},
+                 {44100, 2, 22050, 1, false},
+                 {22050, 1, 44100, 1, false},
+                 {22050, 2, 22050, 2, true}};
+    for (const Case& c : cases) {
+        const std::string first = MakeOgg(0.3, c.rate1, c.channels1);
+        const std::string chained = first + MakeOgg(0.3, c.rate2, c.channels2);
+        const std::string what = std::to_string(c.rate1) + "/" + std::to_string(c.channels1) + " then " +
+                                 std::to_string(c.rate2) + "/" + std::to_string(c.channels2);
+        const size_t firstBytes = size_t(c.rate1) * 3 / 10 * c.channels1 * 2;
+        const size_t expected = c.samePlaysOn ? 2 * firstBytes : firstBytes;
+        const size_t frame = size_t(c.channels1) * 2;
+
+        OggStream whole;
+        ASSERT_TRUE(whole.Open(chained.data(), chained.size())) << what;
+        whole.ReadAll(1 << 24);
+        EXPECT_EQ(whole.Pcm().size(), expected) << what;
+
+        OggStream once;
+        ASSERT_TRUE(once.Open(chained.data(), chained.size()));
+        size_t total = 0;
+        for (int n; (n = once.ReadChunk(false)) > 0;) {
+            EXPECT_EQ(n % frame, 0u) << what << ": a chunk of part frames";
+            total += size_t(n);
+            ASSERT_LE(total, 4 * expected);
+        }
+        EXPECT_EQ(total, expected) << what;
+
+        OggStream looping;
+        ASSERT_TRUE(looping.Open(chained.data(), chained.size()));
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(looping.ReadChunk(true), looping.ChunkSize()) << what << " chunk " << i;
+    }
+}
+
+TEST_F(OggStreamTest, ALoopTooShortToFillAChunkInAFewPassesEnds) {
+    // A frame or two that claims to be long enough to stream: looping it would seek back
+    // thousands of times for every chunk.
+    const std::string bytes = MakeOgg(0.00003, 44100, 2);
+    OggStream stream;
+    ASSERT_TRUE(stream.Open(bytes.data(), bytes.size()));
+    EXPECT_LT(stream.ReadChunk(true), stream.ChunkSize());
+    EXPECT_TRUE(stream.Ended());
+    EXPECT_EQ(stream.ReadChunk(true), 0);
+}
+
 TEST(OggMemorySource, SeeksAsTheDecoderExpects) {
     unsigned char data[100] = {};
     struct Case {

@@ -188,6 +188,51 @@ TEST_F(SoundPlayerTest, InstancesAndPlayersFreedAtAwkwardMoments) {
     system.Update();
 }
 
+TEST_F(SoundPlayerTest, AnInstanceKeptAfterItsPlayerAndItsSoundAreGone) {
+    auto res = Res(L"r", 1.0);
+    my_intrusive_ptr<SoundInstance> kept(new SoundInstance());
+    player->play(kept.get(), res.get(), true, 0, 0, 1.0f, false);
+    EXPECT_EQ(kept->getLength(), 1000);
+    player.reset();
+    EXPECT_FALSE(kept->isPlaying());
+    res.reset();
+    sounds.clear();
+    // A script may still ask: the length it played, and nothing else happens (ASan).
+    EXPECT_EQ(kept->getLength(), 1000);
+    kept->fadeOut(100);
+    kept->setVolume(0.5f);
+    kept->stop();
+    EXPECT_FALSE(kept->isPlaying());
+}
+
+TEST_F(SoundPlayerTest, AFadeOutLongerThanAnyClockEndsWithTheSound) {
+    auto res = Res(L"r", 1.0);
+    my_intrusive_ptr<SoundInstance> instance(new SoundInstance());
+    player->play(instance.get(), res.get(), false, 0, 0xffffffffu, 1.0f, false);
+    player->pauseAll();  // the player's clock runs on past the paused sound's end
+    At(500);
+    EXPECT_EQ(instance->GetState(), SoundInstance::FadingOut);
+    EXPECT_TRUE(instance->isPlaying());
+    EXPECT_EQ(At(2000), 0);  // no overflow (UBSan): the fade ended with the sound
+    EXPECT_FALSE(instance->isPlaying());
+}
+
+TEST_F(SoundPlayerTest, TheSoundSystemClosedWhileInstancesPlay) {
+    auto whole = Res(L"whole", 1.0), streamed = Res(L"streamed", 16.5);
+    my_intrusive_ptr<SoundInstance> a(new SoundInstance()), b(new SoundInstance());
+    player->play(a.get(), whole.get(), true, 0, 0, 1.0f, false);
+    player->play(b.get(), streamed.get(), false, 500, 0, 1.0f, false);
+    system.Close();
+    EXPECT_FALSE(a->isPlaying());
+    EXPECT_FALSE(b->isPlaying());
+    EXPECT_EQ(At(1000), 0);
+    player->play(a.get(), whole.get(), false, 0, 0, 1.0f, false);
+    EXPECT_FALSE(a->isPlaying());
+    player->pauseAll();
+    player->stopAll();
+    sounds.clear();  // sounds outliving the system's context
+}
+
 TEST_F(SoundPlayerTest, SharedSoundsPlayFromAResourceListByIdAtTheSharedVolume) {
     // A resource list file with two sound entries, one of them missing on disk.
     dir.Write("res/sounds/click.ogg", MakeOgg(0.2, 8000, 1));
@@ -250,6 +295,24 @@ TEST_F(SoundPlayerTest, ASoundResourceMakesItsSoundOnceAndRetriesAFailure) {
     my_intrusive_ptr<ResSoundNew> silent(new ResSoundNew());
     silent->Init(&fs, nullptr, L"later.ogg");
     EXPECT_EQ(silent->GetSound(), nullptr) << "no sound system: no sound";
+}
+
+TEST_F(SoundPlayerTest, AnUndecodableSoundFileIsReadOnceNotOnEveryPlay) {
+    struct CountingFileSystem : pf::FileSystemWin32 {
+        int reads = 0;
+        bool ReadResourceFile(pf::FileBuffer& buffer, const std::wstring& path) override {
+            ++reads;
+            return pf::FileSystemWin32::ReadResourceFile(buffer, path);
+        }
+    } fs;
+    fs.SetResourcePath(pf::FromUtf8(dir.Path().string() + "/"));
+    dir.Write("broken.ogg", std::string(3000, '\x33'));
+    my_intrusive_ptr<ResSoundNew> res(new ResSoundNew());
+    res->Init(&fs, &system, L"broken.ogg");
+    my_intrusive_ptr<SoundInstance> instance(new SoundInstance());
+    for (int i = 0; i < 5; ++i) player->play(instance.get(), res.get(), false, 0, 0, 1.0f, false);
+    EXPECT_FALSE(instance->isPlaying());
+    EXPECT_EQ(fs.reads, 1);
 }
 
 }  // namespace

@@ -166,6 +166,26 @@ TEST_F(SoundSystemTest, AStreamThatRanDryIsRestartedByTheService) {
     EXPECT_FALSE(static_cast<ChannelOAL*>(channel)->IsFree());
 }
 
+TEST_F(SoundSystemTest, AStreamThatRanDryAndWasThenPausedWaitsForTheResume) {
+    std::unique_ptr<Sound> sound(Create(MakeOgg(17.0, 8000, 1)));
+    ASSERT_TRUE(sound);
+    DoneLog done;
+    Channel* channel = system.GetFreeChannel();
+    channel->Play(Params(sound.get(), &done));
+    Render(kMixRate);  // no service for a second: it runs dry
+    system.PauseAll();
+    for (int i = 0; i < 4; ++i) {
+        system.Update();
+        EXPECT_NE(channel->GetState(), 0) << "playing while paused, service " << i;
+        EXPECT_EQ(Rms(Render(kMixRate / 10)), 0.0);
+    }
+    EXPECT_EQ(done.calls, 0);
+    system.ResumeAll();
+    system.Update();
+    EXPECT_EQ(channel->GetState(), 0);
+    EXPECT_GT(Rms(Render(kMixRate / 10)), 0.1);
+}
+
 TEST_F(SoundSystemTest, AChannelMovesFromALoopingWholeSoundToAStream) {
     std::unique_ptr<Sound> loop(Create(MakeOgg(0.2, 8000, 1)));
     std::unique_ptr<Sound> stream(Create(MakeOgg(16.5, 8000, 1)));
