@@ -137,8 +137,6 @@ void Item::SetPriority(int p) {
     if (parent_) parent_->InvalidateChildOrder();
 }
 
-bool Item::SetProperty(const std::wstring& /*key*/, const std::wstring& /*value*/) { return false; }
-
 namespace {
 template <typename F>
 void ChangeState(bool& field, bool value, F&& notify) {
@@ -568,4 +566,30 @@ std::wstring Item::Dump(bool withModifiers, bool coloured) const {
         out << L"}";
     }
     return out.str();
+}
+
+void Item::DumpTree(pf::DebugStream& log, int depth, bool withModifiers) {
+    const my_intrusive_ptr<Item> hold = KeepAlive(this);
+    for (int i = 0; i < depth; ++i) log << L"> ";
+    log << Dump(!withModifiers, false) << std::endl;
+    if (withModifiers) {
+        const ModifierList pairs = modifiers_;  // the dump hooks may change the list
+        for (const ModifierEntry& e : pairs) {
+            if (!e.modifier) continue;
+            std::wostringstream text;
+            e.modifier->Dump(text, depth + 1, withModifiers);
+            if (!text.str().empty()) log << text.str() << std::endl;
+        }
+    }
+    WalkEntries(children_, false, false, [this](Item* c) { return IsChild(c); },
+                [&](Item* c) {
+                    c->DumpTree(log, depth + 1, withModifiers);
+                    return false;
+                });
+}
+
+void Item::DumpAncestors(pf::DebugStream& log) {
+    log << L"Ancestors of " << GetName() << std::endl;
+    for (Item* p = parent_; p; p = p->GetParent()) log << L" <> " << p->Dump(false, false) << std::endl;
+    log << L"End Ancestor list." << std::endl;
 }
