@@ -148,6 +148,7 @@ void Item::SetPropertiesFromResource(const std::wstring& spec) {
         pf::DebugStream() << L"Properties " << spec << L" not found for '" << GetName() << L"'";
         return;
     }
+    IncludeScope scope(file);
     SetProperties(*element, this);
 }
 
