@@ -259,12 +259,23 @@ void Item::StopModifiers() {
 void Item::RunModifiers() {
     // The pairs stepped in this walk: when a step removes its own pair together with
     // earlier ones, the walk goes on at the first pair not stepped yet.
-    std::vector<std::pair<const Modifier*, const TimeController*>> stepped;
+    // Most items run a few pairs: those are noted without allocating.
+    if (modifiers_.empty()) return;
+    using Key = std::pair<const Modifier*, const TimeController*>;
+    constexpr size_t kInline = 16;
+    Key noted[kInline];
+    size_t notedCount = 0;
+    std::vector<Key> more;
+    auto note = [&](Key k) {
+        if (notedCount < kInline)
+            noted[notedCount++] = k;
+        else
+            more.push_back(k);
+    };
     auto wasStepped = [&](const ModifierEntry& e) {
-        return std::find(stepped.begin(), stepped.end(),
-                         std::make_pair<const Modifier*, const TimeController*>(e.modifier.get(),
-                                                                                e.controller.get())) !=
-               stepped.end();
+        const Key k(e.modifier.get(), e.controller.get());
+        return std::find(noted, noted + notedCount, k) != noted + notedCount ||
+               std::find(more.begin(), more.end(), k) != more.end();
     };
     size_t i = 0;
     while (i < modifiers_.size()) {
@@ -273,7 +284,7 @@ void Item::RunModifiers() {
         const ModifierEntry entry = modifiers_[i];
         if (entry.modifier) entry.modifier->Cycle();
         if (entry.controller) entry.controller->Update(entry.modifier.get());
-        stepped.emplace_back(entry.modifier.get(), entry.controller.get());
+        note(Key(entry.modifier.get(), entry.controller.get()));
         const bool done = entry.modifier && entry.modifier->IsDone();
         // Find the entry again: the step may have added or removed entries.
         auto same = [&](const ModifierEntry& e) {
