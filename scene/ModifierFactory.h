@@ -22,6 +22,6 @@ public:
     virtual TimeShift* CreateTimeShift(const std::wstring& name);
 };
 
-// The one factory (null until the game makes it).
+// The one factory, held counted (null until the game makes it).
 ModifierFactory* GetModifierFactory();
 void SetModifierFactory(ModifierFactory* factory);

@@ -27,7 +27,9 @@ TEST_F(FactoryTest, ModifiersByTypeWithTheirLogLines) {
         testkit::LogCapture log;
         my_intrusive_ptr<Modifier> m(GetModifierFactory()->CreateModifier(*x));
         EXPECT_EQ(m.get() != nullptr, c.made) << c.xml;
-        if (c.made) EXPECT_TRUE(m->IsKindOf(TypeId::Cycler));
+        if (c.made) {
+            EXPECT_TRUE(m->IsKindOf(TypeId::Cycler));
+        }
         if (c.logged) {
             EXPECT_EQ(log.Lines(), std::vector<std::string>{c.logged}) << c.xml;
         } else {
