@@ -137,8 +137,6 @@ void Item::SetPriority(int p) {
     if (parent_) parent_->InvalidateChildOrder();
 }
 
-bool Item::SetProperty(const std::wstring& /*key*/, const std::wstring& /*value*/) { return false; }
-
 namespace {
 template <typename F>
 void ChangeState(bool& field, bool value, F&& notify) {
@@ -261,12 +259,23 @@ void Item::StopModifiers() {
 void Item::RunModifiers() {
     // The pairs stepped in this walk: when a step removes its own pair together with
     // earlier ones, the walk goes on at the first pair not stepped yet.
-    std::vector<std::pair<const Modifier*, const TimeController*>> stepped;
+    // Most items run a few pairs: those are noted without allocating.
+    if (modifiers_.empty()) return;
+    using Key = std::pair<const Modifier*, const TimeController*>;
+    constexpr size_t kInline = 16;
+    Key noted[kInline];
+    size_t notedCount = 0;
+    std::vector<Key> more;
+    auto note = [&](Key k) {
+        if (notedCount < kInline)
+            noted[notedCount++] = k;
+        else
+            more.push_back(k);
+    };
     auto wasStepped = [&](const ModifierEntry& e) {
-        return std::find(stepped.begin(), stepped.end(),
-                         std::make_pair<const Modifier*, const TimeController*>(e.modifier.get(),
-                                                                                e.controller.get())) !=
-               stepped.end();
+        const Key k(e.modifier.get(), e.controller.get());
+        return std::find(noted, noted + notedCount, k) != noted + notedCount ||
+               std::find(more.begin(), more.end(), k) != more.end();
     };
     size_t i = 0;
     while (i < modifiers_.size()) {
@@ -275,7 +284,7 @@ void Item::RunModifiers() {
         const ModifierEntry entry = modifiers_[i];
         if (entry.modifier) entry.modifier->Cycle();
         if (entry.controller) entry.controller->Update(entry.modifier.get());
-        stepped.emplace_back(entry.modifier.get(), entry.controller.get());
+        note(Key(entry.modifier.get(), entry.controller.get()));
         const bool done = entry.modifier && entry.modifier->IsDone();
         // Find the entry again: the step may have added or removed entries.
         auto same = [&](const ModifierEntry& e) {
@@ -568,4 +577,30 @@ std::wstring Item::Dump(bool withModifiers, bool coloured) const {
         out << L"}";
     }
     return out.str();
+}
+
+void Item::DumpTree(pf::DebugStream& log, int depth, bool withModifiers) {
+    const my_intrusive_ptr<Item> hold = KeepAlive(this);
+    for (int i = 0; i < depth; ++i) log << L"> ";
+    log << Dump(!withModifiers, false) << std::endl;
+    if (withModifiers) {
+        const ModifierList pairs = modifiers_;  // the dump hooks may change the list
+        for (const ModifierEntry& e : pairs) {
+            if (!e.modifier) continue;
+            std::wostringstream text;
+            e.modifier->Dump(text, depth + 1, withModifiers);
+            if (!text.str().empty()) log << text.str() << std::endl;
+        }
+    }
+    WalkEntries(children_, false, false, [this](Item* c) { return IsChild(c); },
+                [&](Item* c) {
+                    c->DumpTree(log, depth + 1, withModifiers);
+                    return false;
+                });
+}
+
+void Item::DumpAncestors(pf::DebugStream& log) {
+    log << L"Ancestors of " << GetName() << std::endl;
+    for (Item* p = parent_; p; p = p->GetParent()) log << L" <> " << p->Dump(false, false) << std::endl;
+    log << L"End Ancestor list." << std::endl;
 }

@@ -17,6 +17,10 @@ class EvtHandler;
 class ClockHandler;
 class EventManager;
 class TimeShift;
+class XmlData;
+namespace pf {
+class DebugStream;
+}
 
 // Coordinate spaces of the conversion functions.
 enum CoordSpace : int { CoordRoot = 0, CoordParent = 1, CoordSelf = 2 };
@@ -91,9 +95,30 @@ public:
     virtual void SetPositionF(const pf::VectorT2& p);
     virtual void SetPositionRelative(const pf::Point& d) { SetPosition(GetPosition() + d); }
     virtual void SetPriority(int p);
-    // Key/value properties; Item's own table belongs to the property layer and answers
-    // false here.
+    // Key/value properties (ItemProperties.cpp): true when the key was taken.
     virtual bool SetProperty(const std::wstring& key, const std::wstring& value);
+    // The item a value "=(name)" names: in this subtree, then up the tree, then below the
+    // current root; null for other values or no match.
+    virtual Item* ResolveValueReference(const std::wstring& value);
+    // Every non-empty attribute of element, in document order, as target's property;
+    // "properties" names an XML resource whose attributes are applied at that point.
+    virtual void SetProperties(XmlData& element, Item* target);
+    virtual void SetPropertiesFromXml(XmlData* data, const std::wstring& path);
+    // "resource" or "resource:element/path".
+    virtual void SetPropertiesFromResource(const std::wstring& spec);
+    // The commands of state machines: "CenterInParent", "RemoveItem", "StopModifiers".
+    virtual bool HandleCommand(const std::wstring& type, XmlData& element);
+    virtual void RunCommandFromXml(XmlData& element, Item* target);
+    // A modifier built by the modifier factory from element, handed to target with the
+    // time curve its "timeShift" names.
+    virtual void AddModifierFromXml(XmlData& element, Item* target, const std::wstring& cue);
+    // "" gives fallback, "$this" this item, "$parent" the parent, another name the child
+    // of that name (else fallback).
+    virtual Item* ResolveTarget(XmlData& element, const std::wstring& attribute, Item* fallback);
+    // Starts the XML state machine xmlId on this item (see SetStateMachineStarter).
+    virtual void RunScript(const std::wstring& xmlId, const std::wstring& cue);
+    // A global counter (counting from 1) followed by text.
+    static std::wstring UniqueName(const std::wstring& text);
     virtual void SetVisible(bool b) { visible_ = b; }
     virtual void SetEnabled(bool b);
     virtual void SetMouseOver(bool b);
@@ -110,6 +135,8 @@ public:
     virtual void StopModifiers();
     // A hook for a modifier that comes with its own time curve; Item does nothing with it.
     virtual void AddModifierWithTimeShift(Modifier* /*m*/, TimeShift* /*curve*/) {}
+    // The modifier factory builds the curve named name, then AddModifierWithTimeShift.
+    virtual void AddModifierByTimeShiftName(Modifier* m, const std::wstring& name);
     const ModifierList& GetModifiers() const { return modifiers_; }
 
     // Tree.
@@ -125,6 +152,9 @@ public:
     virtual void safeDelete();
     virtual void cleanup();
     virtual std::wstring Dump(bool withModifiers, bool coloured) const;
+    // One log line per item of the subtree, indented by depth.
+    virtual void DumpTree(pf::DebugStream& log, int depth, bool withModifiers);
+    virtual void DumpAncestors(pf::DebugStream& log);
     virtual Item* FindChildByName(const std::wstring& name) const;
     virtual Item* GetChildByName(const std::wstring& name) const { return FindChildByName(name); }
     virtual Item* FindItem(const std::wstring& name);
@@ -226,6 +256,12 @@ private:
     mutable pf::MatrixT inverse_ = pf::MatrixT::MakeIdentity();
     mutable bool transformDirty_ = true;
 };
+
+// Starts an XML state machine: makes it, names it xmlId, lets it delete itself when it
+// ends and loads it from that resource on owner with cue. Installed by the state
+// machines; without one RunScript logs and does nothing.
+using StateMachineStarter = void (*)(Item* owner, const std::wstring& xmlId, const std::wstring& cue);
+void SetStateMachineStarter(StateMachineStarter starter);
 
 // Point and rectangle conversions between items and coordinate spaces.
 pf::Point ConvertPointBetweenItems(pf::Point p, const Item* from, const Item* to, bool upward);

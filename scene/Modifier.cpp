@@ -1,7 +1,14 @@
 #include "scene/Modifier.h"
 
+#include "content/XmlData.h"
 #include "scene/RootItem.h"
 #include "shell/Log.h"
+
+Modifier::Modifier(XmlData& element, const std::wstring& defaultName) : Base(defaultName) {
+    std::wstring name;
+    element.GetString(L"name", name, defaultName);
+    SetName(name);
+}
 
 Item* Modifier::SetClient(Item* client) {
     client_ = client;

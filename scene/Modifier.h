@@ -11,6 +11,7 @@
 #include "scene/TimeController.h"
 
 class Item;
+class XmlData;
 
 // A runner that owns and steps modifier pairs. Modifiers and controllers name their
 // runner weakly: it may go while a script still holds them.
@@ -24,6 +25,8 @@ public:
 class Modifier : public Base {
 public:
     Modifier() : Base(L"Modifier") {}
+    // Named by the element's attribute "name", else defaultName.
+    explicit Modifier(XmlData& element, const std::wstring& defaultName = L"Modifier");
     // The copy takes the client and the state flags; it has no runner and no callback.
     Modifier(const Modifier& o)
         : Base(o), client_(o.client_), deleteClient_(o.deleteClient_), done_(o.done_) {}
