@@ -23,7 +23,8 @@ foreach(area_dir IN LISTS test_areas)
   add_executable(${target} ${area_tests})
   target_link_libraries(${target} PRIVATE ruv3_testkit GTest::gtest_main)
   # tests/<area>/extra.cmake may add libraries, fixtures or properties for ${target}, and
-  # may set RUV3_TEST_ENVIRONMENT (variables for its tests), and sets RUV3_TEST_NEEDS_X11 when its tests open windows on the shared X server: those
+  # may set RUV3_TEST_ENVIRONMENT (one NAME=value for its tests: discovered tests take no
+  # lists), and sets RUV3_TEST_NEEDS_X11 when its tests open windows on the shared X server: those
   # tests then never run at the same time as another area's window tests.
   set(RUV3_TEST_NEEDS_X11 OFF)
   set(RUV3_TEST_ENVIRONMENT)
@@ -35,6 +36,10 @@ foreach(area_dir IN LISTS test_areas)
     list(APPEND area_properties RESOURCE_LOCK x11)
   endif()
   if(RUV3_TEST_ENVIRONMENT)
+    list(LENGTH RUV3_TEST_ENVIRONMENT environment_count)
+    if(environment_count GREATER 1)
+      message(FATAL_ERROR "${area_dir}/extra.cmake: RUV3_TEST_ENVIRONMENT takes one NAME=value")
+    endif()
     list(APPEND area_properties ENVIRONMENT "${RUV3_TEST_ENVIRONMENT}")
   endif()
   # A test that starts threads says so in its name: "Thread" in its suite or test name.
