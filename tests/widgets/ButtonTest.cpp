@@ -158,7 +158,9 @@ TEST_F(ButtonTest, DoubleClickPostsDoubleClickOrAPlainClick) {
         root->SetDoubleClickEnabled(true);
         auto b = AddButton();
         b->SetClickSound(L"click");
-        if (onlyClick) EXPECT_TRUE(b->SetProperty(L"send_only_buttonclick", L"0"));
+        if (onlyClick) {
+            EXPECT_TRUE(b->SetProperty(L"send_only_buttonclick", L"0"));
+        }
         int calls = 0;
         b->SetOnClick(Callback([&] { ++calls; }));
         sounds->ids.clear();
