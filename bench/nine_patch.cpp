@@ -1,0 +1,135 @@
+// A 1600 x 1200 nine-patch panel (96 x 96 image, 32-pixel patches, tile mode) drawn each
+// frame through the scene (root, actor, nine-patch layout, surface draws) against the same
+// quads handed straight to the software device. Checks that both frames hold the same
+// pixels, then prints the scene's time over the device's.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "bench/common/BenchSupport.h"
+#include "content/ResAnim.h"
+#include "content/widgets/Box9Actor.h"
+#include "scene/RootItem.h"
+#include "scene/ScreenSize.h"
+#include "shell/DisplayDX.h"
+#include "shell/Log.h"
+#include "shell/MemorySurface.h"
+#include "shell/NativeSurfaceDX.h"
+#include "shell/platform/DisplayPlatform.h"
+
+namespace {
+
+constexpr int kWidth = 1600, kHeight = 1200, kImage = 96;
+
+// Keeps the patches it draws (source, destination) when asked to.
+class CapturingBox9 : public Box9Actor {
+public:
+    std::vector<std::pair<pf::Rect, pf::Rect>>* capture = nullptr;
+    void DrawPatchStretched(const RenderState& rs, int i, const pf::Rect& target) override {
+        if (capture && !GetPatchRect(i).IsEmpty() && !target.IsEmpty()) capture->emplace_back(GetPatchRect(i), target);
+        Box9Actor::DrawPatchStretched(rs, i, target);
+    }
+};
+
+struct Scene {
+    pf::HeadlessDisplayPlatform platform;
+    pf::DisplayDX display{&platform};
+    my_intrusive_ptr<RootItem> root{new RootItem};
+    my_intrusive_ptr<CapturingBox9> box{new CapturingBox9};
+    pf::SurfacePtr image;
+    std::vector<pf::DeviceVertex> quads;
+
+    Scene() {
+        if (!display.Init(kWidth, kHeight, false, false, false)) std::abort();
+        SetGameScreenSize(kWidth, kHeight);
+        pf::MemorySurface pixels(kImage, kImage);
+        pf::PixelView v = pixels.GetView();
+        for (int y = 0; y < kImage; ++y)
+            for (int x = 0; x < kImage; ++x)
+                reinterpret_cast<uint32_t*>(v.data + y * v.pitch)[x] =
+                    0xFF000000u | uint32_t(x * 2) << 16 | uint32_t(y * 2) << 8 | uint32_t((x ^ y) & 0xFF);
+        image = display.CreateSurfaceFromImage(v);
+        my_intrusive_ptr<ResAnim> anim(new ResAnim);
+        anim->SetSurface(&display, image, 1, 1);
+        box->SetResAnim(anim.get());
+        box->SetSize(pf::Point(kWidth, kHeight));
+        root->AddItem(box.get());
+
+        std::vector<std::pair<pf::Rect, pf::Rect>> patches;
+        box->capture = &patches;
+        ThroughScene();
+        box->capture = nullptr;
+        for (const auto& [source, target] : patches) {
+            const auto q = pf::BuildQuad(source, target, kImage, kImage, 0xFFFFFFFFu);
+            for (const auto& c : q) quads.push_back(pf::DeviceVertex{c.x, c.y, c.z, c.color, c.u, c.v});
+        }
+    }
+
+    void ThroughScene() {
+        display.BeginFrame(nullptr);
+        root->Render(display);
+        display.EndFrame();
+    }
+    void ThroughDevice() {
+        display.BeginFrame(nullptr);
+        pf::RenderDevice& d = *display.GetDevice();
+        d.SetTransform(pf::TransformId::World, pf::MatrixT::MakeIdentity());
+        d.SetTexture(0, static_cast<pf::NativeSurfaceDX*>(image.get())->GetTexture());
+        for (size_t i = 0; i < quads.size(); i += 4) d.DrawPrimitiveUP(pf::PrimitiveKind::TriangleStrip, 2, &quads[i]);
+        display.EndFrame();
+    }
+    // A checksum of the back buffer after the last frame.
+    uint64_t FrameSum() {
+        pf::SurfacePtr copy = display.CreateSurface(kWidth, kHeight, pf::PixelFormat::A8R8G8B8);
+        if (!copy || !display.CopyBackBuffer(pf::Rect(0, 0, kWidth, kHeight), pf::Point(0, 0), copy.get())) return 0;
+        pf::PixelView v = pf::LockView(copy.get(), nullptr, true, false);
+        uint64_t sum = 0;
+        for (int y = 0; v.data && y < v.height; ++y)
+            for (int x = 0; x < v.width; ++x)
+                sum = sum * 1099511628211ull + reinterpret_cast<const uint32_t*>(v.data + y * v.pitch)[x];
+        if (v.data) copy->Unlock();
+        return sum;
+    }
+};
+
+Scene& TheScene() {
+    static Scene scene;
+    return scene;
+}
+
+void BM_NinePatchThroughScene(benchmark::State& state) {
+    for (auto _ : state) TheScene().ThroughScene();
+    state.counters["quads"] = double(TheScene().quads.size() / 4);
+}
+BENCHMARK(BM_NinePatchThroughScene)->Unit(benchmark::kMillisecond);
+
+void BM_NinePatchQuadsToDevice(benchmark::State& state) {
+    for (auto _ : state) TheScene().ThroughDevice();
+    state.counters["quads"] = double(TheScene().quads.size() / 4);
+}
+BENCHMARK(BM_NinePatchQuadsToDevice)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    pf::SetLogToStderr(false);
+    Scene& s = TheScene();
+    s.ThroughScene();
+    const uint64_t scene = s.FrameSum();
+    s.ThroughDevice();
+    const uint64_t device = s.FrameSum();
+    if (scene == 0 || scene != device) {
+        std::printf("the scene's frame and the device's differ: the comparison would be void\n");
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    const double ours = benchkit::BestOf(20, [&] { s.ThroughScene(); });
+    const double peer = benchkit::BestOf(20, [&] { s.ThroughDevice(); });
+    std::printf("%dx%d nine-patch, %zu quads a frame, best of 20: scene %.3f ms, device alone %.3f ms, ratio %.3f\n",
+                kWidth, kHeight, s.quads.size() / 4, ours * 1e3, peer * 1e3, ours / peer);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,60 @@
+// What the interface widgets ask of the rest of the engine: sounds by id, the hover
+// refresh after a look change, the file system configuration is read from, and the
+// stand-in modifiers for fades and the software cursor.
+#pragma once
+
+#include <string>
+
+#include "scene/Modifier.h"
+#include "shell/ValueTypes.h"
+
+namespace pf {
+class Display;
+class FileSystem;
+}  // namespace pf
+
+// Plays a shared sound by id on the global sound player; an empty id, or no player,
+// plays nothing.
+void PlayWidgetSound(const std::wstring& id);
+
+// On the application's main thread: queues a mouse motion at the current mouse position,
+// so what lies under the mouse is looked at again on the next event pass. Elsewhere
+// (a loading thread building widgets) nothing is queued.
+void RefreshHoverAtMouse();
+
+// The file system widgets read configuration through: the resource manager's, else the
+// application's. Tests may install their own (null restores the default).
+pf::FileSystem* GetWidgetFileSystem();
+void SetWidgetFileSystem(pf::FileSystem* fs);
+
+// The application's display (the one the frame is drawn on).
+pf::Display* GetWidgetDisplay();
+
+// A counter in decimal followed by text; every call gives a new name.
+std::wstring MakeUniqueWidgetName(const std::wstring& text);
+
+// Fades its client actor's alpha from the value it has when the pair starts to `dest`,
+// along the controller's shifted value.
+class WidgetAlphaFade : public Modifier {
+public:
+    explicit WidgetAlphaFade(int dest);
+    void Start() override;
+    void Action(float value, float shifted) override;
+    int GetDest() const { return dest_; }
+
+private:
+    int start_ = 255;
+    int dest_;
+};
+
+// Keeps its client at the mouse position (in the client's parent's space) every cycle,
+// limited to the confines; needs no controller.
+class WidgetFollowMouse : public Modifier {
+public:
+    explicit WidgetFollowMouse(const pf::Rect& confines);
+    void Cycle() override;
+    const pf::Rect& GetConfines() const { return confines_; }
+
+private:
+    pf::Rect confines_;
+};
