@@ -2,6 +2,7 @@
 
 #include "content/widgets/WidgetServices.h"
 #include "scene/ClockHandler.h"
+#include "scene/MoveWithCursor.h"
 #include "scene/ScreenSize.h"
 #include "shell/Application.h"
 
@@ -9,8 +10,9 @@ CursorActor::CursorActor() {
     my_intrusive_ptr<ClockHandler> clock(new ClockHandler);
     clock->SetPausable(false);
     AddEventHandler(clock.get());
-    my_intrusive_ptr<Modifier> follow(
-        new WidgetFollowMouse(pf::Rect(0, 0, GetGameScreenWidth(), GetGameScreenHeight())));
+    my_intrusive_ptr<MoveWithCursor> follow(
+        new MoveWithCursor(pf::Rect(0, 0, GetGameScreenWidth(), GetGameScreenHeight())));
+    follow->SetKeepOffset(false);
     AddModifier(follow.get(), nullptr);
 }
 

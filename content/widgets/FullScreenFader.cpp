@@ -2,11 +2,12 @@
 
 #include "content/widgets/WidgetServices.h"
 #include "scene/RootItem.h"
+#include "scene/Tweens.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
 
 FullScreenFader::FullScreenFader() {
-    SetName(MakeUniqueWidgetName(L"FullScreenFader"));
+    SetName(UniqueName(L"FullScreenFader"));
     SetColor(pf::Color(0, 0, 0, 255));
     SetAlpha(0);
     SetPriority(10000);
@@ -16,7 +17,7 @@ void FullScreenFader::StartFade(const std::wstring& cueTarget) {
     pf::DebugStream() << L"FSF endalpha = " << endAlpha_;
     my_intrusive_ptr<TimeController> controller(new TimeController);
     controller->Init(duration_, TimeController::Forward, 1, nullptr);
-    my_intrusive_ptr<Modifier> fade(new WidgetAlphaFade(endAlpha_));
+    my_intrusive_ptr<Modifier> fade((new Fader2)->Init(endAlpha_));
     AddModifier(fade.get(), controller.get());
     SetCue(cueTarget);
 }
@@ -25,6 +26,11 @@ bool FullScreenFader::RunFadeCommand(Item* cueTarget) {
     if (cueTarget) SetCue(cueTarget->GetName());
     StartFade(GetCue());
     return true;
+}
+
+bool FullScreenFader::HandleCommand(const std::wstring& type, XmlData& element) {
+    if (type != L"Fade") return ColorRect::HandleCommand(type, element);
+    return RunFadeCommand(ResolveTarget(element, L"cue", nullptr));
 }
 
 void FullScreenFader::SetPosition(const pf::Point& /*p*/) {

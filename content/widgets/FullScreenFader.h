@@ -28,6 +28,8 @@ public:
     // Ignores p: keeps the fader's top-left at the root's origin.
     void SetPosition(const pf::Point& p) override;
     bool SetProperty(const std::wstring& key, const std::wstring& value) override;
+    // "Fade": the element's "cue" names the cue target ("$this", "$parent" or a child).
+    bool HandleCommand(const std::wstring& type, XmlData& element) override;
     void OnCue(Item* sender, int type, int data) override;
     void Cycle() override;
     int SetAlpha(int a) override { return Actor::SetAlpha(a); }

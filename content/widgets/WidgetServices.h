@@ -29,32 +29,3 @@ void SetWidgetFileSystem(pf::FileSystem* fs);
 
 // The application's display (the one the frame is drawn on).
 pf::Display* GetWidgetDisplay();
-
-// A counter in decimal followed by text; every call gives a new name.
-std::wstring MakeUniqueWidgetName(const std::wstring& text);
-
-// Fades its client actor's alpha from the value it has when the pair starts to `dest`,
-// along the controller's shifted value.
-class WidgetAlphaFade : public Modifier {
-public:
-    explicit WidgetAlphaFade(int dest);
-    void Start() override;
-    void Action(float value, float shifted) override;
-    int GetDest() const { return dest_; }
-
-private:
-    int start_ = 255;
-    int dest_;
-};
-
-// Keeps its client at the mouse position (in the client's parent's space) every cycle,
-// limited to the confines; needs no controller.
-class WidgetFollowMouse : public Modifier {
-public:
-    explicit WidgetFollowMouse(const pf::Rect& confines);
-    void Cycle() override;
-    const pf::Rect& GetConfines() const { return confines_; }
-
-private:
-    pf::Rect confines_;
-};

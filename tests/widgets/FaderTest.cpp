@@ -1,6 +1,7 @@
 // Colour rectangles, screen faders and the software cursor: fills and borders drawn
 // through the software device, fade timing over a fake clock, cues passed on, the blur
 // fader's frames, and the cursor following the mouse.
+#include "content/XmlData.h"
 #include "WidgetsFixture.h"
 
 #include <cstdlib>
@@ -161,10 +162,16 @@ TEST_F(FaderTest, FadeCommandAndCuesPassToTheNamedItem) {
     root->AddItem(parent.get());
     my_intrusive_ptr<FullScreenFader> fader(new FullScreenFader);
     parent->AddItem(fader.get());
-    EXPECT_TRUE(fader->RunFadeCommand(parent.get()));
+    XmlData fadeToParent, fadeOnly, other;
+    ASSERT_TRUE(fadeToParent.Parse(L"<Fade cue=\"$parent\"/>", L""));
+    ASSERT_TRUE(fadeOnly.Parse(L"<Fade/>", L""));
+    ASSERT_TRUE(other.Parse(L"<Unknown/>", L""));
+    EXPECT_TRUE(fader->HandleCommand(L"Fade", fadeToParent));
     EXPECT_EQ(fader->GetCue(), L"panel");
     EXPECT_EQ(fader->GetModifiers().size(), 1u);
-    EXPECT_TRUE(fader->RunFadeCommand(nullptr));  // no cue attribute: the cue stays
+    EXPECT_FALSE(fader->HandleCommand(L"Unknown", other));  // the item table's answer
+    EXPECT_EQ(fader->GetModifiers().size(), 1u);
+    EXPECT_TRUE(fader->HandleCommand(L"Fade", fadeOnly));  // no cue attribute: the cue stays
     EXPECT_EQ(fader->GetCue(), L"panel");
     EXPECT_EQ(fader->GetModifiers().size(), 2u);  // each fade adds its own pair
 

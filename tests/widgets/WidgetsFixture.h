@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/SoundRequests.h"
 #include "content/ResAnim.h"
 #include "display/DisplayFixture.h"
 #include "scene/SceneTestSupport.h"
@@ -17,16 +18,6 @@
 #include "sound/SoundPlayer.h"
 
 namespace widgettest {
-
-// Records the id of every shared sound asked for; plays nothing.
-class RecordingSounds : public SharedSounds {
-public:
-    std::vector<std::wstring> ids;
-    ResSound* getSound(const std::wstring& id) override {
-        ids.push_back(id);
-        return nullptr;
-    }
-};
 
 // The colour of cel (column, row) of the test images: distinct, opaque.
 inline uint32_t CelColour(int column, int row) {
@@ -54,7 +45,7 @@ class WidgetTest : public scenetest::SceneTest {
 protected:
     void SetUp() override {
         SceneTest::SetUp();
-        sounds = new RecordingSounds;
+        sounds = std::make_unique<testkit::SoundRequests>();
         player.setSharedSoundResources(sounds.get());
         SoundPlayer::SetInstance(&player);
     }
@@ -77,7 +68,7 @@ protected:
     }
 
     SoundPlayer player{nullptr};
-    my_intrusive_ptr<RecordingSounds> sounds;
+    std::unique_ptr<testkit::SoundRequests> sounds;
     my_intrusive_ptr<scenetest::SpyHandler> watcher;
     std::vector<std::string> posted;
 };

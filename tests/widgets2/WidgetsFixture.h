@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/NullDisplay.h"
+#include "common/SoundRequests.h"
 #include "content/ResFont.h"
 #include "content/Resources.h"
 #include "scene/RootItem.h"
@@ -77,15 +78,7 @@ inline my_intrusive_ptr<ResFont> MakeResFont(pf::Font* font, const std::wstring&
 }
 
 // Records which shared sounds were asked for.
-class SoundRequests : public Resources {
-public:
-    SoundRequests() : Resources(ResourceServices{}) {}
-    std::vector<std::wstring> ids;
-    Res* getSound(const std::wstring& id) override {
-        ids.push_back(id);
-        return nullptr;
-    }
-};
+using testkit::SoundRequests;
 
 // Lies under everything else and writes down the engine events that reach it.
 class EventSpy : public Item {
