@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <thread>
 
 #include "fonts/FontsFixture.h"
@@ -171,6 +172,20 @@ TEST_F(FontsTest, SizeZeroRendersAtTheDefaultSize) {
     ASSERT_TRUE(zero.Load(&loader, &fs, &display));
     ASSERT_TRUE(ten.Load(&loader, &fs, &display));
     for (int i = 0; i < pf::kFontGlyphCount; ++i) EXPECT_EQ(zero.GetGlyphs()[i], ten.GetGlyphs()[i]) << i;
+}
+
+TEST_F(FontsTest, SizesBeyondThePageAreRefusedBeforeRendering) {
+    // A 4x cell taller than the render buffer cannot be placed; the largest ints must not
+    // overflow on the way.
+    testkit::LogCapture log;
+    for (int size : {1025, 5000, INT_MAX / 2, INT_MAX}) {
+        const std::wstring id = L"Huge" + std::to_wstring(size);
+        pf::Font font(Desc(id, size));
+        EXPECT_FALSE(font.Load(&loader, &fs, &display)) << size;
+        EXPECT_EQ(font.GetSize(), size);
+        EXPECT_FALSE(Exists(ResFile("fonts/" + pf::ToUtf8(id) + ".map"))) << size;
+    }
+    EXPECT_TRUE(log.Contains("too large for a glyph page"));
 }
 
 TEST_F(FontsTest, ReadOnlyResourceFolderPutsTheCacheInTheUserFolder) {
