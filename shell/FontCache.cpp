@@ -27,6 +27,9 @@ bool Font::CacheExists(FileSystem* fs) {
 }
 
 void Font::LoadCache(ImageLoader* loader, FileSystem* fs, Display* display) {
+    // The cache's page replaces any page an XML description gave; none stays when it fails.
+    page_.reset();
+    outlinePage_.reset();
     if (!loader || !fs || !display) return;
     const bool userFolder = !CacheIn(*fs, *this, false);
     MemorySurface image;
