@@ -225,6 +225,18 @@ TEST_F(FontsTest, BrokenCachesAndFontFiles) {
     EXPECT_FALSE(reload.Load(&loader, &fs, &display));
     EXPECT_FALSE(reload.IsLoaded());
 
+    // An outline page of another size than the page is made again from the page.
+    pf::Font outlined(Desc(L"Outlined", 10, 1.0f));
+    ASSERT_TRUE(outlined.RenderGlyphCache(fs, loader, glyphs));
+    pf::MemorySurface small(16, 16);
+    ASSERT_TRUE(loader.Save(pf::FromUtf8(ResFile("fonts/Outlined_outline_100.png")).c_str(), 2, small.GetView()));
+    pf::Font reOutlined(Desc(L"Outlined", 10, 1.0f, L"/nonexistent.ttf"));
+    ASSERT_TRUE(reOutlined.Load(&loader, &fs, &display));
+    ASSERT_TRUE(reOutlined.GetOutlineSurface());
+    EXPECT_EQ(reOutlined.GetOutlineSurface()->GetWidth(), reOutlined.GetSurface()->GetWidth());
+    EXPECT_EQ(reOutlined.GetOutlineSurface()->GetHeight(), reOutlined.GetSurface()->GetHeight());
+    EXPECT_TRUE(log.Contains("not the size of its page"));
+
     // A map whose rectangles leave the page.
     res.Write("fonts/Bad.png", png);
     std::string map = testkit::ReadFile(ResFile("fonts/Bad.map"));
