@@ -82,7 +82,8 @@ void Font::GetGlyphOutlineRect(Rect& out, wchar_t ch) const {
     out = Rect(g.x - o, g.y - o, g.width + 2 * o, g.height + 2 * o);
 }
 
-int Font::GetOutlineWidth() const { return static_cast<int>(outline + 0.9999f); }
+// In double, as the sum is written: in float an outline of 0.0001 would round up to 1.
+int Font::GetOutlineWidth() const { return static_cast<int>(static_cast<double>(outline) + 0.9999); }
 
 const Rect* Font::GetGlyph(wchar_t ch) const {
     if (ch < kFontFirstChar || ch >= kFontFirstChar + kFontGlyphCount) return &glyphs_[0];

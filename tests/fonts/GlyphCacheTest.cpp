@@ -132,6 +132,7 @@ TEST_F(FontsTest, OutlineNamesAndWidths) {
                           {1.15f, L"fonts/f_outline_114.png", 2},
                           {0.5f, L"fonts/f_outline_50.png", 1},
                           {0.0f, L"fonts/f_outline_0.png", 0},
+                          {0.0001f, L"fonts/f_outline_0.png", 0},
                           {-3.0f, L"fonts/f_outline_0.png", 0}};
     for (const Case& c : cases) {
         pf::Font font(Desc(L"f", 10, c.outline));
