@@ -206,6 +206,15 @@ TEST_F(FontsTest, ReadOnlyResourceFolderPutsTheCacheInTheUserFolder) {
     EXPECT_EQ(again.GetGlyphs()[33], font.GetGlyphs()[33]);
 }
 
+TEST_F(FontsTest, NoWritableFolderMakesNoCacheAndNoFont) {
+    res.Write("fonts", "not a folder");
+    fs.SetUserPath(pf::FromUtf8(ResFile("fonts/user")));  // below a file: cannot be made
+    pf::Font font(Desc(L"Nowhere"));
+    testkit::LogCapture log;
+    EXPECT_FALSE(font.Load(&loader, &fs, &display));
+    EXPECT_TRUE(log.Contains("neither the resource folder nor the user folder"));
+}
+
 TEST_F(FontsTest, BrokenCachesAndFontFiles) {
     testkit::LogCapture log;
     // No such font file, and a file that is no font: nothing made, not loaded.
