@@ -82,7 +82,8 @@ void Font::GetGlyphOutlineRect(Rect& out, wchar_t ch) const {
     out = Rect(g.x - o, g.y - o, g.width + 2 * o, g.height + 2 * o);
 }
 
-int Font::GetOutlineWidth() const { return static_cast<int>(outline + 0.9999f); }
+// In double, as the sum is written: in float an outline of 0.0001 would round up to 1.
+int Font::GetOutlineWidth() const { return static_cast<int>(static_cast<double>(outline) + 0.9999); }
 
 const Rect* Font::GetGlyph(wchar_t ch) const {
     if (ch < kFontFirstChar || ch >= kFontFirstChar + kFontGlyphCount) return &glyphs_[0];
@@ -103,9 +104,12 @@ bool Font::Load(ImageLoader* loader, FileSystem* fs, Display* display) {
     }
     if (!CacheExists(fs)) RenderGlyphCache(*fs, *loader);
     if (LoadXml(loader, fs, display)) hasCharMap_ = true;
-    if (CacheExists(fs)) LoadCache(loader, fs, display);
-    // A page that did not decode leaves the font unusable, whatever else was read.
-    loaded_ = bool(page_);
+    // Without the cache there are no glyph rectangles to draw with, whatever the XML
+    // description held; a cache page that did not decode leaves the font unusable too.
+    if (CacheExists(fs)) {
+        LoadCache(loader, fs, display);
+        loaded_ = bool(page_);
+    }
     return loaded_;
 }
 
@@ -118,6 +122,13 @@ bool Font::RenderGlyphCache(FileSystem& fs, ImageLoader& loader) {
     FontNames names;
     if (!ReadTrueTypeNamesAt(path, names)) {
         DebugStream() << "Font - no family name in '" << file << "'; no glyph cache for '" << id << "'";
+        return false;
+    }
+    // A cell taller than the render buffer can never be placed (and 4 x size must not
+    // overflow): refused before the font is opened and its huge glyphs rendered.
+    if (size > kGlyphRenderSide / 4) {
+        DebugStream() << "Font - size " << size << " is too large for a glyph page; no glyph cache for '" << id
+                      << "'";
         return false;
     }
     GlyphStyle style;

@@ -82,7 +82,7 @@ public:
     // Null: only bitmap fonts describe their characters to the drawing code.
     virtual const CharDesc* GetCharDesc(wchar_t ch) const { return nullptr; }
     // Makes the cache when it is missing, reads the XML description when there is one, and
-    // loads the cache. Answers IsLoaded().
+    // loads the cache. Answers IsLoaded(): true only when the cache's page loaded.
     virtual bool Load(ImageLoader* loader, FileSystem* fs, Display* display);
     virtual int GetBase() const { return 0; }
     // Whether the page (non-empty) and the 3584-byte map exist in the resource or user folder.

@@ -27,6 +27,9 @@ bool Font::CacheExists(FileSystem* fs) {
 }
 
 void Font::LoadCache(ImageLoader* loader, FileSystem* fs, Display* display) {
+    // The cache's page replaces any page an XML description gave; none stays when it fails.
+    page_.reset();
+    outlinePage_.reset();
     if (!loader || !fs || !display) return;
     const bool userFolder = !CacheIn(*fs, *this, false);
     MemorySurface image;
@@ -37,8 +40,15 @@ void Font::LoadCache(ImageLoader* loader, FileSystem* fs, Display* display) {
         const std::wstring outlineFile = OutlineFileName();
         const bool outlineInUser = CacheFileSize(*fs, outlineFile, false) <= 0;
         MemorySurface outlineImage;
-        if (CacheFileSize(*fs, outlineFile, outlineInUser) > 0 &&
-            ReadCacheImage(*fs, *loader, outlineFile, outlineInUser, outlineImage)) {
+        bool haveOutline = CacheFileSize(*fs, outlineFile, outlineInUser) > 0 &&
+                           ReadCacheImage(*fs, *loader, outlineFile, outlineInUser, outlineImage);
+        // It is drawn with the page's rectangles: one of another size is made again.
+        if (haveOutline &&
+            (outlineImage.GetWidth() != image.GetWidth() || outlineImage.GetHeight() != image.GetHeight())) {
+            DebugStream() << "Font - '" << outlineFile << "' is not the size of its page; it is made again";
+            haveOutline = false;
+        }
+        if (haveOutline) {
             outlinePage_ = MakeFontPageSurface(*display, outlineImage.GetView(), outlineFile);
         } else {
             MemorySurface glow(image.GetWidth(), image.GetHeight());

@@ -209,6 +209,15 @@ TEST_F(BmFontTest, XmlDescription) {
     ASSERT_TRUE(bad.Load(&loader, &fs, &display));
     EXPECT_FALSE(bad.HasCharMap());
 
+    // A description with its own page but no glyph cache (no font file to render one
+    // from) has no glyph rectangles to draw with: not loaded.
+    res.Write("fonts/alone.fnt",
+              "<font><pages><page id='0' file='page.png'/></pages><chars><char id='65' x='1' y='2' width='3' "
+              "height='4' xoffset='0' yoffset='0' xadvance='7'/></chars></font>");
+    pf::Font alone(Desc(L"alone", 10, 0, L"no-such-face.ttf"));
+    EXPECT_FALSE(alone.Load(&loader, &fs, &display));
+    EXPECT_TRUE(alone.HasCharMap());
+
     // A document that does not parse, and one with no children.
     res.Write("fonts/z.fnt", "<font><chars>");
     pf::Font broken(Desc(L"z"));

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <thread>
 
 #include "fonts/FontsFixture.h"
@@ -131,6 +132,7 @@ TEST_F(FontsTest, OutlineNamesAndWidths) {
                           {1.15f, L"fonts/f_outline_114.png", 2},
                           {0.5f, L"fonts/f_outline_50.png", 1},
                           {0.0f, L"fonts/f_outline_0.png", 0},
+                          {0.0001f, L"fonts/f_outline_0.png", 0},
                           {-3.0f, L"fonts/f_outline_0.png", 0}};
     for (const Case& c : cases) {
         pf::Font font(Desc(L"f", 10, c.outline));
@@ -173,6 +175,20 @@ TEST_F(FontsTest, SizeZeroRendersAtTheDefaultSize) {
     for (int i = 0; i < pf::kFontGlyphCount; ++i) EXPECT_EQ(zero.GetGlyphs()[i], ten.GetGlyphs()[i]) << i;
 }
 
+TEST_F(FontsTest, SizesBeyondThePageAreRefusedBeforeRendering) {
+    // A 4x cell taller than the render buffer cannot be placed; the largest ints must not
+    // overflow on the way.
+    testkit::LogCapture log;
+    for (int size : {1025, 5000, INT_MAX / 2, INT_MAX}) {
+        const std::wstring id = L"Huge" + std::to_wstring(size);
+        pf::Font font(Desc(id, size));
+        EXPECT_FALSE(font.Load(&loader, &fs, &display)) << size;
+        EXPECT_EQ(font.GetSize(), size);
+        EXPECT_FALSE(Exists(ResFile("fonts/" + pf::ToUtf8(id) + ".map"))) << size;
+    }
+    EXPECT_TRUE(log.Contains("too large for a glyph page"));
+}
+
 TEST_F(FontsTest, ReadOnlyResourceFolderPutsTheCacheInTheUserFolder) {
     // A file where the "fonts" folder should be: nothing can be written there (a
     // read-only folder does the same, except for root, who writes anyway).
@@ -188,6 +204,15 @@ TEST_F(FontsTest, ReadOnlyResourceFolderPutsTheCacheInTheUserFolder) {
     EXPECT_TRUE(again.CacheExists(&fs));
     ASSERT_TRUE(again.Load(&loader, &fs, &display));
     EXPECT_EQ(again.GetGlyphs()[33], font.GetGlyphs()[33]);
+}
+
+TEST_F(FontsTest, NoWritableFolderMakesNoCacheAndNoFont) {
+    res.Write("fonts", "not a folder");
+    fs.SetUserPath(pf::FromUtf8(ResFile("fonts/user")));  // below a file: cannot be made
+    pf::Font font(Desc(L"Nowhere"));
+    testkit::LogCapture log;
+    EXPECT_FALSE(font.Load(&loader, &fs, &display));
+    EXPECT_TRUE(log.Contains("neither the resource folder nor the user folder"));
 }
 
 TEST_F(FontsTest, BrokenCachesAndFontFiles) {
@@ -209,6 +234,18 @@ TEST_F(FontsTest, BrokenCachesAndFontFiles) {
     pf::Font reload(Desc(L"Bad", 10, 0, L"/nonexistent.ttf"));
     EXPECT_FALSE(reload.Load(&loader, &fs, &display));
     EXPECT_FALSE(reload.IsLoaded());
+
+    // An outline page of another size than the page is made again from the page.
+    pf::Font outlined(Desc(L"Outlined", 10, 1.0f));
+    ASSERT_TRUE(outlined.RenderGlyphCache(fs, loader, glyphs));
+    pf::MemorySurface small(16, 16);
+    ASSERT_TRUE(loader.Save(pf::FromUtf8(ResFile("fonts/Outlined_outline_100.png")).c_str(), 2, small.GetView()));
+    pf::Font reOutlined(Desc(L"Outlined", 10, 1.0f, L"/nonexistent.ttf"));
+    ASSERT_TRUE(reOutlined.Load(&loader, &fs, &display));
+    ASSERT_TRUE(reOutlined.GetOutlineSurface());
+    EXPECT_EQ(reOutlined.GetOutlineSurface()->GetWidth(), reOutlined.GetSurface()->GetWidth());
+    EXPECT_EQ(reOutlined.GetOutlineSurface()->GetHeight(), reOutlined.GetSurface()->GetHeight());
+    EXPECT_TRUE(log.Contains("not the size of its page"));
 
     // A map whose rectangles leave the page.
     res.Write("fonts/Bad.png", png);
