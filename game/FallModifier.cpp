@@ -1,0 +1,36 @@
+#include "game/GameModifiers.h"
+
+void FallModifier::Init(const pf::Point& rest, float offset, float speed, float acceleration, bool fromAbove) {
+    rest_ = rest;
+    offset_ = offset;
+    speed_ = speed;
+    acceleration_ = acceleration;
+    fromAbove_ = fromAbove;
+}
+
+void FallModifier::Start() {
+    Item* client = GetClient();
+    if (!client) return;
+    const int offset = static_cast<int>(offset_);
+    client->SetPosition(pf::Point(rest_.x, fromAbove_ ? rest_.y - offset : rest_.y + offset));
+}
+
+void FallModifier::Cycle() {
+    Item* client = GetClient();
+    if (!client) return;
+    const auto now = static_cast<uint32_t>(client->GetTicks());
+    if (lastTicks_ == 0) lastTicks_ = now;
+    const uint32_t dt = now - lastTicks_;
+    lastTicks_ = now;
+    const float seconds = float(dt * 0.001);
+    speed_ = acceleration_ * seconds + speed_;
+    const float step = seconds * speed_;
+    offset_ = fromAbove_ ? offset_ - step : offset_ + step;
+    const float x = float(rest_.x), y = float(rest_.y);
+    if (offset_ < 0.0f) {
+        client->SetPositionF(pf::VectorT2(x, y));
+        Finish();
+        return;
+    }
+    client->SetPositionF(pf::VectorT2(x, fromAbove_ ? y - offset_ : y + offset_));
+}

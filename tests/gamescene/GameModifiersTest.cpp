@@ -1,0 +1,197 @@
+// The game's modifiers stepped by hand over a clock of the test's own, and its curves.
+#include <cmath>
+
+#include "SceneFakes.h"
+#include "game/BoardSpacesActor.h"
+#include "game/GameCurves.h"
+#include "game/GameModifiers.h"
+#include "scene/Actor.h"
+#include "shell/Random.h"
+
+namespace gamescenetest {
+namespace {
+
+using ClockedItem = Clocked<Item>;
+
+TEST(FallModifierTest, FallsOnTheClientsClockAndFinishesBelowZero) {
+    my_intrusive_ptr<ClockedItem> piece(new ClockedItem);
+    my_intrusive_ptr<FallModifier> fall(new FallModifier);
+    EXPECT_EQ(fall->GetName(), L"FallModifier");
+    fall->SetClient(piece.get());
+    fall->Init(pf::Point(100, 200), 50.0f, 100.0f, 0.0f, true);
+    fall->Start();
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 150));
+    piece->ticks = 1000;
+    fall->Cycle();  // the first step only takes the time
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 150));
+    piece->ticks += 250;
+    fall->Cycle();
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 175));
+    piece->ticks += 250;
+    fall->Cycle();  // the offset is exactly 0: not finished
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 200));
+    EXPECT_FALSE(fall->IsDone());
+    piece->ticks += 10;
+    fall->Cycle();
+    EXPECT_TRUE(fall->IsDone());
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 200));
+}
+
+TEST(FallModifierTest, SpeedGrowsWithAccelerationAndRisingPiecesComeUp) {
+    my_intrusive_ptr<ClockedItem> piece(new ClockedItem);
+    my_intrusive_ptr<FallModifier> fall(new FallModifier);
+    fall->SetClient(piece.get());
+    fall->Init(pf::Point(0, 100), 30.0f, 5.0f, 10.0f, false);
+    fall->Start();
+    EXPECT_EQ(piece->GetPosition(), pf::Point(0, 130));
+    piece->ticks = 1;
+    fall->Cycle();
+    piece->ticks += 2000;
+    fall->Cycle();
+    EXPECT_FLOAT_EQ(fall->GetFallSpeed(), 25.0f);
+    EXPECT_EQ(piece->GetPosition(), pf::Point(0, 180));  // 30 + 2 x 25 below the rest
+    // Without a client nothing moves and nothing breaks.
+    my_intrusive_ptr<FallModifier> lone(new FallModifier);
+    lone->Start();
+    lone->Cycle();
+    EXPECT_FALSE(lone->IsDone());
+}
+
+TEST(QuiverTest, PiecesShakeByDistanceAndGoBack) {
+    my_intrusive_ptr<Item> client(new Item);
+    Item::ItemList pieces;
+    for (pf::Point p : {pf::Point(100, 100), pf::Point(100 + 270, 100), pf::Point(150, 100), pf::Point(5, 5)}) {
+        pieces.push_back(my_intrusive_ptr<Item>(new Item));
+        pieces.back()->SetPosition(p);
+    }
+    pieces[3]->SetEnabled(false);
+    my_intrusive_ptr<PirnelsQuiverEffect> quiver(new PirnelsQuiverEffect);
+    quiver->SetClient(client.get());
+    quiver->Init(20.0f, pieces, pf::Point(100, 100));
+    EXPECT_EQ(quiver->GetItemCount(), 3u);
+    pf::SeedRand(3);
+    bool moved = false;
+    for (int i = 0; i < 20; ++i) {
+        quiver->Action(0.25f, 0.25f);
+        const pf::Point p = pieces[0]->GetPosition();
+        EXPECT_LE(std::abs(p.x - 100), 8);  // 20 x 0.5 x 0.75
+        EXPECT_LE(std::abs(p.y - 100), 8);
+        moved = moved || p != pf::Point(100, 100);
+        EXPECT_EQ(pieces[1]->GetPosition(), pf::Point(370, 100));  // 270 away: still
+    }
+    EXPECT_TRUE(moved);
+    quiver->Action(1.0f, 1.0f);
+    EXPECT_EQ(pieces[0]->GetPosition(), pf::Point(100, 100));
+    pieces[2]->SetPositionF(pf::VectorT2(151.7f, 98.2f));
+    quiver->Finish();
+    EXPECT_EQ(pieces[2]->GetPosition(), pf::Point(150, 100));
+    EXPECT_EQ(pieces[2]->GetPositionF().x, 150.0f);
+    EXPECT_TRUE(quiver->IsDone());
+}
+
+TEST(QuiverTest, ShakenPiecesStayValidWhileTheEffectHoldsThem) {
+    my_intrusive_ptr<Item> client(new Item);
+    my_intrusive_ptr<PirnelsQuiverEffect> quiver(new PirnelsQuiverEffect);
+    quiver->SetClient(client.get());
+    {
+        Item::ItemList pieces{my_intrusive_ptr<Item>(new Item)};
+        quiver->Init(10.0f, pieces, pf::Point());
+    }
+    quiver->Action(0.5f, 0.5f);  // the piece the script dropped is still there
+    quiver->Finish();
+}
+
+TEST(QuiverTest, BoardShakesAroundItsStartWithinTheDampedAmplitude) {
+    my_intrusive_ptr<Item> board(new Item);
+    board->SetPosition(pf::Point(40, 60));
+    my_intrusive_ptr<BoardQuiverEffect> quiver(new BoardQuiverEffect);
+    quiver->SetClient(board.get());
+    quiver->Init(10.0f);
+    quiver->Start();
+    for (float value : {0.0f, 0.3f, 0.9f}) {
+        for (int i = 0; i < 20; ++i) {
+            quiver->Action(value, value);
+            const pf::VectorT2 p = board->GetPositionF();
+            EXPECT_LE(std::fabs(p.x - 40.0f), 5.0f * (1.0f - value) + 1e-4f);
+            EXPECT_LE(std::fabs(p.y - 60.0f), 5.0f * (1.0f - value) + 1e-4f);
+        }
+    }
+    quiver->Action(1.0f, 1.0f);
+    EXPECT_EQ(board->GetPosition(), pf::Point(40, 60));
+}
+
+TEST(ShimmerTest, RunsThePlateCelsOnceAndFinishesAtCelZero) {
+    my_intrusive_ptr<BoardSpacesActor> board(new BoardSpacesActor);
+    auto back = AnimOf(Solid(80, 40, 0xFFFFFFFFu).get());
+    board->SetBackAnim(back.get(), 2, 1);
+    my_intrusive_ptr<SpaceShimmerModifier> shimmer(new SpaceShimmerModifier);
+    shimmer->SetClient(board.get());
+    shimmer->Init(1, 0, 4);
+    shimmer->Start();
+    std::vector<int> seen;
+    for (float v : {0.0f, 0.26f, 0.5f, 0.76f}) {
+        shimmer->Action(v, v);
+        seen.push_back(board->GetBoardCell(1, 0)->cel);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(shimmer->IsDone());
+    shimmer->Action(1.0f, 1.0f);
+    EXPECT_EQ(board->GetBoardCell(1, 0)->cel, 0);
+    EXPECT_TRUE(shimmer->IsDone());
+
+    // Another client class is left alone.
+    my_intrusive_ptr<Actor> plain(new Actor);
+    my_intrusive_ptr<SpaceShimmerModifier> other(new SpaceShimmerModifier);
+    other->SetClient(plain.get());
+    other->Action(1.0f, 1.0f);
+    EXPECT_FALSE(other->IsDone());
+}
+
+TEST(ColorBlendTest, ColourAndBrightnessMoveToTheirTargets) {
+    my_intrusive_ptr<Actor> actor(new Actor);
+    my_intrusive_ptr<ColorModifier> colour(new ColorModifier);
+    EXPECT_EQ(colour->GetTargetColor(), pf::Color(128, 128, 128, 255));
+    colour->SetClient(actor.get());
+    colour->Start();
+    colour->Action(0.0f, 0.5f);
+    EXPECT_EQ(actor->GetColor(), pf::Color(191, 191, 191, 255));
+    colour->Action(0.0f, 1.0f);
+    EXPECT_EQ(actor->GetColor(), pf::Color(128, 128, 128, 255));
+    colour->Action(0.0f, std::nanf(""));  // not a number: the start colour
+    EXPECT_EQ(actor->GetColor(), pf::Color(255, 255, 255, 255));
+
+    EXPECT_EQ(BrightnessModifier().GetTargetColor(), pf::Color(0, 0, 0, 255));
+    EXPECT_EQ(ColorModifier(pf::Color(1, 2, 3, 4)).GetTargetColor(), pf::Color(1, 2, 3, 4));
+    my_intrusive_ptr<BrightnessModifier> bright(new BrightnessModifier(pf::Color(200, 100, 50, 255)));
+    EXPECT_EQ(bright->GetName(), L"BrightnessModifier");
+    bright->SetClient(actor.get());
+    bright->Start();
+    bright->Action(0.0f, 0.5f);
+    const pf::Color b = actor->GetBrightness();
+    EXPECT_EQ(pf::Color(b.r, b.g, b.b, 255), pf::Color(100, 50, 25, 255));
+}
+
+TEST(GameCurvesTest, ShapesAndEnds) {
+    TimeShiftStartSlow start;
+    TimeShiftEndSlow end;
+    FallTimeShift fall;
+    EXPECT_NEAR(start.Shift(0.9), 0.5, 1e-9);
+    EXPECT_NEAR(end.Shift(0.1), 0.5, 1e-9);
+    EXPECT_NEAR(fall.Shift(0.6), 2.0 - std::log10(40.0), 1e-9);
+    EXPECT_NEAR(fall.Shift(0.8), 0.7, 0.005);
+    for (TimeShift* curve : std::initializer_list<TimeShift*>{&start, &end, &fall}) {
+        EXPECT_EQ(curve->Shift(0.0), 0.0);
+        EXPECT_EQ(curve->Shift(1.0), 1.0);
+        double last = 0.0;
+        for (int i = 0; i <= 100; ++i) {
+            const double v = curve->Shift(i / 100.0);
+            EXPECT_GE(v, last - 1e-12);
+            last = v;
+        }
+        EXPECT_EQ(curve->Shift(2.0), 1.0);  // outside 0..1: the nearest end, never NaN
+        EXPECT_EQ(curve->Shift(-1.0), 0.0);
+    }
+}
+
+}  // namespace
+}  // namespace gamescenetest
