@@ -7,6 +7,7 @@
 #include "scene/Callback.h"
 #include "script/PythonHost.h"
 #include "script/bindings/Bindings.h"
+#include "script/bindings/ContentBindings.h"
 #include "shell/Clock.h"
 #include "shell/Random.h"
 
@@ -36,7 +37,7 @@ const std::vector<RegistrationStep>& RegistrationSteps() {
         {"Rect", &RegisterRect},
         {"ItemsParent, Items, RefCounter, Item, GetItemByPoint, ConvertPoint, GetUnionChildRect", &RegisterItemClasses},
         {"Actor", &RegisterActor},
-        {"widgets, RootItem, GetRootItem, SetRootItem", nullptr},
+        {"widgets, RootItem, GetRootItem, SetRootItem", &RegisterWidgets},
         {"modifiers, time controllers, time curves", nullptr},
         {"Event, EventSystem, GetEventSystem, sin, KeyType, ButtonType, EventType, EventProperty", &RegisterEventClasses},
         {"RenderState, TreeState", &RegisterRenderAndTreeState},
