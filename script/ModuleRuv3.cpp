@@ -7,6 +7,7 @@
 #include "scene/Callback.h"
 #include "script/PythonHost.h"
 #include "script/bindings/Bindings.h"
+#include "script/bindings/ContentBindings.h"
 #include "shell/Clock.h"
 #include "shell/Random.h"
 
@@ -36,21 +37,21 @@ const std::vector<RegistrationStep>& RegistrationSteps() {
         {"Rect", &RegisterRect},
         {"ItemsParent, Items, RefCounter, Item, GetItemByPoint, ConvertPoint, GetUnionChildRect", &RegisterItemClasses},
         {"Actor", &RegisterActor},
-        {"widgets, RootItem, GetRootItem, SetRootItem", nullptr},
-        {"modifiers, time controllers, time curves", nullptr},
+        {"widgets, RootItem, GetRootItem, SetRootItem", &RegisterWidgets},
+        {"modifiers, time controllers, time curves", &RegisterModifiers},
         {"Event, EventSystem, GetEventSystem, sin, KeyType, ButtonType, EventType, EventProperty", &RegisterEventClasses},
         {"RenderState, TreeState", &RegisterRenderAndTreeState},
         {"BlendMode, Display", &RegisterDisplay},
         {"Vector3, Vector2, Matrix", &RegisterVectorsAndMatrix},
-        {"input handlers, clock handlers", nullptr},
-        {"resources", nullptr},
-        {"sound", nullptr},
+        {"input handlers, clock handlers", &RegisterHandlers},
+        {"resources", &RegisterResources},
+        {"sound", &RegisterSound},
         {"ToPoint", &RegisterToPoint},
         {"ToColor", &RegisterToColor},
         {"Surface", &RegisterSurface},
         {"FileSystem", &RegisterFileSystem},
         {"Application, OptionList", &RegisterApplication},
-        {"ThreadResourcesQueue", nullptr},
+        {"ThreadResourcesQueue", &RegisterThreadResourcesQueue},
         {"getTicks", &RegisterGetTicks},
         {"GetAsyncKeyState", &RegisterGetAsyncKeyState},
         {"rand32b", &RegisterRand32b},

@@ -9,3 +9,6 @@ target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/script)
 target_link_libraries(${target} PRIVATE PkgConfig::SDL2)
 set(RUV3_TEST_ENVIRONMENT
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/script/lsan.supp:fast_unwind_on_malloc=0")
+# The sound bindings play through the sound tests' loopback device.
+target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/sound/SoundTestSupport.cpp)
+target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)

@@ -86,11 +86,12 @@ TEST_F(GameRun, OpensTheWindowOnTheSampleDataAndQuitsOnEscape) {
     EXPECT_LT(log.find("started TM5Game::loadingThread"), log.find("completed TM5Game::loadingThread")) << log;
     EXPECT_NE(log.find("TM5Game: Escape without a scene: quitting"), std::string::npos) << log;
     EXPECT_NE(log.find("leaked items: 0"), std::string::npos) << log;
-    // The debugger stub's import and the start-up module's one failure, nothing else,
-    // until the scene bindings exist.
+    // The debugger stub's import and the start-up module's one failure (its traceback
+    // may run through several of the module's frames), nothing else, until the sample
+    // script is written against the script classes.
     EXPECT_EQ(Count(log, "Traceback"), 2u) << log;
     EXPECT_EQ(Count(log, "No module named 'wingdbstub'"), 1u) << log;
-    EXPECT_EQ(Count(log, "File \"ruv3_init.py\""), 1u) << log;
+    EXPECT_GE(Count(log, "File \"ruv3_init.py\""), 1u) << log;
     EXPECT_EQ(Count(log, "ERROR"), 0u) << log;
 }
 

@@ -1,0 +1,59 @@
+// Script handlers, modifiers and time controllers in a scene with a fake clock: clicks
+// from real mouse events reach script callbacks, and controllers step with random
+// parameters.
+#include <boost/python.hpp>
+
+#include <gtest/gtest.h>
+
+#include "PyRunner.h"
+#include "ScriptTestSupport.h"
+#include "script/ScriptPeer.h"
+#include "shell/EventSystem.h"
+#include "widgets2/WidgetsFixture.h"
+
+namespace {
+
+namespace bp = boost::python;
+
+RootItem* scene = nullptr;
+
+void Click(int x, int y) {
+    pf::EventSystem events;
+    events.PostMouseMotion(x, y);
+    events.PostMouseButtonDown(pf::ButtonType::Left, x, y);
+    events.PostMouseButtonUp(pf::ButtonType::Left, x, y);
+    pf::Event e;
+    while (events.PopFront(e)) {
+        widgettest::fakeNow += 10;
+        scene->ProcessEvent(e);
+    }
+    scene->DispatchPostedEvents();
+}
+
+class ScriptScene : public widgettest::SceneTest {
+protected:
+    void SetUp() override {
+        scripttest::World();
+        SceneTest::SetUp();
+        scene = root.get();
+    }
+    void TearDown() override {
+        bp::import("gc").attr("collect")();
+        scene = nullptr;
+        SceneTest::TearDown();
+    }
+    std::string Run(const char* file) {
+        bp::import("ruv3");
+        bp::dict with;
+        with["root"] = ToScript(root.get());
+        with["click"] = bp::make_function(&Click);
+        with["advance"] = bp::make_function(+[](int ms) { widgettest::fakeNow += ms; });
+        return bindingstest::RunPythonTests(file, with);
+    }
+};
+
+TEST_F(ScriptScene, InputAndClockHandlers) { EXPECT_EQ(Run("handlers.py"), ""); }
+
+TEST_F(ScriptScene, ModifiersControllersAndCurves) { EXPECT_EQ(Run("modifiers.py"), ""); }
+
+}  // namespace
