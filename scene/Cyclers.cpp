@@ -1,8 +1,9 @@
 #include "scene/Cyclers.h"
 
 #include <algorithm>
-#include <cwchar>
+#include <climits>
 
+#include "content/ResID.h"
 #include "content/XmlData.h"
 #include "scene/Actor.h"
 #include "scene/FrameList.h"
@@ -65,8 +66,14 @@ void Cycler::Show(Actor& client, int i) const {
         client.SetCel(frames_[static_cast<size_t>(i)]);
 }
 
+bool Cycler::LoopsLeftAfterOne() {
+    // A count at the bottom of the int range stays there instead of wrapping.
+    if (loops_ > INT_MIN) --loops_;
+    return loops_ > 0;
+}
+
 void Cycler::EndLoop(Actor& client, int lastFrame) {
-    if (--loops_ > 0) {
+    if (LoopsLeftAfterOne()) {
         Start();
         return;
     }
@@ -117,10 +124,10 @@ void Cycler::Action(float value, float s) {
             } else {
                 Show(*client, 0);
             }
-            if (--loops_ <= 0)
-                Finish();
-            else
+            if (LoopsLeftAfterOne())
                 Start();
+            else
+                Finish();
             break;
         default:
             break;
@@ -134,7 +141,7 @@ void Cycler::Finish() {
 }
 
 bool Cycler::SetProperty(const std::wstring& name, const std::wstring& value) {
-    const int v = static_cast<int>(std::wcstol(value.c_str(), nullptr, 10));
+    const int v = WToI(value);
     if (name == L"loops") {
         loops_ = v;
     } else if (name == L"type") {

@@ -59,6 +59,8 @@ public:
 private:
     // Shows frame i of the list, or cel i without one.
     void Show(Actor& client, int i) const;
+    // Counts one loop off; true while loops remain.
+    bool LoopsLeftAfterOne();
     // One loop ended: starts the next, or shows lastFrame and finishes.
     void EndLoop(Actor& client, int lastFrame);
 

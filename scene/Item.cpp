@@ -277,13 +277,21 @@ void Item::RunModifiers() {
         return std::find(noted, noted + notedCount, k) != noted + notedCount ||
                std::find(more.begin(), more.end(), k) != more.end();
     };
+    // Held for the walk: a step may drop this item from its parent.
+    const my_intrusive_ptr<Item> self = KeepAlive(this);
     size_t i = 0;
     while (i < modifiers_.size()) {
         // A copy of the entry keeps both halves alive while they run, whatever the step
         // does to the list.
         const ModifierEntry entry = modifiers_[i];
         if (entry.modifier) entry.modifier->Cycle();
-        if (entry.controller) entry.controller->Update(entry.modifier.get());
+        if (entry.controller) {
+            // With this item as the client all three are held here already.
+            if (entry.modifier && entry.modifier->GetClient() == this)
+                entry.controller->UpdateHeld(entry.modifier.get());
+            else
+                entry.controller->Update(entry.modifier.get());
+        }
         note(Key(entry.modifier.get(), entry.controller.get()));
         const bool done = entry.modifier && entry.modifier->IsDone();
         // Find the entry again: the step may have added or removed entries.

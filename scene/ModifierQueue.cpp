@@ -1,6 +1,15 @@
 #include "scene/ModifierQueue.h"
 
-void ModifierQueue::pushModifier(Modifier* m, TimeController* tc) { queue_.emplace_back(m, tc); }
+#include "shell/Log.h"
+
+void ModifierQueue::pushModifier(Modifier* m, TimeController* tc) {
+    // A pair without a modifier would never finish and hold up every pair behind it.
+    if (!m) {
+        pf::DebugStream() << L"ModifierQueue '" << GetName() << L"': no modifier given; nothing queued";
+        return;
+    }
+    queue_.emplace_back(m, tc);
+}
 
 void ModifierQueue::StartNext() {
     if (queue_.empty()) return;

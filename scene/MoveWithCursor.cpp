@@ -9,7 +9,12 @@
 
 namespace {
 CursorPositionSource g_cursorSource = nullptr;
+
+// a - b per coordinate, held at the int range: offsets and positions may lie anywhere in it.
+pf::Point Difference(const pf::Point& a, const pf::Point& b) {
+    return pf::Point(pf::SaturateToInt(int64_t(a.x) - b.x), pf::SaturateToInt(int64_t(a.y) - b.y));
 }
+}  // namespace
 
 void SetCursorPositionSource(CursorPositionSource source) { g_cursorSource = source; }
 
@@ -26,13 +31,13 @@ pf::Point MoveWithCursor::CursorInParent(const Item& client) const {
 void MoveWithCursor::Start() {
     Item* client = GetClient();
     if (!client) return;
-    offset_ = keepOffset_ ? CursorInParent(*client) - client->GetPosition() : pf::Point();
+    offset_ = keepOffset_ ? Difference(CursorInParent(*client), client->GetPosition()) : pf::Point();
 }
 
 void MoveWithCursor::Cycle() {
     Item* client = GetClient();
     if (!client || !client->GetParent()) return;
-    pf::Point p = CursorInParent(*client) - offset_;
+    pf::Point p = Difference(CursorInParent(*client), offset_);
     if (useConfines_) {
         // Widened so confines at the edge of the int range cannot overflow.
         const long long right = static_cast<long long>(confines_.x) + confines_.width;

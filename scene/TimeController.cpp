@@ -35,6 +35,8 @@ float TimeController::Cycle(Item* timeSource) { return timeSource ? Evaluate(nul
 
 float TimeController::Update(Modifier* m) { return m ? Evaluate(m, m->GetClient()) : 0.0f; }
 
+float TimeController::UpdateHeld(Modifier* m) { return m ? Step(m, m->GetClient()) : 0.0f; }
+
 float TimeController::Evaluate(Modifier* m, Item* timeSource) {
     if (!timeSource) return 0.0f;
     // The Action, the callback and Finish may drop the pair from its runner, or the client
@@ -42,7 +44,11 @@ float TimeController::Evaluate(Modifier* m, Item* timeSource) {
     my_intrusive_ptr<TimeController> self = KeepAlive(this);
     my_intrusive_ptr<Modifier> modifier = KeepAlive(m);
     my_intrusive_ptr<Item> source = KeepAlive(timeSource);
+    return Step(m, timeSource);
+}
 
+float TimeController::Step(Modifier* m, Item* timeSource) {
+    if (!timeSource) return 0.0f;
     const unsigned now = static_cast<unsigned>(timeSource->GetTicks());
     if (startTime_ == 0) startTime_ = now;
     const unsigned elapsed = now - startTime_;

@@ -65,10 +65,17 @@ public:
     ModifiersParent* GetOwner() const { return owner_.get(); }
     int GetLoops() const { return loops_; }
 
+    // Update for a runner that itself holds this controller, m and m's client for the
+    // whole step (an item stepping its own pairs): the step takes no holds of its own.
+    float UpdateHeld(Modifier* m);
+
     // The step behind Cycle and Update.
     float Evaluate(Modifier* m, Item* timeSource);
 
 private:
+    // Evaluate without holds: the caller keeps the three alive.
+    float Step(Modifier* m, Item* timeSource);
+
     WeakRef<ModifiersParent> owner_;
     my_intrusive_ptr<TimeShift> timeShift_;
     TimeControllerCallback callback_;

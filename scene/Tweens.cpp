@@ -44,5 +44,5 @@ void Fader2::Start() {
 
 void Fader2::Action(float /*value*/, float s) {
     if (Actor* client = ClientActor(*this))
-        client->SetAlpha(TruncateToInt(double(float(dest_ - start_) * s + float(start_))));
+        client->SetAlpha(TruncateToInt(double(float(static_cast<long long>(dest_) - start_) * s + float(start_))));
 }
