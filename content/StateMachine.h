@@ -16,6 +16,8 @@ class MachineRun : public RefCounter {
 public:
     static constexpr int kMaxMachines = 256;
     static constexpr int kMaxNesting = 16;
+    // Machines alive at once, over all runs.
+    static constexpr int kMaxLive = 1024;
     int started = 1;
     bool reported = false;
 };

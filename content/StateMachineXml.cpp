@@ -13,6 +13,9 @@ namespace {
 
 // How many machines are loading one inside another right now.
 int g_loadDepth = 0;
+// Machines alive, and whether reaching the limit was logged since the count last fell.
+int g_liveMachines = 0;
+bool g_liveLimitLogged = false;
 
 class LoadDepthScope {
 public:
@@ -24,9 +27,13 @@ public:
 
 }  // namespace
 
-StateMachineXml::StateMachineXml() { SetName(L"StateMachineXml"); }
+StateMachineXml::StateMachineXml() {
+    SetName(L"StateMachineXml");
+    ++g_liveMachines;
+}
 
 StateMachineXml::~StateMachineXml() {
+    if (--g_liveMachines < MachineRun::kMaxLive) g_liveLimitLogged = false;
     if (Logs(0)) pf::DebugStream() << L"StateMachineXml " << GetName() << L" destroyed.";
 }
 
@@ -56,6 +63,15 @@ void StateMachineXml::LoadFromXml(XmlData* root, Item* parent, const std::wstrin
     const my_intrusive_ptr<Item> hold = KeepAlive<Item>(this);
     if (!root) {
         pf::DebugStream() << L"StateMachineXml " << GetName() << L": no XML to read; not started";
+        Drop();
+        return;
+    }
+    if (g_liveMachines > MachineRun::kMaxLive) {
+        if (!g_liveLimitLogged) {
+            g_liveLimitLogged = true;
+            pf::DebugStream() << L"StateMachineXml " << GetName() << L" not started: " << MachineRun::kMaxLive
+                              << L" machines are running already";
+        }
         Drop();
         return;
     }
