@@ -6,12 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "content/ResourceManager.h"
 #include "content/StateMachineXml.h"
 #include "content/XmlData.h"
-#include "fuzz/support/ContentHarness.h"
-#include "scene/ModifierFactory.h"
-#include "scene/RootItem.h"
+#include "fuzz/support/SceneHarness.h"
 #include "shell/Clock.h"
 
 namespace {
@@ -36,25 +33,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzsupport::MemoryFileSystem fs;
     fs.files["in.xml"] = text;
     fs.files["other.xml"] = "<m><init><RunScript script=\"in.xml\"/></init><state><Done/></state></m>";
-    fuzzsupport::MemoryDisplay display;
-    my_intrusive_ptr<ResourceManager> manager(new ResourceManager(nullptr, &display, &fs));
-    SetResourceManager(manager.get());
-    my_intrusive_ptr<ModifierFactory> factory(new ModifierFactory);
-    SetModifierFactory(factory.get());
+    fuzzsupport::SceneServices services(fs);
+    RootItem* root = services.root.get();
     PlainItems items;
     SetStateMachineItemFactory(&items);
     InstallStateMachineStarter();
     g_now = 1000;
     pf::SetNowMsSource(&Now);
-    my_intrusive_ptr<RootItem> root(new RootItem);
-    SetRootItem(root.get());
     {
-        my_intrusive_ptr<Item> group(new Item);
-        group->SetName(L"group");
-        my_intrusive_ptr<Item> target(new Item);
-        target->SetName(L"target");
-        my_intrusive_ptr<Item> other(new Item);
-        other->SetName(L"other");
+        const auto named = [](const wchar_t* name) {
+            my_intrusive_ptr<Item> item(new Item);
+            item->SetName(name);
+            return item;
+        };
+        const my_intrusive_ptr<Item> group = named(L"group"), target = named(L"target"), other = named(L"other");
         root->AddItem(group.get());
         group->AddItem(target.get());
         group->AddItem(other.get());
@@ -75,11 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         root->RemoveAllDescendents(false);
     }
-    SetRootItem(nullptr);
     pf::SetNowMsSource(nullptr);
     SetStateMachineStarter(nullptr);
     SetStateMachineItemFactory(nullptr);
-    SetModifierFactory(nullptr);
-    SetResourceManager(nullptr);
     return 0;
 }

@@ -84,11 +84,16 @@ TEST_F(MachineTest, CueCommandPassesTypeAndDataOrLogsAMissingTarget) {
     testkit::LogCapture log;
     Load("<m cue=\"probe\"><state><Cue target=\"probe\" type=\"3\" data=\"7\"/><Cue/><Cue target=\"ghost\"/>"
          "<ChangeState interval=\"100000\"/></state></m>");
-    Load("<m><state><Cue target=\"ghost\"/><ChangeState interval=\"100000\"/></state></m>");
+    // Without a cue name there is no default: an unnamed item is not cued by accident.
+    const auto unnamed = Make<Probe>(&journal, L"");
+    host->AddItem(unnamed.get());
+    Load("<m><state><Cue target=\"ghost\"/><Cue/><ChangeState interval=\"100000\"/></state></m>");
     Cycles(1);
+    for (const auto& line : journal) EXPECT_NE(line.compare(0, 5, " cue "), 0) << line;
     EXPECT_EQ(Take("probe cue "), (Steps{"probe 3 7", "probe 0 0", "probe 0 0"}))
         << "without a target, or with one that names nothing, the machine's cue item";
     EXPECT_TRUE(log.Contains("Cue target not found! StateMachineXml is trying to cue ghost"));
+    EXPECT_TRUE(log.Contains("Cue target not found! StateMachineXml is trying to cue \n"));
 }
 
 TEST_F(MachineTest, DoneCuesWithCueDataAndTheMachineGoes) {
