@@ -70,7 +70,7 @@ void TStateMachine<T>::ChangeState(int state, int delayMs) {
 template <class T>
 void TStateMachine<T>::Done() {
     const my_intrusive_ptr<Item> hold = KeepAlive<Item>(this);
-    const std::wstring& cue = this->GetCue();
+    const std::wstring cue = this->GetCue();
     if (!cue.empty()) {
         RootItem* root = CurrentRootItem.get();
         Item* target = root ? root->FindItem(cue) : nullptr;
