@@ -7,7 +7,7 @@
 
 #include "content/ResourceManager.h"
 #include "content/XmlData.h"
-#include "fuzz/support/ContentHarness.h"
+#include "fuzz/support/SceneHarness.h"
 #include "scene/Actor.h"
 #include "scene/ModifierFactory.h"
 #include "scene/RootItem.h"
@@ -20,13 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzsupport::MemoryFileSystem fs;
     fs.files["in.xml"] = text;
     fs.files["back.xml"] = "<p properties=\"in.xml\" x=\"3\"/>";
-    fuzzsupport::MemoryDisplay display;
-    my_intrusive_ptr<ResourceManager> manager(new ResourceManager(nullptr, &display, &fs));
-    SetResourceManager(manager.get());
-    my_intrusive_ptr<ModifierFactory> factory(new ModifierFactory);
-    SetModifierFactory(factory.get());
-    my_intrusive_ptr<RootItem> root(new RootItem);
-    SetRootItem(root.get());
+    fuzzsupport::SceneServices services(fs);
+    RootItem* root = services.root.get();
     {
         my_intrusive_ptr<Item> group(new Item);
         group->SetName(L"group");
@@ -50,8 +45,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         target->SetPropertiesFromResource(L"in.xml");
         root->Cycle();
     }
-    SetRootItem(nullptr);
-    SetModifierFactory(nullptr);
-    SetResourceManager(nullptr);
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "content/ResourceManager.h"
 #include "content/Resources.h"
+#include "content/StateMachineXml.h"
 #include "game/CrashFilter.h"
 #include "game/ModuleGame.h"
 #include "game/TM5Game.h"
@@ -109,6 +110,7 @@ void TM5Game::Init(pf::Application2& app) {
 
     resourceManager_ = new ResourceManager(app.GetImageLoader(), app.GetDisplay(), fs);
     SetResourceManager(resourceManager_.get());
+    InstallStateMachineStarter();
     // The modifier factory is created here once the engine has one; nothing reads it yet.
 
     if (!hooks_.addGameModule()) {

@@ -475,6 +475,8 @@ void Item::AttachObject(RefCounter* o) {
     if (o) attached_.emplace_back(o);
 }
 
+bool Item::DetachObject(const RefCounter* o) { return o && EraseEntry(attached_, o); }
+
 std::wstring Item::LookupText(const std::wstring& key) const {
     return parent_ ? parent_->LookupText(key) : key;
 }

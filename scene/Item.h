@@ -170,6 +170,8 @@ public:
     virtual bool HasSurface() const { return IsKindOf(TypeId::Actor); }
     virtual bool IsDescendantOf(const Item* x) const;
     virtual void AttachObject(RefCounter* o);
+    // Drops one reference the item keeps to o as an attached object; false when none.
+    bool DetachObject(const RefCounter* o);
     virtual std::wstring LookupText(const std::wstring& key) const;
     virtual void OnAddedToParent(Item* parent);
     virtual void OnRemovedFromParent(Item* parent);
