@@ -3,7 +3,10 @@
 #include "content/Resources.h"
 #include "game/TM5Game.h"
 #include "scene/Actor.h"
+#include "scene/Cyclers.h"
 #include "scene/RootItem.h"
+#include "scene/TimeController.h"
+#include "scene/Tweens.h"
 #include "shell/Application.h"
 #include "shell/Display.h"
 #include "shell/Log.h"
@@ -20,11 +23,22 @@ void ShowLoadingImage(Actor& actor, Resources& resources, const wchar_t* id) {
     actor.setOriginToCenter();
 }
 
-// The modifiers of the turning horses and of the cycling "loading" text: a Rotator2 to
-// 6.283 radians over 4000 ms and a Cycler2 from cel 10 over 1000 ms, both forward and
-// endless. They are added here once the standard modifiers are part of the engine; until
-// then both actors stand still.
-void AddLoadingModifiers(Actor& horses, Actor& loadingText) {}
+// An endless forward controller of the given period, no time curve.
+my_intrusive_ptr<TimeController> Endless(int periodMs) {
+    my_intrusive_ptr<TimeController> controller(new TimeController());
+    controller->Init(periodMs, TimeController::Forward, -1, nullptr);
+    return controller;
+}
+
+// The horses turn once around every four seconds; the "loading" text cycles from cel 10
+// to the animation's last once a second.
+void AddLoadingModifiers(Actor& horses, Actor& loadingText) {
+    my_intrusive_ptr<Rotator2> turn(new Rotator2());
+    horses.AddModifier(turn->Init(6.283f), Endless(4000).get());
+    my_intrusive_ptr<Cycler2> cycle(new Cycler2());
+    cycle->SetSrc(10);
+    loadingText.AddModifier(cycle.get(), Endless(1000).get());
+}
 
 }  // namespace
 
