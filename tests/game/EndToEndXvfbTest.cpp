@@ -94,11 +94,12 @@ TEST_F(GameRun, OpensTheWindowOnTheSampleDataAndQuitsOnEscape) {
     // Two tracebacks and nothing else: the debugger stub's import, which every start
     // prints, and the start-up module stopping at the first script class it needs that
     // the engine does not register yet.
-    // This changes with the script bindings: once the resources, the root item and
-    // SetRootItem are registered for the scripts, expect exactly one traceback (the stub's) and none from "ruv3_init.py"; the
-    // window then shows the sample scene instead of the cleared frame, Escape is answered
-    // by the script's root (no "without a scene" line), and the leak report lists the
-    // scene still installed.
+    // This changes with the script bindings: once SetRootItem and every class the sample
+    // script uses (ResourcesXML, RootItem, Rotator2, TimeController, TextBlock, the sound
+    // player) are registered for the scripts, expect exactly one traceback (the
+    // stub's) and none from "ruv3_init.py"; the window then shows the sample scene
+    // instead of the cleared frame, Escape is answered by the script's root (no "without
+    // a scene" line), and the leak report lists the scene still installed.
     EXPECT_EQ(Count(log, "Traceback"), 2u) << log;
     EXPECT_EQ(Count(log, "No module named 'wingdbstub'"), 1u) << log;
     EXPECT_EQ(Count(log, "File \"ruv3_init.py\""), 1u) << log;
