@@ -246,7 +246,9 @@ int main(int argc, char** argv) {
         const bool scene = MeasuredGame::HasScene();
         pictureOk = Loading().loaded && loadingPixel == 0x1b2a4a && gamePixel == (scene ? 0x20304au : 0u);
         if (!pictureOk)
-            std::fprintf(stderr, "bench_game_frame: wrong picture: loading screen %06x (want 1b2a4a), game frame %06x (want %06x)\n",
+            std::fprintf(stderr,
+                         "bench_game_frame: wrong picture: loading screen %06x (want 1b2a4a), "
+                         "game frame %06x (want %06x)\n",
                          loadingPixel, gamePixel, scene ? 0x20304au : 0u);
 
         benchkit::RatioReporter reporter;

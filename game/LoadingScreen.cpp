@@ -17,7 +17,8 @@ namespace {
 // without it.
 void ShowLoadingImage(Actor& actor, Resources& resources, const wchar_t* id) {
     ResAnim* anim = resources.getAnim(id);
-    if (!anim && resources.GetCount() > 0) pf::DebugStream() << "loading screen: no image '" << id << "' in " << TM5Game::kLoadingScreen;
+    if (!anim && resources.GetCount() > 0)
+        pf::DebugStream() << "loading screen: no image '" << id << "' in " << TM5Game::kLoadingScreen;
     actor.SetResAnim(anim);
     actor.setOriginToCenter();
 }
