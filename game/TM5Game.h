@@ -81,7 +81,6 @@ private:
     // Start's last step: one loading frame, the start-up script, the loading screen torn
     // down under the loading lock, the frame cap lifted.
     void loadingThread();
-    void BuildLoadingScreen();
     // Empties the delete-after-cycle list from its end.
     void DetachDeletedItems();
     // Called when a frame finds no root item: logs once.

@@ -11,6 +11,7 @@
 #include "game/ModuleGame.h"
 #include "game/TM5Game.h"
 #include "scene/ItemLeakDetector.h"
+#include "scene/ModifierFactory.h"
 #include "scene/RootItem.h"
 #include "script/ScriptError.h"
 #include "shell/Application.h"
@@ -111,7 +112,7 @@ void TM5Game::Init(pf::Application2& app) {
     resourceManager_ = new ResourceManager(app.GetImageLoader(), app.GetDisplay(), fs);
     SetResourceManager(resourceManager_.get());
     InstallStateMachineStarter();
-    // The modifier factory is created here once the engine has one; nothing reads it yet.
+    SetModifierFactory(new ModifierFactory());
 
     if (!hooks_.addGameModule()) {
         throw std::runtime_error("Failed to add module to the interpreter's builtin modules");

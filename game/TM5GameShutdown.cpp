@@ -2,6 +2,7 @@
 #include "content/ResourceManager.h"
 #include "game/TM5Game.h"
 #include "scene/ItemLeakDetector.h"
+#include "scene/ModifierFactory.h"
 #include "scene/RootItem.h"
 #include "sound/SoundPlayer.h"
 
@@ -27,5 +28,5 @@ void TM5Game::Shutdown() {
     host_.Finalize();
     SetResourceManager(nullptr);
     resourceManager_.reset();
-    // The modifier factory is deleted here once the engine has one.
+    SetModifierFactory(nullptr);
 }

@@ -1,32 +1,12 @@
 // The loading screen and the start-up script.
 #include "content/ResourceServices.h"
 #include "content/Resources.h"
+#include "game/LoadingScreen.h"
 #include "game/TM5Game.h"
-#include "scene/Actor.h"
 #include "scene/RootItem.h"
 #include "shell/Application.h"
 #include "shell/Display.h"
 #include "shell/Log.h"
-
-namespace {
-
-// The actor shows the list's animation, its origin at its centre. An animation missing
-// from a list that loaded is logged (a list that did not load was); the screen is drawn
-// without it.
-void ShowLoadingImage(Actor& actor, Resources& resources, const wchar_t* id) {
-    ResAnim* anim = resources.getAnim(id);
-    if (!anim && resources.GetCount() > 0) pf::DebugStream() << "loading screen: no image '" << id << "' in " << TM5Game::kLoadingScreen;
-    actor.SetResAnim(anim);
-    actor.setOriginToCenter();
-}
-
-// The modifiers of the turning horses and of the cycling "loading" text: a Rotator2 to
-// 6.283 radians over 4000 ms and a Cycler2 from cel 10 over 1000 ms, both forward and
-// endless. They are added here once the standard modifiers are part of the engine; until
-// then both actors stand still.
-void AddLoadingModifiers(Actor& horses, Actor& loadingText) {}
-
-}  // namespace
 
 void TM5Game::Start() {
     app_->SetMaxFPS(kLoadingFps);
@@ -37,35 +17,8 @@ void TM5Game::Start() {
         pf::DebugStream() << "loading screen: cannot load " << kLoadingScreen;
     }
     loadingLock_.Create();
-    BuildLoadingScreen();
+    game::BuildLoadingScreen(*loadingRoot_, *loadingResources_);
     loadingThread();
-}
-
-void TM5Game::BuildLoadingScreen() {
-    RootItem& root = *loadingRoot_;
-    Resources& resources = *loadingResources_;
-    const pf::Point centre(root.GetWidth() / 2, root.GetHeight() / 2);
-
-    my_intrusive_ptr<Actor> background(new Actor());
-    ShowLoadingImage(*background, resources, L"bg");
-    background->SetPosition(centre);
-    root.AddItem(background.get());
-
-    my_intrusive_ptr<Actor> frame(new Actor());
-    ShowLoadingImage(*frame, resources, L"pell_crop");
-    frame->SetPosition(centre + pf::Point(2, 8));
-    root.AddItem(frame.get());
-
-    // These two join the screen first and are then dressed and placed.
-    my_intrusive_ptr<Actor> horses(new Actor());
-    root.AddItem(horses.get());
-    my_intrusive_ptr<Actor> loadingText(new Actor());
-    root.AddItem(loadingText.get());
-    ShowLoadingImage(*horses, resources, L"horses");
-    ShowLoadingImage(*loadingText, resources, L"txt_loading");
-    AddLoadingModifiers(*horses, *loadingText);
-    horses->SetPosition(centre + pf::Point(0, 8));
-    loadingText->SetPosition(centre + pf::Point(0, 150));
 }
 
 void TM5Game::loadingThread() {

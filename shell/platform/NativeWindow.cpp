@@ -225,6 +225,11 @@ bool StartVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     // Closing the last window is a close request for the game, not a quit.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // The software device draws every frame itself: its pictures go to the window through
+    // the system's own framebuffer, not through a texture of a GPU renderer, which on a
+    // machine without one means a software OpenGL driver (tens of megabytes, and a slower
+    // present than the plain copy).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         DebugStream() << "NativeWindow - video start failed: " << SDL_GetError();
         return false;

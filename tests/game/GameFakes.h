@@ -2,6 +2,7 @@
 // real file system in a folder of its own, and a display that records frames.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,14 @@ class RecordingDisplay : public testkit::NullDisplay {
 public:
     std::vector<std::string>* calls = nullptr;
     int frames = 0;
+    // Called as each frame begins, before anything is drawn.
+    std::function<void()> onBeginFrame;
     void SetTextureFilter(pf::TextureFilter filter) override {
         if (calls) calls->push_back("SetTextureFilter " + std::to_string(static_cast<int>(filter)));
     }
     bool BeginFrame(const pf::Rect*) override {
         ++frames;
+        if (onBeginFrame) onBeginFrame();
         return true;
     }
 };

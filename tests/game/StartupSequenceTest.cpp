@@ -7,7 +7,13 @@
 #include "content/ResourceManager.h"
 #include "shell/Surface.h"
 #include "game/TM5Game.h"
+#include "scene/Actor.h"
+#include "scene/Cyclers.h"
 #include "scene/ItemLeakDetector.h"
+#include "scene/ModifierFactory.h"
+#include "scene/RootItem.h"
+#include "scene/TimeController.h"
+#include "scene/Tweens.h"
 #include "sound/SoundPlayer.h"
 
 namespace {
@@ -17,7 +23,8 @@ TM5Game* RecordingGame(std::vector<std::string>& calls, bool moduleAdded = true)
     TM5Game::EngineHooks hooks;
     hooks.installCrashFilter = [&calls] { calls.push_back("InstallCrashFilter"); };
     hooks.addGameModule = [&calls, moduleAdded] {
-        calls.push_back(std::string("AddGameModule") + (ItemLeakDetector::IsEnabled() ? " after the registry" : ""));
+        calls.push_back(std::string("AddGameModule") + (ItemLeakDetector::IsEnabled() ? " after the registry" : "") +
+                        (GetResourceManager() && GetModifierFactory() ? " and the factories" : ""));
         return moduleAdded;
     };
     hooks.startScripts = [&calls](pf::FileSystem* fs) {
@@ -46,7 +53,7 @@ TEST(GameStartup, InitBringsTheServicesUpInOrder) {
         "SetTextureFilter 2",
         "SetTitle Tessmar Nightwake",
         "SetDebugText off",
-        "AddGameModule after the registry",
+        "AddGameModule after the registry and the factories",
         "StartScripts with resources",
         "OpenSound",
     };
@@ -58,6 +65,7 @@ TEST(GameStartup, InitBringsTheServicesUpInOrder) {
 
     game->Shutdown();
     EXPECT_EQ(GetResourceManager(), nullptr);
+    EXPECT_EQ(GetModifierFactory(), nullptr);
     game->Release();
     EXPECT_EQ(SoundPlayer::Instance(), nullptr);
 }
@@ -107,7 +115,55 @@ TEST(GameStartup, RefusedGameModuleStopsTheStart) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "Failed to add module to the interpreter's builtin modules");
     }
-    EXPECT_EQ(app.calls.back(), "AddGameModule after the registry");
+    EXPECT_EQ(app.calls.back(), "AddGameModule after the registry and the factories");
+    game->Shutdown();
+    game->Release();
+}
+
+// The loading screen as its one frame draws it: four actors placed around the screen's
+// centre, the horses turning and the "loading" text cycling, each under an endless forward
+// controller without a curve.
+TEST(GameStartup, LoadingScreenAnimatesTheHorsesAndTheText) {
+    gametest::FakeApp app;
+    TM5Game* game = RecordingGame(app.calls);
+    app.game = game;
+    game->Init(app);
+    my_intrusive_ptr<RootItem> shown;
+    app.display.onBeginFrame = [&] { shown = game->GetLoadingRoot(); };
+    game->Start();
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(game->HasLoadingScreen());
+
+    const pf::Point centre(shown->GetWidth() / 2, shown->GetHeight() / 2);
+    const pf::Point places[] = {centre, centre + pf::Point(2, 8), centre + pf::Point(0, 8), centre + pf::Point(0, 150)};
+    const Item::ItemList& actors = shown->GetChildren();
+    ASSERT_EQ(actors.size(), 4u);
+    for (size_t i = 0; i < actors.size(); ++i) {
+        ASSERT_TRUE(actors[i]->IsKindOf(TypeId::Actor)) << i;
+        EXPECT_EQ(actors[i]->GetPosition(), places[i]) << i;
+        EXPECT_EQ(actors[i]->GetModifiers().size(), i < 2 ? 0u : 1u) << i;
+    }
+    for (size_t i : {2u, 3u}) {
+        const TimeController* controller = actors[i]->GetModifiers()[0].controller.get();
+        ASSERT_TRUE(controller) << i;
+        EXPECT_EQ(controller->GetPeriod(), i == 2 ? 4000 : 1000) << i;
+        EXPECT_EQ(controller->GetType(), TimeController::Forward) << i;
+        EXPECT_EQ(controller->GetLoops(), -1) << i;
+        EXPECT_EQ(controller->GetTimeShift(), nullptr) << i;
+    }
+
+    auto* horses = static_cast<Actor*>(actors[2].get());
+    auto* turn = dynamic_cast<Rotator2*>(horses->GetModifiers()[0].modifier.get());
+    ASSERT_TRUE(turn);
+    turn->Action(0.5f, 0.5f);
+    EXPECT_NEAR(horses->GetRotation(), 6.283f / 2, 1e-4f);  // half way round
+    const auto* cycle = dynamic_cast<const Cycler2*>(actors[3]->GetModifiers()[0].modifier.get());
+    ASSERT_TRUE(cycle);
+    EXPECT_EQ(cycle->GetSrc(), 10);
+    EXPECT_EQ(cycle->GetDest(), -1);  // no animation behind the fakes: the last cel is unset
+    EXPECT_TRUE(cycle->GetFrames().empty());
+
+    shown.reset();
     game->Shutdown();
     game->Release();
 }
