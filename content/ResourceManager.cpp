@@ -314,40 +314,40 @@ Res* ResourceManager::LoadSoundFile(const std::wstring& path, const std::wstring
 
 // ---------------------------------------------------------------- XML cache
 
-XmlData* ResourceManager::GetXmlData(const std::wstring& spec) {
-    if (ResXml* cached = FindLoaded<ResXml>(spec)) return cached->GetXml();
-    if (!FindDescriptor(spec, L"XML")) {
+XmlData* ResourceManager::GetXmlData(const std::wstring& source) {
+    if (ResXml* cached = FindLoaded<ResXml>(source)) return cached->GetXml();
+    if (!FindDescriptor(source, L"XML")) {
         auto d = std::make_unique<ResID>();
         d->type = L"XML";
-        d->id = spec;
-        d->path = spec;
+        d->id = source;
+        d->path = source;
         AddDescriptor(std::move(d));
     }
     auto data = std::make_unique<XmlData>();
     // A whole file is read here; an element of a file is copied from the file's own
-    // cache entry, so each file is read once and each spec has one entry.
-    const bool ok = spec.find(L':') == std::wstring::npos ? data->LoadFileDirect(spec, std::wstring(), fs_) : data->Load(spec);
+    // cache entry, so each file is read once and each source has one entry.
+    const bool ok = source.find(L':') == std::wstring::npos ? data->LoadFileDirect(source, std::wstring(), fs_) : data->Load(source);
     if (!ok) {
-        pf::DebugStream() << L"Xml file " << spec << L" not found";
-        RemoveDescriptor(FindDescriptor(spec, L"XML"));
+        pf::DebugStream() << L"Xml file " << source << L" not found";
+        RemoveDescriptor(FindDescriptor(source, L"XML"));
         return nullptr;
     }
     my_intrusive_ptr<ResXml> res(new ResXml);
-    res->SetId(spec);
+    res->SetId(source);
     XmlData* payload = data.release();
     res->SetData(payload);
     AddLoaded(res.get());
     return payload;
 }
 
-bool ResourceManager::LoadResourceDefinitions(const std::wstring& spec) {
-    XmlData* root = GetXmlData(spec);
+bool ResourceManager::LoadResourceDefinitions(const std::wstring& source) {
+    XmlData* root = GetXmlData(source);
     if (!root) return false;
     return ParseDefinitions(root, nullptr);
 }
 
-bool ResourceManager::LoadDefines(const std::wstring& spec) {
-    XmlData* root = GetXmlData(spec);
+bool ResourceManager::LoadDefines(const std::wstring& source) {
+    XmlData* root = GetXmlData(source);
     if (!root) return false;
     Define(root);
     return true;

@@ -50,16 +50,16 @@ public:
     virtual ResAnim* LoadTextureFile(const std::wstring& path, const std::wstring& id);
     virtual ResFont* CreateFontByName(const std::wstring& name, int size, bool bold, bool italic, bool underline);
     virtual ResFont* GetFont(const std::wstring& id);
-    virtual bool LoadResourceDefinitions(const std::wstring& spec);
+    virtual bool LoadResourceDefinitions(const std::wstring& source);
     // Reads a resource definitions element (see ResourceDefinitions.cpp); always true.
     virtual bool ParseDefinitions(XmlData* root, std::vector<ResID*>* list);
     virtual Res* LoadSound(const std::wstring& id, int group, bool memory);
     virtual Res* LoadSoundFile(const std::wstring& path, const std::wstring& id);
     // The cached element named by "file" or "file:path"; the manager keeps it.
-    virtual XmlData* GetXmlData(const std::wstring& spec);
+    virtual XmlData* GetXmlData(const std::wstring& source);
     virtual void ReloadChangedAnims();
     virtual void SetString(const std::wstring& key, const std::wstring& value);
-    virtual bool LoadDefines(const std::wstring& spec);
+    virtual bool LoadDefines(const std::wstring& source);
     virtual void Define(XmlData* element);
     // Drops every loaded resource (all) or every one that is not permanent.
     virtual void UnloadAll(bool all);

@@ -24,7 +24,7 @@ constexpr size_t kMaxIncludeDepth = 16;
 
 class IncludeScope {
 public:
-    explicit IncludeScope(const std::wstring& spec) { g_includeChain.push_back(spec); }
+    explicit IncludeScope(const std::wstring& source) { g_includeChain.push_back(source); }
     ~IncludeScope() { g_includeChain.pop_back(); }
     IncludeScope(const IncludeScope&) = delete;
     IncludeScope& operator=(const IncludeScope&) = delete;
@@ -137,15 +137,15 @@ void Item::SetPropertiesFromXml(XmlData* data, const std::wstring& path) {
     if (element) SetProperties(*element, this);
 }
 
-void Item::SetPropertiesFromResource(const std::wstring& spec) {
-    const size_t colon = spec.find(L':');
-    const std::wstring file = spec.substr(0, colon);
-    const std::wstring path = colon == std::wstring::npos ? std::wstring() : spec.substr(colon + 1);
+void Item::SetPropertiesFromResource(const std::wstring& source) {
+    const size_t colon = source.find(L':');
+    const std::wstring file = source.substr(0, colon);
+    const std::wstring path = colon == std::wstring::npos ? std::wstring() : source.substr(colon + 1);
     ResourceManager* manager = GetResourceManager();
     XmlData* data = manager ? manager->GetXmlData(file) : nullptr;
     std::unique_ptr<XmlData> element(data ? data->GetElement(path) : nullptr);
     if (!element) {
-        pf::DebugStream() << L"Properties " << spec << L" not found for '" << GetName() << L"'";
+        pf::DebugStream() << L"Properties " << source << L" not found for '" << GetName() << L"'";
         return;
     }
     IncludeScope scope(file);

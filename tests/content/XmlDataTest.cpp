@@ -127,7 +127,7 @@ TEST_F(ContentTest, XmlFilesAreCachedOncePerSpec) {
     ASSERT_TRUE(x.Load(L"f.xml:a/b"));
     EXPECT_EQ(x.GetTagName(), L"b");
     EXPECT_EQ(manager->GetLoadedCount(), 1);  // the file, cached once
-    // One entry per spec: the element's, and the file's it came from.
+    // One entry per load source: the element's, and the file's it came from.
     XmlData* element = manager->GetXmlData(L"f.xml:a/b");
     ASSERT_TRUE(element);
     EXPECT_EQ(element->GetTagName(), L"b");
