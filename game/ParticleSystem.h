@@ -37,6 +37,10 @@ public:
     int GetUntilBurst() const { return untilBurst; }
     size_t GetLinkedCount() const { return linked.size(); }
     ParticleSystemInstance* GetLinked(size_t i) const { return linked[i].instance.get(); }
+    // The particles this instance draws, in drawing order: its own by ascending priority
+    // with each linked system's spliced in at its link priority. Particles attached to a
+    // target item are left out (that item draws them).
+    void Collect(std::vector<Particle*>& out) const;
 
 private:
     struct Linked {
@@ -51,8 +55,6 @@ private:
     // Takes a parked particle, or makes one while the pool allows; null when it is full.
     my_intrusive_ptr<Particle> TakeParticle();
     int NextPriority();
-    // This instance's drawable particles with the linked ones spliced in by link priority.
-    void Collect(std::vector<Particle*>& out) const;
 
     int state = New;
     int defId = 0;
