@@ -130,10 +130,11 @@ bool Particle::Update(float step) {
             vx += (float(pf::Rand() % 2000 - 1000) / 1000.0f) * k;
             vy += k * (float(pf::Rand() % 2000 - 1000) / 1000.0f);
         }
+        // Oscillations (skipped without amplitude: they would add nothing).
         const float t = float(age) / 15.7f;
         const float m = step * 0.001f;
-        x += m * std::cos(t / hPeriod + 1.57079f + hPhase) * (hAmp * 2.0f);
-        y += m * std::cos(t / vPeriod + vPhase) * (vAmp * 2.0f);
+        if (hAmp != 0.0f) x += m * std::cos(t / hPeriod + 1.57079f + hPhase) * (hAmp * 2.0f);
+        if (vAmp != 0.0f) y += m * std::cos(t / vPeriod + vPhase) * (vAmp * 2.0f);
         vx += step * ax;
         vy += step * ay;
         x += step * vx;
@@ -143,23 +144,34 @@ bool Particle::Update(float step) {
 }
 
 pf::MatrixT& Particle::ComputeTransform(pf::MatrixT& out) const {
+    // T(-w/2, -h/2) x S x R x T(w/2, h/2) x T(-origin) x [K] x T(position), as one affine
+    // transform: the 2 x 2 part L and the translation t of row vectors (p' = p L + t).
     const pf::SurfacePtr surface = GetSurface();
-    const float w = surface ? float(surface->GetWidth()) : 0.0f;
-    const float h = surface ? float(surface->GetHeight()) : 0.0f;
-    pf::MatrixT rotationZ;
-    pf::MatrixT::RotationZ(rotationZ, (angleCurve.Get() + rotation) / 180.0f * 3.1415927f);
+    const float cx = surface ? float(surface->GetWidth()) / 2 : 0.0f;
+    const float cy = surface ? float(surface->GetHeight()) / 2 : 0.0f;
+    const float radians = (angleCurve.Get() + rotation) / 180.0f * 3.1415927f;
+    const float c = std::cos(radians), s = std::sin(radians);
+    const float sx = GetScaleX(), sy = GetScaleY();
+    float l00 = sx * c, l01 = sx * s, l10 = -sy * s, l11 = sy * c;
     const pf::Point origin = GetOrigin();
-    out = pf::MatrixT::MakeTranslation(pf::VectorT3(-w / 2, -h / 2, 0)) *
-          pf::MatrixT::MakeScaling(pf::VectorT3(GetScaleX(), GetScaleY(), 1)) * rotationZ *
-          pf::MatrixT::MakeTranslation(pf::VectorT3(w / 2 - float(origin.x), h / 2 - float(origin.y), 0));
+    float tx = -cx * l00 - cy * l10 + cx - float(origin.x);
+    float ty = -cx * l01 - cy * l11 + cy - float(origin.y);
     if (hasShear) {
-        pf::MatrixT shear = pf::MatrixT::MakeIdentity();
-        shear.m[0][1] = shearCurves[1].Get();
-        shear.m[1][0] = shearCurves[0].Get();
-        out = out * shear;
+        // K: the identity with m01 = shear y and m10 = shear x.
+        const float k01 = shearCurves[1].Get(), k10 = shearCurves[0].Get();
+        const float n00 = l00 + l01 * k10, n01 = l00 * k01 + l01;
+        const float n10 = l10 + l11 * k10, n11 = l10 * k01 + l11;
+        const float ux = tx + ty * k10, uy = tx * k01 + ty;
+        l00 = n00, l01 = n01, l10 = n10, l11 = n11, tx = ux, ty = uy;
     }
     const pf::VectorT2 p = GetPositionF();
-    out = out * pf::MatrixT::MakeTranslation(pf::VectorT3(p.x, p.y, 0));
+    out = pf::MatrixT::MakeIdentity();
+    out.m[0][0] = l00;
+    out.m[0][1] = l01;
+    out.m[1][0] = l10;
+    out.m[1][1] = l11;
+    out.m[3][0] = tx + p.x;
+    out.m[3][1] = ty + p.y;
     return out;
 }
 
@@ -195,5 +207,5 @@ void Particle::Draw(const RenderState& in) {
             cel->Draw(display, nullptr, &r);
         }
     }
-    Item::DrawChildren(copy);
+    if (!GetChildren().empty()) Item::DrawChildren(copy);
 }

@@ -89,6 +89,8 @@ const ParticleSystemDef* ParticleRegistry::Find(int id) {
     return it == Definitions().end() ? nullptr : it->second.get();
 }
 
+void ParticleRegistry::Clear() { Definitions().clear(); }
+
 // ---------------------------------------------------------------- random deviations
 
 int SaturatingInt(double v) {

@@ -128,6 +128,9 @@ public:
     static ParticleSystemDef& Get(int id);
     // The definition of id, or null (nothing is made).
     static const ParticleSystemDef* Find(int id);
+    // Forgets every definition. The game never does (instances read their definitions
+    // while they run); tools that load many unrelated files in one process do.
+    static void Clear();
 };
 
 // Reads a definitions file ("file" or "file:element/path") into the registry. False, with

@@ -18,10 +18,11 @@ ParticleSystemInstance::~ParticleSystemInstance() {
 
 void ParticleSystemInstance::Init(int id) {
     std::vector<int> path;
-    Init(id, path);
+    int budget = kMaxLinkedInstances;
+    Init(id, path, budget);
 }
 
-void ParticleSystemInstance::Init(int id, std::vector<int>& path) {
+void ParticleSystemInstance::Init(int id, std::vector<int>& path, int& budget) {
     defId = id;
     def = &ParticleRegistry::Get(id);
     std::copy(std::begin(def->forces), std::end(def->forces), std::begin(forces));
@@ -34,8 +35,15 @@ void ParticleSystemInstance::Init(int id, std::vector<int>& path) {
                               << L", which already contains it; the link is skipped";
             continue;
         }
+        if (budget == 0) {
+            pf::DebugStream() << L"Particle system " << path.front() << L" links more than " << kMaxLinkedInstances
+                              << L" systems in all; the rest are skipped";
+            budget = -1;
+        }
+        if (budget < 0) break;
+        --budget;
         auto instance = std::make_unique<ParticleSystemInstance>();
-        instance->Init(link.id, path);
+        instance->Init(link.id, path, budget);
         linked.push_back(Linked{link.priority, std::move(instance)});
     }
     path.pop_back();

@@ -15,6 +15,8 @@
 class ParticleSystemInstance {
 public:
     enum State : int { New = 0, Emitting = 1, EmissionOver = 3, Finished = 4 };
+    // Most instances one effect starts through its links, however they branch.
+    static constexpr int kMaxLinkedInstances = 256;
 
     ParticleSystemInstance() = default;
     // Particles attached to a target item leave it with the instance.
@@ -48,8 +50,9 @@ private:
         std::unique_ptr<ParticleSystemInstance> instance;
     };
 
-    // Init below the chain of definitions in path, which a link must not revisit.
-    void Init(int defId, std::vector<int>& path);
+    // Init below the chain of definitions in path, which a link must not revisit; budget
+    // counts down the linked instances the effect may still start (-1 once reported).
+    void Init(int defId, std::vector<int>& path, int& budget);
     void Burst();
     void Emit(int count);
     // Takes a parked particle, or makes one while the pool allows; null when it is full.

@@ -72,3 +72,52 @@ TEST_F(ParticleTest, BadTemplatesNeverYieldNaN) {
 
 }  // namespace
 }  // namespace particletest
+
+#include "shell/MemorySurface.h"
+
+namespace particletest {
+namespace {
+
+// The particle's transform equals the product of its parts.
+TEST_F(ParticleTest, TransformIsTheProductOfItsParts) {
+    ParticleDef def;
+    def.lifespanBase = 1000;
+    def.angleCurve.SetKey(0.0f, 30.0f);
+    def.angleCurve.SetKey(1.0f, 30.0f);
+    def.hasShear = true;
+    def.shearCurves[0].SetKey(0.0f, 0.25f);
+    def.shearCurves[0].SetKey(1.0f, 0.25f);
+    def.shearCurves[1].SetKey(0.0f, -0.5f);
+    def.shearCurves[1].SetKey(1.0f, -0.5f);
+    for (bool shear : {false, true}) {
+        def.hasShear = shear;
+        Particle p;
+        p.Init(def, 0, 0, 0, 0);
+        p.ApplyForce(ParticleForce{ForceAngular, 20.0f, 0.0f});
+        p.Update(100);
+        p.SetSurface(new pf::MemorySurface(10, 6));
+        p.SetScaleXY(2.0f, 0.5f);
+        p.SetOrigin(pf::Point(3, 1));
+        p.SetPositionF(pf::VectorT2(40, 50));
+        const float degrees = 30.0f + 100.0f * 20.0f / 1000.0f;
+        pf::MatrixT r;
+        pf::MatrixT::RotationZ(r, degrees / 180.0f * 3.1415927f);
+        pf::MatrixT k = pf::MatrixT::MakeIdentity();
+        if (shear) {
+            k.m[0][1] = -0.5f;
+            k.m[1][0] = 0.25f;
+        }
+        const pf::MatrixT expected = pf::MatrixT::MakeTranslation(pf::VectorT3(-5, -3, 0)) *
+                                     pf::MatrixT::MakeScaling(pf::VectorT3(2.0f, 0.5f, 1)) * r *
+                                     pf::MatrixT::MakeTranslation(pf::VectorT3(5, 3, 0)) *
+                                     pf::MatrixT::MakeTranslation(pf::VectorT3(-3, -1, 0)) * k *
+                                     pf::MatrixT::MakeTranslation(pf::VectorT3(40, 50, 0));
+        pf::MatrixT out;
+        p.ComputeTransform(out);
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) EXPECT_NEAR(out.m[i][j], expected.m[i][j], 1e-4) << i << j << shear;
+    }
+}
+
+}  // namespace
+}  // namespace particletest

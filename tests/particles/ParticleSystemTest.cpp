@@ -1,6 +1,7 @@
 // Running systems with a seeded generator: burst timing, the pool cap, emitter geometry,
 // the life of an instance, links, and particles attached to a target item.
 #include <cmath>
+#include <functional>
 
 #include "game/ParticleMgr.h"
 #include "game/ParticleSystem.h"
@@ -199,6 +200,34 @@ TEST_F(ParticleTest, UnknownSystemIsEmptyAndEndless) {
     for (int i = 0; i < 5; ++i) s.Update(1000);
     EXPECT_TRUE(s.GetLive().empty());
     EXPECT_EQ(s.GetState(), ParticleSystemInstance::Emitting);
+}
+
+}  // namespace
+}  // namespace particletest
+
+namespace particletest {
+namespace {
+
+// Each level links the next one eight times: 8^4 instances unless the effect is limited.
+TEST_F(ParticleTest, BranchingLinksAreLimitedPerEffect) {
+    std::string xml = "<S>";
+    for (int level = 0; level < 4; ++level) {
+        xml += "<System id=\"" + std::to_string(7700 + level) + "\"><Link>";
+        for (int k = 0; k < 8; ++k) xml += "<ParticleSystem id=\"" + std::to_string(7701 + level) + "\"/>";
+        xml += "</Link></System>";
+    }
+    ASSERT_TRUE(ReadDefinitions(xml + "</S>"));
+    testkit::LogCapture log;
+    ParticleSystemInstance s;
+    s.Init(7700);
+    std::function<size_t(const ParticleSystemInstance&)> count = [&](const ParticleSystemInstance& i) {
+        size_t n = i.GetLinkedCount();
+        for (size_t k = 0; k < i.GetLinkedCount(); ++k) n += count(*i.GetLinked(k));
+        return n;
+    };
+    EXPECT_EQ(count(s), size_t(ParticleSystemInstance::kMaxLinkedInstances));
+    EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+    s.Update(16);
 }
 
 }  // namespace
