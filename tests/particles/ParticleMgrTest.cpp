@@ -80,3 +80,43 @@ TEST_F(ParticleTest, ManagerSlotsAddRemoveAndFinish) {
 
 }  // namespace
 }  // namespace particletest
+
+#include "scene/FixedClockHandler.h"
+
+namespace particletest {
+namespace {
+
+// A hidden or transparent host neither advances nor draws its system; the time passed
+// meanwhile is lost, not caught up.
+TEST_F(ParticleTest, HiddenHostsLoseTheirTime) {
+    ASSERT_TRUE(ReadDefinitions(R"(<S><System id="7410"><PoolSize value="50"/><EmitRate base="1000"/>
+        <EmitSize base="1"/><Particle><Lifespan base="100000"/></Particle></System></S>)"));
+    my_intrusive_ptr<ParticleMgr> mgr(new ParticleMgr());
+    my_intrusive_ptr<FixedClockHandler> clock(new FixedClockHandler());
+    mgr->AddEventHandler(clock.get());
+    const int slot = mgr->addParticles(7410, pf::Point(5, 6), 0);
+    ParticleRect* rect = mgr->GetSlot(slot).rect.get();
+    ParticleSystemInstance* s = rect->GetSystem();
+    mgr->Cycle();  // the rect's clock starts from the manager's
+    clock->DoTick();
+    mgr->Cycle();
+    ASSERT_EQ(s->GetState(), ParticleSystemInstance::Emitting);
+    EXPECT_EQ(s->GetLive().size(), 1u);
+    EXPECT_EQ(s->GetLive()[0]->GetParticlePosition(), pf::VectorT2(5, 6));
+    clock->DoTick();
+    mgr->Cycle();
+    EXPECT_EQ(s->GetElapsed(), 16);
+
+    rect->SetAlpha(0);
+    for (int i = 0; i < 5; ++i) clock->DoTick();
+    mgr->Cycle();
+    EXPECT_EQ(s->GetElapsed(), 16);
+    rect->SetAlpha(255);
+    clock->DoTick();
+    mgr->Cycle();
+    EXPECT_EQ(s->GetElapsed(), 32);
+    mgr->RemoveEventHandler(clock.get());
+}
+
+}  // namespace
+}  // namespace particletest
