@@ -27,50 +27,52 @@ def onCreateItem(cid):
 ruv3.onCreateItem = onCreateItem
 
 resources = ruv3.ResourcesXML()
-resources.load("configs/scene.xml", None)
+resources.load(u"configs/scene.xml", None)
 
 
-class SampleRoot(ruv3.RootItem):
-    """The scene's root: quits on Close or Escape, moves the star to a click."""
+class Stage(ruv3.Item):
+    """Lies under the scene and hears every event: quits on Close or Escape, moves the
+    star to a click and chimes."""
 
-    def __init__(self):
-        ruv3.RootItem.__init__(self)
+    def __init__(self, star):
+        ruv3.Item.__init__(self)
         self.pythonOverloads = True
-        self.star = None
-        self.chime = resources.getSound("chime")
+        self.star = star
+        self.chime = resources.getSound(u"chime")
 
     def HandleEvent(self, treeState, event):
         if event.type == CLOSE or (event.type == KEY_DOWN and event.GetInt(KEY_SYM) == ESCAPE):
             ruv3.Application.GetInstance().QuitAfterCycle()
             return True
-        if event.type == BUTTON_UP and self.star is not None:
+        if event.type == BUTTON_UP:
             self.star.SetPosition(event.mouse)
-            if self.chime is not None:
-                ruv3.SoundPlayer.Instance().play(ruv3.SoundInstance(), self.chime, False, 0, 0, 1.0, False)
+            player = ruv3.SoundPlayer.Instance()
+            if self.chime is not None and player is not None:
+                player.play(ruv3.SoundInstance(), self.chime, False, 0, 0, 1.0, False)
             return True
-        return ruv3.RootItem.HandleEvent(self, treeState, event)
+        return False
 
 
 def buildScene():
-    root = SampleRoot()
+    root = ruv3.RootItem()
     background = ruv3.Actor()
-    background.SetResAnim(resources.getAnim("scene_bg"))
+    background.resanim = resources.getAnim(u"scene_bg")
     root.AddItem(background)
 
     star = ruv3.Actor()
-    star.SetResAnim(resources.getAnim("star"))
+    star.resanim = resources.getAnim(u"star")
     star.setOriginToCenter()
     star.SetPosition(ruv3.Point(400, 300))
-    rotate = ruv3.Rotator2()
-    rotate.SetTarget(6.283)
-    star.AddModifier(rotate, ruv3.TimeController(3000, 0, -1))
-    root.AddItem(star)
-    root.star = star
 
     caption = ruv3.TextBlock()
-    caption.resfont = resources.getFont("caption")
+    caption.resfont = resources.getFont(u"DejaVuSans.ttf")
     caption.text = u"Click to move the star. Escape quits."
     caption.SetPosition(ruv3.Point(40, 540))
+
+    stage = Stage(star)
+    stage.priority = -1
+    root.AddItem(stage)
+    root.AddItem(star)
     root.AddItem(caption)
     return root
 
