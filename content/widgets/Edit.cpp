@@ -99,6 +99,21 @@ void Edit::SetText(const std::wstring& text) {
     std::wstring result = text;
     if (maxChars_ >= 0 && result.size() > size_t(maxChars_)) result.resize(size_t(maxChars_));
     if (const pf::Font* font = GetFontObject(); maxWidth_ >= 0 && font) {
+        // A long text is first cut near the limit by halving (width grows with length),
+        // so trimming it does not measure it once per character it loses.
+        auto fits = [&](size_t n) {
+            pf::Point size;
+            font->MeasureText(size, result.substr(0, n), 0);
+            return size.x <= maxWidth_;
+        };
+        if (!fits(result.size())) {
+            size_t fitting = 0, tooWide = result.size();
+            while (tooWide - fitting > 1) {
+                const size_t mid = fitting + (tooWide - fitting) / 2;
+                (fits(mid) ? fitting : tooWide) = mid;
+            }
+            result.resize(tooWide);
+        }
         for (pf::Point size;; result.pop_back()) {
             font->MeasureText(size, result, 0);
             if (size.x <= maxWidth_ || result.empty()) break;

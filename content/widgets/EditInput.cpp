@@ -124,7 +124,7 @@ void Edit::Draw(const RenderState& in) {
         case 1: x = before.x; break;
         case 2:
             font->MeasureText(whole, text, 0);
-            x = before.x + (GetWidth() - whole.x) / 2;
+            x = int(std::clamp<int64_t>(before.x + (int64_t(GetWidth()) - whole.x) / 2, INT32_MIN, INT32_MAX));
             break;
         case 3: x = GetWidth() - 1; break;
         default: break;

@@ -112,7 +112,7 @@ struct LineLayout {
             if (const pf::Rect* glyph = font->GetGlyph(ch)) source = *glyph;
             destination = pf::Rect(pen.x, pen.y, source.width, source.height);
         }
-        destination.y -= baseOffset;
+        destination.y = int(std::clamp<int64_t>(int64_t(destination.y) - baseOffset, INT32_MIN / 2, INT32_MAX / 2));
         if (glyphQuads && page) {
             const pf::Color colour = colourStack && !colourStack->empty() ? colourStack->back() : kWhite;
             pf::AddTexturedQuad(*glyphQuads, page.width, page.height, source, destination, colour.GetARGB());
@@ -176,14 +176,15 @@ void RenderMarkupLine(std::vector<pf::DisplayVertex>* glyphQuads, std::vector<pf
     pf::Color outline = outlineColour ? *outlineColour : kWhite;
     outline.a = uint8_t(alpha * outline.a / 255);
 
-    int dx = 0;
+    // In 64 bits: a box or a spacing at the int limits must not overflow the offset.
+    int64_t dx = 0;
     if (align == AlignCenter) {
-        dx = (width - w) / 2;
+        dx = (int64_t(width) - w) / 2;
     } else if (align == AlignRight) {
-        dx = width - w;
+        dx = int64_t(width) - w;
     } else if (align == AlignCharIndex) {
         const size_t n = size_t(std::clamp(charIndex, 0, int(stripped.size())));
-        dx = -MeasuredWidth(font, spacing, stripped.substr(0, n));
+        dx = -int64_t(MeasuredWidth(font, spacing, stripped.substr(0, n)));
     }
 
     LineLayout layout{glyphQuads,  outlineQuads, font,   spacing,
@@ -192,7 +193,8 @@ void RenderMarkupLine(std::vector<pf::DisplayVertex>* glyphQuads, std::vector<pf
                       Page(font->GetSurface()),
                       Page(outlineQuads ? font->GetOutlineSurface() : nullptr),
                       font->GetOutlineWidth(),
-                      pf::Point(start.x + dx, start.y)};
+                      pf::Point(start.x, int(std::clamp<int64_t>(start.y, INT32_MIN / 2, INT32_MAX / 2)))};
+    layout.Advance(dx);
     MarkupTokenizer tokens(line);
     for (MarkupToken t = tokens.Next(); t.kind != MarkupEnd; t = tokens.Next()) {
         if (t.kind == MarkupText) {

@@ -1,6 +1,7 @@
 #include "content/widgets/ScrollItem.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "content/ResID.h"
@@ -37,12 +38,16 @@ void ScrollItem::ScrollTo(double fx, double fy) {
     UpdateContentBounds();
     Item* parent = GetParent();
     const int parentWidth = parent ? parent->GetWidth() : 0, parentHeight = parent ? parent->GetHeight() : 0;
-    const double dx = std::max(0, contentBounds_.width - parentWidth);
-    const double dy = std::max(0, contentBounds_.height - parentHeight);
+    // In double: sizes at the int limits must not overflow the spans or the offset.
+    const double dx = std::max(0.0, double(contentBounds_.width) - parentWidth);
+    const double dy = std::max(0.0, double(contentBounds_.height) - parentHeight);
     const pf::Point corner = parent ? parent->GetClipRect().GetTopLeft() : pf::Point();
-    // A fraction that is not a number scrolls nowhere; the products stay in int range.
-    auto shift = [](double span, double f) { return std::isfinite(f) ? int(std::clamp(span * f, -1e9, 1e9)) : 0; };
-    scrollOffset_ = pf::Point(corner.x - shift(dx, fx), corner.y - shift(dy, fy));
+    // A fraction that is not a number scrolls nowhere; the offsets stay in int range.
+    auto offset = [](int from, double span, double f) {
+        const double shift = std::isfinite(f) ? std::trunc(std::clamp(span * f, -1e9, 1e9)) : 0.0;
+        return int(std::clamp(from - shift, double(INT_MIN), double(INT_MAX)));
+    };
+    scrollOffset_ = pf::Point(offset(corner.x, dx, fx), offset(corner.y, dy, fy));
     SetPosition(scrollOffset_);
 }
 

@@ -1,6 +1,8 @@
 #include "content/widgets/TextBlock.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <sstream>
 
 #include "content/ResourceManager.h"
@@ -29,12 +31,14 @@ pf::Point TextBlock::calcTextSize() const {
     const pf::Font* font = GetFontObject();
     pf::Point size;
     if (!font) return size;
+    int64_t height = 0;  // many tall lines may sum past int range
     for (const std::wstring& line : lines_) {
         pf::Point s;
         font->MeasureText(s, StripMarkupTags(line), spacing_);
         size.x = std::max(size.x, s.x);
-        size.y += s.y;
+        height += s.y;
     }
+    size.y = int(std::clamp<int64_t>(height, INT32_MIN, INT32_MAX));
     return size;
 }
 
@@ -88,7 +92,7 @@ int TextBlock::GetBase() const {
 
 void TextBlock::SetBase(int base) {
     const pf::Font* font = GetFontObject();
-    baseOffset_ = base - (font ? font->GetBase() : 0);
+    baseOffset_ = LineTop(int64_t(base) - (font ? font->GetBase() : 0));
     dirty_ = true;
 }
 
@@ -103,11 +107,13 @@ void TextBlock::SetColor(const pf::Color& c) {
 }
 
 int TextBlock::GetVAlignOffset() const {
-    const int total = GetLineCount() * GetLineSkip();
-    if (valign_ == 2) return (GetHeight() - total) / 2;
-    if (valign_ == 3) return GetHeight() - total;
+    const int64_t total = int64_t(GetLineCount()) * GetLineSkip();
+    if (valign_ == 2) return LineTop((GetHeight() - total) / 2);
+    if (valign_ == 3) return LineTop(GetHeight() - total);
     return 0;
 }
+
+int TextBlock::LineTop(int64_t y) { return int(std::clamp<int64_t>(y, INT32_MIN / 2, INT32_MAX / 2)); }
 
 bool TextBlock::HitTestClick(int& id, const pf::Point& p) const {
     const pf::Font* font = GetFontObject();
@@ -122,7 +128,7 @@ bool TextBlock::HitTestClick(int& id, const pf::Point& p) const {
             id = hit;
             return true;
         }
-        y += GetLineSkip();
+        y = LineTop(int64_t(y) + GetLineSkip());
     }
     return false;
 }

@@ -72,6 +72,8 @@ public:
 
 private:
     void RebuildQuads(const pf::Font& font, const pf::Color& base, int alpha);
+    // A line's top, kept where the glyph offsets added to it stay in int range.
+    static int LineTop(int64_t y);
 
     std::wstring delimiters_;
     int lineSkip_ = 0;

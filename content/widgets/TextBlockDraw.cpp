@@ -17,7 +17,7 @@ void TextBlock::RebuildQuads(const pf::Font& font, const pf::Color& base, int al
         RenderMarkupLine(&glyphVertices_, outlined ? &outlineVertices_ : nullptr, &font, GetAlign(), GetWidth(),
                          pf::Point(i == 0 ? 0 : lineIndent_, y), 0, GetSpacing(), &colours, &outlineColour_, alpha,
                          nullptr, nullptr, pf::Point(), lines_[i], baseOffset_);
-        y += GetLineSkip();
+        y = LineTop(int64_t(y) + GetLineSkip());
     }
     shadowVertices_.clear();
     const int shadowAlpha = shadowColour_.a * alpha / 255;

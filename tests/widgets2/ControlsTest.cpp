@@ -1,4 +1,6 @@
 // Slider knob, scroll area and progress bar.
+#include <climits>
+
 #include "content/widgets/ProgressBar.h"
 #include "content/widgets/ScrollItem.h"
 #include "content/widgets/SliderKnob.h"
@@ -121,6 +123,12 @@ TEST_F(ScrollTest, ScrollToMovesTheContentInsideTheParent) {
     scroll->ScrollTo(0, 0);
     EXPECT_EQ(scroll->GetPosition(), pf::Point(10, 20));
 
+    // A parent sized or clipped at the int limits scrolls without leaving int range.
+    frame->SetSize(pf::Point(INT_MIN, INT_MIN));
+    frame->SetClipRect(pf::Rect(INT_MIN, INT_MIN, 300, 200));
+    scroll->ScrollTo(1, 1);
+    EXPECT_EQ(scroll->GetPosition().x, INT_MIN);
+
     my_intrusive_ptr<ScrollItem> orphan(new ScrollItem);
     EXPECT_FALSE(orphan->IsScrollable());
     EXPECT_TRUE(scroll->SetProperty(L"lineSize", L"12"));
@@ -142,6 +150,12 @@ TEST_F(ScrollTest, DrawClipsToTheParentAndResetsTheClip) {
     scroll->Draw(rs);
     EXPECT_EQ(display.Joined(), "clip(40,30,300,200);clip(none);");
     display.calls.clear();
+    // A parent sized or clipped at the int limits scrolls without leaving int range.
+    frame->SetSize(pf::Point(INT_MIN, INT_MIN));
+    frame->SetClipRect(pf::Rect(INT_MIN, INT_MIN, 300, 200));
+    scroll->ScrollTo(1, 1);
+    EXPECT_EQ(scroll->GetPosition().x, INT_MIN);
+
     my_intrusive_ptr<ScrollItem> orphan(new ScrollItem);
     orphan->Draw(rs);
     EXPECT_EQ(display.Joined(), "clip(none);");

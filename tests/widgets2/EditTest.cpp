@@ -1,4 +1,6 @@
 // The edit field typed through real key events routed by the scene root.
+#include <climits>
+
 #include "content/widgets/Edit.h"
 #include "scene/SceneTestSupport.h"
 #include "shell/KeyTables.h"
@@ -209,6 +211,11 @@ TEST_F(EditTest, ScriptSetTextObeysTheLimits) {
     edit->SetMaxWidth(0);
     edit->SetText(L"abcdef");
     EXPECT_EQ(edit->GetText(), L"");
+    edit->SetMaxWidth(95);  // a long text is trimmed to the same prefix, not letter by letter
+    edit->SetText(std::wstring(100000, L'a'));
+    EXPECT_EQ(edit->GetText(), L"aaaaaaaaa");
+    edit->SetText(L"ab\ncdfgijklmp");  // the widest line counts
+    EXPECT_EQ(edit->GetText(), L"ab\ncdfgijklm");
     EXPECT_EQ(Deliver(), std::vector<std::string>{}) << "SetText posts nothing";
 }
 
@@ -282,6 +289,22 @@ TEST_F(EditTest, CaretPlacementAndBlink) {
     fakeNow += 501;
     edit->Cycle();
     EXPECT_FALSE(edit->IsCaretVisible()) << "a disabled caret does not blink";
+}
+
+// A box width at the int limits puts a centred caret somewhere in int range.
+TEST_F(EditTest, CentredCaretInAnExtremeWidth) {
+    auto edit = MakeEdit();
+    edit->SetText(L"abcd");
+    edit->SetAlign(2);
+    for (int width : {INT_MIN, INT_MAX}) {
+        edit->SetWidth(width);
+        edit->RestartCaretBlink();
+        CaretDisplay display;
+        RenderState rs;
+        rs.display = &display;
+        edit->Draw(rs);
+        ASSERT_EQ(display.filled.size(), 1u);
+    }
 }
 
 }  // namespace

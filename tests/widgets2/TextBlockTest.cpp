@@ -204,3 +204,32 @@ TEST_F(TextBlockTest, ClickRegionsPostButtonClickThroughTheRoot) {
 }
 
 }  // namespace
+
+// Sizes, spacing and line skips read from XML at the int limits lay the text out without
+// any arithmetic leaving int range (the sanitizers stop the test otherwise).
+TEST_F(TextBlockTest, ExtremeLayoutValuesFromXmlStayInRange) {
+    const std::pair<const wchar_t*, const wchar_t*> settings[] = {
+        {L"lineSkip", L"2147483647"}, {L"lineSkip", L"-2147483648"}, {L"spacing", L"-2147483648"},
+        {L"spacing", L"2147483647"},  {L"width", L"-2147483648"},    {L"width", L"2147483647"},
+        {L"height", L"-2147483648"},  {L"height", L"2147483647"},
+    };
+    for (const auto& [key, value] : settings) {
+        for (int align = 1; align <= 4; ++align) {
+            for (int valign = 1; valign <= 3; ++valign) {
+                auto t = Block(200, L"");
+                ASSERT_TRUE(t->SetProperty(key, value));
+                t->SetAlign(align);
+                t->SetVAlign(valign);
+                t->SetText(L"{click=1}ab{n}cd{n}ef{/click}");
+                t->GetVAlignOffset();
+                t->calcTextSize();
+                scenetest::RecordingDisplay display;
+                RenderState rs;
+                rs.display = &display;
+                t->Draw(rs);
+                int id = -1;
+                t->HitTestClick(id, pf::Point(5, 5));
+            }
+        }
+    }
+}
