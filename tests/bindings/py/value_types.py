@@ -1,6 +1,6 @@
 import math
 import ruv3
-from hypothesis import given, settings, strategies as st
+from hypothesis import example, given, settings, strategies as st
 
 INT = st.integers(min_value=-2**31, max_value=2**31 - 1)
 SMALL = st.integers(min_value=-10**4, max_value=10**4)
@@ -75,6 +75,9 @@ def test_point_sequence():
 
 @FEW
 @given(INT, INT, SMALL, SMALL)
+@example(-2**31, 7, -1, 1)
+@example(-2**31, -2**31, -1, -1)
+@example(2**31 - 1, -2**31, -1, 1)
 def test_point_arithmetic_matches_python(x, y, a, b):
     p = ruv3.Point(x, y)
     assert (p.x, p.y) == (x, y)
@@ -90,9 +93,15 @@ def test_point_arithmetic_matches_python(x, y, a, b):
         else:
             raises(OverflowError, op)
     if a and b:
-        q = p / (a, b)
-        assert (q.x, q.y) == (int(x / a) if abs(x) < 2**52 else q.x, int(y / b) if abs(y) < 2**52 else q.y)
-        assert q.x == math.trunc(x / a) or abs(x - q.x * a) < abs(a)
+        # Truncation toward zero, in exact integers.
+        quotient = (-(abs(x) // abs(a)) if (x < 0) != (a < 0) else abs(x) // abs(a),
+                    -(abs(y) // abs(b)) if (y < 0) != (b < 0) else abs(y) // abs(b))
+        if all(fits(v) for v in quotient):
+            q = p / (a, b)
+            assert (q.x, q.y) == quotient
+        else:
+            # -2**31 / -1: the one quotient an int cannot hold.
+            raises(OverflowError, lambda: p / (a, b))
     else:
         raises(ZeroDivisionError, lambda: p / (a, b))
 
