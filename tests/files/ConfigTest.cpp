@@ -161,13 +161,13 @@ TEST_F(ConfigTest, EntriesThatWouldBreakTheFileAreRefused) {
 // Keys and values are stored one byte a character: a character past U+00FF became '?', so
 // a value came back changed and two such keys of one length named the same entry.
 TEST_F(ConfigTest, KeysBeyondOneByteNeverMatchAnotherKey) {
-    dir.Write("user/a.cfg", "[main]\n???=1\n");
+    dir.Write("user/a.cfg", "[main]\n??" "?=1\n");
     ConfigSection section(fs, L"a.cfg");
     ASSERT_TRUE(section.Load(L"main"));
-    EXPECT_EQ(section.GetString(L"???", L""), L"1");
+    EXPECT_EQ(section.GetString(L"?" L"??", L""), L"1");
     EXPECT_FALSE(section.HasKey(L"\u0414\u043e\u043c"));
     section.SetString(L"\u0414\u043e\u043c", L"2");
-    EXPECT_EQ(section.GetString(L"???", L""), L"1");
+    EXPECT_EQ(section.GetString(L"?" L"??", L""), L"1");
 }
 
 // A byte-order mark hid the first header: the section did not load, and saving appended
