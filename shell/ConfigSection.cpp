@@ -39,6 +39,14 @@ bool ReadsBackAsKey(const std::string& key) {
            std::string("[#;").find(key[0]) == std::string::npos;
 }
 
+// Whether the text is stored as itself: the file holds one byte a character, so a
+// character past U+00FF would be written, and read back, as '?'.
+bool Narrows(const std::wstring& text) {
+    for (wchar_t c : text)
+        if (static_cast<unsigned long>(c) > 0xFF) return false;
+    return true;
+}
+
 // Whether a value reads back as itself: one line, not ending in a blank.
 bool ReadsBackAsValue(const std::string& value) {
     return FitsInLine(value) && (value.empty() || !IsLineBlank(value.back()));
@@ -169,6 +177,7 @@ bool ConfigSection::Save() {
 }
 
 const ConfigEntry* ConfigSection::Find(const std::wstring& key) const {
+    if (!Narrows(key)) return nullptr;  // it would match the '?' of another key
     const std::string narrow = ToString(key);
     for (const ConfigEntry& entry : entries_) {
         if (entry.kind == kConfigValue && entry.key == narrow) return &entry;
@@ -192,7 +201,9 @@ Point ConfigSection::GetPoint(const std::wstring& key, const Point& defaultValue
 }
 
 bool ConfigSection::Storable(const std::wstring& key, const std::wstring& value, bool newKey) const {
-    if (ReadsBackAsValue(ToString(value)) && (!newKey || ReadsBackAsKey(ToString(key)))) return true;
+    if (Narrows(key) && Narrows(value) && ReadsBackAsValue(ToString(value)) &&
+        (!newKey || ReadsBackAsKey(ToString(key))))
+        return true;
     std::wstring shown = key;  // the log line stays one line
     for (wchar_t& c : shown) c = c == L'\r' || c == L'\n' || c == 0 ? L'?' : c;
     DebugStream() << "config: can't store the key '" << shown << "' in [" << name_ << "] of '" << path_

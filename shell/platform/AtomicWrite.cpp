@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -46,6 +47,11 @@ long TemporaryOwner(const char* name) {
     return *counter == 0 ? pid : 0;
 }
 
+// A temporary file modified this recently may belong to a writer this process cannot see
+// (another PID namespace, another machine sharing the folder) and is left alone; a save
+// takes far less.
+constexpr time_t kStaleAfterSeconds = 600;
+
 bool ProcessIsGone(long pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
 }  // namespace
@@ -62,6 +68,7 @@ void RemoveStaleTemporaries(const std::string& folder) {
         struct stat info;
         if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+        if (::time(nullptr) - info.st_mtime < kStaleAfterSeconds) continue;
         ::unlinkat(dirFd, entry->d_name, 0);
     }
     ::closedir(dir);

@@ -9,7 +9,8 @@ namespace pf {
 
 // Removes the temporary files ("<name>.tmp-PID-N") that writers of processes no longer
 // running left in `folder` (an OS path) when they were killed part way through a save.
-// Only plain files of this user go; files of a live process (or a reused id) stay.
+// Only plain files of this user go, and only once they are some minutes old; files of a
+// live process (or a reused id) stay.
 void RemoveStaleTemporaries(const std::string& folder);
 
 class AtomicFileWriter {

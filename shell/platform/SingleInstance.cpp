@@ -66,6 +66,8 @@ int ListenBesideLock(const std::string& path) {
     return fd;
 }
 
+constexpr int kCallersPerPoll = 2;
+
 class FlockInstanceLock : public SingleInstanceLock {
 public:
     ~FlockInstanceLock() override {
@@ -129,8 +131,12 @@ public:
         bool asked = false;
         for (auto& entry : held_) {
             if (entry.second.listener < 0) continue;
+            // A few callers a call: a flood of connections waits for later calls (or finds
+            // the backlog full) instead of holding this frame.
             int caller;
-            while ((caller = accept4(entry.second.listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
+            for (int taken = 0; taken < kCallersPerPoll &&
+                                (caller = accept4(entry.second.listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;
+                 ++taken) {
                 ucred peer = {};
                 socklen_t size = sizeof peer;
                 if (getsockopt(caller, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == geteuid())

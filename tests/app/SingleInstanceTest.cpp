@@ -173,6 +173,19 @@ TEST(SingleInstance, AStaleSocketFromAnEarlierHolderIsReplaced) {
     EXPECT_FALSE(lock.TakeRaiseRequest());
 }
 
+// Callers are taken a few at a time: a flood of connections never holds one frame, and
+// what is left is taken by the next polls.
+TEST(SingleInstance, ManyCallersAreTakenAFewAtATime) {
+    RuntimeFolder runtime;
+    std::string name = "Tessmar5-flood-" + std::to_string(getpid());
+    pf::SingleInstanceLock& lock = pf::GetSingleInstanceLock();
+    ASSERT_TRUE(lock.Acquire(name));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(lock.AskHolderToRaise(name));
+    EXPECT_TRUE(lock.TakeRaiseRequest());
+    EXPECT_TRUE(lock.TakeRaiseRequest());  // the third caller
+    EXPECT_FALSE(lock.TakeRaiseRequest());
+}
+
 // In a shared temp folder the lock file may have been planted by someone else: a link is
 // never followed, and a file of another user (even one held locked) does not stop the game.
 TEST(SingleInstance, PlantedLockFilesNeitherRedirectNorBlock) {

@@ -137,6 +137,8 @@ TEST_F(ConfigTest, EntriesThatWouldBreakTheFileAreRefused) {
         {L"\tlead", L"v"},
         {L"name", L"trail "},  // so is a value's trailing blank or tab
         {L"fresh", L"tab\t"},
+        {L"name", L"\u0141ukasz"},  // one byte a character: past U+00FF it would read back as '?'
+        {L"\u041a\u043e\u0442", L"1"},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(pf::ToUtf8(c.key));
@@ -154,6 +156,18 @@ TEST_F(ConfigTest, EntriesThatWouldBreakTheFileAreRefused) {
     ConfigSection other(fs, L"a.cfg");
     ASSERT_TRUE(other.Load(L"other"));
     EXPECT_EQ(other.GetString(L"x", L""), L"1");
+}
+
+// Keys and values are stored one byte a character: a character past U+00FF became '?', so
+// a value came back changed and two such keys of one length named the same entry.
+TEST_F(ConfigTest, KeysBeyondOneByteNeverMatchAnotherKey) {
+    dir.Write("user/a.cfg", "[main]\n??" "?=1\n");
+    ConfigSection section(fs, L"a.cfg");
+    ASSERT_TRUE(section.Load(L"main"));
+    EXPECT_EQ(section.GetString(L"?" L"??", L""), L"1");
+    EXPECT_FALSE(section.HasKey(L"\u0414\u043e\u043c"));
+    section.SetString(L"\u0414\u043e\u043c", L"2");
+    EXPECT_EQ(section.GetString(L"?" L"??", L""), L"1");
 }
 
 // A byte-order mark hid the first header: the section did not load, and saving appended

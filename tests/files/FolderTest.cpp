@@ -1,5 +1,6 @@
 // The file system over the resource and user folders: scrambled files, case-insensitive
 // lookups, writes that never lose the old file, folder creation and deletion.
+#include <chrono>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -162,7 +163,9 @@ TEST_F(FolderTest, FailedWriteKeepsTheOldFile) {
 }
 
 // A process killed during a save leaves its temporary file; the next write to the folder
-// removes those of processes that are gone, and nothing else.
+// removes those of processes that are gone, once they are some minutes old (a writer whose
+// process this one cannot see, in another PID namespace or on another machine sharing the
+// folder, may still be writing a recent one), and nothing else.
 TEST_F(FolderTest, StaleTemporariesAreRemovedWhenTheFolderIsNextWritten) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -174,8 +177,13 @@ TEST_F(FolderTest, StaleTemporariesAreRemovedWhenTheFolderIsNextWritten) {
                                 "init.tmp-1-0",                // a live process
                                 "notes.tmp-" + dead + "-x",   // not our pattern
                                 "notes.tmp-" + dead,
-                                "my.tmp-" + dead + "-1.txt"};
-    for (const auto& name : stale) dir.Write("user/" + name, "partial");
+                                "my.tmp-" + dead + "-1.txt",
+                                "recent.tmp-" + dead + "-5"};  // written moments ago
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const auto& name : stale) {
+        dir.Write("user/" + name, "partial");
+        std::filesystem::last_write_time(User() / name, old);
+    }
     for (const auto& name : kept) dir.Write("user/" + name, "other");
     ASSERT_EQ(::mkdir((User() / ("dir.tmp-" + dead + "-2")).c_str(), 0755), 0);
     ASSERT_EQ(::symlink("nowhere", (User() / ("link.tmp-" + dead + "-4")).c_str()), 0);
