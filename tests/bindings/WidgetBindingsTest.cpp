@@ -53,6 +53,23 @@ protected:
             }
         }
     }
+    // Clicks at (x, y) through the platform's event queue and the scene root, as Type does.
+    void ClickAt(int x, int y) {
+        pf::EventSystem events;
+        events.PostMouseMotion(x, y);
+        events.PostMouseButtonDown(pf::ButtonType::Left, x, y);
+        events.PostMouseButtonUp(pf::ButtonType::Left, x, y);
+        pf::Event e;
+        while (events.PopFront(e)) {
+            widgettest::fakeNow += 10;
+            try {
+                root->ProcessEvent(e);
+            } catch (const bp::error_already_set&) {
+                PrintScriptError();
+            }
+        }
+        root->DispatchPostedEvents();
+    }
     // Gives the script's edit the test font and the focus.
     void Prepare(const bp::object& edit) {
         Edit* e = bp::extract<Edit*>(edit);
@@ -121,6 +138,37 @@ TEST_F(WidgetBindings, RaisingAndSelfRemovingCallbacksLeaveTheSceneRunning) {
     EXPECT_TRUE(bp::extract<bool>(bp::eval("probe() is None", ns, ns)));
     EXPECT_EQ(root->GetChildren().size(), 1u);  // the event spy
     Type(L"q");  // the next key finds no edit
+}
+
+TEST_F(WidgetBindings, AButtonThatDeletesItselfFromItsClickFailsIntoTheLog) {
+    // The callback takes its button out of the scene, drops the script's last reference
+    // and then fails: the error reaches the log, the button goes once the engine is done
+    // with the click, and the next click finds nothing.
+    bp::object ns = Exec(
+        "def leave():\n"
+        "    global button\n"
+        "    button.onClick = None\n"
+        "    button.parent = None\n"
+        "    button = None\n"
+        "    raise ValueError('button gone')\n"
+        "button = ruv3.Button()\n"
+        "button.size = (60, 30)\n"
+        "button.ignoreTransparency = True\n"
+        "button.clickSound = u'click'\n"
+        "button.onClick = leave\n"
+        "root.AddItem(button)\n"
+        "probe = weakref.ref(button)\n");
+    TakeLog();
+    ClickAt(20, 10);
+    EXPECT_FALSE(PyErr_Occurred());
+    EXPECT_NE(TakeLog().find("ValueError: button gone"), std::string::npos);
+    bp::import("gc").attr("collect")();
+    EXPECT_TRUE(bp::extract<bool>(bp::eval("probe() is None", ns, ns)));
+    EXPECT_EQ(root->GetChildren().size(), 1u);  // the event spy
+    ASSERT_FALSE(sounds->ids.empty());
+    EXPECT_EQ(sounds->ids.back(), L"click");
+    ClickAt(20, 10);
+    ClickAt(20, 10);
 }
 
 TEST_F(WidgetBindings, ARootReplacedFromInsideItsFrameLivesUntilTheFrameEnds) {
