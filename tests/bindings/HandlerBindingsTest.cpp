@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "PyRunner.h"
+#include "SceneInput.h"
 #include "ScriptTestSupport.h"
 #include "script/ScriptPeer.h"
 #include "shell/EventSystem.h"
@@ -27,9 +28,7 @@ bp::list SoundsAskedFor() {
 
 void Click(int x, int y) {
     pf::EventSystem events;
-    events.PostMouseMotion(x, y);
-    events.PostMouseButtonDown(pf::ButtonType::Left, x, y);
-    events.PostMouseButtonUp(pf::ButtonType::Left, x, y);
+    bindingstest::PostLeftClick(events, x, y);
     pf::Event e;
     while (events.PopFront(e)) {
         widgettest::fakeNow += 10;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "PyRunner.h"
+#include "SceneInput.h"
 #include "ScriptTestSupport.h"
 #include "content/widgets/Edit.h"
 #include "script/ScriptError.h"
@@ -43,32 +44,25 @@ protected:
     void Type(const std::wstring& text) {
         pf::EventSystem events;
         for (wchar_t ch : text) events.PostKeyChar(0, ch, ch);
-        pf::Event e;
-        while (events.PopFront(e)) {
-            widgettest::fakeNow += 100;
-            try {
-                root->ProcessEvent(e);
-            } catch (const bp::error_already_set&) {
-                PrintScriptError();
-            }
-        }
+        Send(events, 100);
     }
-    // Clicks at (x, y) through the platform's event queue and the scene root, as Type does.
+    // Clicks at (x, y) the same way.
     void ClickAt(int x, int y) {
         pf::EventSystem events;
-        events.PostMouseMotion(x, y);
-        events.PostMouseButtonDown(pf::ButtonType::Left, x, y);
-        events.PostMouseButtonUp(pf::ButtonType::Left, x, y);
+        bindingstest::PostLeftClick(events, x, y);
+        Send(events, 10);
+        root->DispatchPostedEvents();
+    }
+    void Send(pf::EventSystem& events, int stepMs) {
         pf::Event e;
         while (events.PopFront(e)) {
-            widgettest::fakeNow += 10;
+            widgettest::fakeNow += stepMs;
             try {
                 root->ProcessEvent(e);
             } catch (const bp::error_already_set&) {
                 PrintScriptError();
             }
         }
-        root->DispatchPostedEvents();
     }
     // Gives the script's edit the test font and the focus.
     void Prepare(const bp::object& edit) {

@@ -62,7 +62,8 @@ def test_names_come_in_registration_order():
 
 
 def test_script_bases_as_the_engine_derives():
-    pairs = [("Actor", "Item"), ("Item", "RefCounter"), ("Item", "ItemsParent"), ("Actor", "ItemsParent"), ("TextBlock", "Actor"),
+    pairs = [("Actor", "Item"), ("Item", "RefCounter"), ("Item", "ItemsParent"), ("Actor", "ItemsParent"),
+             ("TextBlock", "Actor"),
              ("Edit", "TextBlock"), ("RootItem", "Actor"), ("FixedCycleItem", "Item"), ("ScrollItem", "Item"),
              ("SliderKnob", "Actor"), ("ProgressBar", "Actor"), ("Modifier", "RefCounter"),
              ("TimeController", "RefCounter"), ("Pendulum", "TimeShift"), ("ButtonHandler", "RollOverHandler"),
