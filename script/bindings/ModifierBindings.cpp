@@ -55,9 +55,12 @@ void SetFramesAdapter(Cycler2& c, const std::wstring& text) {
     c.SetFrames(narrow.c_str());
 }
 
-// A queue that ran itself as a step would cycle itself without end.
+// A queue that ran itself as a step, directly or through queues among its steps, would
+// cycle itself without end.
 void PushModifierAdapter(ModifierQueue& q, Modifier& m, TimeController* tc) {
-    if (&m == &q) RaiseScriptError(PyExc_ValueError, "a modifier queue cannot run itself");
+    const auto* inner = dynamic_cast<const ModifierQueue*>(&m);
+    if (&m == &q || (inner && inner->Holds(&q)))
+        RaiseScriptError(PyExc_ValueError, "a modifier queue cannot run itself");
     q.pushModifier(&m, tc);
 }
 

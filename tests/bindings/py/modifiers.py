@@ -146,6 +146,14 @@ def test_standard_modifiers_as_registered():
     raises(TypeError, ruv3.ModifierQueue().pushModifier, None, None)
     q = ruv3.ModifierQueue()
     raises(ValueError, q.pushModifier, q, None)
+    # Nor through queues among its steps, queued or running.
+    a, b, c = ruv3.ModifierQueue(), ruv3.ModifierQueue(), ruv3.ModifierQueue()
+    a.pushModifier(b, None)
+    b.pushModifier(c, None)
+    raises(ValueError, c.pushModifier, a, None)
+    raises(ValueError, b.pushModifier, a, None)
+    c.pushModifier(ruv3.Fader(), None)
+    a.pushModifier(c, None)  # a second path to c is no cycle
 
 
 def test_tweens_reach_their_targets():
