@@ -11,6 +11,19 @@ void ModifierQueue::pushModifier(Modifier* m, TimeController* tc) {
     queue_.emplace_back(m, tc);
 }
 
+bool ModifierQueue::Holds(const Modifier* m) const {
+    if (m == this) return true;
+    const auto holds = [m](const Modifier* step) {
+        if (step == m) return true;
+        const auto* inner = dynamic_cast<const ModifierQueue*>(step);
+        return inner && inner->Holds(m);
+    };
+    if (holds(current_.get())) return true;
+    for (const ModifierEntry& entry : queue_)
+        if (holds(entry.modifier.get())) return true;
+    return false;
+}
+
 void ModifierQueue::StartNext() {
     if (queue_.empty()) return;
     // Taken off the queue before anything is called: a callee may push or start again.

@@ -13,6 +13,9 @@ public:
 
     // Appends a pair (both held counted).
     void pushModifier(Modifier* m, TimeController* tc);
+    // Whether m is this queue or one of its steps, here or in a queue among its steps:
+    // such an m pushed into this queue would run inside itself.
+    bool Holds(const Modifier* m) const;
     // The runner side does nothing: pairs come in through pushModifier.
     void AddModifier(Modifier* /*m*/, TimeController* /*tc*/) override {}
     void RemoveModifier(Modifier* /*m*/) override {}

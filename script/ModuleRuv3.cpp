@@ -55,7 +55,7 @@ const std::vector<RegistrationStep>& RegistrationSteps() {
         {"getTicks", &RegisterGetTicks},
         {"GetAsyncKeyState", &RegisterGetAsyncKeyState},
         {"rand32b", &RegisterRand32b},
-        {"renderItemIntoSurface", nullptr},
+        {"renderItemIntoSurface", &RegisterRenderItemIntoSurface},
         {"messageBoxAssert", &RegisterMessageBoxAssert},
         {"getItemByID", &RegisterGetItemByID},
         {"getItemByName", &RegisterGetItemByName},

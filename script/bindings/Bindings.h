@@ -32,6 +32,7 @@ void RegisterDisplay();
 void RegisterFileSystem();
 void RegisterApplication();
 void RegisterGetAsyncKeyState();
+void RegisterRenderItemIntoSurface();
 void RegisterMessageBoxAssert();
 
 // Raises a script exception of that type from a binding.

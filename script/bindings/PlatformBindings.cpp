@@ -1,9 +1,12 @@
 // Script classes of the platform shell: BlendMode and Display, FileSystem, Application
-// and OptionList, and the module functions GetAsyncKeyState and messageBoxAssert.
+// and OptionList, and the module functions GetAsyncKeyState, renderItemIntoSurface and
+// messageBoxAssert.
 #include <boost/python.hpp>
 
 #include <string>
 
+#include "scene/Item.h"
+#include "scene/RenderIntoSurface.h"
 #include "script/bindings/Bindings.h"
 #include "script/bindings/Holders.h"
 #include "shell/Application.h"
@@ -191,6 +194,14 @@ void RegisterApplication() {
 }
 
 void RegisterGetAsyncKeyState() { bp::def("GetAsyncKeyState", &GetAsyncKeyState); }
+
+// Draws through the application's display; the engine answers false (and logs why) for a
+// missing item, target or display and for rectangles that do not fit.
+void RegisterRenderItemIntoSurface() {
+    bp::def("renderItemIntoSurface", +[](Item* item, const pf::Rect& source, pf::Surface* target, const pf::Rect& dest) {
+        return renderItemIntoSurface(pf::Application2::GetInstance().GetDisplay(), item, source, target, dest);
+    });
+}
 
 void RegisterMessageBoxAssert() { bp::def("messageBoxAssert", &MessageBoxAssert); }
 

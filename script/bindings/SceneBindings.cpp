@@ -17,6 +17,25 @@
 
 namespace bp = boost::python;
 
+// ItemsParent is a script base of Item and Actor, but only the objects scripts make
+// (ItemWrap, ActorWrap) carry one: the conversion asks the object itself and finds
+// nothing on an item the engine made, so such an item is refused where an ItemsParent is
+// wanted instead of being read as one.
+namespace boost {
+namespace python {
+namespace objects {
+template <>
+struct implicit_cast_generator<Item, PythonOverloadeable> {
+    static void* execute(void* source) { return dynamic_cast<PythonOverloadeable*>(static_cast<Item*>(source)); }
+};
+template <>
+struct implicit_cast_generator<Actor, PythonOverloadeable> {
+    static void* execute(void* source) { return dynamic_cast<PythonOverloadeable*>(static_cast<Actor*>(source)); }
+};
+}  // namespace objects
+}  // namespace python
+}  // namespace boost
+
 namespace ruv3module {
 
 namespace {
@@ -175,7 +194,7 @@ void RegisterItemClasses() {
 
     bp::class_<RefCounter, boost::noncopyable>("RefCounter", bp::no_init);
 
-    bp::class_<Item, ItemWrap, bp::bases<RefCounter>, boost::noncopyable>("Item", bp::init<>())
+    bp::class_<Item, ItemWrap, bp::bases<RefCounter, PythonOverloadeable>, boost::noncopyable>("Item", bp::init<>())
         .add_property("pos", &Item::GetPosition, &SetPositionAdapter)
         .add_property("position", &Item::GetPosition, &SetPositionAdapter)
         .add_property("posf", &Item::GetPositionF, &Item::SetPositionF)
@@ -263,7 +282,7 @@ void RegisterItemClasses() {
 }
 
 void RegisterActor() {
-    bp::class_<Actor, ActorWrap, bp::bases<Item>, boost::noncopyable>("Actor", bp::init<>())
+    bp::class_<Actor, ActorWrap, bp::bases<Item, PythonOverloadeable>, boost::noncopyable>("Actor", bp::init<>())
         .add_property("anim", &Actor::GetAnim, &Actor::SetAnim)
         .add_property("alpha", &Actor::GetAlpha, +[](Actor& a, int v) { a.SetAlpha(v); })
         .add_property("drawActor", &Actor::GetDrawActor, &Actor::SetDrawActor)

@@ -7,13 +7,21 @@
 
 #include "content/ResAnim.h"
 #include "content/ResFont.h"
+#include "content/widgets/Box9Actor.h"
+#include "content/widgets/Button.h"
+#include "content/widgets/ColorRect.h"
+#include "content/widgets/CursorActor.h"
 #include "content/widgets/Edit.h"
+#include "content/widgets/FullScreenBlurFader.h"
+#include "content/widgets/FullScreenFader.h"
 #include "content/widgets/ProgressBar.h"
 #include "content/widgets/ScrollItem.h"
 #include "content/widgets/SliderKnob.h"
 #include "content/widgets/TextBlock.h"
+#include "content/widgets/TiledActor.h"
 #include "scene/FixedCycleItem.h"
 #include "scene/RootItem.h"
+#include "script/bindings/Bindings.h"
 #include "script/bindings/ContentBindings.h"
 
 namespace bp = boost::python;
@@ -57,6 +65,8 @@ const EnumName kBarType[] = {{"Default", ProgressDefault},
                              {"Vertical", ProgressVertical},
                              {"Horizontal", ProgressHorizontal},
                              {"Animation", ProgressAnimation}};
+const EnumName kStretchMode[] = {
+    {"tile", Box9Actor::Tile}, {"stretch", Box9Actor::Stretch}, {"stretch_middle", Box9Actor::StretchMiddle}};
 
 std::string GetAlignName(const TextBlock& t) { return EnumToName(kAlign, t.GetAlign(), "left"); }
 void SetAlignName(TextBlock& t, const std::string& name) { t.SetAlign(EnumFromName(kAlign, name, 1)); }
@@ -64,6 +74,19 @@ std::string GetVAlignName(const TextBlock& t) { return EnumToName(kVAlign, t.Get
 void SetVAlignName(TextBlock& t, const std::string& name) { t.SetVAlign(EnumFromName(kVAlign, name, 1)); }
 std::string GetBarTypeName(const ProgressBar& p) { return EnumToName(kBarType, p.GetBarType(), "Default"); }
 void SetBarTypeName(ProgressBar& p, const std::string& name) { p.SetBarType(EnumFromName(kBarType, name, 0)); }
+std::string GetStretchModeName(const Box9Actor& b) {
+    return EnumToName(kStretchMode, b.GetStretchMode(), "stretch");
+}
+void SetStretchModeName(Box9Actor& b, const std::string& name) {
+    b.SetStretchMode(EnumFromName(kStretchMode, name, Box9Actor::Stretch));
+}
+
+// A script sets one key equivalent; the second and third are cleared.
+int GetKeyEquivalentAdapter(const Button& b) { return b.GetKeyEquivalent(0); }
+void SetKeyEquivalentAdapter(Button& b, int key) { b.SetKeyEquivalents(key, 0, 0); }
+
+// The nine-patch actor's requested size, given as a Point or a tuple as for any item.
+void SetBox9SizeAdapter(Box9Actor& b, const bp::object& value) { b.SetSize(PointFromTuple(value, true)); }
 
 // The font the text block draws with: the resource manager's object, counted by the
 // script object so it stays valid while the script holds it.
@@ -75,8 +98,12 @@ bp::object GetResFontAdapter(const TextBlock& t) {
 }  // namespace
 
 void RegisterWidgets() {
-    // Cursor actors, colour rectangles, buttons and screen faders are registered here
-    // in this order once their engine classes exist.
+    bp::class_<CursorActor, classWrap<CursorActor>, bp::bases<Actor>, boost::noncopyable>("CursorActor", bp::init<>());
+
+    bp::class_<ColorRect, classWrap<ColorRect>, bp::bases<Actor>, boost::noncopyable>("ColorRect", bp::init<>())
+        .add_property("border", &ColorRect::GetBorderColor, &ColorRect::SetBorderColor)
+        .add_property("borderSize", &ColorRect::GetBorderSize, &ColorRect::SetBorderSize);
+
     bp::class_<TextBlock, classWrap<TextBlockWrap>, bp::bases<Actor>, boost::noncopyable>("TextBlock", bp::init<>())
         .add_property("font", &TextBlock::GetFont, &TextBlock::SetFont)
         .add_property("resfont", &GetResFontAdapter, &TextBlock::SetResFont)
@@ -90,6 +117,23 @@ void RegisterWidgets() {
         .def("setShadow", &TextBlock::setShadow)
         .def("calcTextSize", &TextBlock::calcTextSize);
 
+    bp::class_<Button, classWrap<Button>, bp::bases<Actor>, boost::noncopyable>("Button", bp::init<>())
+        .add_property("clickSound", &Button::GetClickSound, &Button::SetClickSound)
+        .add_property("rolloverSound", &Button::GetRolloverSound, &Button::SetRolloverSound)
+        .add_property("onClick", &Button::GetOnClick, &SetScriptCallback<Button, &Button::SetOnClick>)
+        .add_property("toggle", &Button::GetToggle, &Button::SetToggle)
+        .add_property("keyEquivalent", &GetKeyEquivalentAdapter, &SetKeyEquivalentAdapter);
+
+    // The colour fader is an Actor to scripts: the rectangle's members are not offered.
+    bp::class_<FullScreenFader, classWrap<FullScreenFader>, bp::bases<Actor>, boost::noncopyable>("ScreenFader",
+                                                                                                   bp::init<>())
+        .def("Start", +[](FullScreenFader& f) { f.Start(); })
+        .add_property("end_alpha", &FullScreenFader::GetEndAlpha, &FullScreenFader::SetEndAlpha);
+
+    bp::class_<FullScreenBlurFader, classWrap<FullScreenBlurFader>, bp::bases<Actor>, boost::noncopyable>(
+        "ScreenBlurFader", bp::init<>())
+        .def("Start", &FullScreenBlurFader::Start);
+
     bp::class_<RootItem, classWrap<RootItem>, bp::bases<Actor>, boost::noncopyable>("RootItem", bp::init<>());
     bp::def("GetRootItem", +[]() { return ToScript(GetRootItem()); });
     // The previous root is released after the new one is in place; an engine step that
@@ -100,7 +144,21 @@ void RegisterWidgets() {
     bp::class_<FixedCycleItem, classWrap<FixedCycleItem>, bp::bases<Item>, boost::noncopyable>("FixedCycleItem",
                                                                                                bp::init<>());
 
-    // Tiled and nine-patch actors follow here once their engine classes exist.
+    bp::class_<TiledActor, classWrap<TiledActor>, bp::bases<Actor>, boost::noncopyable>("TiledActor", bp::init<>())
+        .def("SetMinSize", &TiledActor::SetMinSize)
+        .def("Resize", &TiledActor::Resize);
+
+    bp::class_<Box9Actor, classWrap<Box9Actor>, bp::bases<Actor>, boost::noncopyable>("Box9Actor", bp::init<>())
+        .add_property("stretchMode", &GetStretchModeName, &SetStretchModeName)
+        .add_property("leftGuide", &Box9Actor::GetLeftGuide, &Box9Actor::SetLeftGuide)
+        .add_property("rightGuide", &Box9Actor::GetRightGuide, &Box9Actor::SetRightGuide)
+        .add_property("topGuide", &Box9Actor::GetTopGuide, &Box9Actor::SetTopGuide)
+        .add_property("bottomGuide", &Box9Actor::GetBottomGuide, &Box9Actor::SetBottomGuide)
+        .add_property("resizedWidth", &Box9Actor::GetResizedWidth)
+        .add_property("resizedHeight", &Box9Actor::GetResizedHeight)
+        .add_property("size", +[](const Box9Actor& b) { return b.GetSize(); }, &SetBox9SizeAdapter)
+        .add_property("useRealSize", &Box9Actor::GetUseRealSize, &Box9Actor::SetUseRealSize)
+        .def("SetGuides", &Box9Actor::SetGuides);
 
     bp::class_<Edit, classWrap<Edit>, bp::bases<TextBlock>, boost::noncopyable>("Edit", bp::init<>())
         .add_property("maxChars", &Edit::GetMaxChars, &Edit::SetMaxChars)

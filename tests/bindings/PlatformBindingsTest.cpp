@@ -46,6 +46,24 @@ public:
     }
 };
 
+// A display that draws off-screen: it notes the copy from its off-screen picture.
+class OffscreenDisplay : public RecordingDisplay {
+public:
+    int begun = 0, ended = 0;
+    pf::Rect copiedFrom;
+    pf::Point copiedTo;
+    bool BeginRenderToSurface(my_intrusive_ptr<pf::Surface>& target, const pf::Rect*) override {
+        begun += target ? 1 : 0;
+        return static_cast<bool>(target);
+    }
+    void EndRenderToSurface() override { ++ended; }
+    bool CopyBackBuffer(const pf::Rect& from, const pf::Point& to, pf::Surface* target) override {
+        copiedFrom = from;
+        copiedTo = to;
+        return target != nullptr;
+    }
+};
+
 class AnsweringBox : public pf::MessageBoxService {
 public:
     int answer = pf::kAnswerRetry;
@@ -101,6 +119,51 @@ TEST(PlatformBindings, MessageBoxAssertAsksTheServiceAndIgnoresWithoutOne) {
     pf::SetMessageBoxService(nullptr);
     EXPECT_EQ(box.title, L"Ruv3 Python");
     EXPECT_EQ(box.text, L"assert \u00e9");
+}
+
+TEST(PlatformBindings, RenderItemIntoSurfaceDrawsThroughTheApplicationsDisplay) {
+    World();
+    pf::ApplicationWin32& app = pf::Application2::GetInstance();
+    pf::Display* const oldDisplay = app.GetDisplay();
+    pf::DisplayDX* const oldDisplayDX = app.GetDisplayDX();
+    app.SetDisplayObjects(nullptr, nullptr);
+    const char* const script =
+        "class Drawn(ruv3.Item):\n"
+        "    def __init__(self):\n"
+        "        ruv3.Item.__init__(self)\n"
+        "        self.pythonOverloads = True\n"
+        "        self.draws = 0\n"
+        "    def Draw(self, rs):\n"
+        "        self.draws += 1\n"
+        "item = Drawn()\n"
+        "display = ruv3.Application.GetInstance().GetDisplay()\n";
+    // Without a display the engine answers false.
+    EXPECT_EQ(bindingstest::RunSnippet(std::string(script) +
+                                       "assert display is None\n"
+                                       "assert not ruv3.renderItemIntoSurface(item, ruv3.Rect(0, 0, 4, 2), None,\n"
+                                       "                                      ruv3.Rect(0, 0, 4, 2))\n"
+                                       "assert item.draws == 0\n"),
+              "");
+
+    OffscreenDisplay display;
+    app.SetDisplayObjects(&display, nullptr);
+    EXPECT_EQ(bindingstest::RunSnippet(std::string(script) +
+                                       "target = display.CreateSurface(3, 2)\n"
+                                       "assert ruv3.renderItemIntoSurface(item, ruv3.Rect(0, 0, 3, 2), target,\n"
+                                       "                                  ruv3.Rect(0, 0, 3, 2))\n"
+                                       "assert item.draws == 1\n"
+                                       "# Sizes that differ are refused before anything is drawn.\n"
+                                       "assert not ruv3.renderItemIntoSurface(item, ruv3.Rect(0, 0, 8, 2), target,\n"
+                                       "                                      ruv3.Rect(0, 0, 8, 2))\n"
+                                       "assert not ruv3.renderItemIntoSurface(None, ruv3.Rect(0, 0, 3, 2), target,\n"
+                                       "                                      ruv3.Rect(0, 0, 3, 2))\n"
+                                       "assert item.draws == 1\n"),
+              "");
+    EXPECT_EQ(display.begun, 1);
+    EXPECT_EQ(display.ended, 1);
+    EXPECT_EQ(display.copiedFrom, pf::Rect(0, 0, 3, 2));
+    EXPECT_EQ(display.copiedTo, pf::Point(0, 0));
+    app.SetDisplayObjects(oldDisplay, oldDisplayDX);
 }
 
 TEST(PlatformBindings, KeysAreReadOnlyWhileOurWindowHasTheFocus) {

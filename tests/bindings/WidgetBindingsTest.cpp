@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "PyRunner.h"
+#include "SceneInput.h"
 #include "ScriptTestSupport.h"
 #include "content/widgets/Edit.h"
 #include "script/ScriptError.h"
@@ -43,9 +44,19 @@ protected:
     void Type(const std::wstring& text) {
         pf::EventSystem events;
         for (wchar_t ch : text) events.PostKeyChar(0, ch, ch);
+        Send(events, 100);
+    }
+    // Clicks at (x, y) the same way.
+    void ClickAt(int x, int y) {
+        pf::EventSystem events;
+        bindingstest::PostLeftClick(events, x, y);
+        Send(events, 10);
+        root->DispatchPostedEvents();
+    }
+    void Send(pf::EventSystem& events, int stepMs) {
         pf::Event e;
         while (events.PopFront(e)) {
-            widgettest::fakeNow += 100;
+            widgettest::fakeNow += stepMs;
             try {
                 root->ProcessEvent(e);
             } catch (const bp::error_already_set&) {
@@ -121,6 +132,37 @@ TEST_F(WidgetBindings, RaisingAndSelfRemovingCallbacksLeaveTheSceneRunning) {
     EXPECT_TRUE(bp::extract<bool>(bp::eval("probe() is None", ns, ns)));
     EXPECT_EQ(root->GetChildren().size(), 1u);  // the event spy
     Type(L"q");  // the next key finds no edit
+}
+
+TEST_F(WidgetBindings, AButtonThatDeletesItselfFromItsClickFailsIntoTheLog) {
+    // The callback takes its button out of the scene, drops the script's last reference
+    // and then fails: the error reaches the log, the button goes once the engine is done
+    // with the click, and the next click finds nothing.
+    bp::object ns = Exec(
+        "def leave():\n"
+        "    global button\n"
+        "    button.onClick = None\n"
+        "    button.parent = None\n"
+        "    button = None\n"
+        "    raise ValueError('button gone')\n"
+        "button = ruv3.Button()\n"
+        "button.size = (60, 30)\n"
+        "button.ignoreTransparency = True\n"
+        "button.clickSound = u'click'\n"
+        "button.onClick = leave\n"
+        "root.AddItem(button)\n"
+        "probe = weakref.ref(button)\n");
+    TakeLog();
+    ClickAt(20, 10);
+    EXPECT_FALSE(PyErr_Occurred());
+    EXPECT_NE(TakeLog().find("ValueError: button gone"), std::string::npos);
+    bp::import("gc").attr("collect")();
+    EXPECT_TRUE(bp::extract<bool>(bp::eval("probe() is None", ns, ns)));
+    EXPECT_EQ(root->GetChildren().size(), 1u);  // the event spy
+    ASSERT_FALSE(sounds->ids.empty());
+    EXPECT_EQ(sounds->ids.back(), L"click");
+    ClickAt(20, 10);
+    ClickAt(20, 10);
 }
 
 TEST_F(WidgetBindings, ARootReplacedFromInsideItsFrameLivesUntilTheFrameEnds) {

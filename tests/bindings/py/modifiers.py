@@ -104,3 +104,123 @@ def test_random_controller_parameters(period, kind, loops, curve, x, magnitude, 
             assert tc.done
     finally:
         item.parent = None
+
+
+STANDARD = [ruv3.MoveWithCursor, ruv3.Cycler, ruv3.Scaler, ruv3.Mover, ruv3.Rotator, ruv3.Fader,
+            ruv3.ModifierQueue]
+
+
+def run_on(actor, modifier, period, steps=(0, 50, 50, 50)):
+    tc = ruv3.TimeController().Init(period, ruv3.TimeController.Forward, 1)
+    actor.AddModifierWithTC(modifier, tc)
+    for dt in steps:
+        advance(dt)
+        actor.Cycle()
+    return tc
+
+
+def fresh_actor():
+    a = ruv3.Actor()
+    root.AddItem(a)
+    return a
+
+
+def drop(actor):
+    actor.parent = None
+    actor.cleanup()
+
+
+def test_standard_modifiers_as_registered():
+    for cls in STANDARD:
+        m = cls()
+        assert isinstance(m, ruv3.Modifier) and m.client is None and not m.done, cls
+    assert ruv3.Scaler().name == u"Scaler" and ruv3.Mover().name == u"Mover"
+    assert ruv3.Cycler().name == u"Cycler" and ruv3.Fader().dest == 128 and ruv3.Fader(40).dest == 40
+    c = ruv3.Cycler()
+    assert (c.src, c.dest) == (0, -1)
+    c.src, c.dest = 2, 5
+    assert (c.src, c.dest) == (2, 5)
+    c.setFrames(u"1:3,7*2")
+    c.setFrames(u"\u0131\u0132,\u4e00")
+    ruv3.MoveWithCursor().SetUseConfines(False)
+    raises(TypeError, ruv3.ModifierQueue().pushModifier, None, None)
+    q = ruv3.ModifierQueue()
+    raises(ValueError, q.pushModifier, q, None)
+    # Nor through queues among its steps, queued or running.
+    a, b, c = ruv3.ModifierQueue(), ruv3.ModifierQueue(), ruv3.ModifierQueue()
+    a.pushModifier(b, None)
+    b.pushModifier(c, None)
+    raises(ValueError, c.pushModifier, a, None)
+    raises(ValueError, b.pushModifier, a, None)
+    c.pushModifier(ruv3.Fader(), None)
+    a.pushModifier(c, None)  # a second path to c is no cycle
+
+
+def test_tweens_reach_their_targets():
+    a = fresh_actor()
+    try:
+        a.pos = (10, 20)
+        run_on(a, ruv3.Mover(ruv3.Point(110, 220)), 100)
+        assert a.pos == (110, 220)
+        run_on(a, ruv3.Scaler(2.0, 3.0), 100)
+        assert (a.scaleX, a.scaleY) == (2.0, 3.0)
+        run_on(a, ruv3.Scaler(), 100)
+        assert (a.scaleX, a.scaleY) == (1.0, 1.0)
+        run_on(a, ruv3.Rotator(1.5), 100)
+        assert abs(a.rotation - 1.5) < 1e-6
+        a.alpha = 255
+        run_on(a, ruv3.Fader(0), 100)
+        assert a.alpha == 0
+    finally:
+        drop(a)
+
+
+def test_a_queue_runs_its_steps_in_turn():
+    a = fresh_actor()
+    try:
+        a.pos = (0, 0)
+        q = ruv3.ModifierQueue()
+        done = []
+        first = ruv3.Mover(ruv3.Point(100, 0))
+        first.onDone = lambda: done.append("first")
+        q.pushModifier(first, ruv3.TimeController().Init(100, ruv3.TimeController.Forward, 1))
+        q.pushModifier(ruv3.Mover(ruv3.Point(100, 100)), ruv3.TimeController().Init(100, ruv3.TimeController.Forward, 1))
+        q.onDone = lambda: done.append("queue")
+        run_on(a, q, 1000, steps=[0] + [60] * 8)
+        assert a.pos == (100, 100) and done == ["first", "queue"], (a.pos, done)
+    finally:
+        drop(a)
+
+
+@FEW
+@given(st.sampled_from(STANDARD),
+       st.one_of(st.integers(-1000, 0), st.integers(1, 5000), st.just(2**31 - 1)),
+       st.floats(allow_nan=True, allow_infinity=True, width=32),
+       st.integers(-2**31, 2**31 - 1), st.text(max_size=12),
+       st.lists(st.integers(0, 3000), max_size=6))
+def test_random_standard_modifier_parameters(cls, period, f, n, frames, steps):
+    a = fresh_actor()
+    try:
+        if cls is ruv3.Scaler:
+            m = cls(f, f)
+        elif cls is ruv3.Mover:
+            m = cls(ruv3.Point(n, -n if n > -2**31 else n))
+        elif cls is ruv3.Rotator:
+            m = cls(f)
+        elif cls is ruv3.Fader:
+            m = cls(n)
+            m.dest = n
+        elif cls is ruv3.Cycler:
+            m = cls()
+            m.setFrames(frames)
+            m.src, m.dest = n, -n if n > -2**31 else n
+        elif cls is ruv3.ModifierQueue:
+            m = cls()
+            m.pushModifier(ruv3.Fader(n), ruv3.TimeController().Init(period, ruv3.TimeController.Oscillate, 2))
+            m.pushModifier(ruv3.Rotator(f), None)
+        else:
+            m = cls()
+            m.SetUseConfines(n % 2 == 0)
+        run_on(a, m, period, steps=steps)
+    finally:
+        drop(a)

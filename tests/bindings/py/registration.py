@@ -1,6 +1,5 @@
 # The module's names by registration step, in order; "f" marks a module function, every
-# other name is a class (enums included). Steps whose engine classes do not exist yet
-# register only what exists.
+# other name is a class (enums included).
 import ruv3
 
 STEPS = [
@@ -10,10 +9,12 @@ STEPS = [
     ["Rect"],
     ["ItemsParent", "Items", "RefCounter", "Item", "GetItemByPoint f", "ConvertPoint f", "GetUnionChildRect f"],
     ["Actor"],
-    ["TextBlock", "RootItem", "GetRootItem f", "SetRootItem f", "FixedCycleItem", "Edit", "SliderKnob",
+    ["CursorActor", "ColorRect", "TextBlock", "Button", "ScreenFader", "ScreenBlurFader", "RootItem",
+     "GetRootItem f", "SetRootItem f", "FixedCycleItem", "TiledActor", "Box9Actor", "Edit", "SliderKnob",
      "ScrollItem", "ProgressBar"],
-    ["Modifier", "TimeController", "TimeShift", "Accelerate", "Decelerate", "DelayLinear", "OverShoot", "Crest",
-     "Trough", "Pendulum"],
+    ["Modifier", "MoveWithCursor", "Cycler", "Scaler", "Mover", "Rotator", "Fader", "ModifierQueue",
+     "TimeController", "TimeShift", "Accelerate", "Decelerate", "DelayLinear", "OverShoot", "Crest", "Trough",
+     "Pendulum"],
     ["Event", "EventSystem", "GetEventSystem f", "sin f", "KeyType", "ButtonType", "EventType", "EventProperty"],
     ["RenderState", "TreeState"],
     ["BlendMode", "Display"],
@@ -31,7 +32,7 @@ STEPS = [
     ["getTicks f"],
     ["GetAsyncKeyState f"],
     ["rand32b f"],
-    [],  # renderItemIntoSurface
+    ["renderItemIntoSurface f"],
     ["messageBoxAssert f"],
     ["getItemByID f"],
     ["getItemByName f"],
@@ -61,12 +62,17 @@ def test_names_come_in_registration_order():
 
 
 def test_script_bases_as_the_engine_derives():
-    pairs = [("Actor", "Item"), ("Item", "RefCounter"), ("TextBlock", "Actor"),
+    pairs = [("Actor", "Item"), ("Item", "RefCounter"), ("Item", "ItemsParent"), ("Actor", "ItemsParent"),
+             ("TextBlock", "Actor"),
              ("Edit", "TextBlock"), ("RootItem", "Actor"), ("FixedCycleItem", "Item"), ("ScrollItem", "Item"),
              ("SliderKnob", "Actor"), ("ProgressBar", "Actor"), ("Modifier", "RefCounter"),
              ("TimeController", "RefCounter"), ("Pendulum", "TimeShift"), ("ButtonHandler", "RollOverHandler"),
              ("ClockHandler", "Item"), ("ResAnim", "Res"), ("ResFont", "Res"), ("ResSound", "Res"),
-             ("SoundInstance", "RefCounter")]
+             ("SoundInstance", "RefCounter"), ("CursorActor", "Actor"), ("ColorRect", "Actor"),
+             ("Button", "Actor"), ("ScreenFader", "Actor"), ("ScreenBlurFader", "Actor"), ("TiledActor", "Actor"),
+             ("Box9Actor", "Actor"), ("MoveWithCursor", "Modifier"), ("Cycler", "Modifier"),
+             ("Scaler", "Modifier"), ("Mover", "Modifier"), ("Rotator", "Modifier"), ("Fader", "Modifier"),
+             ("ModifierQueue", "Modifier")]
     for sub, base in pairs:
         assert issubclass(getattr(ruv3, sub), getattr(ruv3, base)), (sub, base)
 
@@ -74,4 +80,5 @@ def test_script_bases_as_the_engine_derives():
 def test_star_import():
     ns = {}
     exec("from ruv3 import *", ns)
-    assert "SetRootItem" in ns and "ThreadResourcesQueue" in ns
+    assert "SetRootItem" in ns and "ThreadResourcesQueue" in ns and "renderItemIntoSurface" in ns
+    assert "Box9Actor" in ns and "ModifierQueue" in ns

@@ -191,3 +191,23 @@ def test_random_tree_operations(ops):
     gc.collect()
     for cid in ids:
         assert ruv3.getItemByID(cid) is None, cid
+
+
+def test_items_parent_is_a_script_base_of_items_and_actors():
+    assert issubclass(ruv3.Item, ruv3.ItemsParent) and issubclass(ruv3.Actor, ruv3.ItemsParent)
+    assert ruv3.Item.__bases__ == (ruv3.RefCounter, ruv3.ItemsParent)
+    assert issubclass(ruv3.Button, ruv3.ItemsParent)
+    own = ruv3.ItemsParent()
+    own.pythonOverloads = True
+    assert own.pythonOverloads
+    for cls in (ruv3.Item, ruv3.Actor):
+        i = cls()
+        assert isinstance(i, ruv3.ItemsParent) and not i.pythonOverloads
+        ruv3.ItemsParent.pythonOverloads.__set__(i, True)
+        assert i.pythonOverloads and ruv3.ItemsParent.pythonOverloads.__get__(i)
+    # An item the engine made has no script wrapper to read the flag from.
+    root = get_root()
+    assert isinstance(root, ruv3.ItemsParent) and not root.pythonOverloads
+    raises(TypeError, ruv3.ItemsParent.pythonOverloads.__get__, root)
+    # A widget made by a script has none either: its engine class is not a wrapper.
+    raises(TypeError, ruv3.ItemsParent.pythonOverloads.__get__, ruv3.Button())
