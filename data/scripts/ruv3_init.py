@@ -63,6 +63,8 @@ def buildScene():
     star.resanim = resources.getAnim(u"star")
     star.setOriginToCenter()
     star.SetPosition(ruv3.Point(400, 300))
+    turn = ruv3.Rotator(6.283)
+    star.AddModifierWithTC(turn, ruv3.TimeController().Init(3000, ruv3.TimeController.Forward, -1))
 
     caption = ruv3.TextBlock()
     caption.resfont = resources.getFont(u"DejaVuSans.ttf")
