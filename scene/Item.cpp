@@ -101,8 +101,10 @@ Item::Item(const Item& o)
 
 Item::~Item() {
     // Handlers, modifiers and controllers that outlive the item (held by scripts or by
-    // other items) name it weakly: from here on they read it as none.
+    // other items) name it weakly: from here on they read it as none. The live-item
+    // registry lets go of it too, so code run by the releases below cannot find it.
     ExpireWeakRefs();
+    ItemLeakDetector::Unregister(this);
     ClearEventHandlers();
     DropDescendents(false);
 }

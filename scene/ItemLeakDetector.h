@@ -27,7 +27,8 @@ public:
     // Number of registered entries.
     static int Count();
 
-private:
+protected:
+    // Takes the entry off the list (nothing when it is not listed).
     static void Unregister(ItemLeakDetector* entry);
 };
 

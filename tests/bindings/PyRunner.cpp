@@ -13,10 +13,16 @@ namespace bindingstest {
 
 namespace {
 
-// Script objects come from malloc instead of the interpreter's own pools (read when the
-// interpreter starts), so the sanitizer also sees an engine object that outlives the
-// script object it is embedded in.
-const bool kScriptObjectsFromMalloc = setenv("PYTHONMALLOC", "malloc", 1) == 0;
+// Script objects come from malloc instead of the interpreter's own pools, so the
+// sanitizer also sees an engine object that outlives the script object it is embedded
+// in. The host ignores the PYTHON* environment, so the allocator is chosen by
+// pre-initialising the runtime before the host starts it.
+const bool kScriptObjectsFromMalloc = [] {
+    PyPreConfig preconfig;
+    PyPreConfig_InitPythonConfig(&preconfig);
+    preconfig.allocator = PYMEM_ALLOCATOR_MALLOC;
+    return !PyStatus_Exception(Py_PreInitialize(&preconfig));
+}();
 
 // The pending error as its formatted traceback; clears it.
 std::string TakeError() {

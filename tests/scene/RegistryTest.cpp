@@ -1,6 +1,7 @@
 #include <stdexcept>
 
 #include "SceneTestSupport.h"
+#include "scene/EvtHandler.h"
 #include "scene/ItemLeakDetector.h"
 #include "tests/common/TestSupport.h"
 
@@ -14,6 +15,16 @@ void Hook(void* context, int cid) {
     if (g_throw) throw std::runtime_error("hook failed");
     g_hooked.push_back(cid);
 }
+// Asks the registry for the item it belonged to when it is let go.
+int g_probeId = 0;
+bool g_probed = false;
+Item* g_probeFound = nullptr;
+struct ProbeOnRelease : EvtHandler {
+    ~ProbeOnRelease() override {
+        g_probed = true;
+        g_probeFound = getItemByID(g_probeId);
+    }
+};
 }  // namespace
 
 // The registry switch is process-wide and never cleared, so one test covers the order:
@@ -74,6 +85,18 @@ TEST(RegistryTest, OffThenOn) {
     }
 
     ItemLeakDetector::SetCreationHook(nullptr, nullptr);
+
+    // Code run while an item is being destroyed (its handlers, modifiers and children
+    // let go) no longer finds it in the registry: it would get a half-destroyed item.
+    {
+        my_intrusive_ptr<Item> dying(new Item);
+        g_probeId = dying->GetCreationID();
+        dying->AddEventHandler(new ProbeOnRelease);
+        dying.reset();
+        EXPECT_TRUE(g_probed);
+        EXPECT_EQ(g_probeFound, nullptr);
+    }
+
     first.reset();
     second.reset();
     EXPECT_EQ(ItemLeakDetector::Count(), 0);
