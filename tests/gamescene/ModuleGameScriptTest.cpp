@@ -44,6 +44,9 @@ Interpreter& World() {
         w->fs.SetResourcePath(pf::FromUtf8(w->dir.Path().string() + "/"));
         ItemLeakDetector::Initialize();
         w->host.Init(&w->fs);
+        // The engine's classes exist once their modules are imported.
+        bp::import("ruv3");
+        bp::import("game");
         EnsureResAnimClass();
         return w;
     }();
