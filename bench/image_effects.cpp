@@ -280,6 +280,7 @@ int main(int argc, char** argv) {
     for (const Effect& e : effects) ok = Check(engine, peer, e) && ok;
     if (!ok) {
         std::fprintf(stderr, "an effect's output differs from ImageMagick's beyond the tolerance\n");
+        fs::remove_all(dir);
         return 1;
     }
 
