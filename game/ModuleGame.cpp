@@ -3,20 +3,27 @@
 #include <boost/python.hpp>
 
 #include "game/BoardSpacesActor.h"
+#include "content/ResAnim.h"
 #include "game/FogTurbulenceActor.h"
+#include "game/GameCurves.h"
+#include "game/GameModifiers.h"
 #include "game/ImageEffects.h"
+#include "game/ParticleMgr.h"
 #include "game/SecretEntranceActor.h"
 #include "game/TM5Game.h"
 #include "scene/Item.h"
+#include "scene/PathModifier.h"
 #include "script/PythonHost.h"
 #include "script/ScriptPeer.h"
+#include "script/bindings/Bindings.h"
 #include "shell/Application.h"
+#include "shell/Log.h"
 
 namespace bp = boost::python;
 
 namespace {
 
-// The game's own classes join the module as they are built, after `app`.
+// The running game, which scripts reach but never make.
 void RegisterApp() {
     bp::class_<TM5Game, boost::noncopyable>("app", bp::no_init)
         .def("instance", &TM5Game::Instance, bp::return_value_policy<bp::reference_existing_object>())
@@ -27,28 +34,81 @@ void RegisterApp() {
 
 pf::Display* AppDisplay() { return pf::Application2::GetInstance().GetDisplay(); }
 
-// The game's actors; scripts construct and subclass them, and they live as long as their
-// script objects.
-void RegisterGameActors() {
-    bp::class_<BoardSpacesActor, classWrap<BoardSpacesActor>, bp::bases<Actor>, boost::noncopyable>(
-        "BoardSpacesActor", bp::init<>())
+template <class T, class Base>
+using GameClass = bp::class_<T, classWrap<T>, bp::bases<Base>, boost::noncopyable>;
+
+// Any iterable of items (the engine's Items, a script list); anything else in it raises
+// the script's type error before the effect changes.
+void InitQuiverFromScript(PirnelsQuiverEffect& q, float amplitude, const bp::object& items, const pf::Point& centre) {
+    Item::ItemList list;
+    bp::object it = bp::object(bp::handle<>(PyObject_GetIter(items.ptr())));
+    while (PyObject* next = PyIter_Next(it.ptr())) {
+        bp::object element{bp::handle<>(next)};
+        bp::extract<Item*> item(element);
+        if (!item.check()) ruv3module::RaiseScriptError(PyExc_TypeError, "PirnelsQuiverEffect.Init: the list holds a non-item");
+        if (Item* p = item()) list.emplace_back(p);
+    }
+    if (PyErr_Occurred()) bp::throw_error_already_set();
+    q.Init(amplitude, list, centre);
+}
+
+void RegisterBoardSpaces() {
+    GameClass<BoardSpacesActor, Actor>("BoardSpacesActor", bp::init<>())
         .def("SetBackAnim", &BoardSpacesActor::SetBackAnim)
         .def("SetPlatesAnim", &BoardSpacesActor::SetPlatesAnim)
         .def("SetSpaceOpacity", &BoardSpacesActor::SetSpaceOpacity)
         .def("SetCel", static_cast<void (BoardSpacesActor::*)(unsigned, unsigned, uint8_t)>(&BoardSpacesActor::SetCel))
         .def("SetPlate", &BoardSpacesActor::SetPlate);
-    bp::class_<SecretEntranceActor, classWrap<SecretEntranceActor>, bp::bases<Actor>, boost::noncopyable>(
-        "SecretEntranceActor", bp::init<>())
+}
+
+void RegisterSecretEntrance() {
+    GameClass<SecretEntranceActor, Actor>("SecretEntranceActor", bp::init<>())
         .def("Init", +[](SecretEntranceActor& a, ResAnim* image, unsigned rows, unsigned columns) {
             a.Init(AppDisplay(), image, rows, columns);
         })
         .def("SetCellStatus", &SecretEntranceActor::SetCellStatus)
         .def("SetShift", &SecretEntranceActor::SetShift)
         .def("Cut", &SecretEntranceActor::Cut);
-    bp::class_<FogTurbulenceActor, classWrap<FogTurbulenceActor>, bp::bases<Actor>, boost::noncopyable>(
-        "FogTurbulenceActor", bp::init<>())
+}
+
+// The game's modifiers, curves and actors; scripts construct and subclass them, and they
+// live as long as their script objects.
+void RegisterGameClasses() {
+    GameClass<FallModifier, Modifier>("FallModifier", bp::init<>())
+        .def("Init", &FallModifier::Init)
+        .def("GetFallSpeed", &FallModifier::GetFallSpeed);
+    GameClass<PirnelsQuiverEffect, Modifier>("PirnelsQuiverEffect", bp::init<>()).def("Init", &InitQuiverFromScript);
+    GameClass<BoardQuiverEffect, Modifier>("BoardQuiverEffect", bp::init<>()).def("Init", &BoardQuiverEffect::Init);
+    GameClass<FallTimeShift, TimeShift>("FallTimeShift", bp::init<>());
+    RegisterBoardSpaces();
+    RegisterSecretEntrance();
+    GameClass<SpaceShimmerModifier, Modifier>("SpaceShimmerModifier", bp::init<>())
+        .def("Init", &SpaceShimmerModifier::Init);
+    GameClass<FogTurbulenceActor, Actor>("FogTurbulenceActor", bp::init<>())
         .def("Init", &FogTurbulenceActor::Init)
         .def("AddCel", &FogTurbulenceActor::AddCel);
+    GameClass<TimeShiftStartSlow, TimeShift>("TimeShiftStartSlow", bp::init<>());
+    GameClass<TimeShiftEndSlow, TimeShift>("TimeShiftEndSlow", bp::init<>());
+    GameClass<ParticleMgr, Actor>("ParticleActor", bp::init<>())
+        .def("init", &ParticleMgr::init)
+        .staticmethod("init")
+        .def("clear", &ParticleMgr::clear)
+        .def("addParticles", &ParticleMgr::addParticles)
+        .def("removeParticles", &ParticleMgr::removeParticles);
+    GameClass<PathModifier, Modifier>("PathModifier", bp::init<>()).def("Init", &PathModifier::Init);
+    GameClass<ColorModifier, Modifier>("ColorModifier", bp::init<>()).def(bp::init<pf::Color>());
+    GameClass<BrightnessModifier, Modifier>("BrightnessModifier", bp::init<>()).def(bp::init<pf::Color>());
+}
+
+// The actor shows the anim's whole surface rather than its first cel. Without an actor or
+// an anim nothing changes.
+void SetMainSurface(Actor* actor, ResAnim* anim) {
+    if (!actor || !anim) {
+        pf::DebugStream() << L"SetMainSurface: " << (actor ? L"no anim" : L"no actor") << L" given; nothing changed";
+        return;
+    }
+    actor->SetResAnimRef(anim);
+    actor->SetSurface(anim->GetSurface().get());
 }
 
 // A tuple of exactly nine numbers is the matrix; any other length means sepia. An item
@@ -61,7 +121,9 @@ void CreateSepiaFromScript(Actor* actor, int downscale, const bp::tuple& matrix)
     game::CreateSepia(AppDisplay(), actor, downscale, given ? m : nullptr);
 }
 
-void RegisterImageEffects() {
+void RegisterFunctions() {
+    // Scripts report data faults they found; the game keeps no record of them.
+    bp::def("LogDataError", +[](const std::wstring&) {});
     bp::def("createOuterGlow", +[](Actor* actor, int glowRadius, int blurRadius, const pf::Color& colour, int downscale) {
         game::CreateOuterGlow(AppDisplay(), actor, glowRadius, blurRadius, colour, downscale);
     });
@@ -70,6 +132,7 @@ void RegisterImageEffects() {
         game::CreateBlur(AppDisplay(), actor, radius, downscale);
     });
     bp::def("desaturate", +[](Actor* actor) { game::Desaturate(AppDisplay(), actor); });
+    bp::def("SetMainSurface", &SetMainSurface);
 }
 
 }  // namespace
@@ -82,6 +145,6 @@ bool AddGameModule() { return PythonHost::AddBuiltinModule("game", &PyInit_game)
 
 BOOST_PYTHON_MODULE(game) {
     RegisterApp();
-    RegisterGameActors();
-    RegisterImageEffects();
+    RegisterGameClasses();
+    RegisterFunctions();
 }
