@@ -4,6 +4,7 @@
 
 #include "game/BoardSpacesActor.h"
 #include "content/ResAnim.h"
+#include "content/widgets/UrlButton.h"
 #include "game/FogTurbulenceActor.h"
 #include "game/GameCurves.h"
 #include "game/GameModifiers.h"
@@ -121,6 +122,19 @@ void CreateSepiaFromScript(Actor* actor, int downscale, const bp::tuple& matrix)
     game::CreateSepia(AppDisplay(), actor, downscale, given ? m : nullptr);
 }
 
+// The vendor's link buttons under the parent, the host link first; a button whose section
+// is missing is let go rather than added.
+void AddVendorDistributor(Item* parent) {
+    if (!parent) {
+        pf::DebugStream() << L"AddVendorDistributor: no parent given; no links added";
+        return;
+    }
+    for (bool (UrlButton::*load)() : {&UrlButton::LoadHostLink, &UrlButton::LoadDistLink}) {
+        my_intrusive_ptr<UrlButton> button(new UrlButton());
+        if (((*button).*load)()) parent->AddItem(button.get());
+    }
+}
+
 void RegisterFunctions() {
     // Scripts report data faults they found; the game keeps no record of them.
     bp::def("LogDataError", +[](const std::wstring&) {});
@@ -133,6 +147,7 @@ void RegisterFunctions() {
     });
     bp::def("desaturate", +[](Actor* actor) { game::Desaturate(AppDisplay(), actor); });
     bp::def("SetMainSurface", &SetMainSurface);
+    bp::def("AddVendorDistributor", &AddVendorDistributor);
 }
 
 }  // namespace

@@ -1,17 +1,25 @@
 // The module `game` as scripts use it, inside the engine's interpreter (one per test
-// process, with `game` built in before it starts): a script subclass of the board in a
-// tree, cycled and drawn by the engine; the other actors; the image effects on a picture.
+// process, with `game` built in before it starts): its names in order and every class built
+// by a script; game modifiers run by the engine on a fake clock; the main surface and the
+// vendor links; a script subclass of the board in a tree, cycled and drawn by the engine;
+// the image effects on a picture.
 #include <boost/python.hpp>
 
 #include "SceneFakes.h"
 #include "common/TestSupport.h"
+#include "content/widgets/UrlButton.h"
+#include "content/widgets/WidgetServices.h"
 #include "game/BoardSpacesActor.h"
+#include "game/GameModifiers.h"
 #include "game/ModuleGame.h"
+#include "game/ParticleMgr.h"
+#include "scene/PathModifier.h"
 #include "scene/ItemLeakDetector.h"
 #include "script/PythonHost.h"
 #include "script/ScriptPeer.h"
 #include "script/bindings/Holders.h"
 #include "shell/Application.h"
+#include "shell/Clock.h"
 #include "shell/FileSystem.h"
 #include "shell/TextHelpers.h"
 
@@ -27,16 +35,6 @@ struct Interpreter {
     bool gameAdded = false;
 };
 
-// Scripts receive anims from the engine; until the engine module names the class, this
-// test gives it a script class of its own so anims can be handed over.
-void EnsureResAnimClass() {
-    const bp::converter::registration* known = bp::converter::registry::query(bp::type_id<ResAnim>());
-    if (known && known->m_class_object) return;
-    bp::object module = bp::import("types").attr("ModuleType")("gamescene_anims");
-    bp::scope within(module);
-    bp::class_<ResAnim, my_intrusive_ptr<ResAnim>, boost::noncopyable>("ResAnim", bp::no_init);
-}
-
 Interpreter& World() {
     static Interpreter* world = [] {
         auto* w = new Interpreter();
@@ -47,7 +45,6 @@ Interpreter& World() {
         // The engine's classes exist once their modules are imported.
         bp::import("ruv3");
         bp::import("game");
-        EnsureResAnimClass();
         return w;
     }();
     return *world;
@@ -59,8 +56,13 @@ protected:
     pf::Display* oldDisplay_ = nullptr;
     pf::DisplayDX* oldDisplayDX_ = nullptr;
 
+    static int now;
+    static int Now() { return now; }
+
     void SetUp() override {
         ASSERT_TRUE(World().gameAdded);
+        now = 1000;
+        pf::SetNowMsSource(&Now);
         pf::ApplicationWin32& app = pf::Application2::GetInstance();
         oldDisplay_ = app.GetDisplay();
         oldDisplayDX_ = app.GetDisplayDX();
@@ -71,6 +73,7 @@ protected:
         // the engine before the display goes.
         bp::import("gc").attr("collect")();
         pf::Application2::GetInstance().SetDisplayObjects(oldDisplay_, oldDisplayDX_);
+        pf::SetNowMsSource(nullptr);
     }
 
     // Runs the source in a fresh namespace that has imported ruv3 and game, with the
@@ -100,6 +103,181 @@ protected:
         return text;
     }
 };
+
+int ModuleGameScript::now = 0;
+
+TEST_F(ModuleGameScript, ModuleNamesItsClassesAndFunctionsInOrderAndScriptsBuildEach) {
+    bp::dict ns = Run(R"(
+names = [n for n in vars(game) if not n.startswith('_')]
+made = {}
+for name, base in [('FallModifier', ruv3.Modifier), ('PirnelsQuiverEffect', ruv3.Modifier),
+                   ('BoardQuiverEffect', ruv3.Modifier), ('FallTimeShift', ruv3.TimeShift),
+                   ('SpaceShimmerModifier', ruv3.Modifier), ('TimeShiftStartSlow', ruv3.TimeShift),
+                   ('TimeShiftEndSlow', ruv3.TimeShift), ('ParticleActor', ruv3.Actor),
+                   ('PathModifier', ruv3.Modifier), ('ColorModifier', ruv3.Modifier),
+                   ('BrightnessModifier', ruv3.Modifier)]:
+    cls = getattr(game, name)
+    assert issubclass(cls, base), name
+    class Sub(cls):
+        pass
+    made[name] = Sub()
+
+made['FallModifier'].Init(ruv3.Point(3, 4), 10.0, 2.5, 0.0, True)
+fall_speed = made['FallModifier'].GetFallSpeed()
+made['BoardQuiverEffect'].Init(4.0)
+made['SpaceShimmerModifier'].Init(1, 2, 3)
+made['PathModifier'].Init('x 0 y 0 t 0 (x 100 y 50 t 500)')
+ease = [game.TimeShiftStartSlow().Shift(0.0), game.TimeShiftEndSlow().Shift(1.0), game.FallTimeShift().Shift(1.0)]
+tinted = game.ColorModifier(ruv3.Color(10, 20, 30, 40))
+brighter = game.BrightnessModifier(ruv3.Color(50, 60, 70, 255))
+
+parent = ruv3.Actor()
+for x in (0, 100, 400):
+    child = ruv3.Actor()
+    child.SetPosition(ruv3.Point(x, 0))
+    parent.AddItem(child)
+quiver = game.PirnelsQuiverEffect()
+quiver.Init(5.0, parent.children, ruv3.Point(0, 0))
+quiver.Init(5.0, [ruv3.Actor()], ruv3.Point(0, 0))   # a script list too, appended
+try:
+    quiver.Init(5.0, [ruv3.Actor(), 'not an item'], ruv3.Point(0, 0))
+    mixed = 'accepted'
+except TypeError:
+    mixed = 'refused'
+
+particles = game.ParticleActor()
+loaded = game.ParticleActor.init('no such particles.xml')
+slot = particles.addParticles(-1, ruv3.Point(0, 0), 1)
+particles.clear()
+particles.removeParticles(250)
+game.LogDataError('a script found bad data')
+)");
+    std::vector<std::string> names;
+    for (int i = 0; i < bp::len(ns["names"]); ++i) names.push_back(bp::extract<std::string>(ns["names"][i]));
+    const std::vector<std::string> expected = {
+        "app", "FallModifier", "PirnelsQuiverEffect", "BoardQuiverEffect", "FallTimeShift", "BoardSpacesActor",
+        "SecretEntranceActor", "SpaceShimmerModifier", "FogTurbulenceActor", "TimeShiftStartSlow",
+        "TimeShiftEndSlow", "ParticleActor", "PathModifier", "ColorModifier", "BrightnessModifier", "LogDataError",
+        "createOuterGlow", "createSepia", "createBlur", "desaturate", "SetMainSurface", "AddVendorDistributor"};
+    EXPECT_EQ(names, expected);
+
+    bp::object made = ns["made"];
+    EXPECT_FLOAT_EQ(bp::extract<float>(ns["fall_speed"]), 2.5f);
+    PathModifier* path = bp::extract<PathModifier*>(made["PathModifier"]);
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(path->GetNodes().size(), 2u);
+    EXPECT_FLOAT_EQ(path->GetEndTime(), 500.0f);
+    EXPECT_DOUBLE_EQ(bp::extract<double>(ns["ease"][0]), 0.0);
+    EXPECT_DOUBLE_EQ(bp::extract<double>(ns["ease"][1]), 1.0);
+    EXPECT_DOUBLE_EQ(bp::extract<double>(ns["ease"][2]), 1.0);
+
+    // Without an argument the colour blends head for their defaults; with one, for it.
+    ColorModifier* grey = bp::extract<ColorModifier*>(made["ColorModifier"]);
+    ColorModifier* tinted = bp::extract<ColorModifier*>(ns["tinted"]);
+    BrightnessModifier* dark = bp::extract<BrightnessModifier*>(made["BrightnessModifier"]);
+    BrightnessModifier* brighter = bp::extract<BrightnessModifier*>(ns["brighter"]);
+    EXPECT_EQ(grey->GetTargetColor(), pf::Color(128, 128, 128, 255));
+    EXPECT_EQ(tinted->GetTargetColor(), pf::Color(10, 20, 30, 40));
+    EXPECT_EQ(dark->GetTargetColor(), pf::Color(0, 0, 0, 255));
+    EXPECT_EQ(brighter->GetTargetColor(), pf::Color(50, 60, 70, 255));
+    EXPECT_EQ(tinted->GetName(), L"ColorModifier");
+
+    PirnelsQuiverEffect* quiver = bp::extract<PirnelsQuiverEffect*>(ns["quiver"]);
+    EXPECT_EQ(quiver->GetItemCount(), 4u);  // the refused call added nothing
+    EXPECT_EQ(std::string(bp::extract<std::string>(ns["mixed"])), "refused");
+
+    EXPECT_FALSE(bp::extract<bool>(ns["loaded"]));
+    EXPECT_EQ(bp::extract<int>(ns["slot"]), -1);
+    ParticleMgr* particles = bp::extract<ParticleMgr*>(ns["particles"]);
+    ASSERT_NE(particles, nullptr);
+    EXPECT_TRUE(particles->GetChildren().empty());
+}
+
+TEST_F(ModuleGameScript, GameModifiersAddedByAScriptRunOnTheClock) {
+    bp::dict ns = Run(R"(
+piece = ruv3.Actor()
+fall = game.FallModifier()
+fall.Init(ruv3.Point(100, 200), 50.0, 100.0, 0.0, True)
+piece.AddModifierWithTC(fall, None)
+
+shade = ruv3.Actor()
+tc = ruv3.TimeController()
+tc.Init(400, ruv3.TimeController.Forward, 1)
+shade.AddModifierWithTC(game.ColorModifier(ruv3.Color(0, 100, 200, 255)), tc)
+)");
+    Actor* piece = bp::extract<Actor*>(ns["piece"]);
+    Actor* shade = bp::extract<Actor*>(ns["shade"]);
+    ASSERT_NE(piece, nullptr);
+    ASSERT_NE(shade, nullptr);
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 150));  // starts above its rest
+
+    now += 250;
+    piece->Cycle();
+    shade->Cycle();
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 175));
+    now += 250;
+    piece->Cycle();
+    shade->Cycle();
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 200));
+    EXPECT_EQ(shade->GetColor(), pf::Color(0, 100, 200, 255));
+    now += 10;
+    piece->Cycle();  // past its rest: done, and dropped by the piece
+    EXPECT_TRUE(bp::extract<bool>(ns["fall"].attr("done")));
+    EXPECT_EQ(piece->GetPosition(), pf::Point(100, 200));
+}
+
+TEST_F(ModuleGameScript, SetMainSurfaceShowsTheWholeSurfaceAndIgnoresNone) {
+    auto strip = AnimOf(Solid(200, 50, 0xFF00FF00u).get(), 4, 1);
+    bp::dict with;
+    with["strip"] = bp::object(strip);
+    testkit::LogCapture log;
+    bp::dict ns = Run(R"(
+shown = ruv3.Actor()
+game.SetMainSurface(shown, strip)
+kept = ruv3.Actor()
+game.SetMainSurface(kept, strip)
+game.SetMainSurface(kept, None)
+)",
+                      with);
+    Actor* shown = bp::extract<Actor*>(ns["shown"]);
+    Actor* kept = bp::extract<Actor*>(ns["kept"]);
+    EXPECT_EQ(shown->GetResAnim(), strip.get());
+    EXPECT_EQ(shown->GetSurface().get(), strip->GetSurface().get());
+    EXPECT_EQ(kept->GetSurface().get(), strip->GetSurface().get());  // None changed nothing
+    const std::vector<std::string> lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1u) << log.Text();
+    EXPECT_NE(lines[0].find("SetMainSurface"), std::string::npos) << lines[0];
+}
+
+TEST_F(ModuleGameScript, VendorLinksJoinTheParentHostFirstAndOnlyWhenTheirSectionLoads) {
+    SetWidgetFileSystem(&World().fs);
+    struct Case {
+        const char* name;
+        std::string config;
+        std::vector<std::wstring> images;  // of the buttons added, in order
+    } cases[] = {
+        {"both sections", "[distlink]\nimg=dist.png\nurl=x\n[hostlink]\nimg=host.png\nurl=https://example.org\n",
+         {L"host.png", L"dist.png"}},
+        {"distributor only", "[distlink]\nimg=dist.png\n", {L"dist.png"}},
+        {"host without an image", "[hostlink]\nurl=https://example.org\n", {}},
+    };
+    for (const Case& c : cases) {
+        World().dir.Write("CFG/vendor.cfg", c.config);
+        bp::dict ns = Run("menu = ruv3.Item()\ngame.AddVendorDistributor(menu)\n");
+        Item* menu = bp::extract<Item*>(ns["menu"]);
+        ASSERT_EQ(menu->GetChildren().size(), c.images.size()) << c.name;
+        for (size_t i = 0; i < c.images.size(); ++i) {
+            auto* button = dynamic_cast<UrlButton*>(menu->GetChildren()[i].get());
+            ASSERT_NE(button, nullptr) << c.name;
+            EXPECT_EQ(button->GetImage(), c.images[i]) << c.name;
+            EXPECT_EQ(button->IsEnabled(), c.images[i] == L"host.png") << c.name;  // the distributor never clicks
+        }
+    }
+    testkit::LogCapture log;
+    Run("game.AddVendorDistributor(None)\n");
+    EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+    SetWidgetFileSystem(nullptr);
+}
 
 TEST_F(ModuleGameScript, BoardSubclassInATreeIsCycledAndDrawnByTheEngine) {
     auto back = AnimOf(Solid(300, 100, 0xFFFFFFFFu).get());
