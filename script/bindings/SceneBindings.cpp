@@ -259,6 +259,8 @@ void RegisterItemClasses() {
         .def("SetProperty", &Item::SetProperty)
         .def("StopModifiers", &Item::StopModifiers)
         .def("UpdateDisplayState", &Item::UpdateDisplayState)
+        // A plain member: the answer does not depend on the item.
+        .def("UniqueName", +[](Item&, const std::wstring& text) { return Item::UniqueName(text); })
         .def("Cycle", &CycleDefault)
         .def("cleanup", &CleanupDefault)
         .def("Draw", &ItemDrawDefault)

@@ -45,6 +45,8 @@ def test_flags_and_names():
     i.MakeModal(True)
     i.MakeModal(True)
     i.MakeModal(False)
+    first, second = i.UniqueName(u"Panel"), ruv3.Actor().UniqueName(u"Panel")
+    assert first.endswith(u"Panel") and second.endswith(u"Panel") and first != second
 
 
 def test_parent_setter():
