@@ -135,7 +135,7 @@ public:
 
 // Reads a definitions file ("file" or "file:element/path") into the registry. False, with
 // one log line, when the file cannot be loaded.
-bool LoadParticleDefinitions(const std::wstring& spec);
+bool LoadParticleDefinitions(const std::wstring& source);
 // Reads every child element of the current element of data as one system.
 bool ReadParticleDefinitions(XmlMutableData& data);
 

@@ -4,7 +4,7 @@ ParticleMgr::ParticleMgr() { SetName(L"ParticleMgr"); }
 
 ParticleMgr::~ParticleMgr() { clear(); }
 
-bool ParticleMgr::init(const std::wstring& spec) { return LoadParticleDefinitions(spec); }
+bool ParticleMgr::init(const std::wstring& source) { return LoadParticleDefinitions(source); }
 
 void ParticleMgr::Empty(ParticleSlot& slot) {
     if (!slot.rect) return;

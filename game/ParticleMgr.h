@@ -28,7 +28,7 @@ public:
 
     // Loads a definitions file ("file" or "file:path") into the shared registry; false
     // when it cannot be loaded.
-    static bool init(const std::wstring& spec);
+    static bool init(const std::wstring& source);
     void clear();
     // The slot index of the new effect, or -1 (no system, or every slot more important).
     int addParticles(int system, const pf::Point& position, int priority);

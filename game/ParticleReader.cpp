@@ -291,10 +291,10 @@ bool ReadParticleDefinitions(XmlMutableData& data) {
     return true;
 }
 
-bool LoadParticleDefinitions(const std::wstring& spec) {
+bool LoadParticleDefinitions(const std::wstring& source) {
     XmlMutableData data;
-    if (!data.Load(spec) || !data.IsValid()) {
-        pf::DebugStream() << L"Particle definitions '" << spec << L"' could not be loaded";
+    if (!data.Load(source) || !data.IsValid()) {
+        pf::DebugStream() << L"Particle definitions '" << source << L"' could not be loaded";
         return false;
     }
     return ReadParticleDefinitions(data);
