@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
+#include "bench/common/DevicePeer.h"
 #include "shell/DisplayDX.h"
 #include "shell/Log.h"
 #include "shell/MemorySurface.h"
@@ -58,16 +59,7 @@ struct Scene {
         }
         display.EndFrame();
     }
-    void ThroughDevice() {
-        display.BeginFrame(nullptr);
-        pf::RenderDevice& d = *display.GetDevice();
-        d.SetTransform(pf::TransformId::World, pf::MatrixT::MakeIdentity());
-        d.SetTextureStageState(0, pf::StageStateId::MagFilter, pf::SampleLinear);
-        d.SetTextureStageState(0, pf::StageStateId::MinFilter, pf::SampleLinear);
-        d.SetTexture(0, static_cast<pf::NativeSurfaceDX*>(sprite.get())->GetTexture());
-        for (int i = 0; i < kSprites; ++i) d.DrawPrimitiveUP(pf::PrimitiveKind::TriangleStrip, 2, &quads[size_t(i) * 4]);
-        display.EndFrame();
-    }
+    void ThroughDevice() { benchkit::DrawQuadsOnDevice(display, sprite.get(), quads); }
 };
 
 Scene& TheScene() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
+#include "bench/common/DevicePeer.h"
 #include "content/ResAnim.h"
 #include "content/XmlData.h"
 #include "game/ParticleSystem.h"
@@ -88,15 +89,8 @@ struct Scene {
         display.EndFrame();
     }
     void DeviceFrame() {
-        display.BeginFrame(nullptr);
         display.SetBlendMode(pf::BlendMode::Alpha);
-        pf::RenderDevice& d = *display.GetDevice();
-        d.SetTransform(pf::TransformId::World, pf::MatrixT::MakeIdentity());
-        d.SetTextureStageState(0, pf::StageStateId::MagFilter, pf::SampleLinear);
-        d.SetTextureStageState(0, pf::StageStateId::MinFilter, pf::SampleLinear);
-        d.SetTexture(0, static_cast<pf::NativeSurfaceDX*>(anim->GetSurface().get())->GetTexture());
-        for (int i = 0; i < kParticles; ++i) d.DrawPrimitiveUP(pf::PrimitiveKind::TriangleStrip, 2, &quads[size_t(i) * 4]);
-        display.EndFrame();
+        benchkit::DrawQuadsOnDevice(display, anim->GetSurface().get(), quads);
     }
 };
 
