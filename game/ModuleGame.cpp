@@ -2,9 +2,10 @@
 
 #include <boost/python.hpp>
 
-#include "game/BoardSpacesActor.h"
 #include "content/ResAnim.h"
 #include "content/widgets/UrlButton.h"
+#include "game/BoardSpacesActor.h"
+#include "game/DesktopFiles.h"
 #include "game/FogTurbulenceActor.h"
 #include "game/GameCurves.h"
 #include "game/GameModifiers.h"
@@ -148,6 +149,15 @@ void RegisterFunctions() {
     bp::def("desaturate", +[](Actor* actor) { game::Desaturate(AppDisplay(), actor); });
     bp::def("SetMainSurface", &SetMainSurface);
     bp::def("AddVendorDistributor", &AddVendorDistributor);
+    bp::def("setDesktopWallpaper", +[](const std::wstring& path) {
+        pf::FileSystem* fs = pf::Application2::GetInstance().GetFileSystem();
+        return fs && game::SetDesktopWallpaper(*fs, path);
+    });
+    // The third argument is accepted for the scripts' sake and not used.
+    bp::def("startExecutableFile", +[](const std::wstring& path, const std::wstring& folder, bool) {
+        pf::FileSystem* fs = pf::Application2::GetInstance().GetFileSystem();
+        return fs && game::StartExecutableFile(*fs, path, folder);
+    });
 }
 
 }  // namespace

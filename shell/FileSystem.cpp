@@ -35,16 +35,46 @@ std::string NormalizeArchiveName(const std::string& name) {
 
 std::string NormalizeArchivePath(const std::wstring& path) { return NormalizeArchiveName(ToUtf8(path)); }
 
+std::wstring UserFolderPath(FileSystem& fs) {
+    for (int size = 512; size <= (1 << 20); size *= 2) {
+        std::wstring buffer(static_cast<size_t>(size), L'\0');
+        fs.GetUserPath(&buffer[0], size);
+        const size_t length = buffer.find(L'\0');
+        // A path that did not fit comes back empty; a bigger buffer is tried.
+        if (length != 0 && length != std::wstring::npos) return buffer.substr(0, length);
+    }
+    return std::wstring();
+}
+
+bool StaysInsideFolder(const std::wstring& path) {
+    bool names = false, fits = path.find(L'\0') == std::wstring::npos;
+    for (size_t pos = 0; fits && pos <= path.size();) {
+        size_t end = path.find_first_of(L"/\\", pos);
+        if (end == std::wstring::npos) end = path.size();
+        const std::wstring part = path.substr(pos, end - pos);
+        fits = part != L"..";
+        names = names || (!part.empty() && part != L".");
+        pos = end + 1;
+    }
+    if (fits && names) return true;
+    DebugStream() << L"refused the path '" << path.substr(0, path.find(L'\0'))
+                  << L"': a path from data or a script stays inside its folder";
+    return false;
+}
+
 bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& path) {
     return fs.ReadResourceFile(buffer, path) || fs.ReadUserFile(buffer, path, true);
 }
 
 bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes, bool scramble) {
+    return WriteUserFile(fs, path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), scramble);
+}
+
+bool WriteUserFile(FileSystem& fs, const std::wstring& path, const uint8_t* data, size_t size, bool scramble) {
     FileImpl* file = nullptr;
     bool ok = fs.OpenFileForWrite(file, path, 0, scramble);
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    for (size_t done = 0; ok && done < bytes.size();) {
-        size_t n = bytes.size() - done < static_cast<size_t>(INT_MAX) ? bytes.size() - done : INT_MAX;
+    for (size_t done = 0; ok && done < size;) {
+        size_t n = size - done < static_cast<size_t>(INT_MAX) ? size - done : INT_MAX;
         ok = file->Write(data + done, static_cast<int>(n));
         done += n;
     }

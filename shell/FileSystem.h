@@ -81,12 +81,20 @@ public:
     virtual void SetScrambling(bool scrambling) = 0;
 };
 
+// The user-data folder as GetUserPath gives it (with its trailing '/'), however long.
+std::wstring UserFolderPath(FileSystem& fs);
+// Whether a path that data or a script names stays inside the folder it is taken in: no
+// ".." component (it would leave the folder), no NUL (the system would cut the name short
+// there), and something named in the folder, not the folder itself. A refusal is logged.
+bool StaysInsideFolder(const std::wstring& path);
+
 // Reads a configuration or data file: the data source first (ReadResourceFile), then the
 // user folder with the scrambled name allowed.
 bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& path);
 // Writes bytes as the whole of a user file (scrambled while scrambling is on, unless
 // scramble is false); true only when the file was written and replaced the old one.
 bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes, bool scramble = true);
+bool WriteUserFile(FileSystem& fs, const std::wstring& path, const uint8_t* data, size_t size, bool scramble);
 
 class FileSystemWin32 : public FileSystem {
 public:

@@ -46,43 +46,6 @@ bp::object CreateSurface(pf::Display& display, int width, int height) {
 
 // ---- FileSystem -------------------------------------------------------------------------
 
-// The user-data folder with '/' separators, however long it is.
-std::wstring UserPath(pf::FileSystem& fs) {
-    std::wstring path;
-    for (int size = 512; size <= (1 << 20); size *= 2) {
-        std::wstring buffer(static_cast<size_t>(size), L'\0');
-        fs.GetUserPath(&buffer[0], size);
-        const size_t length = buffer.find(L'\0');
-        // A path that did not fit comes back empty; a bigger buffer is tried.
-        if (length != 0 && length != std::wstring::npos) {
-            path = buffer.substr(0, length);
-            break;
-        }
-    }
-    for (wchar_t& c : path)
-        if (c == L'\\') c = L'/';
-    return path;
-}
-
-// A path a script names inside one of the engine's folders: no ".." component (it would
-// leave the folder), no NUL (the system would cut the name short there), and something
-// named in the folder, not the folder itself. A refusal is logged once.
-bool InsideFolder(const std::wstring& path) {
-    bool names = false, fits = path.find(L'\0') == std::wstring::npos;
-    for (size_t pos = 0; fits && pos <= path.size();) {
-        size_t end = path.find_first_of(L"/\\", pos);
-        if (end == std::wstring::npos) end = path.size();
-        const std::wstring part = path.substr(pos, end - pos);
-        fits = part != L"..";
-        names = names || (!part.empty() && part != L".");
-        pos = end + 1;
-    }
-    if (fits && names) return true;
-    pf::DebugStream() << L"refused the path '" << path.substr(0, path.find(L'\0'))
-                      << L"': a script's path stays inside its folder";
-    return false;
-}
-
 bp::object BytesOf(const pf::FileBuffer& buffer) {
     PyObject* bytes = PyBytes_FromStringAndSize(reinterpret_cast<const char*>(buffer.data()),
                                                 static_cast<Py_ssize_t>(pf::ContentSize(buffer)));
@@ -92,13 +55,13 @@ bp::object BytesOf(const pf::FileBuffer& buffer) {
 
 bp::object ReadUserFile(pf::FileSystem& fs, const std::wstring& path, bool allowScrambled) {
     pf::FileBuffer buffer;
-    if (InsideFolder(path)) fs.ReadUserFile(buffer, path, allowScrambled);
+    if (pf::StaysInsideFolder(path)) fs.ReadUserFile(buffer, path, allowScrambled);
     return BytesOf(buffer);
 }
 
 bp::object ReadResourceFile(pf::FileSystem& fs, const std::wstring& path) {
     pf::FileBuffer buffer;
-    if (InsideFolder(path)) fs.ReadResourceFile(buffer, path);
+    if (pf::StaysInsideFolder(path)) fs.ReadResourceFile(buffer, path);
     return BytesOf(buffer);
 }
 
@@ -112,7 +75,7 @@ bool WriteUtf8(pf::FileSystem& fs, const std::wstring& path, bool scramble, cons
     }
     bp::handle<> encoded(PyUnicode_AsUTF8String(text.ptr()));
     const std::string bytes(PyBytes_AS_STRING(encoded.get()), static_cast<size_t>(PyBytes_GET_SIZE(encoded.get())));
-    return InsideFolder(path) && pf::WriteUserFile(fs, path, bytes, scramble);
+    return pf::StaysInsideFolder(path) && pf::WriteUserFile(fs, path, bytes, scramble);
 }
 
 // ---- Application ------------------------------------------------------------------------
@@ -155,12 +118,17 @@ void RegisterDisplay() {
 
 void RegisterFileSystem() {
     bp::class_<pf::FileSystem, boost::noncopyable>("FileSystem", bp::no_init)
-        .add_property("userPath", &UserPath)
+        .add_property("userPath", +[](pf::FileSystem& fs) {
+            std::wstring path = pf::UserFolderPath(fs);
+            for (wchar_t& c : path)
+                if (c == L'\\') c = L'/';
+            return path;
+        })
         .def("createFolder", +[](pf::FileSystem& fs, const std::wstring& path) {
-            return InsideFolder(path) && fs.CreateFolder(path, 0);
+            return pf::StaysInsideFolder(path) && fs.CreateFolder(path, 0);
         })
         .def("deleteFolder", +[](pf::FileSystem& fs, const std::wstring& path) {
-            return InsideFolder(path) && fs.DeleteFolder(path);
+            return pf::StaysInsideFolder(path) && fs.DeleteFolder(path);
         })
         .def("readUserFile2String", &ReadUserFile)
         .def("readResourcesFile2String", &ReadResourceFile)

@@ -22,6 +22,7 @@
 #include "shell/Clock.h"
 #include "shell/FileSystem.h"
 #include "shell/TextHelpers.h"
+#include "shell/platform/ShellOpener.h"
 
 namespace gamescenetest {
 namespace {
@@ -158,7 +159,8 @@ game.LogDataError('a script found bad data')
         "app", "FallModifier", "PirnelsQuiverEffect", "BoardQuiverEffect", "FallTimeShift", "BoardSpacesActor",
         "SecretEntranceActor", "SpaceShimmerModifier", "FogTurbulenceActor", "TimeShiftStartSlow",
         "TimeShiftEndSlow", "ParticleActor", "PathModifier", "ColorModifier", "BrightnessModifier", "LogDataError",
-        "createOuterGlow", "createSepia", "createBlur", "desaturate", "SetMainSurface", "AddVendorDistributor"};
+        "createOuterGlow", "createSepia", "createBlur", "desaturate", "SetMainSurface", "AddVendorDistributor",
+        "setDesktopWallpaper", "startExecutableFile"};
     EXPECT_EQ(names, expected);
 
     bp::object made = ns["made"];
@@ -277,6 +279,41 @@ TEST_F(ModuleGameScript, VendorLinksJoinTheParentHostFirstAndOnlyWhenTheirSectio
     Run("game.AddVendorDistributor(None)\n");
     EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
     SetWidgetFileSystem(nullptr);
+}
+
+TEST_F(ModuleGameScript, DesktopFunctionsCopyThroughTheGamesFileSystem) {
+    struct Opener : pf::ShellOpener {
+        std::vector<std::wstring> opened;
+        bool Open(const std::wstring&, const std::wstring& target) override {
+            opened.push_back(target);
+            return true;
+        }
+    } opener;
+    testkit::TempDir user;
+    World().fs.SetUserPath(pf::FromUtf8(user.Path().string()));
+    World().dir.Write("manual.txt", "manual");
+    pf::ApplicationWin32& app = pf::Application2::GetInstance();
+    pf::FileSystem* oldFs = app.GetFileSystem();
+    app.SetFileSystem(&World().fs);
+    pf::SetShellOpener(&opener);
+    bp::dict ns = Run(R"(
+results = [game.setDesktopWallpaper(''), game.startExecutableFile('manual.txt', 'Docs/', True),
+           game.startExecutableFile('', '', False)]
+try:
+    game.startExecutableFile('manual.txt', '')
+    arity = 'accepted'
+except TypeError:
+    arity = 'refused'
+)");
+    pf::SetShellOpener(nullptr);
+    app.SetFileSystem(oldFs);
+    World().fs.SetUserPath(nullptr);
+    EXPECT_FALSE(bp::extract<bool>(ns["results"][0]));
+    EXPECT_TRUE(bp::extract<bool>(ns["results"][1]));
+    EXPECT_FALSE(bp::extract<bool>(ns["results"][2]));
+    EXPECT_EQ(std::string(bp::extract<std::string>(ns["arity"])), "refused");
+    EXPECT_EQ(testkit::ReadFile(user.Path() / "Docs/manual.txt"), "manual");
+    EXPECT_EQ(opener.opened, std::vector<std::wstring>{pf::FromUtf8((user.Path() / "Docs/manual.txt").string())});
 }
 
 TEST_F(ModuleGameScript, BoardSubclassInATreeIsCycledAndDrawnByTheEngine) {
