@@ -1,5 +1,6 @@
-# The start-up module: installs a small scene that shows what the engine can draw and
-# answers the mouse, the keys and the window's close button.
+# The start-up module: installs a small scene that shows what the engine and the game can
+# draw (a board with plates, fog over part of it, a secret entrance, rising sparks and a
+# turning star) and answers the mouse, the keys and the window's close button.
 import ruv3
 import game
 
@@ -53,11 +54,70 @@ class Stage(ruv3.Item):
         return False
 
 
+BOARD_AT = ruv3.Point(160, 60)       # the board's top-left corner on the screen
+BOARD_COLUMNS, BOARD_ROWS = 12, 8    # cells of 40 pixels
+PLATES = [(1, 1, 0), (3, 6, 1), (9, 6, 2), (10, 7, 3), (5, 1, 1)]   # column, row, cel
+FOG = [(column, row) for column in range(8, 12) for row in range(0, 5)] + [(7, 1), (7, 2), (7, 3)]
+SPARKS = 1                           # the particle system's id in configs/particles.xml
+
+
+def buildBoard():
+    """The board's spaces with a few plates, one of them shimmering."""
+    board = game.BoardSpacesActor()
+    board.SetPosition(BOARD_AT)
+    board.SetBackAnim(resources.getAnim(u"board"), BOARD_COLUMNS, BOARD_ROWS)
+    board.SetPlatesAnim(resources.getAnim(u"plates"), None)
+    for column in range(BOARD_COLUMNS):
+        for row in range(BOARD_ROWS):
+            board.SetSpaceOpacity(column, row, 255)
+    for column, row, cel in PLATES:
+        board.SetPlate(column, row, 1)
+        board.SetCel(column, row, cel)
+    shimmer = game.SpaceShimmerModifier()
+    shimmer.Init(5, 1, 4)
+    board.AddModifierWithTC(shimmer, ruv3.TimeController().Init(1600, ruv3.TimeController.Forward, -1))
+    return board
+
+
+def buildFog():
+    """Fog over the board's upper right, billowing."""
+    fog = game.FogTurbulenceActor()
+    fog.SetPosition(BOARD_AT)
+    fog.resanim = resources.getAnim(u"fog")
+    for column, row in FOG:
+        fog.AddCel(column, row)
+    fog.Init(5.0, 3.0, 5.0)
+    return fog
+
+
+def buildEntrance():
+    """A secret entrance in the board: its top corners open, its top edge softened."""
+    entrance = game.SecretEntranceActor()
+    entrance.SetPosition(ruv3.Point(BOARD_AT.x + 80, BOARD_AT.y + 120))
+    entrance.Init(resources.getAnim(u"entrance"), 3, 3)
+    entrance.SetCellStatus(0, 0, False)
+    entrance.SetCellStatus(2, 0, False)
+    entrance.Cut(40, 0, resources.getAnim(u"entrance_mask"))
+    return entrance
+
+
+def buildSparks():
+    """Sparks rising from the ground on the right."""
+    sparks = game.ParticleActor()
+    if game.ParticleActor.init(u"configs/particles.xml"):
+        sparks.addParticles(SPARKS, ruv3.Point(700, 470), 1)
+    return sparks
+
+
 def buildScene():
     root = ruv3.RootItem()
     background = ruv3.Actor()
     background.resanim = resources.getAnim(u"scene_bg")
     root.AddItem(background)
+    root.AddItem(buildBoard())
+    root.AddItem(buildEntrance())
+    root.AddItem(buildFog())
+    root.AddItem(buildSparks())
 
     star = ruv3.Actor()
     star.resanim = resources.getAnim(u"star")

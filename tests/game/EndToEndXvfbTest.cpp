@@ -52,11 +52,12 @@ protected:
             << testkit::ReadFile(dir.Path() / "first.txt");
         EXPECT_EQ(Count(testkit::ReadFile(dir.Path() / "first.txt"), "AddressSanitizer"), 0u);
     }
-    // ImageMagick's answer for a screenshot, e.g. "%[fx:mean]".
+    // ImageMagick's answer for a screenshot, e.g. "%[fx:mean]", after the operators given
+    // (e.g. "-crop 10x10+0+0").
     std::string Measure(const std::string& format) { return Measure("shot.png", format); }
-    std::string Measure(const std::string& file, const std::string& format) {
-        const std::string command =
-            "convert '" + d + "/" + file + "' -format '" + format + "' info: >'" + d + "/measure.txt'";
+    std::string Measure(const std::string& file, const std::string& format, const std::string& operators = "") {
+        const std::string command = "convert '" + d + "/" + file + "' " + operators + " -format '" + format +
+                                    "' info: >'" + d + "/measure.txt'";
         EXPECT_EQ(testkit::RunCommand(command), 0) << command;
         return Trimmed(testkit::ReadFile(dir.Path() / "measure.txt"));
     }
@@ -87,8 +88,8 @@ TEST_F(GameRun, ShowsTheSampleSceneAnswersAClickAndQuitsOnEscape) {
         << testkit::ReadFile(dir.Path() / "second.txt");
 
     // The script's scene (drawn by the build): the sky (#20304a) at the top, the ground
-    // (#2c4468) at the bottom, the star (#f2c14e) at the centre; after the click the star
-    // stands where the mouse was and the centre is sky again.
+    // (#2c4468) at the bottom, the star (#f2c14e) at the centre over the board; after the
+    // click the star stands where the mouse was and the board's cell (#3d5f7f) shows.
     auto pixel = [&](const char* file, int x, int y) {
         const std::string at = std::to_string(x) + "," + std::to_string(y);
         return Measure(file, "%[fx:int(255*p{" + at + "}.r)],%[fx:int(255*p{" + at + "}.g)],%[fx:int(255*p{" + at +
@@ -98,7 +99,16 @@ TEST_F(GameRun, ShowsTheSampleSceneAnswersAClickAndQuitsOnEscape) {
     EXPECT_EQ(pixel("shot.png", 5, 500), "44,68,104");
     EXPECT_EQ(pixel("shot.png", 400, 300), "242,193,78");
     EXPECT_EQ(pixel("clicked.png", 200, 150), "242,193,78");
-    EXPECT_EQ(pixel("clicked.png", 400, 300), "32,48,74");
+    EXPECT_EQ(pixel("clicked.png", 410, 310), "61,95,127");
+    // The secret entrance: its dark door (#1a1410) shows, its opened top corner shows the
+    // board's darker cell (#35536f) beneath.
+    EXPECT_EQ(pixel("shot.png", 300, 270), "26,20,16");
+    EXPECT_EQ(pixel("shot.png", 250, 190), "53,83,111");
+    // Fog (#dfe6ee, mostly opaque) over the board's upper right, though it billows.
+    EXPECT_EQ(Measure("shot.png", "%[fx:p{560,140}.r>0.6 && p{560,140}.b>0.7]"), "1");
+    // Sparks (#fff3c0 at their centres) rise from the ground on the right, in both shots.
+    for (const char* file : {"shot.png", "clicked.png"})
+        EXPECT_EQ(Measure(file, "%[fx:maxima.r>0.8 && maxima.g>0.8]", "-crop 120x140+640+360"), "1") << file;
 
     const std::string log = Log();
     EXPECT_NE(log.find("CreateDevice succeeded"), std::string::npos) << log;
