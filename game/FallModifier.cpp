@@ -1,5 +1,7 @@
 #include "game/GameModifiers.h"
 
+#include "shell/VectorMath.h"
+
 void FallModifier::Init(const pf::Point& rest, float offset, float speed, float acceleration, bool fromAbove) {
     rest_ = rest;
     offset_ = offset;
@@ -11,8 +13,9 @@ void FallModifier::Init(const pf::Point& rest, float offset, float speed, float 
 void FallModifier::Start() {
     Item* client = GetClient();
     if (!client) return;
-    const int offset = static_cast<int>(offset_);
-    client->SetPosition(pf::Point(rest_.x, fromAbove_ ? rest_.y - offset : rest_.y + offset));
+    // A script's offset may be huge or not a number: the start stays in the int range.
+    const int64_t offset = pf::TruncateToInt(offset_);
+    client->SetPosition(pf::Point(rest_.x, pf::SaturateToInt(fromAbove_ ? rest_.y - offset : rest_.y + offset)));
 }
 
 void FallModifier::Cycle() {

@@ -5,6 +5,7 @@
 
 #include "shell/Display.h"
 #include "shell/ImageKernels.h"
+#include "shell/MemorySurface.h"
 
 namespace {
 
@@ -72,5 +73,16 @@ void SecretEntranceActor::Cut(int x, int y, ResAnim* mask) {
     const pf::Rect source(rect.x - left, rect.y - top, rect.width, rect.height);
     Locked image(surface_.get(), &rect);
     Locked cut(maskSurface.get(), &source);
-    if (image.view.data && cut.view.data) pf::ApplyAlphaMask(cut.view, image.view);
+    if (!image.view.data || !cut.view.data) return;
+    if (cut.view.bytesPerPixel == 4) {
+        pf::ApplyAlphaMask(cut.view, image.view);
+        return;
+    }
+    // A mask of fewer bytes a pixel (565, 888, 4444, 1555) is read as A8R8G8B8: its red
+    // gives the alpha.
+    pf::MemorySurface argb;
+    argb.Init(cut.view.width, cut.view.height, 4, pf::PixelFormat::A8R8G8B8);
+    pf::PixelView converted = argb.GetView();
+    pf::ConvertView(cut.view, converted);
+    pf::ApplyAlphaMask(converted, image.view);
 }

@@ -149,6 +149,29 @@ TEST_F(EntranceTest, CutReadsTheMaskFromWhereTheClipBegins) {
     entrance->Cut(0, 0, nullptr);
 }
 
+TEST_F(EntranceTest, MasksOfFewerBytesAPixelGiveTheirRed) {
+    // Red in the left half of the mask, none in the right, stored in each narrow format.
+    const auto red = Picture(40, 40, [](int x, int) { return x < 20 ? 0xFFFF0000u : 0xFF00FF00u; });
+    for (pf::PixelFormat format : {pf::PixelFormat::R5G6B5, pf::PixelFormat::B8G8R8, pf::PixelFormat::A4R4G4B4,
+                                   pf::PixelFormat::A1R5G5B5}) {
+        my_intrusive_ptr<pf::MemorySurface> narrow(new pf::MemorySurface);
+        narrow->Init(40, 40, pf::BytesPerPixel(format), format);
+        pf::PixelView to = narrow->GetView();
+        pf::ConvertView(red->GetView(), to);
+        // Full red as the format holds it (248 in five bits).
+        const int full = pf::ReadPixelColor(to.data, format).r;
+        EXPECT_GE(full, 240);
+        auto mask = AnimOf(narrow.get());
+        entrance->Init(&display, image.get(), 2, 3);
+        entrance->Cut(30, 10, mask.get());
+        EXPECT_EQ(AlphaAt(30, 10), full) << int(format);
+        EXPECT_EQ(AlphaAt(49, 49), full) << int(format);
+        EXPECT_EQ(AlphaAt(50, 10), 0) << int(format);
+        EXPECT_EQ(AlphaAt(69, 49), 0) << int(format);
+        EXPECT_EQ(AlphaAt(70, 10), 0x80) << int(format);  // outside the area
+    }
+}
+
 TEST_F(EntranceTest, NoSurfaceMeansNothingToChange) {
     entrance->Init(&display, nullptr, 2, 3);
     EXPECT_FALSE(entrance->GetCopy());

@@ -57,6 +57,32 @@ TEST(FallModifierTest, SpeedGrowsWithAccelerationAndRisingPiecesComeUp) {
     EXPECT_FALSE(lone->IsDone());
 }
 
+TEST(FallModifierTest, OffsetsBeyondTheIntRangeStartAtItsEnd) {
+    const float nan = std::nanf("");
+    struct Case {
+        pf::Point rest;
+        float offset;
+        bool fromAbove;
+        int y;
+    } cases[] = {
+        {pf::Point(3, 0), 1e10f, true, -2147483647},
+        {pf::Point(3, 0), 1e10f, false, 2147483647},
+        {pf::Point(3, -2147483647 - 1), 1e10f, true, -2147483647 - 1},
+        {pf::Point(3, 2147483647), 5.0f, false, 2147483647},
+        {pf::Point(3, 40), nan, true, 40},
+        {pf::Point(3, 40), -1e30f, true, 2147483647},
+    };
+    for (const Case& c : cases) {
+        my_intrusive_ptr<Item> piece(new Item);
+        my_intrusive_ptr<FallModifier> fall(new FallModifier);
+        fall->SetClient(piece.get());
+        fall->Init(c.rest, c.offset, 1.0f, 0.0f, c.fromAbove);
+        fall->Start();
+        EXPECT_EQ(piece->GetPositionF().x, 3.0f);
+        EXPECT_EQ(piece->GetPositionF().y, float(c.y)) << c.offset << " " << c.fromAbove;
+    }
+}
+
 TEST(QuiverTest, PiecesShakeByDistanceAndGoBack) {
     my_intrusive_ptr<Item> client(new Item);
     Item::ItemList pieces;
