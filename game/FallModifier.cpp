@@ -30,7 +30,9 @@ void FallModifier::Cycle() {
     const float step = seconds * speed_;
     offset_ = fromAbove_ ? offset_ - step : offset_ + step;
     const float x = float(rest_.x), y = float(rest_.y);
-    if (offset_ < 0.0f) {
+    // Below 0 it has arrived; an offset that is not a number (bad script values) ends
+    // the fall too, at the rest.
+    if (!(offset_ >= 0.0f)) {
         client->SetPositionF(pf::VectorT2(x, y));
         Finish();
         return;

@@ -23,6 +23,11 @@ public:
 
     void Start() override;
     void Cycle() override;
+    // It finishes itself; a controller that ends in the same step finishes it no second
+    // time (onDone runs once).
+    void Finish() override {
+        if (!IsDone()) Modifier::Finish();
+    }
 
 private:
     pf::Point rest_;
@@ -80,6 +85,11 @@ public:
 
     void Start() override {}
     void Action(float value, float shifted) override;
+    // Its last step finishes it and its controller, ending in that step, would again:
+    // onDone runs once.
+    void Finish() override {
+        if (!IsDone()) Modifier::Finish();
+    }
 
 private:
     int column_ = 0;

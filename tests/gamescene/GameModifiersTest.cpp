@@ -7,6 +7,7 @@
 #include "game/GameModifiers.h"
 #include "scene/Actor.h"
 #include "shell/Random.h"
+#include "shell/TextHelpers.h"
 
 namespace gamescenetest {
 namespace {
@@ -64,22 +65,31 @@ TEST(FallModifierTest, OffsetsBeyondTheIntRangeStartAtItsEnd) {
         float offset;
         bool fromAbove;
         int y;
+        bool doneAfterAStep;  // an offset that is not a number ends the fall at once
     } cases[] = {
-        {pf::Point(3, 0), 1e10f, true, -2147483647},
-        {pf::Point(3, 0), 1e10f, false, 2147483647},
-        {pf::Point(3, -2147483647 - 1), 1e10f, true, -2147483647 - 1},
-        {pf::Point(3, 2147483647), 5.0f, false, 2147483647},
-        {pf::Point(3, 40), nan, true, 40},
-        {pf::Point(3, 40), -1e30f, true, 2147483647},
+        {pf::Point(3, 0), 1e10f, true, -2147483647, false},
+        {pf::Point(3, 0), 1e10f, false, 2147483647, false},
+        {pf::Point(3, -2147483647 - 1), 1e10f, true, -2147483647 - 1, false},
+        {pf::Point(3, 2147483647), 5.0f, false, 2147483647, false},
+        {pf::Point(3, 40), nan, true, 40, true},
+        {pf::Point(3, 40), -1e30f, true, 2147483647, true},
     };
     for (const Case& c : cases) {
-        my_intrusive_ptr<Item> piece(new Item);
+        my_intrusive_ptr<ClockedItem> piece(new ClockedItem);
         my_intrusive_ptr<FallModifier> fall(new FallModifier);
         fall->SetClient(piece.get());
         fall->Init(c.rest, c.offset, 1.0f, 0.0f, c.fromAbove);
         fall->Start();
         EXPECT_EQ(piece->GetPositionF().x, 3.0f);
         EXPECT_EQ(piece->GetPositionF().y, float(c.y)) << c.offset << " " << c.fromAbove;
+        piece->ticks = 1000;
+        fall->Cycle();
+        piece->ticks += 100;
+        fall->Cycle();
+        EXPECT_EQ(fall->IsDone(), c.doneAfterAStep) << c.offset << " " << c.fromAbove;
+        if (c.doneAfterAStep) {
+            EXPECT_EQ(piece->GetPositionF().y, float(c.rest.y));
+        }
     }
 }
 
@@ -171,6 +181,34 @@ TEST(ShimmerTest, RunsThePlateCelsOnceAndFinishesAtCelZero) {
     other->SetClient(plain.get());
     other->Action(1.0f, 1.0f);
     EXPECT_FALSE(other->IsDone());
+}
+
+// A modifier that finishes itself in the step its controller ends in: onDone runs once.
+TEST(SelfFinishingTest, OnDoneRunsOnceWhenTheControllerEndsInTheSameStep) {
+    using ClockedBoard = Clocked<BoardSpacesActor>;
+    my_intrusive_ptr<ClockedBoard> board(new ClockedBoard);
+    auto back = AnimOf(Solid(80, 40, 0xFFFFFFFFu).get());
+    board->SetBackAnim(back.get(), 2, 1);
+    my_intrusive_ptr<SpaceShimmerModifier> shimmer(new SpaceShimmerModifier);
+    shimmer->Init(1, 0, 4);
+    my_intrusive_ptr<FallModifier> fall(new FallModifier);
+    fall->Init(pf::Point(0, 50), 10.0f, 100.0f, 0.0f, true);  // below 0 after 100 ms
+    for (Modifier* m : std::initializer_list<Modifier*>{shimmer.get(), fall.get()}) {
+        int done = 0;
+        m->SetOnDone(Callback([&done] { ++done; }));
+        my_intrusive_ptr<TimeController> tc(new TimeController);
+        tc->Init(150, TimeController::Forward, 1, nullptr);
+        board->ticks = 1000;
+        board->AddModifier(m, tc.get());
+        for (int i = 0; i < 4; ++i) {
+            board->ticks += 150;
+            board->Cycle();
+        }
+        EXPECT_TRUE(m->IsDone()) << pf::ToUtf8(m->GetName());
+        EXPECT_EQ(done, 1) << pf::ToUtf8(m->GetName());
+    }
+    EXPECT_EQ(board->GetBoardCell(1, 0)->cel, 0);
+    EXPECT_EQ(board->GetPosition(), pf::Point(0, 50));
 }
 
 TEST(ColorBlendTest, ColourAndBrightnessMoveToTheirTargets) {
