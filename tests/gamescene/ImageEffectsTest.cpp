@@ -120,6 +120,38 @@ TEST_F(ImageEffectsTest, NothingChangesWithoutAPictureOrANewSurface) {
     EXPECT_EQ(actor->GetSurface().get(), s.get());
 }
 
+// Records the canvas asked for and makes none, so huge canvases cost nothing.
+struct AskedDisplay : MemoryDisplay {
+    std::vector<std::pair<int, int>> asked;
+    my_intrusive_ptr<pf::Surface> CreateSurface(int w, int h, pf::PixelFormat) override {
+        asked.emplace_back(w, h);
+        return nullptr;
+    }
+};
+
+TEST_F(ImageEffectsTest, GlowCanvasKeepsTheWholeMarginOrIsNotAskedFor) {
+    constexpr int kMax = 2147483647;
+    struct Case {
+        int glow, blur, side;  // side: of the square picture
+        int expect;            // side of the canvas asked for; 0: none asked
+    } cases[] = {
+        {5000, 0, 1, 10003},         // radii past the kernels still widen the canvas
+        {0, 8190, 2, 16384},         // the widest canvas made
+        {0, 8191, 2, 0},             // one pixel past it
+        {kMax, 0, 1, 0},             // radii summing past int
+        {kMax, kMax, 1, 0},
+        {-kMax - 1, -kMax - 1, 3, 5},  // negative radii count as 0
+    };
+    for (const Case& c : cases) {
+        AskedDisplay asking;
+        Show(Solid(c.side, c.side, 0xFFFFFFFFu));
+        game::CreateOuterGlow(&asking, actor.get(), c.glow, c.blur, pf::Color(1, 2, 3, 255), 1);
+        const std::vector<std::pair<int, int>> expected =
+            c.expect ? std::vector<std::pair<int, int>>{{c.expect, c.expect}} : std::vector<std::pair<int, int>>{};
+        EXPECT_EQ(asking.asked, expected) << c.glow << " " << c.blur;
+    }
+}
+
 TEST_F(ImageEffectsTest, NonArgbSourcesAreConvertedFirst) {
     // Three-byte pixels (bytes r, g, b) of (100, 200, 50) read as themselves, opaque.
     my_intrusive_ptr<pf::MemorySurface> s(new pf::MemorySurface);
