@@ -153,18 +153,29 @@ TEST_F(ImageEffectsTest, GlowCanvasKeepsTheWholeMarginOrIsNotAskedFor) {
 }
 
 TEST_F(ImageEffectsTest, NonArgbSourcesAreConvertedFirst) {
-    // Three-byte pixels (bytes r, g, b) of (100, 200, 50) read as themselves, opaque.
-    my_intrusive_ptr<pf::MemorySurface> s(new pf::MemorySurface);
-    s->Init(3, 2, 3, pf::PixelFormat::B8G8R8);
-    pf::PixelView v = s->GetView();
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) {
-            uint8_t* p = v.data + y * v.pitch + x * 3;
-            p[0] = 100, p[1] = 200, p[2] = 50;
-        }
-    actor->SetSurface(s.get());
-    game::Desaturate(&display, actor.get());
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(PixelAt(Shown(), x, 1), 0xFFA7A7A7u) << x;
+    // Each source pixel is (100, 200, 50) or white in its own layout; grey 167 or 254.
+    struct Case {
+        pf::PixelFormat format;
+        std::vector<uint8_t> pixel;  // the bytes of one pixel
+        uint32_t grey;
+    } cases[] = {
+        {pf::PixelFormat::B8G8R8, {100, 200, 50}, 0xFFA7A7A7u},            // bytes r, g, b: opaque
+        {pf::PixelFormat::X8R8G8B8, {50, 200, 100, 0x12}, 0xFFA7A7A7u},    // the unused byte is no alpha
+        {pf::PixelFormat::A8B8G8R8, {100, 200, 50, 0x80}, 0x80A7A7A7u},
+        {pf::PixelFormat::A8, {0x80}, 0x80FEFEFEu},                         // white of that alpha
+    };
+    for (const Case& c : cases) {
+        my_intrusive_ptr<pf::MemorySurface> s(new pf::MemorySurface);
+        const int bpp = int(c.pixel.size());
+        s->Init(3, 2, bpp, c.format);
+        pf::PixelView v = s->GetView();
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x) std::copy(c.pixel.begin(), c.pixel.end(), v.data + y * v.pitch + x * bpp);
+        actor->SetSurface(s.get());
+        game::Desaturate(&display, actor.get());
+        ASSERT_NE(actor->GetSurface().get(), s.get()) << int(c.format);
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(PixelAt(Shown(), x, 1), c.grey) << int(c.format) << " at " << x;
+    }
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
