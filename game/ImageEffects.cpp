@@ -79,7 +79,7 @@ struct Job {
 
 // The source of the actor and a new A8R8G8B8 surface of the reduced size plus the margin
 // on every side; false when any of it is missing.
-bool Begin(pf::Display* display, Actor* actor, int downscale, int margin, Job& job) {
+bool Begin(pf::Display* display, Actor* actor, int downscale, int64_t margin, Job& job) {
     if (!display || !actor) return false;
     job.source = actor->GetSurface();
     if (!job.source) return false;
@@ -87,7 +87,7 @@ bool Begin(pf::Display* display, Actor* actor, int downscale, int margin, Job& j
     job.width = job.source->GetWidth() / d;
     job.height = job.source->GetHeight() / d;
     if (job.width <= 0 || job.height <= 0) return false;
-    const int64_t w = int64_t(job.width) + 2 * int64_t(margin), h = int64_t(job.height) + 2 * int64_t(margin);
+    const int64_t w = job.width + 2 * margin, h = job.height + 2 * margin;
     if (w > kMaxSide || h > kMaxSide) return false;
     job.target = display->CreateSurface(int(w), int(h), pf::PixelFormat::A8R8G8B8);
     return bool(job.target);
@@ -144,13 +144,13 @@ void CreateBlur(pf::Display* display, Actor* actor, int radius, int downscale) {
 
 void CreateOuterGlow(pf::Display* display, Actor* actor, int glowRadius, int blurRadius, const pf::Color& colour,
                      int downscale) {
-    // Radii beyond the kernels' limits do nothing there; capping them here keeps the
-    // canvas size within reach without changing any picture the kernels can make.
-    const int glow = std::clamp(glowRadius, 0, 1 << 12);
-    const int blur = std::clamp(blurRadius, 0, 1 << 12);
-    const int margin = glow + blur + 1;
+    // Radii beyond the kernels' limits do nothing there but still widen the canvas; one
+    // too wide for any texture is refused before the display is asked.
+    const int glow = std::max(0, glowRadius);
+    const int blur = std::max(0, blurRadius);
     Job job;
-    if (!Begin(display, actor, downscale, margin, job)) return;
+    if (!Begin(display, actor, downscale, int64_t(glow) + blur + 1, job)) return;
+    const int margin = glow + blur + 1;  // within the canvas, so within int
     const int d = std::max(1, downscale);
     if (!Fill(job, [&](const pf::PixelView& src, pf::PixelView& dst) {
             FillView(dst, pf::Color(0, 0, 0, 0));

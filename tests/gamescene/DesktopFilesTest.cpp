@@ -80,7 +80,8 @@ TEST_F(DesktopFiles, WallpaperIsCopiedUnderItsBareNameAndTheCopyIsShown) {
 }
 
 TEST_F(DesktopFiles, NothingToCopyAnswersFalseWithoutTouchingTheUserFolder) {
-    for (const wchar_t* path : {L"", L"missing.png", L"empty.png", L"pics/sub/", L"../outside.png", L"pics/."}) {
+    for (const wchar_t* path :
+         {L"", L"missing.png", L"empty.png", L"pics/sub/", L"pics/sub", L"../outside.png", L"pics/."}) {
         EXPECT_FALSE(game::SetDesktopWallpaper(fs, path)) << pf::ToUtf8(path);
         EXPECT_FALSE(game::StartExecutableFile(fs, path, L"Docs/")) << pf::ToUtf8(path);
     }

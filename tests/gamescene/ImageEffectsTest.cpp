@@ -120,19 +120,62 @@ TEST_F(ImageEffectsTest, NothingChangesWithoutAPictureOrANewSurface) {
     EXPECT_EQ(actor->GetSurface().get(), s.get());
 }
 
+// Records the canvas asked for and makes none, so huge canvases cost nothing.
+struct AskedDisplay : MemoryDisplay {
+    std::vector<std::pair<int, int>> asked;
+    my_intrusive_ptr<pf::Surface> CreateSurface(int w, int h, pf::PixelFormat) override {
+        asked.emplace_back(w, h);
+        return nullptr;
+    }
+};
+
+TEST_F(ImageEffectsTest, GlowCanvasKeepsTheWholeMarginOrIsNotAskedFor) {
+    constexpr int kMax = 2147483647;
+    struct Case {
+        int glow, blur, side;  // side: of the square picture
+        int expect;            // side of the canvas asked for; 0: none asked
+    } cases[] = {
+        {5000, 0, 1, 10003},         // radii past the kernels still widen the canvas
+        {0, 8190, 2, 16384},         // the widest canvas made
+        {0, 8191, 2, 0},             // one pixel past it
+        {kMax, 0, 1, 0},             // radii summing past int
+        {kMax, kMax, 1, 0},
+        {-kMax - 1, -kMax - 1, 3, 5},  // negative radii count as 0
+    };
+    for (const Case& c : cases) {
+        AskedDisplay asking;
+        Show(Solid(c.side, c.side, 0xFFFFFFFFu));
+        game::CreateOuterGlow(&asking, actor.get(), c.glow, c.blur, pf::Color(1, 2, 3, 255), 1);
+        const std::vector<std::pair<int, int>> expected =
+            c.expect ? std::vector<std::pair<int, int>>{{c.expect, c.expect}} : std::vector<std::pair<int, int>>{};
+        EXPECT_EQ(asking.asked, expected) << c.glow << " " << c.blur;
+    }
+}
+
 TEST_F(ImageEffectsTest, NonArgbSourcesAreConvertedFirst) {
-    // Three-byte pixels (bytes r, g, b) of (100, 200, 50) read as themselves, opaque.
-    my_intrusive_ptr<pf::MemorySurface> s(new pf::MemorySurface);
-    s->Init(3, 2, 3, pf::PixelFormat::B8G8R8);
-    pf::PixelView v = s->GetView();
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) {
-            uint8_t* p = v.data + y * v.pitch + x * 3;
-            p[0] = 100, p[1] = 200, p[2] = 50;
-        }
-    actor->SetSurface(s.get());
-    game::Desaturate(&display, actor.get());
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(PixelAt(Shown(), x, 1), 0xFFA7A7A7u) << x;
+    // Each source pixel is (100, 200, 50) or white in its own layout; grey 167 or 254.
+    struct Case {
+        pf::PixelFormat format;
+        std::vector<uint8_t> pixel;  // the bytes of one pixel
+        uint32_t grey;
+    } cases[] = {
+        {pf::PixelFormat::B8G8R8, {100, 200, 50}, 0xFFA7A7A7u},            // bytes r, g, b: opaque
+        {pf::PixelFormat::X8R8G8B8, {50, 200, 100, 0x12}, 0xFFA7A7A7u},    // the unused byte is no alpha
+        {pf::PixelFormat::A8B8G8R8, {100, 200, 50, 0x80}, 0x80A7A7A7u},
+        {pf::PixelFormat::A8, {0x80}, 0x80FEFEFEu},                         // white of that alpha
+    };
+    for (const Case& c : cases) {
+        my_intrusive_ptr<pf::MemorySurface> s(new pf::MemorySurface);
+        const int bpp = int(c.pixel.size());
+        s->Init(3, 2, bpp, c.format);
+        pf::PixelView v = s->GetView();
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x) std::copy(c.pixel.begin(), c.pixel.end(), v.data + y * v.pitch + x * bpp);
+        actor->SetSurface(s.get());
+        game::Desaturate(&display, actor.get());
+        ASSERT_NE(actor->GetSurface().get(), s.get()) << int(c.format);
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(PixelAt(Shown(), x, 1), c.grey) << int(c.format) << " at " << x;
+    }
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {

@@ -265,15 +265,21 @@ TEST_F(ModuleGameScript, VendorLinksJoinTheParentHostFirstAndOnlyWhenTheirSectio
     };
     for (const Case& c : cases) {
         World().dir.Write("CFG/vendor.cfg", c.config);
-        bp::dict ns = Run("menu = ruv3.Item()\ngame.AddVendorDistributor(menu)\n");
-        Item* menu = bp::extract<Item*>(ns["menu"]);
-        ASSERT_EQ(menu->GetChildren().size(), c.images.size()) << c.name;
-        for (size_t i = 0; i < c.images.size(); ++i) {
-            auto* button = dynamic_cast<UrlButton*>(menu->GetChildren()[i].get());
-            ASSERT_NE(button, nullptr) << c.name;
-            EXPECT_EQ(button->GetImage(), c.images[i]) << c.name;
-            EXPECT_EQ(button->IsEnabled(), c.images[i] == L"host.png") << c.name;  // the distributor never clicks
+        const int live = ItemLeakDetector::Count();
+        {
+            bp::dict ns = Run("menu = ruv3.Item()\ngame.AddVendorDistributor(menu)\n");
+            Item* menu = bp::extract<Item*>(ns["menu"]);
+            ASSERT_EQ(menu->GetChildren().size(), c.images.size()) << c.name;
+            for (size_t i = 0; i < c.images.size(); ++i) {
+                auto* button = dynamic_cast<UrlButton*>(menu->GetChildren()[i].get());
+                ASSERT_NE(button, nullptr) << c.name;
+                EXPECT_EQ(button->GetImage(), c.images[i]) << c.name;
+                EXPECT_EQ(button->IsEnabled(), c.images[i] == L"host.png") << c.name;  // the distributor never clicks
+            }
         }
+        // The menu, the buttons it got and the ones it did not get are all gone with it.
+        bp::import("gc").attr("collect")();
+        EXPECT_EQ(ItemLeakDetector::Count(), live) << c.name;
     }
     testkit::LogCapture log;
     Run("game.AddVendorDistributor(None)\n");
@@ -416,6 +422,14 @@ bare = ruv3.Actor()
 game.desaturate(bare)
 game.createBlur(bare, 2, 1)
 assert bare.surface is None
+game.desaturate(None)
+
+# Extreme radii and downscales: no picture is left to show or no canvas fits.
+big = 2**31 - 1
+untouched = [made(lambda a: game.createBlur(a, big, big)),
+             made(lambda a: game.createSepia(a, big, ())),
+             made(lambda a: game.createOuterGlow(a, big, big, ruv3.Color(), -big - 1)),
+             made(lambda a: game.createOuterGlow(a, 9000, 0, ruv3.Color(), 1))]
 
 try:
     game.createSepia(made(lambda a: None), 1, (1, 0, 0, 0, 1, 0, 0, 0, 'x'))
@@ -447,6 +461,10 @@ except TypeError as e:
     EXPECT_EQ(shown("glow")->GetHeight(), 2 + 2 * 6);
     EXPECT_EQ(PixelAt(*shown("glow"), 7, 7), 0xFFFFC800u);  // the glow in its colour over the picture
     EXPECT_EQ(PixelAt(*shown("glow"), 0, 0) >> 24, 0u);     // and none in the far corner
+    for (int i = 0; i < bp::len(ns["untouched"]); ++i) {
+        Actor* a = bp::extract<Actor*>(ns["untouched"][i]);
+        EXPECT_EQ(a->GetSurface().get(), picture.get()) << i;
+    }
     EXPECT_EQ(std::string(bp::extract<std::string>(ns["bad_item"])), "refused");
     EXPECT_EQ(std::string(bp::extract<std::string>(ns["wrong_type"])), "refused");
 }
