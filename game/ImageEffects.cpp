@@ -7,6 +7,7 @@
 #include "scene/Actor.h"
 #include "shell/Display.h"
 #include "shell/ImageKernels.h"
+#include "shell/Log.h"
 #include "shell/MemorySurface.h"
 #include "shell/Surface.h"
 
@@ -75,20 +76,32 @@ struct Job {
     my_intrusive_ptr<pf::Surface> target;
     int width = 0;   // the reduced picture
     int height = 0;
+    const wchar_t* effect = L"";  // the script's name of the effect, for the log
 };
 
 // The source of the actor and a new A8R8G8B8 surface of the reduced size plus the margin
-// on every side; false when any of it is missing.
-bool Begin(pf::Display* display, Actor* actor, int downscale, int64_t margin, Job& job) {
+// on every side; false when any of it is missing. Sizes a script asked for that leave no
+// picture, or a canvas too large to make, are logged once under the effect's name.
+bool Begin(const wchar_t* effect, pf::Display* display, Actor* actor, int downscale, int64_t margin, Job& job) {
+    job.effect = effect;
     if (!display || !actor) return false;
     job.source = actor->GetSurface();
     if (!job.source) return false;
     const int d = std::max(1, downscale);
     job.width = job.source->GetWidth() / d;
     job.height = job.source->GetHeight() / d;
-    if (job.width <= 0 || job.height <= 0) return false;
+    if (job.width <= 0 || job.height <= 0) {
+        pf::DebugStream() << L"Error: " << effect << L": a downscale of " << d << L" leaves nothing of a "
+                          << job.source->GetWidth() << L" x " << job.source->GetHeight()
+                          << L" picture; the picture is kept";
+        return false;
+    }
     const int64_t w = job.width + 2 * margin, h = job.height + 2 * margin;
-    if (w > kMaxSide || h > kMaxSide) return false;
+    if (w > kMaxSide || h > kMaxSide) {
+        pf::DebugStream() << L"Error: " << effect << L": a canvas of " << w << L" x " << h
+                          << L" is larger than the " << kMaxSide << L" a side allowed; the picture is kept";
+        return false;
+    }
     job.target = display->CreateSurface(int(w), int(h), pf::PixelFormat::A8R8G8B8);
     return bool(job.target);
 }
@@ -102,7 +115,11 @@ bool Fill(const Job& job, F fill) {
     if (!source.view.data || !target.view.data || target.view.bytesPerPixel != 4) return false;
     pf::MemorySurface converted;
     const pf::PixelView argb = AsArgb(source.view, converted);
-    if (!argb.data) return false;
+    if (!argb.data) {
+        pf::DebugStream() << L"Error: " << job.effect << L": the picture's pixel format " << int(source.view.format)
+                          << L" cannot be read; the picture is kept";
+        return false;
+    }
     fill(argb, target.view);
     return true;
 }
@@ -111,14 +128,14 @@ bool Fill(const Job& job, F fill) {
 
 void Desaturate(pf::Display* display, Actor* actor) {
     Job job;
-    if (!Begin(display, actor, 1, 0, job)) return;
+    if (!Begin(L"desaturate", display, actor, 1, 0, job)) return;
     if (!Fill(job, [](const pf::PixelView& src, pf::PixelView& dst) { DesaturateView(src, dst); })) return;
     actor->SetSurface(job.target.get());
 }
 
 void CreateSepia(pf::Display* display, Actor* actor, int downscale, const float* matrix) {
     Job job;
-    if (!Begin(display, actor, downscale, 0, job)) return;
+    if (!Begin(L"createSepia", display, actor, downscale, 0, job)) return;
     const int d = std::max(1, downscale);
     if (!Fill(job, [&](const pf::PixelView& src, pf::PixelView& dst) {
             TakeInto(src, dst, d);
@@ -130,7 +147,7 @@ void CreateSepia(pf::Display* display, Actor* actor, int downscale, const float*
 
 void CreateBlur(pf::Display* display, Actor* actor, int radius, int downscale) {
     Job job;
-    if (!Begin(display, actor, downscale, 0, job)) return;
+    if (!Begin(L"createBlur", display, actor, downscale, 0, job)) return;
     const int d = std::max(1, downscale);
     if (!Fill(job, [&](const pf::PixelView& src, pf::PixelView& dst) {
             TakeInto(src, dst, d);
@@ -149,7 +166,7 @@ void CreateOuterGlow(pf::Display* display, Actor* actor, int glowRadius, int blu
     const int glow = std::max(0, glowRadius);
     const int blur = std::max(0, blurRadius);
     Job job;
-    if (!Begin(display, actor, downscale, int64_t(glow) + blur + 1, job)) return;
+    if (!Begin(L"createOuterGlow", display, actor, downscale, int64_t(glow) + blur + 1, job)) return;
     const int margin = glow + blur + 1;  // within the canvas, so within int
     const int d = std::max(1, downscale);
     if (!Fill(job, [&](const pf::PixelView& src, pf::PixelView& dst) {

@@ -7,6 +7,7 @@
 
 #include "SceneFakes.h"
 #include "common/Oracle.h"
+#include "common/TestSupport.h"
 #include "game/EffectKernels.h"
 #include "game/ImageEffects.h"
 #include "scene/Actor.h"
@@ -112,12 +113,23 @@ TEST_F(ImageEffectsTest, NothingChangesWithoutAPictureOrANewSurface) {
     game::Desaturate(&display, actor.get());
     EXPECT_EQ(actor->GetSurface().get(), s.get());
     display.failCreation = false;
-    // A downscale larger than the picture leaves nothing to show: no surface is made.
-    game::CreateSepia(&display, actor.get(), 5, nullptr);
-    EXPECT_EQ(actor->GetSurface().get(), s.get());
+    // A downscale larger than the picture leaves nothing to show: no surface is made, and
+    // the script's mistake is logged once.
+    {
+        testkit::LogCapture log;
+        game::CreateSepia(&display, actor.get(), 5, nullptr);
+        EXPECT_EQ(actor->GetSurface().get(), s.get());
+        ASSERT_EQ(log.Lines().size(), 1u) << log.Text();
+        EXPECT_TRUE(log.Contains("createSepia: a downscale of 5 leaves nothing of a 4 x 4 picture")) << log.Text();
+    }
     // Out-of-range canvases are refused, not asked of the display.
-    game::CreateOuterGlow(&display, actor.get(), 1 << 30, 1 << 30, pf::Color(), 1);
-    EXPECT_EQ(actor->GetSurface().get(), s.get());
+    {
+        testkit::LogCapture log;
+        game::CreateOuterGlow(&display, actor.get(), 1 << 30, 1 << 30, pf::Color(), 1);
+        EXPECT_EQ(actor->GetSurface().get(), s.get());
+        ASSERT_EQ(log.Lines().size(), 1u) << log.Text();
+        EXPECT_TRUE(log.Contains("createOuterGlow: a canvas of 4294967302 x 4294967302 is larger")) << log.Text();
+    }
 }
 
 // Records the canvas asked for and makes none, so huge canvases cost nothing.
