@@ -58,6 +58,16 @@ std::wstring VendorName(pf::FileSystem& fs) {
     return name.empty() ? TM5Game::kDefaultVendor : name;
 }
 
+// The archive's own complaint came before the log was opened; without this line the log
+// would show only the loading screen and the start-up script missing, not why.
+void NoteMissingArchive(pf::FileSystem* fs) {
+    const auto* files = dynamic_cast<pf::FileSystemWin32*>(fs);
+    if (files && !files->HasArchive()) {
+        pf::DebugStream() << L"TM5Game: the data archive '" << TM5Game::kArchiveName
+                          << L"' is missing or unreadable; only the working folder's files are read";
+    }
+}
+
 }  // namespace
 
 TM5Game::TM5Game() : TM5Game(EngineHooks{}) {}
@@ -100,6 +110,7 @@ void TM5Game::Init(pf::Application2& app) {
     const std::wstring vendor = fs ? VendorName(*fs) : std::wstring(kDefaultVendor);
     app.SetUserDataPath(vendor.c_str(), kProductFolder);
     if (fs) pf::OpenLog(UserFolder(*fs) + L"log.txt");
+    NoteMissingArchive(fs);
 
     settings_.SetFileSystem(fs);
     settings_.Load();

@@ -20,14 +20,20 @@ std::atomic<int> g_logFd{-1};
 }  // namespace
 
 void OpenLog(const std::wstring& path) {
-    std::lock_guard<std::mutex> lock(g_logLock);
-    g_logFd.store(-1);
-    if (g_logFile) {
-        std::fclose(g_logFile);
-        g_logFile = nullptr;
+    bool opened = false;
+    {
+        std::lock_guard<std::mutex> lock(g_logLock);
+        g_logFd.store(-1);
+        if (g_logFile) {
+            std::fclose(g_logFile);
+            g_logFile = nullptr;
+        }
+        g_logFile = std::fopen(ToUtf8(path).c_str(), "w");
+        if (g_logFile) g_logFd.store(fileno(g_logFile));
+        opened = g_logFile != nullptr;
     }
-    g_logFile = std::fopen(ToUtf8(path).c_str(), "w");
-    if (g_logFile) g_logFd.store(fileno(g_logFile));
+    // A user folder that cannot be written leaves no log file: say so where lines still go.
+    if (!opened) LogWrite(L"log: can't open '" + path + L"' for writing; log lines go to the standard error only\n");
 }
 
 void CloseLog() {

@@ -81,6 +81,14 @@ bool AtomicFileWriter::Open(const std::string& target) {
     RemoveStaleTemporaries(FolderOf(target));
     target_ = target;
     failed_ = false;
+    // The new file takes the old one's place with its permissions. One the user made
+    // read-only is not replaced: writing it in place would be refused too.
+    struct stat old;
+    const bool replaces = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    if (replaces && (old.st_mode & 0222) == 0) {
+        errno = EACCES;
+        return false;
+    }
     for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
         char suffix[64];
         std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()),
@@ -91,6 +99,7 @@ bool AtomicFileWriter::Open(const std::string& target) {
         if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ < 0) temp_.clear();
+    if (fd_ >= 0 && replaces) ::fchmod(fd_, old.st_mode & 07777);
     return fd_ >= 0;
 }
 

@@ -153,6 +153,17 @@ TEST_F(FolderTest, FailedWriteKeepsTheOldFile) {
         ::chmod(User().c_str(), 0755);
         EXPECT_EQ(testkit::ReadFile(User() / "keep.txt"), "new");
     }
+    // A file the user made read-only is left as it is, for root too; one kept private
+    // stays private when replaced.
+    for (const mode_t mode : {0444, 0600}) {
+        ASSERT_EQ(::chmod((User() / "keep.txt").c_str(), mode), 0);
+        EXPECT_EQ(WriteFile(L"keep.txt", "changed"), mode == 0600) << std::oct << mode;
+        EXPECT_EQ(testkit::ReadFile(User() / "keep.txt"), mode == 0600 ? "changed" : "new") << std::oct << mode;
+        struct stat info {};
+        ASSERT_EQ(::stat((User() / "keep.txt").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode) << std::oct << mode;
+    }
+    ASSERT_EQ(::chmod((User() / "keep.txt").c_str(), 0644), 0);
     // Destroying an open file keeps what was written, as closing it would.
     ASSERT_TRUE(fs.OpenFileForWrite(file, L"keep.txt", 0, false));
     file->Write(reinterpret_cast<const uint8_t*>("by delete"), 9);

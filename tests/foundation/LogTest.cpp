@@ -76,6 +76,9 @@ TEST_F(LogTest, UnopenableLogStaysClosed) {
     DebugStream() << "goes only to the debugger output";
     const std::string debugger = testing::internal::GetCapturedStderr();
     EXPECT_NE(debugger.find("goes only to the debugger output\n"), std::string::npos) << debugger;
+    // The failure itself is told there first, so a missing log file is explained.
+    EXPECT_LT(debugger.find("log: can't open '/nonexistent-folder/for/sure/log.txt' for writing"),
+              debugger.find("goes only to the debugger output")) << debugger;
     EXPECT_EQ(log.Text(), "before\n");
     EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder"));
 }

@@ -144,3 +144,12 @@ TEST_F(GameRun, ShowsTheLoadingScreenWhileTheStartupScriptRuns) {
               "46,63,102");
     EXPECT_EQ(Count(Log(), "loading screen:"), 0u) << Log();
 }
+
+TEST_F(GameRun, AnArchiveCutShortIsNamedInTheLogAndEscapeStillQuits) {
+    std::filesystem::resize_file(run / "data.zip", std::filesystem::file_size(run / "data.zip") / 2);
+    Drive("sleep 1\nxdotool key --window \"$wid\" Escape\n");
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "TM5Game: the data archive 'data.zip' is missing or unreadable"), 1u) << log;
+    EXPECT_EQ(Count(log, "Escape without a scene: quitting"), 1u) << log;
+    EXPECT_EQ(Count(testkit::ReadFile(dir.Path() / "first.txt"), "runtime error"), 0u);
+}

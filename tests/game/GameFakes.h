@@ -53,8 +53,11 @@ public:
     void InitDisplay(int w, int h, bool full, bool wide) override {
         calls.push_back("InitDisplay " + std::to_string(w) + "x" + std::to_string(h) + (full ? " full" : " window"));
     }
+    // The archive opens when the folder holds one by its name.
     void SetDataSource(const wchar_t*, const wchar_t* archive, const char* password) override {
         calls.push_back("SetDataSource " + pf::ToUtf8(archive) + (password && *password ? " with password" : ""));
+        const std::filesystem::path file = dir.Path() / pf::ToUtf8(archive);
+        if (std::filesystem::exists(file)) fs.OpenArchive(pf::FromUtf8(file.string()), password ? password : "");
     }
     void SetUserDataPath(const wchar_t* vendor, const wchar_t* product) override {
         calls.push_back("SetUserDataPath " + pf::ToUtf8(vendor) + "/" + pf::ToUtf8(product));

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "GameFakes.h"
+#include "common/Oracle.h"
 #include "content/ResourceManager.h"
 #include "shell/Surface.h"
 #include "game/TM5Game.h"
@@ -89,6 +90,35 @@ TEST(GameStartup, VendorNamesTheUserFolder) {
                   app.calls.end())
             << (c.config ? c.config : "no file");
         EXPECT_TRUE(std::filesystem::exists(app.UserFolder(c.vendor) / "log.txt")) << c.vendor;
+        game->Shutdown();
+        game->Release();
+    }
+}
+
+// The archive's own complaint comes before the log is open: the game names it again there.
+TEST(GameStartup, AnArchiveThatDoesNotOpenIsNamedInTheLog) {
+    RUV3_REQUIRE_PROGRAM("zip");
+    const std::string named = "TM5Game: the data archive 'data.zip' is missing or unreadable";
+    const struct {
+        const char* label;
+        int keep;  // bytes of the real archive kept; -1: all, -2: no file
+    } cases[] = {{"missing", -2}, {"empty", 0}, {"cut short", 100}, {"whole", -1}};
+    for (const auto& c : cases) {
+        gametest::FakeApp app;
+        if (c.keep != -2) {
+            app.dir.Write("pack/cfg/vendor.cfg", "[vendor]\nname=Moss\n");
+            ASSERT_EQ(testkit::RunCommand("cd '" + app.dir.Path().string() + "/pack' && zip -q -r -P '" TM5_ARCHIVE_PASSWORD
+                                          "' ../data.zip cfg"),
+                      0);
+            if (c.keep >= 0) std::filesystem::resize_file(app.dir.Path() / "data.zip", static_cast<uintmax_t>(c.keep));
+        }
+        TM5Game* game = RecordingGame(app.calls);
+        game->Init(app);
+        // The vendor named inside the archive shows that the whole one opened.
+        const std::string vendor = c.keep == -1 ? "Moss" : "Tarn";
+        ASSERT_TRUE(std::filesystem::exists(app.UserFolder(vendor) / "log.txt")) << c.label;
+        const std::string log = testkit::ReadFile(app.UserFolder(vendor) / "log.txt");
+        EXPECT_EQ(log.find(named) == std::string::npos, c.keep == -1) << c.label << "\n" << log;
         game->Shutdown();
         game->Release();
     }
