@@ -169,6 +169,11 @@ bool ConfigSection::Save() {
     std::string text;
     bool exists = false;
     if (!ReadText(text, exists)) return false;
+    if (!exists && UserEntryExists(fs_, path_)) {
+        // Written blind, the other sections of a file we may not read would be lost.
+        DebugStream() << "config: '" << path_ << "' is there but cannot be read; it is not replaced";
+        return false;
+    }
     const std::string section = ToString(name_);
     if (!exists || text.empty()) return WriteUserFile(fs_, path_, ConfigBlock(section, entries_));
     std::vector<std::string> lines = SplitConfigLines(text);

@@ -4,6 +4,8 @@
 
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
+#include "shell/platform/PathResolve.h"
 
 namespace pf {
 
@@ -64,6 +66,13 @@ bool StaysInsideFolder(const std::wstring& path) {
 
 bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& path) {
     return fs.ReadResourceFile(buffer, path) || fs.ReadUserFile(buffer, path, true);
+}
+
+bool UserEntryExists(FileSystem& fs, const std::wstring& path) {
+    const std::wstring folder = UserFolderPath(fs);
+    if (folder.empty() || path.empty()) return false;
+    const std::string os = ToUtf8(folder);
+    return PathTaken(ResolvePath(os, ToUtf8(path + L"e"))) || PathTaken(ResolvePath(os, ToUtf8(path)));
 }
 
 bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes, bool scramble) {

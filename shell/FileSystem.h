@@ -91,6 +91,9 @@ bool StaysInsideFolder(const std::wstring& path);
 // Reads a configuration or data file: the data source first (ReadResourceFile), then the
 // user folder with the scrambled name allowed.
 bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& path);
+// Whether the user folder holds anything under the path or its scrambled name, readable or
+// not: a save that could not read such an entry must not replace it.
+bool UserEntryExists(FileSystem& fs, const std::wstring& path);
 // Writes bytes as the whole of a user file (scrambled while scrambling is on, unless
 // scramble is false); true only when the file was written and replaced the old one.
 bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes, bool scramble = true);

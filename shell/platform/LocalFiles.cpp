@@ -91,6 +91,11 @@ bool IsRegularFile(const std::string& path) {
     return !path.empty() && RegularFileSize(path, size);
 }
 
+bool PathTaken(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
 bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
 bool RemoveFile(const std::string& path) {

@@ -15,6 +15,8 @@ bool ReadRegularFile(const std::string& path, std::vector<uint8_t>& buffer);
 bool RegularFileSize(const std::string& path, int64_t& size);
 bool IsRegularFile(const std::string& path);
 bool IsFolder(const std::string& path);
+// Whether anything at all (file, folder, pipe, link, even a dangling one) has the name.
+bool PathTaken(const std::string& path);
 // A regular file's last-modified time in nanoseconds; 0 for anything else or a missing file.
 int64_t RegularFileTime(const std::string& path);
 // Whether this process may make files in the folder.

@@ -1,4 +1,7 @@
 // Configuration sections, the option list and the settings.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "FilesFixture.h"
 #include "shell/ConfigSection.h"
 #include "shell/OptionList.h"
@@ -111,6 +114,35 @@ TEST_F(ConfigTest, SaveRefusesWhatItCannotRebuild) {
     dirSection.Load(L"main");
     dirSection.SetString(L"k", L"v");
     EXPECT_FALSE(dirSection.Save());
+}
+
+// A user file that is there but cannot be read (a pipe, a link to nothing, one the user may
+// not read) is not written over blind: its other sections would be lost.
+TEST_F(ConfigTest, SaveLeavesAFileItCouldNotReadInPlace) {
+    ASSERT_EQ(::mkfifo((User() / "pipe.cfge").c_str(), 0644), 0);  // the scrambled name counts too
+    std::filesystem::create_symlink(User() / "elsewhere" / "gone.cfg", User() / "gone.cfg");
+    dir.Write("user/private.cfg", "[main]\nk=v\n[other]\nkept=1\n");
+    ASSERT_EQ(::chmod((User() / "private.cfg").c_str(), 0200), 0);  // write-only
+    const bool root = ::geteuid() == 0;  // root reads the file all the same
+    struct Case {
+        const wchar_t* name;
+        bool refused;
+    } cases[] = {{L"pipe.cfg", true}, {L"gone.cfg", true}, {L"private.cfg", !root}, {L"fresh.cfg", false}};
+    for (const Case& c : cases) {
+        testkit::LogCapture log;
+        ConfigSection section(fs, c.name);
+        section.Load(L"main");
+        section.SetString(L"k", L"w");
+        EXPECT_EQ(section.Save(), !c.refused) << pf::ToUtf8(c.name);
+        EXPECT_EQ(log.Contains("cannot be read; it is not replaced"), c.refused) << log.Text();
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat((User() / "pipe.cfge").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    ASSERT_EQ(::lstat((User() / "gone.cfg").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ::chmod((User() / "private.cfg").c_str(), 0644);
+    EXPECT_EQ(UserText("private.cfg"), root ? "[main]\nk=w\n[other]\nkept=1\n" : "[main]\nk=v\n[other]\nkept=1\n");
 }
 
 // A value or key that would not read back as one key=value line is refused: saved, it
