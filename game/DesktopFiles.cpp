@@ -2,7 +2,6 @@
 
 #include "shell/FileSystem.h"
 #include "shell/TextHelpers.h"
-#include "shell/platform/PathResolve.h"
 #include "shell/platform/ShellOpener.h"
 #include "shell/platform/Wallpaper.h"
 
@@ -29,7 +28,7 @@ std::string CopyToUserFolder(pf::FileSystem& fs, const std::wstring& path, const
     // The folder may exist already; a folder that cannot be made fails the write below.
     if (!folder.empty()) fs.CreateFolder(folder, 0);
     if (!pf::WriteUserFile(fs, relative, bytes.data(), pf::ContentSize(bytes), false)) return {};
-    return pf::ResolvePath(pf::ToUtf8(pf::UserFolderPath(fs)), pf::ToUtf8(relative));
+    return pf::UserOsPath(fs, relative);
 }
 
 }  // namespace

@@ -48,6 +48,10 @@ std::wstring UserFolderPath(FileSystem& fs) {
     return std::wstring();
 }
 
+std::string UserOsPath(FileSystem& fs, const std::wstring& relative) {
+    return ResolvePath(ToUtf8(UserFolderPath(fs)), ToUtf8(relative));
+}
+
 bool StaysInsideFolder(const std::wstring& path) {
     bool names = false, fits = path.find(L'\0') == std::wstring::npos;
     for (size_t pos = 0; fits && pos <= path.size();) {
@@ -69,10 +73,8 @@ bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& 
 }
 
 bool UserEntryExists(FileSystem& fs, const std::wstring& path) {
-    const std::wstring folder = UserFolderPath(fs);
-    if (folder.empty() || path.empty()) return false;
-    const std::string os = ToUtf8(folder);
-    return PathTaken(ResolvePath(os, ToUtf8(path + L"e"))) || PathTaken(ResolvePath(os, ToUtf8(path)));
+    if (UserFolderPath(fs).empty() || path.empty()) return false;
+    return PathTaken(UserOsPath(fs, path + L"e")) || PathTaken(UserOsPath(fs, path));
 }
 
 bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes, bool scramble) {

@@ -83,6 +83,8 @@ public:
 
 // The user-data folder as GetUserPath gives it (with its trailing '/'), however long.
 std::wstring UserFolderPath(FileSystem& fs);
+// The OS path (UTF-8) of a file in the user-data folder, spelled as the folder's entries are.
+std::string UserOsPath(FileSystem& fs, const std::wstring& relative);
 // Whether a path that data or a script names stays inside the folder it is taken in: no
 // ".." component (it would leave the folder), no NUL (the system would cut the name short
 // there), and something named in the folder, not the folder itself. A refusal is logged.
