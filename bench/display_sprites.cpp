@@ -1,6 +1,7 @@
 // A frame of 2000 rotated, coloured 32 x 32 sprites drawn through the display (colour,
 // transform, surface Draw) against the same quads handed straight to the software device
-// with the same states. Prints the display's time over the device's at the end.
+// with the same states, with the display's automatic filter and with the bilinear filter
+// the game sets at start-up. Prints the display's time over the device's at the end.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -48,7 +49,8 @@ struct Scene {
     }
     static uint32_t Colour(int i) { return 0xFF000000u | (uint32_t(i * 7919) & 0xFFFFFFu); }
 
-    void ThroughDisplay() {
+    void ThroughDisplay(pf::TextureFilter filter = pf::TextureFilter::Auto) {
+        display.SetTextureFilter(filter);
         display.BeginFrame(nullptr);
         const pf::Rect dst(0, 0, 32, 32);
         for (int i = 0; i < kSprites; ++i) {
@@ -73,6 +75,12 @@ void BM_DisplaySprites(benchmark::State& state) {
 }
 BENCHMARK(BM_DisplaySprites)->Unit(benchmark::kMillisecond);
 
+void BM_DisplaySpritesLinear(benchmark::State& state) {
+    for (auto _ : state) TheScene().ThroughDisplay(pf::TextureFilter::Linear);
+    state.counters["sprites/s"] = benchmark::Counter(kSprites, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_DisplaySpritesLinear)->Unit(benchmark::kMillisecond);
+
 void BM_DeviceSprites(benchmark::State& state) {
     for (auto _ : state) TheScene().ThroughDevice();
     state.counters["sprites/s"] = benchmark::Counter(kSprites, benchmark::Counter::kIsIterationInvariantRate);
@@ -86,10 +94,16 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     Scene& s = TheScene();
-    const double ours = benchkit::BestOf(20, [&] { s.ThroughDisplay(); });
-    const double peer = benchkit::BestOf(20, [&] { s.ThroughDevice(); });
-    std::printf("%d sprites a frame, best of 20: display %.3f ms, device alone %.3f ms, ratio %.3f\n", kSprites,
-                ours * 1e3, peer * 1e3, ours / peer);
+    // In turns, so that a busy moment of the machine falls on all three.
+    double ours = 1e30, linear = 1e30, peer = 1e30;
+    for (int turn = 0; turn < 20; ++turn) {
+        ours = std::min(ours, benchkit::BestOf(1, [&] { s.ThroughDisplay(); }));
+        linear = std::min(linear, benchkit::BestOf(1, [&] { s.ThroughDisplay(pf::TextureFilter::Linear); }));
+        peer = std::min(peer, benchkit::BestOf(1, [&] { s.ThroughDevice(); }));
+    }
+    std::printf("%d sprites a frame, best of 20 turns: display %.3f ms, display with the game's linear filter %.3f ms, "
+                "device alone %.3f ms; ratios %.3f and %.3f\n",
+                kSprites, ours * 1e3, linear * 1e3, peer * 1e3, ours / peer, linear / peer);
     benchmark::Shutdown();
     return 0;
 }

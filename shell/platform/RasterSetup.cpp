@@ -69,7 +69,14 @@ struct Setup {
     bool textured, gouraud;
     uint32_t flat, filter;
     SpanFn span;
+    // Bilinear filtering stepping whole texels: where a span also starts on a texel
+    // corner every weight but one is 0 and the texel is taken as it is, so the point
+    // sampling span gives the same pixels. Null otherwise.
+    SpanFn pointSpan;
 };
+
+// Whether texel coordinates lie on texel corners: the bilinear weights are all 0.
+inline bool OnTexelCorner(int64_t u, int64_t v) { return ((u | v) & 0xFFFF) == 0; }
 
 inline double Channel(uint32_t c, int k) { return double((c >> (24 - 8 * k)) & 255); }
 
@@ -107,10 +114,15 @@ void EmitSpan(const PixelPipeline& p, const RasterTarget& t, const Setup& s, int
     st.gouraud = s.gouraud;
     st.filter = s.filter;
     const double fx = xs, fy = y;
+    SpanFn span = s.span;
     if (s.textured) {
         TexelStart(s, fx, fy, st);
         st.du = s.du;
         st.dv = s.dv;
+        if (s.pointSpan && OnTexelCorner(st.u, st.v)) {
+            span = s.pointSpan;
+            st.filter = SamplePoint;
+        }
     }
     if (s.gouraud) {
         const int n = xe - xs;
@@ -126,7 +138,7 @@ void EmitSpan(const PixelPipeline& p, const RasterTarget& t, const Setup& s, int
             st.dc[k] = int32_t(step);
         }
     }
-    s.span(p, t.pixels + size_t(y) * t.pitch + xs, xe - xs, st);
+    span(p, t.pixels + size_t(y) * t.pitch + xs, xe - xs, st);
 }
 
 bool PrepareSetup(const PixelPipeline& p, const ScreenVertex* v[3], double x0, double y0,
@@ -137,6 +149,7 @@ bool PrepareSetup(const PixelPipeline& p, const ScreenVertex* v[3], double x0, d
     s.gouraud = v[0]->color != v[1]->color || v[0]->color != v[2]->color;
     s.textured = p.usesTexture && p.tex.texels;
     s.filter = SamplePoint;
+    s.pointSpan = nullptr;
     if (s.textured) {
         const double tw = p.tex.width, th = p.tex.height;
         s.u = MakePlane(v[0]->u * tw, v[1]->u * tw, v[2]->u * tw, ex1, ey1, ex2, ey2, invDet);
@@ -157,6 +170,9 @@ bool PrepareSetup(const PixelPipeline& p, const ScreenVertex* v[3], double x0, d
                                ex1, ey1, ex2, ey2, invDet);
     }
     s.span = SelectSpan(p, s.gouraud, s.flat, s.filter);
+    // The generic loop (the tests' reference) keeps to the filter as chosen.
+    if (s.textured && s.filter == SampleLinear && !p.forceGeneric && OnTexelCorner(s.du, s.dv))
+        s.pointSpan = SelectSpan(p, s.gouraud, s.flat, SamplePoint);
     return s.span != nullptr;
 }
 
@@ -320,7 +336,18 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
                 us[k] = st.u;
                 vs[k] = st.v;
             }
-            FillRows(p, s.span, t.pixels + size_t(y) * t.pitch + size_t(xs), t.pitch, int(xe - xs), rows, st, us, vs);
+            // A sprite drawn 1:1 under bilinear filtering: every row on texel corners.
+            SpanFn span = s.span;
+            st.filter = s.filter;
+            if (s.pointSpan) {
+                bool corners = true;
+                for (int k = 0; k < rows; ++k) corners &= OnTexelCorner(us[k], vs[k]);
+                if (corners) {
+                    span = s.pointSpan;
+                    st.filter = SamplePoint;
+                }
+            }
+            FillRows(p, span, t.pixels + size_t(y) * t.pitch + size_t(xs), t.pitch, int(xe - xs), rows, st, us, vs);
         }
         return true;
     }

@@ -28,20 +28,48 @@ SdlWindowPresentTarget::~SdlWindowPresentTarget() {
     if (cursor_) SDL_FreeCursor(cursor_);
 }
 
+namespace {
+
+// The frame copied row by row into a window surface of its size whose pixels are laid
+// out as the frame's (32-bit, colour in the low 24 bits, an alpha or unused top byte):
+// one plain copy, no conversion. False when the surface is laid out otherwise.
+bool CopyFrameAsIs(const uint32_t* pixels, int width, int height, int pitch, SDL_Surface* screen, bool& ok) {
+    const uint32_t format = screen->format->format;
+    if (screen->w != width || screen->h != height ||
+        (format != SDL_PIXELFORMAT_ARGB8888 && format != SDL_PIXELFORMAT_RGB888))
+        return false;
+    ok = SDL_LockSurface(screen) == 0;
+    if (!ok) return true;
+    auto* out = static_cast<uint8_t*>(screen->pixels);
+    const size_t row = size_t(width) * 4;
+    if (size_t(screen->pitch) == row && pitch == width) {
+        std::memcpy(out, pixels, row * size_t(height));
+    } else {
+        for (int y = 0; y < height; ++y)
+            std::memcpy(out + size_t(y) * size_t(screen->pitch), pixels + size_t(y) * size_t(pitch), row);
+    }
+    SDL_UnlockSurface(screen);
+    return true;
+}
+
+}  // namespace
+
 bool SdlWindowPresentTarget::PresentFrame(const uint32_t* pixels, int width, int height, int pitch) {
     SDL_Surface* screen = window_ ? SDL_GetWindowSurface(window_) : nullptr;
-    SDL_Surface* frame = screen ? SDL_CreateRGBSurfaceWithFormatFrom(
-                                      const_cast<uint32_t*>(pixels), width, height, 32, pitch * 4,
-                                      SDL_PIXELFORMAT_ARGB8888)
-                                : nullptr;
-    bool ok = frame != nullptr;
-    if (ok) {
-        SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
-        ok = (screen->w == width && screen->h == height ? SDL_BlitSurface(frame, nullptr, screen, nullptr)
-                                                        : SDL_BlitScaled(frame, nullptr, screen, nullptr)) == 0 &&
-             SDL_UpdateWindowSurface(window_) == 0;
-        SDL_FreeSurface(frame);
+    bool ok = screen != nullptr;
+    if (ok && !CopyFrameAsIs(pixels, width, height, pitch, screen, ok)) {
+        // Another layout or size: SDL converts and scales.
+        SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
+                                                                pitch * 4, SDL_PIXELFORMAT_ARGB8888);
+        ok = frame != nullptr;
+        if (ok) {
+            SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
+            ok = (screen->w == width && screen->h == height ? SDL_BlitSurface(frame, nullptr, screen, nullptr)
+                                                            : SDL_BlitScaled(frame, nullptr, screen, nullptr)) == 0;
+            SDL_FreeSurface(frame);
+        }
     }
+    ok = ok && SDL_UpdateWindowSurface(window_) == 0;
     if (!ok && !failureLogged_) {
         DebugStream() << "SdlWindowPresentTarget: present failed: " << SDL_GetError();
         failureLogged_ = true;

@@ -541,6 +541,57 @@ TEST_P(UnrotatedSprites, MatchTheGeneralPath) {
 INSTANTIATE_TEST_SUITE_P(FastPaths, UnrotatedSprites, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "WideVectors" : "NarrowVectors"; });
 
+// Bilinear filtering of a sprite drawn texel for pixel (whole positions, unscaled,
+// possibly mirrored) takes the point-sampling loops: the pixels are those of the
+// bilinear reference loop and of point sampling, byte for byte, for each blend mode the
+// display uses, flat and Gouraud colours. Sprites half a pixel off or scaled are
+// filtered for real and still match the reference.
+TEST(FastPaths, OneToOneBilinearIsPointSamplingExactly) {
+    std::mt19937 rng(4242);
+    const uint32_t blends[][2] = {{BlendSrcAlpha, BlendInvSrcAlpha}, {BlendOne, BlendOne},
+                                  {BlendSrcAlpha, BlendOne}, {BlendOne, BlendZero}};
+    struct Case {
+        const char* name;
+        float dx, w, h;  // offset of the sprite, drawn size as a multiple of the source
+        bool oneToOne;
+    };
+    const Case cases[] = {{"unscaled", 0.0f, 1, 1, true},       {"mirrored", 0.0f, -1, 1, true},
+                          {"flipped", 0.0f, 1, -1, true},       {"half a pixel off", 0.5f, 1, 1, false},
+                          {"stretched", 0.0f, 2, 1, false},     {"shrunk", 0.0f, 0.5f, 0.5f, false}};
+    for (const Case& c : cases)
+        for (int round = 0; round < 40; ++round) {
+            const int blend = int(rng() % 5);
+            const bool gouraud = rng() % 3 == 0, opaque = rng() % 4 == 0, bright = rng() % 4 == 0;
+            const int tw = 1 + int(rng() % 70), th = 1 + int(rng() % 40);
+            const auto texels = SpriteTexels(tw * th, rng, opaque);
+            const uint32_t factor = rng() & 0x00FFFFFFu, background = rng() | 0xFF000000u;
+            const float x = float(int(rng() % 80) - 10) + c.dx, y = float(int(rng() % 50) - 10);
+            Quad q = MakeQuad(x, y, float(tw) * c.w, float(th) * c.h, 0, 0, float(tw), float(th), float(tw),
+                              float(th), rng() % 2 ? 0xFFFFFFFFu : rng());
+            if (gouraud)
+                for (auto& v : q.v) v.color = rng();
+            // 0 as the game draws it, 1 the bilinear reference loop, 2 point sampling.
+            std::vector<uint32_t> results[3];
+            for (int run = 0; run < 3; ++run) {
+                Rig rig(90, 60);
+                rig.d().SetForceGenericSpans(run == 1);
+                SetDisplayStates(rig.d(), run == 2 ? SamplePoint : SampleLinear);
+                if (blend < 4) SetBlend(rig.d(), true, blends[blend][0], blends[blend][1]);
+                else SetBlend(rig.d(), false);
+                if (bright) SetBrightness(rig.d(), factor);
+                rig.d().Clear(background);
+                auto tex = MakeTexture(rig.d(), tw, th, texels);
+                rig.d().SetTexture(0, tex.get());
+                ASSERT_EQ(DrawQuad(rig.d(), q), DeviceResult::Ok);
+                results[run] = rig.Pixels();
+            }
+            ASSERT_EQ(results[0], results[1]) << c.name << ", round " << round;
+            if (c.oneToOne) {
+                ASSERT_EQ(results[0], results[2]) << c.name << ", round " << round;
+            }
+        }
+}
+
 // The display's usual state combinations take the specialised loops.
 TEST(FastPaths, DisplayStatesResolveToSpecialisedLoops) {
     const uint32_t texel = 0xFFFFFFFFu;
