@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
+#include "bench/common/Sprites.h"
 #include "shell/DisplayDX.h"
 #include "shell/Log.h"
 #include "shell/MemorySurface.h"
@@ -37,19 +38,7 @@ struct SizeCase {
 };
 constexpr SizeCase kCases[] = {{16, 8000}, {32, 2000}, {64, 500}, {128, 125}, {256, 31}};
 
-// A soft round sprite, straight (not premultiplied) colour: opaque in the middle, fading
-// out to fully transparent corners.
-std::vector<uint32_t> MakeSprite(int n) {
-    std::vector<uint32_t> px(size_t(n) * n);
-    const double c = (n - 1) * 0.5;
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            const double d = std::hypot(x - c, y - c) / (n * 0.5);
-            const uint32_t a = d >= 1 ? 0 : d < 0.6 ? 255 : uint32_t(255 * (1 - d) / 0.4);
-            px[size_t(y) * n + x] = a << 24 | uint32_t(x * 255 / n) << 16 | uint32_t(y * 255 / n) << 8 | 0x80;
-        }
-    return px;
-}
+std::vector<uint32_t> MakeSprite(int n) { return benchkit::MakeSoftSprite(n); }
 
 std::vector<uint32_t> Premultiplied(std::vector<uint32_t> px) {
     for (uint32_t& c : px) {
