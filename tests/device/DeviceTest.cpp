@@ -356,22 +356,40 @@ TEST(Window, PresentsIntoAnSdlWindow) {
         p.height = 24;
         auto d = CreateSoftDevice(p, &target);
         ASSERT_NE(d, nullptr);
+        // A frame of distinct pixels (a texture of random colours copied over a clear):
+        // the window surface holds each of them after the present, whichever way it is
+        // laid out.
+        std::vector<uint32_t> texels(24 * 16);
+        uint32_t seed = 12345;
+        for (uint32_t& t : texels) t = 0xFF000000u | ((seed = seed * 1664525u + 1013904223u) >> 8);
+        auto picture = MakeTexture(*d, 24, 16, texels);
+        SetGameView(*d, 0, 0, 32, 24);
+        SetDisplayStates(*d);
         d->BeginScene();
         d->Clear(0xFF3366CCu);
+        d->SetTexture(0, picture.get());
+        DrawQuad(*d, MakeQuad(4, 3, 24, 16, 0, 0, 24, 16, 24, 16));
         d->EndScene();
         EXPECT_EQ(d->Present(), DeviceResult::Ok);
+        const std::vector<uint32_t> frame = ReadSurface(d->GetBackBuffer().get());
+        ASSERT_EQ(frame.size(), size_t(32 * 24));
+        EXPECT_EQ(frame[size_t(5) * 32 + 1], 0xFF3366CCu);
+        EXPECT_EQ(frame[size_t(5) * 32 + 7], texels[size_t(2) * 24 + 3]);
         SDL_Surface* s = SDL_GetWindowSurface(window);
         ASSERT_NE(s, nullptr);
         ASSERT_EQ(SDL_LockSurface(s), 0);
-        Uint32 raw = 0;
-        std::memcpy(&raw, static_cast<uint8_t*>(s->pixels) + 5 * s->pitch + 7 * s->format->BytesPerPixel,
-                    size_t(s->format->BytesPerPixel));
-        Uint8 r, g, b;
-        SDL_GetRGB(raw, s->format, &r, &g, &b);
+        int mismatches = 0;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 32; ++x) {
+                Uint32 raw = 0;
+                std::memcpy(&raw, static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel,
+                            size_t(s->format->BytesPerPixel));
+                Uint8 r, g, b;
+                SDL_GetRGB(raw, s->format, &r, &g, &b);
+                mismatches += (uint32_t(r) << 16 | uint32_t(g) << 8 | b) != (frame[size_t(y) * 32 + x] & 0xFFFFFFu);
+            }
         SDL_UnlockSurface(s);
-        EXPECT_EQ(r, 0x33);
-        EXPECT_EQ(g, 0x66);
-        EXPECT_EQ(b, 0xCC);
+        EXPECT_EQ(mismatches, 0) << "window surface format " << SDL_GetPixelFormatName(s->format->format);
         std::vector<uint32_t> cursor(32 * 32, 0xFFFFFFFFu);
         auto tex = MakeTexture(*d, 32, 32, cursor);
         EXPECT_EQ(d->SetCursorProperties(1, 1, tex->GetSurfaceLevel(0)), DeviceResult::Ok);
