@@ -75,6 +75,13 @@ inline __m128i BlendAlphaHalf(__m128i s, __m128i d) {
     return Div255x8(_mm_add_epi16(_mm_mullo_epi16(s, a), _mm_mullo_epi16(d, ia)));
 }
 
+// Modulate on four pixels at once: every channel product divided by 255 as Div255 does.
+inline __m128i Modulate4(__m128i a, __m128i b) {
+    const __m128i z = _mm_setzero_si128();
+    return _mm_packus_epi16(Div255x8(_mm_mullo_epi16(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z))),
+                            Div255x8(_mm_mullo_epi16(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z))));
+}
+
 // BlendAlpha on four pixels at once.
 inline __m128i BlendAlpha4(__m128i s, __m128i d) {
     const __m128i z = _mm_setzero_si128();
@@ -507,6 +514,11 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
             __m128i sv;
             if (row) {
                 sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+            } else if constexpr (FILTER != 0 && COLOR == 1) {
+                // Texels times the flat colour, four at a time.
+                alignas(16) uint32_t t4[4];
+                for (int k = 0; k < 4; ++k, u += du, v += dv) t4[k] = nextTexel();
+                sv = Modulate4(_mm_load_si128(reinterpret_cast<const __m128i*>(t4)), _mm_set1_epi32(int(flat)));
             } else {
                 alignas(16) uint32_t c4[4];
                 for (int k = 0; k < 4; ++k) c4[k] = source();
