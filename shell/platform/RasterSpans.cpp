@@ -449,26 +449,32 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
     const bool wide = FILTER == 2 && gUseAvx2.load(std::memory_order_relaxed);
 #endif
 #endif
+#if defined(__SSE2__)
+    // Fills the block from the pixel at (u, v) on when it is used up.
+    auto refill = [&]() {
+        if (held > 0) return;
+        filled = 0;
+#if defined(RUV3_HAVE_AVX2_SPANS)
+        if (wide && left >= 8 && FitsBilinear8(u, v, du, dv)) {
+            FetchBilinear8(t, u, v, du, dv, block);
+            filled = 8;
+        }
+#endif
+        if (filled == 0 && left >= 4) {
+            FetchBilinear4(t, u, v, du, dv, block);
+            filled = 4;
+        }
+        held = filled;
+        left -= filled;
+    };
+#endif
+    // The texel of the pixel at (u, v); the caller steps (u, v).
     auto nextTexel = [&]() {
         if constexpr (FILTER == 1) {
             return FetchPoint(t, u, v);
         } else {
 #if defined(__SSE2__)
-            if (held == 0) {
-                filled = 0;
-#if defined(RUV3_HAVE_AVX2_SPANS)
-                if (wide && left >= 8 && FitsBilinear8(u, v, du, dv)) {
-                    FetchBilinear8(t, u, v, du, dv, block);
-                    filled = 8;
-                }
-#endif
-                if (filled == 0 && left >= 4) {
-                    FetchBilinear4(t, u, v, du, dv, block);
-                    filled = 4;
-                }
-                held = filled;
-                left -= filled;
-            }
+            refill();
             if (held > 0) return block[filled - held--];
             --left;
 #endif
@@ -514,11 +520,20 @@ void FastSpan(const PixelPipeline& p, uint32_t* dst, int n, const SpanStart& s) 
             __m128i sv;
             if (row) {
                 sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
-            } else if constexpr (FILTER != 0 && COLOR == 1) {
-                // Texels times the flat colour, four at a time.
-                alignas(16) uint32_t t4[4];
-                for (int k = 0; k < 4; ++k, u += du, v += dv) t4[k] = nextTexel();
-                sv = Modulate4(_mm_load_si128(reinterpret_cast<const __m128i*>(t4)), _mm_set1_epi32(int(flat)));
+            } else if constexpr (FILTER != 0 && COLOR != 2) {
+                // Four texels (straight from the bilinear block when it holds them), times
+                // the flat colour if there is one.
+                if (FILTER == 2 && (refill(), held >= 4)) {
+                    sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + filled - held));
+                    held -= 4;
+                    u += 4 * du;
+                    v += 4 * dv;
+                } else {
+                    alignas(16) uint32_t t4[4];
+                    for (int k = 0; k < 4; ++k, u += du, v += dv) t4[k] = nextTexel();
+                    sv = _mm_load_si128(reinterpret_cast<const __m128i*>(t4));
+                }
+                if constexpr (COLOR == 1) sv = Modulate4(sv, _mm_set1_epi32(int(flat)));
             } else {
                 alignas(16) uint32_t c4[4];
                 for (int k = 0; k < 4; ++k) c4[k] = source();
