@@ -341,7 +341,9 @@ bool RunCase(const FrameCase& fc, int server) {
     if (fc.width == 800 && fc.height == 600) {
         const double goal = fc.extra40 > 0 ? 4.0 : 1.2;
         const double cpu = Median(f.engineCpu) * ms;
-        std::printf("  %-62s %6.2f ms  (goal <= %.1f ms: %s)\n", "display frame CPU", cpu, goal, cpu <= goal ? "met" : "missed");
+        // The goals of the game's own sample scene (bench_game_frame), for comparison.
+        std::printf("  %-62s %6.2f ms  (the sample scene's goal <= %.1f ms: %s)\n", "display frame CPU", cpu, goal,
+                    cpu <= goal ? "met" : "missed");
     }
     return true;
 }
