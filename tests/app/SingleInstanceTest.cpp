@@ -219,8 +219,9 @@ TEST(SingleInstance, TheLockFollowsTheUserFolder) {
 TEST(SingleInstance, AForkedChildDoesNotKeepTheLock) {
     RuntimeFolder runtime;
     std::string name = "Tessmar5-fork-" + std::to_string(getpid());
-    int pipeFds[2];
+    int pipeFds[2], ready[2];
     ASSERT_EQ(pipe(pipeFds), 0);
+    ASSERT_EQ(pipe(ready), 0);
     const pid_t holder = fork();
     ASSERT_GE(holder, 0);
     if (holder == 0) {
@@ -228,13 +229,17 @@ TEST(SingleInstance, AForkedChildDoesNotKeepTheLock) {
         const pid_t box = fork();
         if (box == 0) {
             close(pipeFds[1]);
-            char c;
+            char c = 'r';
+            (void)write(ready[1], &c, 1);    // running: fork has returned here
             (void)read(pipeFds[0], &c, 1);  // until the test closes its end
             _exit(0);
         }
-        _exit(box > 0 ? 0 : 4);
+        char c;
+        _exit(box > 0 && read(ready[0], &c, 1) == 1 ? 0 : 4);
     }
     close(pipeFds[0]);
+    close(ready[0]);
+    close(ready[1]);
     int status = 0;
     ASSERT_EQ(waitpid(holder, &status, 0), holder);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
