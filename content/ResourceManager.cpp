@@ -266,11 +266,13 @@ ResFont* ResourceManager::GetFont(const std::wstring& id) {
 ResFont* ResourceManager::CreateFontByName(const std::wstring& name, int size, bool bold, bool italic,
                                            bool underline) {
     if (ResFont* found = FindFont(name, size, bold, italic, underline)) return found;
-    my_intrusive_ptr<ResFont> font(new ResFont);
-    if (!font->Load(loader_, fs_, display_, name, size, bold, italic, underline, 0.0f)) return nullptr;
+    // The id names the font's cache files: it is set before the load, so that each face
+    // and size gets a cache of its own.
     wchar_t id[512];
     pf::FormatWide(id, L"%ls_%d_%02d", name.substr(0, 400).c_str(), size, 0);
+    my_intrusive_ptr<ResFont> font(new ResFont);
     font->SetId(id);
+    if (!font->Load(loader_, fs_, display_, name, size, bold, italic, underline, 0.0f)) return nullptr;
     AddLoaded(font.get());
     return font.get();
 }

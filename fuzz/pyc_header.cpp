@@ -3,12 +3,11 @@
 // interpreter does not verify bytecode, so running fuzzed code would find its crashes,
 // not ours.
 //
-// A count in damaged marshal data (a list of 700 million entries in a 42-byte file) makes
-// the interpreter reserve its memory before it finds the data ends; that is its own way
-// and ends in a MemoryError. Let the sanitizer refuse such requests instead of counting
-// them as failures:
-//   export ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=1024
-//   build-fuzz/fuzz_pyc_header -malloc_limit_mb=2048 fuzz/corpus/pyc_header
+// A count in damaged marshal data (a list of 700 million entries in a 21-byte file) would
+// make the interpreter reserve its memory before it finds the data ends: the loader
+// refuses counts that claim more than the bytes left, so the fuzzer may keep a tight
+// memory limit:
+//   build-fuzz/fuzz_pyc_header -malloc_limit_mb=512 -rss_limit_mb=1024 fuzz/corpus/pyc_header
 #include <Python.h>
 
 #include <cstdint>

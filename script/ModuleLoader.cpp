@@ -11,6 +11,115 @@
 
 namespace bp = boost::python;
 
+namespace {
+
+// A walk over marshalled data that checks what its headers claim before the interpreter
+// reads them: the interpreter reserves the memory a count asks for before it finds the
+// data ends, so 21 bytes claiming a list of 700 million items cost gigabytes. Every
+// item of a container takes at least one byte, so a count may claim no more items than
+// bytes are left (and a string no more bytes). The walk does not judge anything else:
+// data it cannot follow is left to the interpreter, which reports it.
+class MarshalClaims {
+public:
+    MarshalClaims(const unsigned char* data, size_t size) : at_(data), end_(data + size) {}
+
+    // False when some count claims more than the bytes left; `what` then says which.
+    bool Check(std::string& what) {
+        Walk(0);
+        what = what_;
+        return what_.empty();
+    }
+
+private:
+    // Stops at data the interpreter is left to report: too deep, an unknown type, or data
+    // that ends.
+    static constexpr int kMaxDepth = 2000;
+
+    size_t Left() const { return size_t(end_ - at_); }
+    bool Skip(size_t n) {
+        if (!going_ || n > Left()) return going_ = false;
+        at_ += n;
+        return true;
+    }
+    bool Byte(uint32_t& out) {
+        if (!going_ || Left() < 1) return going_ = false;
+        out = *at_++;
+        return true;
+    }
+    bool Long(int64_t& out) {
+        if (!going_ || Left() < 4) return going_ = false;
+        out = int32_t(uint32_t(at_[0]) | uint32_t(at_[1]) << 8 | uint32_t(at_[2]) << 16 | uint32_t(at_[3]) << 24);
+        at_ += 4;
+        return true;
+    }
+    // A count of `unit`-byte items: refused (the walk ends) when they cannot fit.
+    bool Claim(int64_t count, size_t unit, const char* kind) {
+        if (count < 0) return going_ = false;  // the interpreter refuses it itself
+        if (uint64_t(count) <= Left() / unit) return true;
+        what_ = std::string(kind) + " of " + std::to_string(count) + " items with " + std::to_string(Left()) +
+                " bytes left";
+        return going_ = false;
+    }
+    void Items(int64_t count, int depth) {
+        for (int64_t i = 0; i < count && going_; ++i) Walk(depth + 1);
+    }
+
+    void Walk(int depth) {
+        uint32_t type = 0;
+        if (depth > kMaxDepth || !Byte(type)) {
+            going_ = false;
+            return;
+        }
+        int64_t n = 0;
+        switch (type & 0x7F) {  // without the reference flag
+            case '0': case 'N': case 'F': case 'T': case 'S': case '.':
+                return;
+            case 'i': case 'r': Skip(4); return;
+            case 'I': case 'g': Skip(8); return;
+            case 'y': Skip(16); return;
+            case 'f': if (Byte(type)) Skip(type); return;
+            case 'x':
+                for (int k = 0; k < 2 && Byte(type); ++k) Skip(type);
+                return;
+            case 'l':
+                if (Long(n) && Claim(n < 0 ? -n : n, 2, "a number")) Skip(size_t(n < 0 ? -n : n) * 2);
+                return;
+            case 's': case 't': case 'u': case 'a': case 'A':
+                if (Long(n) && Claim(n, 1, "a string")) Skip(size_t(n));
+                return;
+            case 'z': case 'Z': if (Byte(type)) Skip(type); return;
+            case ')': if (Byte(type)) Items(type, depth); return;
+            case '(': case '[': case '<': case '>':
+                if (Long(n) && Claim(n, 1, "a container")) Items(n, depth);
+                return;
+            case '{':
+                // Pairs up to a NULL key.
+                while (going_ && Left() > 0 && (*at_ & 0x7F) != '0') {
+                    Walk(depth + 1);
+                    Walk(depth + 1);
+                }
+                Skip(1);
+                return;
+            case 'c':
+                // Five counts and flags, eight objects, the first line, two objects.
+                if (!Skip(20)) return;
+                Items(8, depth);
+                if (Skip(4)) Items(2, depth);
+                return;
+            default:
+                going_ = false;
+                return;
+        }
+    }
+
+    const unsigned char* at_;
+    const unsigned char* end_;
+    bool going_ = true;
+    std::string what_;
+};
+
+}  // namespace
+
 void ModuleLoader::SetObjects(bp::object globals, bp::object instance) {
     // The old instance may be the last thing keeping this loader alive: it is let go
     // only on return, after the fields were written.
@@ -55,6 +164,11 @@ PyObject* ModuleLoader::UnmarshalCode(const unsigned char* data, size_t size, co
         PyErr_Clear();
         PyErr_Format(PyExc_ImportError, "'%s' was compiled for another interpreter (magic %x, not %x)",
                      file.c_str(), static_cast<unsigned>(fileMagic), static_cast<unsigned>(magic));
+        return nullptr;
+    }
+    std::string claim;
+    if (!MarshalClaims(data + kHeaderSize, size - kHeaderSize).Check(claim)) {
+        PyErr_Format(PyExc_ImportError, "'%s' is damaged: it claims %s", file.c_str(), claim.c_str());
         return nullptr;
     }
     PyObject* code = PyMarshal_ReadObjectFromString(reinterpret_cast<const char*>(data) + kHeaderSize,

@@ -33,6 +33,22 @@ const char* PresentFormatName(DeviceFormat f) {
     }
 }
 
+// Sides beyond this are taken as unusable where the monitor's size is not known.
+constexpr int kLargestSide = 16384;
+
+// A game size no display can use (saved options may hold anything: 0, a negative number,
+// text, or more than the monitor shows) becomes 800 x 600, with one log line.
+void KeepUsableSize(DisplayPlatform& platform, int& width, int& height) {
+    int monitorWidth = kLargestSide, monitorHeight = kLargestSide;
+    if (!platform.GetMonitorSize(monitorWidth, monitorHeight) || monitorWidth <= 0 || monitorHeight <= 0)
+        monitorWidth = monitorHeight = kLargestSide;
+    if (width > 0 && height > 0 && width <= monitorWidth && height <= monitorHeight) return;
+    DebugStream() << "Display - the game size " << width << "x" << height << " does not fit the monitor ("
+                  << monitorWidth << "x" << monitorHeight << "); the default 800x600 is used";
+    width = 800;
+    height = 600;
+}
+
 }  // namespace
 
 void SetGameScreenSize(int width, int height) {
@@ -116,6 +132,7 @@ bool DisplayDX::Init(int width, int height, bool fullScreen, bool allowScaledMod
         GetMessageBoxService().Show(L"error", L"can't create Direct3D, is dx8.1 installed?");
         return false;
     }
+    KeepUsableSize(*platform_, width, height);
     SetGameScreenSize(width, height);
     bool ok = false;
     if (fullScreen) {

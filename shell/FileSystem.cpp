@@ -74,7 +74,12 @@ bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& 
 
 bool UserEntryExists(FileSystem& fs, const std::wstring& path) {
     if (UserFolderPath(fs).empty() || path.empty()) return false;
-    return PathTaken(UserOsPath(fs, path + L"e")) || PathTaken(UserOsPath(fs, path));
+    // A link to nothing holds nothing to lose: it is replaced like a missing file.
+    auto holds = [&fs](const std::wstring& name) {
+        const std::string os = UserOsPath(fs, name);
+        return PathTaken(os) && !IsDanglingLink(os);
+    };
+    return holds(path + L"e") || holds(path);
 }
 
 bool WriteUserFile(FileSystem& fs, const std::wstring& path, const std::string& bytes, bool scramble) {

@@ -94,7 +94,8 @@ bool StaysInsideFolder(const std::wstring& path);
 // user folder with the scrambled name allowed.
 bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& path);
 // Whether the user folder holds anything under the path or its scrambled name, readable or
-// not: a save that could not read such an entry must not replace it.
+// not: a save that could not read such an entry must not replace it. A symbolic link to
+// nothing is no entry.
 bool UserEntryExists(FileSystem& fs, const std::wstring& path);
 // Writes bytes as the whole of a user file (scrambled while scrambling is on, unless
 // scramble is false); true only when the file was written and replaced the old one.

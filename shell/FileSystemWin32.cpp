@@ -80,6 +80,7 @@ bool FileSystemWin32::HasArchive() const {
 }
 
 bool FileSystemWin32::CreateFolder(const std::wstring& path, int flags) {
+    if (!StaysInsideFolder(path)) return false;
     const std::wstring& folder = (flags & kFileInResourceFolder) ? resourceFolder_ : userFolder_;
     const std::string full = OsPath(folder, path);
     if (MakeFolder(full)) return true;
@@ -88,11 +89,13 @@ bool FileSystemWin32::CreateFolder(const std::wstring& path, int flags) {
 }
 
 bool FileSystemWin32::DeleteUserFile(const std::wstring& path) {
+    if (!StaysInsideFolder(path)) return false;
     const std::string full = OsPath(userFolder_, scrambling_ ? path + L"e" : path);
     return RemoveFile(full);
 }
 
 bool FileSystemWin32::DeleteFolder(const std::wstring& path) {
+    if (!StaysInsideFolder(path)) return false;
     return DeleteTree(FromUtf8(OsPath(userFolder_, path)));
 }
 
@@ -155,6 +158,8 @@ bool FileSystemWin32::ReadFromFolder(FileBuffer& buffer, const std::wstring& fol
 bool FileSystemWin32::OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) {
     const bool scrambled = scramble && scrambling_;
     SafeDelete(file);
+    // Whatever is written stays inside its folder, wherever the name came from.
+    if (!StaysInsideFolder(path)) return false;
     const std::wstring& folder = (flags & kFileInResourceFolder) ? resourceFolder_ : userFolder_;
     // The scrambled name in both folders, so that what is written scrambled reads back.
     auto* opened = new FileWin32(scrambled);

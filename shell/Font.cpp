@@ -93,7 +93,14 @@ const Rect* Font::GetGlyph(wchar_t ch) const {
 std::wstring Font::OutlineFileName() const {
     // The float widened first: an outline of 1.15 (just below it as a float) gives 114.
     const double hundredths = static_cast<double>(outline) * 100.0;
-    return L"fonts/" + id + L"_outline_" + std::to_wstring(static_cast<int>(hundredths)) + L".png";
+    return L"fonts/" + CacheName() + L"_outline_" + std::to_wstring(static_cast<int>(hundredths)) + L".png";
+}
+
+std::wstring Font::CacheName() const {
+    std::wstring name = id;
+    std::replace(name.begin(), name.end(), L'/', L'_');
+    std::replace(name.begin(), name.end(), L'\\', L'_');
+    return name;
 }
 
 bool Font::Load(ImageLoader* loader, FileSystem* fs, Display* display) {
@@ -102,6 +109,9 @@ bool Font::Load(ImageLoader* loader, FileSystem* fs, Display* display) {
         DebugStream() << "Font - '" << id << "' cannot load without an image loader, a file system and a display";
         return false;
     }
+    // The id names the cache files: one that leaves the "fonts" folder (or names none)
+    // would read and overwrite files elsewhere on the machine.
+    if (!StaysInsideFolder(id)) return false;
     if (!CacheExists(fs)) RenderGlyphCache(*fs, *loader);
     if (LoadXml(loader, fs, display)) hasCharMap_ = true;
     // Without the cache there are no glyph rectangles to draw with, whatever the XML
@@ -141,6 +151,7 @@ bool Font::RenderGlyphCache(FileSystem& fs, ImageLoader& loader) {
 }
 
 bool Font::RenderGlyphCache(FileSystem& fs, ImageLoader& loader, GlyphSource& glyphs) {
+    if (!StaysInsideFolder(id)) return false;
     Rect rects[kFontGlyphCount];
     MemorySurface page;
     if (!RenderGlyphPage(glyphs, GetOutlineWidth() + 1, rects, page)) return false;

@@ -104,13 +104,17 @@ public:
     const Rect* GetGlyphs() const { return glyphs_; }
 
     // The cache files, relative to the resource (or user) folder.
-    std::wstring PageFileName() const { return L"fonts/" + id + L".png"; }
-    std::wstring MapFileName() const { return L"fonts/" + id + L".map"; }
-    // "fonts/<id>_outline_<(int)(outline x 100)>.png".
+    // The id's folder separators become '_' in the cache files' names, so an id that is a
+    // font file's path (a font made by name) still names one file in the folder.
+    std::wstring PageFileName() const { return L"fonts/" + CacheName() + L".png"; }
+    std::wstring MapFileName() const { return L"fonts/" + CacheName() + L".map"; }
+    // "fonts/<id>_outline_<(int)(outline x 100)>.png" (separators as above).
     std::wstring OutlineFileName() const;
     std::wstring DescriptionFileName() const { return L"fonts/" + id + L".fnt"; }
 
 protected:
+    std::wstring CacheName() const;
+
     Rect glyphs_[kFontGlyphCount];
     SurfacePtr page_;
     SurfacePtr outlinePage_;

@@ -87,6 +87,7 @@ bool ChooseCacheFolder(FileSystem& fs, const std::wstring& what, bool& userFolde
 
 bool WriteCacheImage(FileSystem& fs, ImageLoader& loader, const std::wstring& path, bool userFolder,
                      const PixelView& image) {
+    if (!StaysInsideFolder(path)) return false;
     return loader.Save(FromUtf8(CacheOsPath(fs, path, userFolder)).c_str(), 2, image);
 }
 

@@ -93,7 +93,7 @@ bool ReadTrueTypeNames(const std::wstring& file, FontNames& names) {
 
 bool ReadTrueTypeNamesAt(const std::string& path, FontNames& names) {
     names = FontNames();
-    FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+    FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rbe");
     if (!f) return false;
     std::vector<uint8_t> bytes;
     long length = -1;

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "shell/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
 #include "shell/platform/MessageBox.h"
 
 namespace pf {
@@ -16,8 +17,16 @@ std::mutex g_logLock;  // guards the FILE pointer, not the order of lines
 FILE* g_logFile = nullptr;
 std::atomic<bool> g_toStderr{true};
 std::atomic<int> g_logFd{-1};
+size_t g_logLimit = kDefaultLogLimit;
+size_t g_logWritten = 0;  // bytes in the open file
+bool g_logFull = false;   // the bound was reached: nothing more goes to the file
 
 }  // namespace
+
+void SetLogLimit(size_t bytes) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    g_logLimit = bytes ? bytes : kDefaultLogLimit;
+}
 
 void OpenLog(const std::wstring& path) {
     bool opened = false;
@@ -28,7 +37,10 @@ void OpenLog(const std::wstring& path) {
             std::fclose(g_logFile);
             g_logFile = nullptr;
         }
-        g_logFile = std::fopen(ToUtf8(path).c_str(), "w");
+        g_logWritten = 0;
+        g_logFull = false;
+        // A link under the name is replaced, never followed: its target is not truncated.
+        g_logFile = CreateFileReplacingLink(ToUtf8(path));
         if (g_logFile) g_logFd.store(fileno(g_logFile));
         opened = g_logFile != nullptr;
     }
@@ -49,8 +61,19 @@ void LogWrite(const std::wstring& text) {
     const std::string utf8 = ToUtf8(text);
     {
         std::lock_guard<std::mutex> lock(g_logLock);
-        if (g_logFile) {
-            std::fwrite(utf8.data(), 1, utf8.size(), g_logFile);
+        if (g_logFile && !g_logFull) {
+            if (g_logWritten + utf8.size() <= g_logLimit) {
+                std::fwrite(utf8.data(), 1, utf8.size(), g_logFile);
+                g_logWritten += utf8.size();
+            } else {
+                // A fault logged over and over must not fill the disk: one line says so
+                // and the file stays as it is until the next start.
+                g_logFull = true;
+                std::fprintf(g_logFile,
+                             "log: the log reached its bound of %zu bytes; no more lines are written to it "
+                             "until the next start\n",
+                             g_logLimit);
+            }
             std::fflush(g_logFile);
         }
     }

@@ -2,6 +2,7 @@
 // time through DebugStream temporaries.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -10,10 +11,16 @@
 
 namespace pf {
 
-// Closes a log opened before and opens (truncating) the file at path. On failure the log
+// Closes a log opened before and opens (truncating) the file at path; a symbolic link under
+// the name is replaced by the file, not followed. On failure the log
 // stays closed and lines reach only the debugger output.
 void OpenLog(const std::wstring& path);
 void CloseLog();
+// The bound of the log file: a line that would take it past the bound is replaced by one
+// line saying so, and nothing more is written to the file until it is opened again.
+constexpr size_t kDefaultLogLimit = size_t(16) << 20;
+// Sets the bound (0: the default); for tests.
+void SetLogLimit(size_t bytes);
 // The open log file's descriptor, or -1: for writers that may not take locks (the crash
 // filter writes its lines with it from a signal handler).
 int LogFileDescriptor();

@@ -8,10 +8,12 @@
 #include "shell/Game.h"
 #include "shell/Log.h"
 #include "shell/Random.h"
+#include "shell/platform/CrashSignals.h"
 #include "shell/platform/MessageBox.h"
 #include "shell/platform/SdlMessageBox.h"
 
 int main(int argc, char** argv) {
+    pf::IgnoreFileSizeSignal();
     pf::SeedRand(static_cast<uint32_t>(std::time(nullptr)));
     static pf::SdlMessageBox messageBox;
     pf::SetMessageBoxService(&messageBox);

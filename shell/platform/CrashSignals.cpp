@@ -40,6 +40,8 @@ void InstallCrashSignals(CrashReporter reporter) {
     for (int s : kCrashSignals) sigaction(s, &action, nullptr);
 }
 
+void IgnoreFileSizeSignal() { signal(SIGXFSZ, SIG_IGN); }
+
 void WriteAllToDescriptor(int fd, const char* bytes, std::size_t size) {
     if (fd < 0) return;
     while (size > 0) {

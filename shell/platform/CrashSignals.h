@@ -17,6 +17,10 @@ using CrashReporter = void (*)(unsigned code, std::uintptr_t address);
 // default action is restored and the signal raised again, so the process dies by it.
 void InstallCrashSignals(CrashReporter reporter);
 
+// A write past the process's file-size limit then fails (EFBIG) as on a full disk and the
+// writer reports it, instead of the signal ending the process mid-save.
+void IgnoreFileSizeSignal();
+
 // Writes all of the bytes to a descriptor with write(2), retrying short writes; safe in a
 // signal handler. A negative descriptor writes nothing.
 void WriteAllToDescriptor(int fd, const char* bytes, std::size_t size);

@@ -96,12 +96,39 @@ bool PathTaken(const std::string& path) {
     return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
+bool IsDanglingLink(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0 &&
+           errno == ENOENT;
+}
+
 bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
 bool RemoveFile(const std::string& path) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
     return ::unlink(path.c_str()) == 0;
+}
+
+std::FILE* CreateFileReplacingLink(const std::string& path) {
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0 && errno == ELOOP) {
+        // A link in the final name: it goes, and a file of our own takes its place (a link
+        // made again meanwhile is not followed either).
+        ::unlink(path.c_str());
+        fd = ::open(path.c_str(), flags | O_EXCL, 0644);
+    }
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0 ||
+        ::fcntl(fd, F_SETFL, O_WRONLY) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "w");
+    if (!file) ::close(fd);
+    return file;
 }
 
 bool RemoveFolderTree(const std::string& folder) {

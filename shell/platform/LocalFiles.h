@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ bool IsRegularFile(const std::string& path);
 bool IsFolder(const std::string& path);
 // Whether anything at all (file, folder, pipe, link, even a dangling one) has the name.
 bool PathTaken(const std::string& path);
+// Whether the name is a symbolic link to nothing (its target does not exist).
+bool IsDanglingLink(const std::string& path);
 // A regular file's last-modified time in nanoseconds; 0 for anything else or a missing file.
 int64_t RegularFileTime(const std::string& path);
 // Whether this process may make files in the folder.
@@ -28,6 +31,10 @@ bool RemoveFile(const std::string& path);
 // Removes a folder with everything below it. Links are removed, never followed; "." and
 // ".." are skipped. Each entry that cannot be removed is logged; false when any was left.
 bool RemoveFolderTree(const std::string& path);
+// Opens a new, empty file for writing ("w"), close-on-exec. A symbolic link under the name
+// is replaced by the file, never followed (its target stays as it was); anything else that
+// is not a regular file (a folder, a pipe) is refused. Null when it cannot be opened.
+std::FILE* CreateFileReplacingLink(const std::string& path);
 // The process's working folder, or "" (with a log line) when it cannot be read.
 std::string WorkingFolder();
 

@@ -1,6 +1,7 @@
 #include "shell/platform/SingleInstance.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -15,17 +16,57 @@
 #include <mutex>
 
 #include "shell/Log.h"
+#include "shell/TextHelpers.h"
+#include "shell/platform/UserDataRoot.h"
 
 namespace pf {
 
 namespace {
 
-// "<folder>/<name>" (with the user id in a shared temp folder); the lock file and the
-// socket add their own ending.
-std::string BasePath(const std::string& name) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) return LockFolder() + name;
-    return LockFolder() + name + "-" + std::to_string(getuid());
+// "<folder>/<name>"; the lock file and the socket add their own ending.
+std::string BasePath(const std::string& name) { return LockFolder() + name; }
+
+// The descriptors this process holds for its locks. A child made by fork without exec
+// (the message box shows its window from one) closes them at once: otherwise it would
+// hold the lock on, and a game killed while its box is up would refuse every next start.
+constexpr int kMaxHeldDescriptors = 16;
+std::atomic<int> g_heldDescriptors[kMaxHeldDescriptors];
+
+void CloseHeldInChild() {
+    for (auto& held : g_heldDescriptors) {
+        const int fd = held.exchange(-1);
+        if (fd >= 0) close(fd);
+    }
+}
+
+void NoteHeld(int fd) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (auto& held : g_heldDescriptors) held.store(-1);
+        pthread_atfork(nullptr, nullptr, &CloseHeldInChild);
+    });
+    for (auto& held : g_heldDescriptors) {
+        int free = -1;
+        if (held.compare_exchange_strong(free, fd)) return;
+    }
+}
+
+void ForgetHeld(int fd) {
+    for (auto& held : g_heldDescriptors) {
+        int expected = fd;
+        held.compare_exchange_strong(expected, -1);
+    }
+}
+
+// Opens the lock file, never through a link: a link under the name is replaced by a file.
+int OpenLockFile(const std::string& path) {
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+    int fd = open(path.c_str(), flags, 0600);
+    if (fd < 0 && errno == ELOOP) {
+        unlink(path.c_str());
+        fd = open(path.c_str(), flags | O_EXCL, 0600);
+    }
+    return fd;
 }
 
 bool SocketAddress(const std::string& path, sockaddr_un& address) {
@@ -76,6 +117,7 @@ public:
                 close(entry.second.listener);
                 unlink(entry.second.socketPath.c_str());
             }
+            ForgetHeld(entry.second.lock);
             close(entry.second.lock);
         }
     }
@@ -83,10 +125,12 @@ public:
     bool Acquire(const std::string& name) override {
         std::lock_guard<std::mutex> guard(mutex_);
         if (held_.count(name)) return true;
+        // The lock lives in the user-data root, beside the user folders it protects: two
+        // starts on one user folder meet at the same file whatever else differs between
+        // them, and no other user can make files there.
+        CreateFolders(FromUtf8(LockFolder()));
         std::string path = BasePath(name) + ".lock";
-        // Never through a link, and only a file of this user: in a shared temp folder
-        // another user could otherwise aim the lock at a file of ours, or hold it.
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        int fd = OpenLockFile(path);
         if (fd < 0) {
             // Without a lock file the game still runs; a second copy goes unnoticed.
             DebugStream() << "SingleInstance - cannot open '" << path << "': " << std::strerror(errno);
@@ -106,6 +150,7 @@ public:
             return true;
         }
         // Held (open) until the process ends.
+        NoteHeld(fd);
         Held& held = held_[name];
         held.lock = fd;
         held.socketPath = BasePath(name) + ".sock";
@@ -165,15 +210,8 @@ std::atomic<SingleInstanceLock*> g_lock{nullptr};
 }  // namespace
 
 std::string LockFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder;
-    if (runtime && *runtime) {
-        folder = runtime;
-    } else {
-        const char* tmp = std::getenv("TMPDIR");
-        folder = tmp && *tmp ? tmp : "/tmp";
-    }
-    if (folder.back() != '/') folder += '/';
+    std::string folder = ToUtf8(GetUserDataRoot());
+    if (folder.empty() || folder.back() != '/') folder += '/';
     return folder;
 }
 

@@ -1,5 +1,5 @@
-// The single-instance lock: an exclusive flock on "<runtime folder>/<name>.lock", held
-// until the process ends. The holder listens on a socket beside it ("<name>.sock",
+// The single-instance lock: an exclusive flock on "<user-data root>/<name>.lock", held
+// until the process ends (the root holds the user folders the lock protects). The holder listens on a socket beside it ("<name>.sock",
 // owner-only), where a second start asks it to bring its window to the front.
 #pragma once
 
@@ -21,8 +21,7 @@ public:
     virtual bool TakeRaiseRequest() { return false; }
 };
 
-// The lock file's folder: $XDG_RUNTIME_DIR, else the temp folder (the file name then
-// carries the user id). Ends with '/'.
+// The lock file's folder: the user-data root (GetUserDataRoot). Ends with '/'.
 std::string LockFolder();
 SingleInstanceLock& GetSingleInstanceLock();
 // Installs a lock service; null restores the default. The caller keeps ownership.

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -55,18 +56,20 @@ struct FirstInstance {
     }
 };
 
-// Runs the second start in a process of its own; answers its log.
-std::string RunSecondStart(const testkit::TempDir& dir, const std::string& name) {
+// Runs the second start in a process of its own (its environment changed by `env`, a
+// prefix of "NAME=value " words); answers its log.
+std::string RunSecondStart(const testkit::TempDir& dir, const std::string& name, const std::string& env = "") {
     std::string log = (dir.Path() / "second.txt").string();
-    std::string command = std::string("'") + RUV3_SECOND_INSTANCE + "' '" + log + "' '" + name + "' >/dev/null 2>&1";
+    std::string command = "env " + env + "'" + RUV3_SECOND_INSTANCE + "' '" + log + "' '" + name + "' >/dev/null 2>&1";
     EXPECT_EQ(testkit::RunCommand(command), 0);
     return testkit::ReadFile(log);
 }
 
+// A user-data root of the test's own, where the lock lives.
 struct RuntimeFolder {
     testkit::TempDir dir;
-    RuntimeFolder() { setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1); }
-    ~RuntimeFolder() { unsetenv("XDG_RUNTIME_DIR"); }
+    RuntimeFolder() { setenv("XDG_DATA_HOME", dir.Path().c_str(), 1); }
+    ~RuntimeFolder() { unsetenv("XDG_DATA_HOME"); }
 };
 
 // A lock service whose answers the test sets.
@@ -186,8 +189,66 @@ TEST(SingleInstance, ManyCallersAreTakenAFewAtATime) {
     EXPECT_FALSE(lock.TakeRaiseRequest());
 }
 
-// In a shared temp folder the lock file may have been planted by someone else: a link is
-// never followed, and a file of another user (even one held locked) does not stop the game.
+// The lock protects the user folder: starts on one user-data root meet at one lock
+// whatever their runtime or temp folders (a file planted in a shared temp folder plays no
+// part), and a start on another root runs.
+TEST(SingleInstance, TheLockFollowsTheUserFolder) {
+    RuntimeFolder runtime;
+    testkit::TempDir other, tmp;
+    std::string name = "Tessmar5-root-" + std::to_string(getpid());
+    tmp.Write(name + ".lock", "planted");
+    tmp.Write(name + "-" + std::to_string(getuid()) + ".lock", "planted");
+    std::filesystem::permissions(tmp.Path() / (name + "-" + std::to_string(getuid()) + ".lock"),
+                                 std::filesystem::perms::none);
+    ASSERT_TRUE(pf::GetSingleInstanceLock().Acquire(name));
+    EXPECT_TRUE(std::filesystem::exists(runtime.dir.Path() / (name + ".lock")));
+
+    const char* quits = "calls: Init Shutdown Release";
+    EXPECT_NE(RunSecondStart(other, name, "XDG_RUNTIME_DIR='" + other.Path().string() + "' ").find(quits),
+              std::string::npos);
+    EXPECT_NE(RunSecondStart(other, name, "-u XDG_RUNTIME_DIR TMPDIR='" + tmp.Path().string() + "' ").find(quits),
+              std::string::npos);
+    EXPECT_NE(RunSecondStart(other, name, "XDG_DATA_HOME='" + other.Path().string() + "' ")
+                  .find("calls: Init Start Shutdown Release"),
+              std::string::npos);
+}
+
+// A child made by fork without exec (as the message box makes one to show its window)
+// does not hold the lock on: once the holder is gone, the next start takes it though the
+// child still runs.
+TEST(SingleInstance, AForkedChildDoesNotKeepTheLock) {
+    RuntimeFolder runtime;
+    std::string name = "Tessmar5-fork-" + std::to_string(getpid());
+    int pipeFds[2], ready[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        if (!pf::GetSingleInstanceLock().Acquire(name)) _exit(3);
+        const pid_t box = fork();
+        if (box == 0) {
+            close(pipeFds[1]);
+            char c = 'r';
+            (void)write(ready[1], &c, 1);    // running: fork has returned here
+            (void)read(pipeFds[0], &c, 1);  // until the test closes its end
+            _exit(0);
+        }
+        char c;
+        _exit(box > 0 && read(ready[0], &c, 1) == 1 ? 0 : 4);
+    }
+    close(pipeFds[0]);
+    close(ready[0]);
+    close(ready[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(pf::GetSingleInstanceLock().Acquire(name)) << "the forked child kept the lock";
+    close(pipeFds[1]);
+}
+
+// A link under the lock file's name is replaced by the lock file, never followed; a file
+// of another user (even one held locked) does not stop the game.
 TEST(SingleInstance, PlantedLockFilesNeitherRedirectNorBlock) {
     RuntimeFolder runtime;
     testkit::LogCapture log;
@@ -196,7 +257,8 @@ TEST(SingleInstance, PlantedLockFilesNeitherRedirectNorBlock) {
     std::filesystem::create_symlink(target, runtime.dir.Path() / (name + ".lock"));
     EXPECT_TRUE(pf::GetSingleInstanceLock().Acquire(name));
     EXPECT_FALSE(std::filesystem::exists(target));
-    EXPECT_TRUE(log.Contains("SingleInstance - cannot open")) << log.Text();
+    EXPECT_FALSE(std::filesystem::is_symlink(runtime.dir.Path() / (name + ".lock")));
+    EXPECT_NE(RunSecondStart(runtime.dir, name).find("calls: Init Shutdown Release"), std::string::npos);
 
     if (geteuid() == 0) {
         std::string foreign = name + "-foreign";

@@ -116,8 +116,9 @@ TEST_F(ConfigTest, SaveRefusesWhatItCannotRebuild) {
     EXPECT_FALSE(dirSection.Save());
 }
 
-// A user file that is there but cannot be read (a pipe, a link to nothing, one the user may
-// not read) is not written over blind: its other sections would be lost.
+// A user file that is there but cannot be read (a pipe, one the user may not read) is not
+// written over blind: its other sections would be lost. A link to nothing holds nothing
+// and is replaced like a missing file.
 TEST_F(ConfigTest, SaveLeavesAFileItCouldNotReadInPlace) {
     ASSERT_EQ(::mkfifo((User() / "pipe.cfge").c_str(), 0644), 0);  // the scrambled name counts too
     std::filesystem::create_symlink(User() / "elsewhere" / "gone.cfg", User() / "gone.cfg");
@@ -127,7 +128,7 @@ TEST_F(ConfigTest, SaveLeavesAFileItCouldNotReadInPlace) {
     struct Case {
         const wchar_t* name;
         bool refused;
-    } cases[] = {{L"pipe.cfg", true}, {L"gone.cfg", true}, {L"private.cfg", !root}, {L"fresh.cfg", false}};
+    } cases[] = {{L"pipe.cfg", true}, {L"gone.cfg", false}, {L"private.cfg", !root}, {L"fresh.cfg", false}};
     for (const Case& c : cases) {
         testkit::LogCapture log;
         ConfigSection section(fs, c.name);
@@ -140,7 +141,9 @@ TEST_F(ConfigTest, SaveLeavesAFileItCouldNotReadInPlace) {
     ASSERT_EQ(::lstat((User() / "pipe.cfge").c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
     ASSERT_EQ(::lstat((User() / "gone.cfg").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(UserText("gone.cfg"), "[main]\nk=w\n");
+    EXPECT_FALSE(std::filesystem::exists(User() / "elsewhere"));
     ::chmod((User() / "private.cfg").c_str(), 0644);
     EXPECT_EQ(UserText("private.cfg"), root ? "[main]\nk=w\n[other]\nkept=1\n" : "[main]\nk=v\n[other]\nkept=1\n");
 }

@@ -93,9 +93,13 @@ TEST_F(FolderTest, ComponentsMatchIgnoringCaseAndBackslashes) {
         EXPECT_EQ(ReadResource(path), "vendor") << pf::ToUtf8(path);
     }
     // Writing under another spelling replaces the existing file instead of adding one.
-    EXPECT_TRUE(WriteFile(L"..\\res\\CFG\\Vendor.CFG", "new"));
-    EXPECT_EQ(testkit::ReadFile(Res() / "cfg/vendor.cfg"), "new");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Res() / "cfg"), {}), 1);
+    dir.Write("user/cfg/vendor.cfg", "old");
+    EXPECT_TRUE(WriteFile(L"CFG\\Vendor.CFG", "new"));
+    EXPECT_EQ(testkit::ReadFile(User() / "cfg/vendor.cfg"), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(User() / "cfg"), {}), 1);
+    // A write that would leave the folder is refused.
+    EXPECT_FALSE(WriteFile(L"..\\res\\CFG\\Vendor.CFG", "new"));
+    EXPECT_EQ(testkit::ReadFile(Res() / "cfg/vendor.cfg"), "vendor");
 }
 
 TEST_F(FolderTest, WritesArePlainUnlessScramblingIsOn) {

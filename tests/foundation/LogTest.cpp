@@ -82,3 +82,40 @@ TEST_F(LogTest, UnopenableLogStaysClosed) {
     EXPECT_EQ(log.Text(), "before\n");
     EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder"));
 }
+
+// A fault logged over and over must not fill the disk: past its bound one line says so
+// and the file takes nothing more until it is opened again.
+TEST_F(LogTest, TheLogFileStopsAtItsBound) {
+    testkit::TempDir dir;
+    auto path = dir.Path() / "log.txt";
+    SetLogLimit(100);
+    OpenLog(FromUtf8(path.string()));
+    for (int i = 0; i < 50; ++i) DebugStream() << "line " << i;
+    const std::string text = testkit::ReadFile(path);
+    EXPECT_EQ(text.find("line 0\nline 1\n"), 0u) << text;
+    EXPECT_EQ(text.find("line 20"), std::string::npos) << text;
+    const std::string told = "log: the log reached its bound of 100 bytes";
+    EXPECT_NE(text.find(told), std::string::npos) << text;
+    EXPECT_EQ(text.find(told), text.rfind(told)) << text;
+    EXPECT_LT(text.size(), 100u + 200u);
+    OpenLog(FromUtf8(path.string()));  // the next start writes again
+    DebugStream() << "again";
+    SetLogLimit(0);
+    CloseLog();
+    EXPECT_EQ(testkit::ReadFile(path), "again\n");
+}
+
+// A log name that is a symbolic link is replaced by the log file: the link's target is
+// neither truncated nor written.
+TEST_F(LogTest, ALinkInPlaceOfTheLogIsReplacedNotFollowed) {
+    testkit::TempDir dir;
+    const auto victim = dir.Write("victim.txt", "precious\n");
+    auto path = dir.Path() / "log.txt";
+    std::filesystem::create_symlink(victim, path);
+    OpenLog(FromUtf8(path.string()));
+    DebugStream() << "logged";
+    CloseLog();
+    EXPECT_EQ(testkit::ReadFile(victim), "precious\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(testkit::ReadFile(path), "logged\n");
+}

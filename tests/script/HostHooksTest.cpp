@@ -55,6 +55,31 @@ TEST(HostHooks, PostCycleErrorsArePrintedAndTheNextFrameRuns) {
     EXPECT_EQ(std::count(quiet.begin(), quiet.end(), '\n'), 1) << quiet;
 }
 
+// An error raised every frame would fill the disk: the same traceback again only counts
+// (at 1, 2, 4, 8, ... repeats), and the next different error says how many came.
+TEST(HostHooks, ARepeatedErrorIsCountedNotPrintedAgain) {
+    PythonHost& host = World().host;
+    host.postCycleCall() = Define("def again(): raise RuntimeError('every frame')\n", "again");
+    TakeLog();
+    for (int i = 0; i < 10; ++i) host.PostCycle();
+    std::string log = TakeLog();
+    const size_t once = log.find("RuntimeError: every frame");
+    ASSERT_NE(once, std::string::npos) << log;
+    EXPECT_EQ(log.find("every frame", once + 30), std::string::npos) << log;
+    EXPECT_EQ(log.find("Traceback", log.find("Traceback") + 1), std::string::npos) << log;
+    EXPECT_NE(log.find("the same error again (1 repeats)"), std::string::npos) << log;
+    EXPECT_NE(log.find("the same error again (8 repeats)"), std::string::npos) << log;
+    EXPECT_EQ(log.find("(9 repeats)"), std::string::npos) << log;
+
+    host.postCycleCall() = Define("def other(): raise KeyError('another')\n", "other");
+    host.PostCycle();
+    log = TakeLog();
+    EXPECT_NE(log.find("the error before came 9 more times in all"), std::string::npos) << log;
+    EXPECT_NE(log.find("KeyError: 'another'"), std::string::npos) << log;
+    host.postCycleCall() = bp::object();
+    EXPECT_FALSE(PyErr_Occurred());
+}
+
 TEST(HostHooks, AnExcepthookRaisingSystemExitDoesNotEndTheProcess) {
     PythonHost& host = World().host;
     bp::object globals = host.globals();

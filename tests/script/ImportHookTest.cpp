@@ -75,6 +75,12 @@ TEST(ImportHook, DamagedMissingAndRaisingModules) {
         {"hook_header_only", good.substr(0, 16), "EOFError"},
         {"hook_foreign", foreign, foreignLogged},
         {"hook_garbage", good.substr(0, 16) + std::string(40, '\xee'), "Error"},
+        // Counts claiming more than the bytes left (a list of 700 million items in 21
+        // bytes; a string of 2 GB) are refused before the interpreter reserves for them.
+        {"hook_huge_list", good.substr(0, 16) + std::string("[\x00\x27\xb9\x29", 5), "claims a container of 700000000"},
+        {"hook_huge_string", good.substr(0, 16) + std::string("\xe3\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+                                                              "\x00\x00\x00\x00\x00\x00\x00\x00s\xff\xff\xff\x7f", 26),
+         "claims a string of 2147483647"},
         {"hook_raises", CompileModule("half = True\nraise ValueError('broken module')\n"), "broken module"},
     };
     for (const Case& c : cases) {

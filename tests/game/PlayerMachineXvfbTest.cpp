@@ -1,0 +1,145 @@
+// The real game on the packed sample content, run as a player's machine runs it and
+// against set-ups a player may have: saved window sizes no display can use, a log that is
+// a link, a file-size limit, a script error raised every frame. Every wait is for a
+// condition (a window, a log line, the process's end), each with a deadline.
+#include <gtest/gtest.h>
+
+#include "common/Oracle.h"
+#include "common/TestSupport.h"
+#include "game/ArchivePassword.h"
+
+namespace {
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+size_t Count(const std::string& text, const std::string& needle) {
+    size_t n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
+// A folder to run the game in: the sample archive, a user folder with windowed options.
+class PlayerMachine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RUV3_REQUIRE_DISPLAY();
+        RUV3_REQUIRE_PROGRAM("xdotool");
+        RUV3_REQUIRE_PROGRAM("zip");
+        std::filesystem::create_directories(run);
+        std::filesystem::copy_file(TESSMAR_DATA_ZIP, run / "data.zip");
+        Options("[main]\nfullScreen=false\n");
+        std::filesystem::create_directories(dir.Path() / "runtime");
+    }
+    void Options(const std::string& text) { dir.Write("home/Tarn/Tessmar5/options.cfg", text); }
+    std::string UserFile(const std::string& name) { return testkit::ReadFile(user / name); }
+    std::string Log() { return UserFile("log.txt"); }
+
+    // Packs a start-up module over the sample one.
+    void StartupScript(const std::string& source) {
+        const std::string pyc = testkit::CompilePython(source, "ruv3_init");
+        ASSERT_FALSE(pyc.empty());
+        dir.Write("script/pyc/ruv3_init.pyc", pyc);
+        ASSERT_EQ(testkit::RunCommand("cd '" + d + "/script' && zip -q -D -P '" TM5_ARCHIVE_PASSWORD "' '" +
+                                      run.string() + "/data.zip' pyc/ruv3_init.pyc"),
+                  0);
+    }
+
+    // Starts the game (after the shell lines in `before`), runs `commands` (with $pid and,
+    // when `window`, $wid set) and waits for the game to end. `waitfor CONDITION` in the
+    // commands polls a shell condition for up to a minute. Answers the exit status.
+    std::string Play(const std::string& commands, bool window = true, const std::string& before = "") {
+        const std::string script =
+            "waitfor() { i=0; while ! eval \"$1\"; do i=$((i+1)); [ $i -gt 600 ] && return 1; sleep 0.1; done; }\n"
+            "cd '" + run.string() + "' && export XDG_DATA_HOME='" + d + "/home' XDG_RUNTIME_DIR='" + d +
+            "/runtime' LSAN_OPTIONS=suppressions='" GAME_LSAN_SUPPRESSIONS "'\n" + before +
+            "timeout 120 '" TESSMAR_EXE "' >'" + d + "/out.txt' 2>&1 & pid=$!\n" +
+            (window ? "wid=$(timeout 60 xdotool search --sync --name '^Tessmar Nightwake$' | head -n 1)\n"
+                      "if [ -z \"$wid\" ]; then kill $pid; fi\n"
+                    : "") +
+            commands + "wait $pid; echo $? >'" + d + "/exit.txt'\n";
+        const std::filesystem::path scriptPath = dir.Write("play.sh", script);
+        testkit::RunCommand("sh '" + scriptPath.string() + "'");
+        return Trimmed(testkit::ReadFile(dir.Path() / "exit.txt"));
+    }
+    std::string Output() { return testkit::ReadFile(dir.Path() / "out.txt"); }
+
+    testkit::TempDir dir;
+    const std::filesystem::path run = dir.Path() / "run";
+    const std::filesystem::path user = dir.Path() / "home/Tarn/Tessmar5";
+    const std::string d = dir.Path().string();
+    const std::string logFile = d + "/home/Tarn/Tessmar5/log.txt";
+    const std::string escape = "timeout 10 xdotool key --window \"$wid\" Escape\n";
+};
+
+}  // namespace
+
+// A saved window size no display can use (none, negative, not a number, beyond the
+// monitor) gives the default 800 x 600 with one log line, and the game runs.
+TEST_F(PlayerMachine, UnusableSavedWindowSizesFallBackToTheDefault) {
+    const char* sizes[][2] = {{"0", "600"}, {"-800", "-600"}, {"wide", "tall"}, {"99999", "600"}, {"800", "70000"}};
+    for (const auto& size : sizes) {
+        Options(std::string("[main]\nfullScreen=false\nappWidth=") + size[0] + "\nappHeight=" + size[1] + "\n");
+        const std::string exitStatus =
+            Play("waitfor \"grep -q 'CreateDevice succeeded' '" + logFile + "'\"\n"
+                 "timeout 10 xdotool getwindowgeometry \"$wid\" >'" + d + "/geometry.txt'\n" + escape);
+        EXPECT_EQ(exitStatus, "0") << size[0] << "x" << size[1] << "\n" << Output();
+        const std::string log = Log();
+        EXPECT_EQ(Count(log, "does not fit the monitor"), 1u) << log;
+        EXPECT_NE(testkit::ReadFile(dir.Path() / "geometry.txt").find("Geometry: 800x600"), std::string::npos)
+            << testkit::ReadFile(dir.Path() / "geometry.txt");
+        EXPECT_EQ(Count(log, "Direct3D functionality not available"), 0u) << log;
+    }
+}
+
+// A log name that is a link to another file: the link is replaced by the log, the file it
+// pointed to stays as it was.
+TEST_F(PlayerMachine, ALogThatIsALinkIsNotFollowed) {
+    const std::filesystem::path victim = dir.Write("victim.txt", "the player's own file\n");
+    std::filesystem::create_symlink(victim, user / "log.txt");
+    EXPECT_EQ(Play("waitfor \"grep -q 'CreateDevice succeeded' '" + logFile + "'\"\n" + escape), "0") << Output();
+    EXPECT_EQ(testkit::ReadFile(victim), "the player's own file\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(user / "log.txt"));
+    EXPECT_NE(Log().find("CreateDevice succeeded"), std::string::npos);
+}
+
+// Under a file-size limit a save that would pass it fails and says so; the game lives
+// on, the old file stays whole and no temporary file is left.
+TEST_F(PlayerMachine, ASaveBeyondTheFileSizeLimitFailsAndTheGameRunsOn) {
+    StartupScript(
+        "import ruv3\n"
+        "app = ruv3.Application.GetInstance()\n"
+        "options = app.GetOptions()\n"
+        "options.set(u'padding', u'x' * 300000)\n"
+        "saved = options.save()\n"
+        "app.GetFileSystem().writeUtf8String2UserFile(u'saved.txt', False, u'%s' % saved)\n"
+        "app.QuitAfterCycle()\n"
+        "def postCycleCall():\n    pass\n");
+    // dash counts the limit in blocks of 512 bytes: 128 KB.
+    EXPECT_EQ(Play("", false, "ulimit -f 256\n"), "0") << Output();
+    EXPECT_EQ(UserFile("saved.txt"), "False");
+    EXPECT_EQ(UserFile("options.cfg"), "[main]\nfullScreen=false\n");
+    for (const auto& entry : std::filesystem::directory_iterator(user))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+    EXPECT_NE(Log().find("can't write the file 'options.cfg'"), std::string::npos) << Log();
+}
+
+// A script error raised every frame is printed once and then counted: the log does not
+// grow by a traceback a frame.
+TEST_F(PlayerMachine, AnErrorEveryFrameIsPrintedOnceThenCounted) {
+    StartupScript(
+        "import ruv3\n"
+        "frames = [0]\n"
+        "def postCycleCall():\n"
+        "    frames[0] += 1\n"
+        "    if frames[0] >= 300:\n"
+        "        ruv3.Application.GetInstance().QuitAfterCycle()\n"
+        "        return\n"
+        "    raise RuntimeError('broken every frame')\n");
+    EXPECT_EQ(Play("", false), "0") << Output();
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "RuntimeError: broken every frame"), 1u) << log.substr(0, 4000);
+    EXPECT_NE(log.find("the same error again (256 repeats)"), std::string::npos) << log.substr(0, 4000);
+}
