@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
@@ -81,6 +83,15 @@ int RunCommand(const std::string& command) {
 
 bool HaveProgram(const std::string& name) {
     return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
 }
 
 std::string CompilePython(const std::string& source, const std::string& name) {
