@@ -57,6 +57,8 @@ std::string ReadFile(const std::filesystem::path& path);
 std::string CompilePython(const std::string& source, const std::string& name);
 // Runs a shell command line; returns its exit status (-1 when it could not run).
 int RunCommand(const std::string& command);
+// What a shell command line writes to its standard output, without the trailing newline.
+std::string CommandOutput(const std::string& command);
 // Whether a program is on PATH.
 bool HaveProgram(const std::string& name);
 
