@@ -141,21 +141,24 @@ def buildScene():
     return root
 
 
-def setFrameCap():
-    """Draws no more often than the player's "maxFPS" option asks, 60 times a second
-    when it is not set: an idle window does not take a whole core."""
-    app = ruv3.Application.GetInstance()
-    options = app.GetOptions()
+def frameCap():
+    """The player's "maxFPS" option when set, 60 frames a second otherwise."""
+    options = ruv3.Application.GetInstance().GetOptions()
     try:
         fps = int(options.get(u"maxFPS")) if options is not None else 0
     except ValueError:
         fps = 0
-    app.speed_limit = fps if fps > 0 else 60
+    return fps if fps > 0 else 60
 
 
-setFrameCap()
 ruv3.SetRootItem(buildScene())
+capped = False
 
 
 def postCycleCall():
-    pass
+    # The game lifts the loading screen's frame cap when the start-up ends: the first
+    # cycle after it sets the scene's, so that an idle window does not take a whole core.
+    global capped
+    if not capped:
+        ruv3.Application.GetInstance().speed_limit = frameCap()
+        capped = True

@@ -4,7 +4,7 @@ import gc
 import ruv3
 from hypothesis import given, settings, strategies as st
 
-FEW = settings(max_examples=30, deadline=None, database=None)
+FEW = settings(max_examples=examples(30), deadline=None, database=None)
 
 CURVES = [None, ruv3.Accelerate, ruv3.Decelerate, ruv3.DelayLinear, ruv3.OverShoot, ruv3.Crest, ruv3.Trough,
           ruv3.Pendulum]
