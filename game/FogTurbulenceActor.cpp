@@ -1,5 +1,6 @@
 #include "game/FogTurbulenceActor.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "scene/ResAnim.h"
@@ -68,8 +69,19 @@ void FogTurbulenceActor::Init(float amplitude, float scale, float speed) {
         for (int c = 0; c < kColumns; ++c) {
             const Tile& t = tiles_[Index(c, r)];
             if (!t.visible) continue;
+            const size_t first = baseVertices_.size();
             pf::AddTexturedQuad(baseVertices_, tw, th, pf::Rect(t.column * kCell, t.row * kCell, kCell, kCell),
                                 pf::Rect(c * kCell, r * kCell, kCell, kCell), 0xFFFFFFFFu);
+            // The tiles lie side by side in one texture: a filtered sample within half a
+            // texel of a tile's edge would blend in the neighbouring tile (a faint seam
+            // where the billowing moves the edge). Each tile's coordinates stay half a
+            // texel inside it.
+            const float uL = (float(t.column * kCell) + 0.5f) / tw, uR = (float((t.column + 1) * kCell) - 0.5f) / tw;
+            const float vT = (float(t.row * kCell) + 0.5f) / th, vB = (float((t.row + 1) * kCell) - 0.5f) / th;
+            for (size_t k = first; k < baseVertices_.size(); ++k) {
+                baseVertices_[k].u = std::clamp(baseVertices_[k].u, uL, uR);
+                baseVertices_[k].v = std::clamp(baseVertices_[k].v, vT, vB);
+            }
         }
 }
 

@@ -20,6 +20,7 @@
 #include "shell/EventSystem.h"
 #include "shell/FileSystem.h"
 #include "shell/Log.h"
+#include "sound/ResSoundNew.h"
 #include "sound/SoundPlayer.h"
 #include "sound/SoundSystemOAL.h"
 
@@ -133,6 +134,8 @@ void TM5Game::Init(pf::Application2& app) {
     const bool soundOn = hooks_.openSound();
     soundPlayer_ = std::make_unique<SoundPlayer>(soundOn ? &SoundSystemOAL::Global() : nullptr);
     SoundPlayer::SetInstance(soundPlayer_.get());
+    // Resource lists make their sounds over this player's sound system.
+    ResSoundNew::InstallResourceListMaker();
 
     g_app = &app;
     SetScriptQuitHandler(&QuitOnScriptExit);

@@ -29,6 +29,8 @@ ruv3.onCreateItem = onCreateItem
 
 resources = ruv3.ResourcesXML()
 resources.load(u"configs/scene.xml", None)
+# The game's named resources (the caption's font among them).
+ruv3.ResManager.Instance().LoadResourceDefinitions(u"xml/resources.xml")
 
 
 class Stage(ruv3.Item):
@@ -127,7 +129,7 @@ def buildScene():
     star.AddModifierWithTC(turn, ruv3.TimeController().Init(3000, ruv3.TimeController.Forward, -1))
 
     caption = ruv3.TextBlock()
-    caption.resfont = resources.getFont(u"DejaVuSans.ttf")
+    caption.font = u"caption"
     caption.text = u"Click to move the star. Escape quits."
     caption.SetPosition(ruv3.Point(40, 540))
 
@@ -139,8 +141,24 @@ def buildScene():
     return root
 
 
+def frameCap():
+    """The player's "maxFPS" option when set, 60 frames a second otherwise."""
+    options = ruv3.Application.GetInstance().GetOptions()
+    try:
+        fps = int(options.get(u"maxFPS")) if options is not None else 0
+    except ValueError:
+        fps = 0
+    return fps if fps > 0 else 60
+
+
 ruv3.SetRootItem(buildScene())
+capped = False
 
 
 def postCycleCall():
-    pass
+    # The game lifts the loading screen's frame cap when the start-up ends: the first
+    # cycle after it sets the scene's, so that an idle window does not take a whole core.
+    global capped
+    if not capped:
+        ruv3.Application.GetInstance().speed_limit = frameCap()
+        capped = True

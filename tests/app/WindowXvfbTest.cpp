@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ struct RealWindow : ::testing::Test {
         game.onInit = [this] { app->Quit(); };
         app->Run(&game, nullptr);
         app->AttachWindow();
-        Xdo("search --sync --name '" + title + "' windowfocus --sync");
+        Focus(title);
         Settle();
         game.events.clear();
     }
@@ -56,22 +57,51 @@ struct RealWindow : ::testing::Test {
         pf::GetMessageQueue().Clear();
         pf::GetModifierState().Reset();
     }
+    // Every xdotool call has a deadline: a step that cannot happen fails, never hangs.
     void Xdo(const std::string& args) {
-        ASSERT_EQ(testkit::RunCommand("xdotool " + args + " >/dev/null 2>&1"), 0) << args;
+        ASSERT_EQ(testkit::RunCommand("timeout 30 xdotool " + args + " >/dev/null 2>&1"), 0) << args;
     }
-    // Frames until nothing new arrived for 300 ms.
-    void Settle() {
+    // Gives the focus to the window with this title once the window system has it, and
+    // waits until the window system says it has the focus.
+    void Focus(const std::string& name) {
+        std::string id;
+        ASSERT_TRUE(testkit::WaitUntil([&] {
+            SDL_PumpEvents();
+            id = testkit::CommandOutput("timeout 10 xdotool search --onlyvisible --name '" + name +
+                                        "' 2>/dev/null | head -n 1");
+            return !id.empty();
+        })) << "no window '" << name << "'";
+        ASSERT_TRUE(testkit::WaitUntil([&] {
+            SDL_PumpEvents();
+            testkit::RunCommand("timeout 10 xdotool windowfocus --sync " + id + " >/dev/null 2>&1");
+            return testkit::CommandOutput("timeout 10 xdotool getwindowfocus 2>/dev/null") == id;
+        })) << "the window '" << name << "' never got the focus";
+    }
+    // Frames until `arrived` holds (up to the deadline), then until nothing more arrives
+    // for 300 ms, so that an event too many is seen too.
+    void Settle(const std::function<bool()>& arrived = [] { return true; }) {
         int lastTick = 0, sleepMs = 0;
+        auto frame = [&] {
+            app->RunFrame(false, lastTick, sleepMs);
+            SDL_Delay(5);
+        };
+        testkit::WaitUntil([&] {
+            frame();
+            return arrived();
+        });
         size_t seen = game.events.size();
         int quietSince = pf::NowMs();
         while (pf::NowMs() - quietSince < 300) {
-            app->RunFrame(false, lastTick, sleepMs);
+            frame();
             if (game.events.size() != seen) {
                 seen = game.events.size();
                 quietSince = pf::NowMs();
             }
-            SDL_Delay(5);
         }
+    }
+    // Waits until at least `count` events of these types arrived.
+    void SettleOn(std::initializer_list<int> types, size_t count) {
+        Settle([&] { return Of(types).size() >= count; });
     }
     std::vector<Event> Of(std::initializer_list<int> types) {
         std::vector<Event> out;
@@ -98,7 +128,7 @@ TEST_F(RealWindow, KeysPointerAndFocusFromTheWindowSystem) {
 
 void RealWindow::Keys() {
     Xdo("key --delay 30 shift+a Caps_Lock b Caps_Lock BackSpace");
-    Settle();
+    SettleOn({EventType::KeyDown, EventType::KeyUp, EventType::KeyChar}, 15);
     std::vector<Event> expected = {
         E(EventType::KeyDown, 0, 1, 0x2A, 304, 0x0001, 1),
         E(EventType::KeyDown, 0, 1, 0x1E, 97, 0x0001, 'A'),
@@ -122,15 +152,18 @@ void RealWindow::Keys() {
 
 void RealWindow::ClickWheelAndPointer() {
     game.events.clear();
-    Xdo("search --sync --name '" + title + "' mousemove --sync --window %1 50 60");
-    Settle();
+    Xdo("search --name '" + title + "' mousemove --sync --window %1 50 60");
+    Settle([&] {
+        const std::vector<Event> moved = Of({EventType::MouseMotion});
+        return !moved.empty() && moved.back().GetPoint(pf::EventProperty::MOUSE_XY) == pf::Point(50, 60);
+    });
     std::vector<Event> motion = Of({EventType::MouseMotion});
     ASSERT_FALSE(motion.empty());
     EXPECT_EQ(motion.back().GetPoint(pf::EventProperty::MOUSE_XY), pf::Point(50, 60));
     EXPECT_TRUE(app->GetEventSystem()->IsMouseInside());
     game.events.clear();
     Xdo("click 1 click 4 click 5");
-    Settle();
+    SettleOn({EventType::MouseButtonDown, EventType::MouseButtonUp, EventType::MouseWheel}, 4);
     std::vector<Event> expected = {
         E(EventType::MouseButtonDown, 0, 1, 0, 50, 60),
         E(EventType::MouseButtonUp, 0, 1, 0, 50, 60),
@@ -145,10 +178,10 @@ void RealWindow::FocusLossAndReturn() {
     game.events.clear();
     auto other = pf::NativeWindow::Create("Other", L"other window", 100, 100, false);
     ASSERT_TRUE(other);
-    Xdo("search --sync --name 'other window' windowfocus --sync");
-    Settle();
-    Xdo("search --sync --name '" + title + "' windowfocus --sync");
-    Settle();
+    Focus("other window");
+    SettleOn({EventType::Active}, 1);
+    Focus(title);
+    SettleOn({EventType::Active}, 2);
     std::vector<Event> expected = {E(EventType::Active, 0, 6), E(EventType::Active, 1, 6)};
     std::vector<Event> got;
     for (const Event& e : Of({EventType::Active}))
@@ -165,7 +198,7 @@ struct RealWindowLocksOn : RealWindow {
         if (testkit::HaveDisplay() && testkit::HaveProgram("xdotool")) {
             auto earlier = pf::NativeWindow::Create("Earlier", L"earlier window", 100, 100, false);
             ASSERT_TRUE(earlier);
-            Xdo("search --sync --name 'earlier window' windowfocus --sync");
+            Focus("earlier window");
             Xdo("key Caps_Lock Num_Lock");
             toggled = true;
             SDL_PumpEvents();
@@ -183,7 +216,7 @@ struct RealWindowLocksOn : RealWindow {
 
 TEST_F(RealWindowLocksOn, TheFirstKeySeesTheLockState) {
     Xdo("key b");
-    Settle();
+    SettleOn({EventType::KeyDown, EventType::KeyUp, EventType::KeyChar}, 3);
     int locks = pf::KeyMod::Caps | pf::KeyMod::Num;
     std::vector<Event> expected = {
         E(EventType::KeyDown, 0, 1, 0x30, 98, locks, 'B'),

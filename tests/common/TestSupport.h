@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,16 @@ std::string ReadFile(const std::filesystem::path& path);
 std::string CompilePython(const std::string& source, const std::string& name);
 // Runs a shell command line; returns its exit status (-1 when it could not run).
 int RunCommand(const std::string& command);
+// What a shell command line writes to its standard output, without the trailing newline.
+std::string CommandOutput(const std::string& command);
 // Whether a program is on PATH.
 bool HaveProgram(const std::string& name);
+
+// How long a test that drives a window or the game waits for what it expects: generous,
+// for a busy machine or one of two cores.
+constexpr int kWaitSeconds = 60;
+// Asks the condition every quarter of a second until it holds or the deadline passes;
+// answers whether it held. Tests wait for what they need this way, never for a time.
+bool WaitUntil(const std::function<bool()>& condition, int seconds = kWaitSeconds);
 
 }  // namespace testkit

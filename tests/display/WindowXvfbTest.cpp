@@ -91,22 +91,24 @@ TEST(RealWindow, ScreenshotMatchesTheFrameInMemory) {
     std::vector<uint32_t> frame;
     size_t mismatches = 0;
     std::string first;
-    // The window may take a moment to be mapped; the same frame is shown again until the
-    // screenshot holds it.
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    // The window may take a while to be mapped (longer on a busy machine): the same frame
+    // is shown again until the screenshot holds it, up to the deadline.
+    testkit::WaitUntil([&] {
         DrawKnownFrame(display, board.get());
         SDL_PumpEvents();
-        pf::SleepMs(100);
         DrawKnownFrame(display, board.get());
         frame = BackBuffer(*display.GetDevice());
-        ASSERT_EQ(frame.size(), size_t(kWidth) * kHeight);
+        if (frame.size() != size_t(kWidth) * kHeight) return true;  // reported below
         int wx = 0, wy = 0;
         SDL_GetWindowPosition(window, &wx, &wy);
         const std::string crop = std::to_string(kWidth) + "x" + std::to_string(kHeight) + "+" + std::to_string(wx) +
                                  "+" + std::to_string(wy);
-        ASSERT_EQ(testkit::RunCommand("import -window root -crop " + crop + " +repage -depth 8 rgb:" + shot), 0);
+        mismatches = frame.size();
+        first = "no screenshot";
+        if (testkit::RunCommand("timeout 30 import -window root -crop " + crop + " +repage -depth 8 rgb:" + shot) != 0)
+            return false;
         const std::string bytes = testkit::ReadFile(shot);
-        ASSERT_EQ(bytes.size(), frame.size() * 3);
+        if (bytes.size() != frame.size() * 3) return false;
         mismatches = 0;
         first.clear();
         for (size_t i = 0; i < frame.size(); ++i) {
@@ -117,8 +119,9 @@ TEST(RealWindow, ScreenshotMatchesTheFrameInMemory) {
                 first = "pixel " + std::to_string(i % kWidth) + "," + std::to_string(i / kWidth) + " want " +
                         std::to_string(want) + " got " + std::to_string(got);
         }
-        if (mismatches == 0) break;
-    }
+        return mismatches == 0;
+    });
+    ASSERT_EQ(frame.size(), size_t(kWidth) * kHeight);
     EXPECT_EQ(mismatches, 0u) << first;
     // The frame is not trivially uniform: the quads are there.
     EXPECT_NE(frame[size_t(10) * kWidth + 10], frame[size_t(5) * kWidth + 5]);

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/TestSupport.h"
 #include "shell/Clock.h"
 #include "shell/Mutex.h"
 #include "shell/Random.h"
@@ -208,7 +209,7 @@ TEST(Thread, StartThreadAndProcessorCount) {
     static std::atomic<int> value{0};
     static int argument = 5;
     StartThread([](void* arg) { value = *static_cast<int*>(arg); }, &argument);
-    for (int i = 0; i < 1000 && value == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    testkit::WaitUntil([] { return value != 0; });
     EXPECT_EQ(value, 5);
     EXPECT_GE(GetProcessorCount(), 1);
 }

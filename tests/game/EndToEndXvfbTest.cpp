@@ -1,9 +1,11 @@
 // The real game on the packed sample content, in a window on the X server (Xvfb under
 // ./test.sh), driven by xdotool: start, loading screen, the start-up script's scene, a
-// click it answers, a second start refused, and Escape to quit.
+// click it answers with a chime, a second start refused, and Escape to quit.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <vector>
 
 #include "common/Oracle.h"
 #include "common/TestSupport.h"
@@ -23,97 +25,194 @@ std::string Trimmed(std::string text) {
 }
 
 // A folder to run the game in: the sample archive, a user folder with windowed options,
-// and a runtime folder of its own for the single-instance lock.
+// a runtime folder of its own for the single-instance lock, and a sound device that
+// writes what the game plays to sound.wav (OpenAL Soft's wave writer).
+//
+// Nothing here waits for a time: every step waits for what it needs (the window, the
+// pixels of a screenshot, a log line, the sound, the game's end) up to a generous
+// deadline, then the checks report what the last look saw.
 class GameRun : public ::testing::Test {
 protected:
     void SetUp() override {
         RUV3_REQUIRE_DISPLAY();
         RUV3_REQUIRE_PROGRAM("xdotool");
         RUV3_REQUIRE_PROGRAM("import");
+        RUV3_REQUIRE_PROGRAM("sox");
         std::filesystem::create_directories(run);
         std::filesystem::copy_file(TESSMAR_DATA_ZIP, run / "data.zip");
         dir.Write("home/Tarn/Tessmar5/options.cfg", "[main]\nfullScreen=false\n");
+        dir.Write("openal.conf", "drivers=wave\n[wave]\nfile=" + d + "/sound.wav\n");
         std::filesystem::create_directories(dir.Path() / "runtime");
     }
-    // Starts the game, waits for its window ($wid), runs the commands, and waits for the
-    // game to end; its exit status goes to first_exit.txt.
-    void Drive(const std::string& commands) {
-        const std::string script =
-            "cd '" + run.string() + "' && export XDG_DATA_HOME='" + d + "/home' XDG_RUNTIME_DIR='" + d +
-            "/runtime' LSAN_OPTIONS=suppressions='" GAME_LSAN_SUPPRESSIONS "'\n"
-            "timeout 60 '" TESSMAR_EXE "' >'" + d + "/first.txt' 2>&1 & pid=$!\n"
-            "wid=$(timeout 30 xdotool search --sync --name '^Tessmar Nightwake$' | head -n 1)\n"
-            "if [ -z \"$wid\" ]; then kill $pid; wait $pid; exit 3; fi\n" +
-            commands + "wait $pid; echo $? >'" + d + "/first_exit.txt'\n";
-        const std::filesystem::path scriptPath = dir.Write("drive.sh", script);
-        ASSERT_EQ(testkit::RunCommand("sh '" + scriptPath.string() + "'"), 0)
-            << "no game window\n" << testkit::ReadFile(dir.Path() / "first.txt");
-        EXPECT_EQ(Trimmed(testkit::ReadFile(dir.Path() / "first_exit.txt")), "0")
+    void TearDown() override {
+        // A game a failed step left running is ended (by its process id).
+        if (std::filesystem::exists(dir.Path() / "pid.txt") && !Ended()) {
+            testkit::RunCommand("kill $(cat '" + d + "/pid.txt') 2>/dev/null");
+            testkit::WaitUntil([&] { return Ended(); });
+        }
+    }
+    // The environment the game runs in, for a shell line.
+    std::string Environment() const {
+        return "cd '" + run.string() + "' && export XDG_DATA_HOME='" + d + "/home' XDG_RUNTIME_DIR='" + d +
+               "/runtime' ALSOFT_CONF='" + d + "/openal.conf' LSAN_OPTIONS=suppressions='" GAME_LSAN_SUPPRESSIONS
+               "'\n";
+    }
+    // Starts the game in the background (its exit status goes to exit.txt when it ends)
+    // and waits for its window.
+    void Start() {
+        dir.Write("start.sh", Environment() + "( timeout 900 '" TESSMAR_EXE "' >'" + d +
+                                  "/first.txt' 2>&1 & echo $! >'" + d + "/pid.txt'; wait $!; echo $? >'" + d +
+                                  "/exit.tmp'; mv '" + d + "/exit.tmp' '" + d + "/exit.txt' ) </dev/null >/dev/null 2>&1 &\n");
+        ASSERT_EQ(testkit::RunCommand("sh '" + d + "/start.sh'"), 0);
+        testkit::WaitUntil([&] { return std::filesystem::exists(dir.Path() / "pid.txt"); });
+        const bool found = testkit::WaitUntil([&] {
+            testkit::RunCommand("timeout 30 xdotool search --name '^Tessmar Nightwake$' 2>/dev/null | head -n 1 >'" +
+                                d + "/wid.txt'");
+            wid = Trimmed(testkit::ReadFile(dir.Path() / "wid.txt"));
+            return !wid.empty() || Ended();
+        });
+        ASSERT_TRUE(found && !wid.empty()) << "no game window\n" << testkit::ReadFile(dir.Path() / "first.txt");
+    }
+    bool Ended() { return std::filesystem::exists(dir.Path() / "exit.txt"); }
+    // xdotool on the game's window ("%w" stands for its id).
+    bool Xdo(std::string args) {
+        for (size_t at = args.find("%w"); at != std::string::npos; at = args.find("%w")) args.replace(at, 2, wid);
+        return testkit::RunCommand("timeout 30 xdotool " + args + " >/dev/null 2>&1") == 0;
+    }
+    // Screenshots of the window into `file` until `mismatch` (which looks at the file)
+    // answers nothing, or the deadline passes; the last shot stays for the checks.
+    void AwaitScreen(const std::string& file, const std::function<std::string()>& mismatch) {
+        std::string last = "no screenshot";
+        const bool seen = testkit::WaitUntil([&] {
+            if (testkit::RunCommand("timeout 30 import -window " + wid + " '" + d + "/" + file + "' 2>/dev/null") != 0)
+                return false;
+            last = mismatch();
+            return last.empty();
+        });
+        EXPECT_TRUE(seen) << file << " never showed what was expected; the last shot: " << last;
+    }
+    // Escape until the game ends (a key sent before the game listens would be lost), then
+    // its exit status and its output.
+    void QuitWithEscape() {
+        EXPECT_TRUE(testkit::WaitUntil([&] {
+            if (!Ended()) Xdo("key --window %w Escape");
+            return Ended();
+        })) << "the game did not quit on Escape";
+        EXPECT_EQ(Trimmed(testkit::ReadFile(dir.Path() / "exit.txt")), "0")
             << testkit::ReadFile(dir.Path() / "first.txt");
         EXPECT_EQ(Count(testkit::ReadFile(dir.Path() / "first.txt"), "AddressSanitizer"), 0u);
     }
+    bool AwaitLog(const std::string& line) {
+        return testkit::WaitUntil([&] { return Log().find(line) != std::string::npos || Ended(); }) &&
+               Log().find(line) != std::string::npos;
+    }
+    // The loudest sample the game has played so far (0 to 1).
+    double Loudest() {
+        if (!std::filesystem::exists(dir.Path() / "sound.wav")) return -1.0;
+        testkit::RunCommand("timeout 30 sox '" + d + "/sound.wav' -n stat 2>&1 | sed -n 's/^Maximum amplitude: *//p' >'" +
+                            d + "/loudest.txt'");
+        const std::string text = Trimmed(testkit::ReadFile(dir.Path() / "loudest.txt"));
+        return text.empty() ? -1.0 : std::stod(text);
+    }
     // ImageMagick's answer for a screenshot, e.g. "%[fx:mean]", after the operators given
     // (e.g. "-crop 10x10+0+0").
-    std::string Measure(const std::string& format) { return Measure("shot.png", format); }
     std::string Measure(const std::string& file, const std::string& format, const std::string& operators = "") {
-        const std::string command = "convert '" + d + "/" + file + "' " + operators + " -format '" + format +
-                                    "' info: >'" + d + "/measure.txt'";
-        EXPECT_EQ(testkit::RunCommand(command), 0) << command;
+        const std::string command = "timeout 30 convert '" + d + "/" + file + "' " + operators + " -format '" +
+                                    format + "' info: >'" + d + "/measure.txt'";
+        if (testkit::RunCommand(command) != 0) return "(convert failed: " + command + ")";
         return Trimmed(testkit::ReadFile(dir.Path() / "measure.txt"));
     }
+    std::string Pixel(const std::string& file, int x, int y) {
+        const std::string at = std::to_string(x) + "," + std::to_string(y);
+        return Measure(file, "%[fx:int(255*p{" + at + "}.r)],%[fx:int(255*p{" + at + "}.g)],%[fx:int(255*p{" + at +
+                                 "}.b)]");
+    }
     std::string Log() { return testkit::ReadFile(dir.Path() / "home/Tarn/Tessmar5/log.txt"); }
+    // What a screenshot must show: each entry is what ImageMagick answers (the format
+    // after the operators) and the answer expected.
+    struct Look {
+        std::string what, format, operators, expected;
+    };
+    static Look PixelIs(const std::string& what, int x, int y, const std::string& rgb) {
+        const std::string at = std::to_string(x) + "," + std::to_string(y);
+        return {what + " at " + at,
+                "%[fx:int(255*p{" + at + "}.r)],%[fx:int(255*p{" + at + "}.g)],%[fx:int(255*p{" + at + "}.b)]", "",
+                rgb};
+    }
+    // The looks the file does not match, with what it showed instead (empty: all match).
+    std::string Mismatches(const std::string& file, const std::vector<Look>& looks) {
+        std::string out;
+        for (const Look& look : looks) {
+            const std::string got = Measure(file, look.format, look.operators);
+            if (got != look.expected) out += "\n  " + look.what + ": " + got + ", expected " + look.expected;
+        }
+        return out;
+    }
+    void AwaitLooks(const std::string& file, const std::vector<Look>& looks) {
+        AwaitScreen(file, [&] { return Mismatches(file, looks); });
+        for (const Look& look : looks) EXPECT_EQ(Measure(file, look.format, look.operators), look.expected) << look.what;
+    }
 
     testkit::TempDir dir;
     const std::filesystem::path run = dir.Path() / "run";
     const std::string d = dir.Path().string();
-    const std::string shot = "import -window \"$wid\" '" + d + "/shot.png'\n";
+    std::string wid;
 };
 
 }  // namespace
 
 TEST_F(GameRun, ShowsTheSampleSceneAnswersAClickAndQuitsOnEscape) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // Sparks (#fff3c0 at their centres) rise from the ground on the right, in both shots.
+    const Look sparks{"sparks", "%[fx:maxima.r>0.8 && maxima.g>0.8]", "-crop 120x140+640+360", "1"};
+    // The script's scene (drawn by the build): the sky (#20304a) at the top, the ground
+    // (#2c4468) at the bottom, the star (#f2c14e) at the centre over the board.
+    AwaitLooks("shot.png",
+               {PixelIs("sky", 5, 5, "32,48,74"), PixelIs("ground", 5, 500, "44,68,104"),
+                PixelIs("star", 400, 300, "242,193,78"),
+                // The secret entrance: its dark door (#1a1410) shows, its opened top corner
+                // shows the board's darker cell (#35536f) beneath.
+                PixelIs("door", 300, 270, "26,20,16"), PixelIs("opened corner", 250, 190, "53,83,111"),
+                // Fog (#dfe6ee, mostly opaque) over the board's upper right, though it billows.
+                {"fog", "%[fx:p{560,140}.r>0.6 && p{560,140}.b>0.7]", "", "1"}, sparks,
+                // No seam where the fog's tiles meet: no thin line stands out of the fog
+                // (pixels that differ from their 3 x 3 median by more than 15%; the board's
+                // own seams show through the fog far fainter).
+                {"fog seams",
+                 "%[fx:int(mean*w*h+0.5)]",
+                 "-crop 200x200+450+50 +repage -colorspace gray \\( +clone -statistic median 3x3 \\) "
+                 "-compose difference -composite -threshold 15%",
+                 "0"},
+                // The caption, in the font the resource definitions name, at the bottom left.
+                {"caption", "%[fx:maxima.r>0.7]", "-crop 200x16+40+537", "1"}});
+
     // The libraries the running game has mapped: the software device's frames reach the
     // window without any OpenGL driver.
-    const std::string drivers = "grep -c -E 'swrast_dri|libLLVM|libGL' /proc/$(xdotool getwindowpid \"$wid\")/maps >'" +
-                                d + "/gl.txt'\n";
-    const std::string clickedShot = "import -window \"$wid\" '" + d + "/clicked.png'\n";
-    Drive("sleep 2\n" + shot + drivers + "timeout 30 '" TESSMAR_EXE "' >'" + d + "/second.txt' 2>&1; echo $? >'" + d +
-          "/second_exit.txt'\n"
-          "xdotool mousemove --window \"$wid\" 200 150 click 1\nsleep 1\n" +
-          clickedShot + "xdotool key --window \"$wid\" Escape\n");
+    testkit::RunCommand("grep -c -E 'swrast_dri|libLLVM|libGL' /proc/$(timeout 30 xdotool getwindowpid " + wid +
+                        ")/maps >'" + d + "/gl.txt'");
     EXPECT_EQ(Trimmed(testkit::ReadFile(dir.Path() / "gl.txt")), "0");
+    // A second start is refused while the first runs.
+    dir.Write("second.sh", Environment() + "timeout 120 '" TESSMAR_EXE "' >'" + d + "/second.txt' 2>&1; echo $? >'" +
+                               d + "/second_exit.txt'\n");
+    testkit::RunCommand("sh '" + d + "/second.sh'");
     EXPECT_EQ(Trimmed(testkit::ReadFile(dir.Path() / "second_exit.txt")), "0");
     EXPECT_NE(testkit::ReadFile(dir.Path() / "second.txt").find("Only one game instance can be launched"),
               std::string::npos)
         << testkit::ReadFile(dir.Path() / "second.txt");
 
-    // The script's scene (drawn by the build): the sky (#20304a) at the top, the ground
-    // (#2c4468) at the bottom, the star (#f2c14e) at the centre over the board; after the
-    // click the star stands where the mouse was and the board's cell (#3d5f7f) shows.
-    auto pixel = [&](const char* file, int x, int y) {
-        const std::string at = std::to_string(x) + "," + std::to_string(y);
-        return Measure(file, "%[fx:int(255*p{" + at + "}.r)],%[fx:int(255*p{" + at + "}.g)],%[fx:int(255*p{" + at +
-                                 "}.b)]");
-    };
-    EXPECT_EQ(pixel("shot.png", 5, 5), "32,48,74");
-    EXPECT_EQ(pixel("shot.png", 5, 500), "44,68,104");
-    EXPECT_EQ(pixel("shot.png", 400, 300), "242,193,78");
-    EXPECT_EQ(pixel("clicked.png", 200, 150), "242,193,78");
-    EXPECT_EQ(pixel("clicked.png", 410, 310), "61,95,127");
-    // The secret entrance: its dark door (#1a1410) shows, its opened top corner shows the
-    // board's darker cell (#35536f) beneath.
-    EXPECT_EQ(pixel("shot.png", 300, 270), "26,20,16");
-    EXPECT_EQ(pixel("shot.png", 250, 190), "53,83,111");
-    // Fog (#dfe6ee, mostly opaque) over the board's upper right, though it billows.
-    EXPECT_EQ(Measure("shot.png", "%[fx:p{560,140}.r>0.6 && p{560,140}.b>0.7]"), "1");
-    // Sparks (#fff3c0 at their centres) rise from the ground on the right, in both shots.
-    for (const char* file : {"shot.png", "clicked.png"})
-        EXPECT_EQ(Measure(file, "%[fx:maxima.r>0.8 && maxima.g>0.8]", "-crop 120x140+640+360"), "1") << file;
+    // Nothing has sounded yet; the click moves the star where the mouse was (the board's
+    // cell #3d5f7f shows at the centre) and plays the sample's chime.
+    EXPECT_EQ(Loudest(), 0.0);
+    EXPECT_TRUE(Xdo("mousemove --window %w 200 150 click 1"));
+    AwaitLooks("clicked.png", {PixelIs("star", 200, 150, "242,193,78"), PixelIs("cell", 410, 310, "61,95,127"), sparks});
+    EXPECT_TRUE(testkit::WaitUntil([&] { return Loudest() > 0.1; })) << "no chime: loudest " << Loudest();
+    QuitWithEscape();
 
     const std::string log = Log();
     EXPECT_NE(log.find("CreateDevice succeeded"), std::string::npos) << log;
     EXPECT_EQ(Count(log, "loading screen:"), 0u) << log;  // all four images loaded
     EXPECT_LT(log.find("started TM5Game::loadingThread"), log.find("completed TM5Game::loadingThread")) << log;
+    EXPECT_EQ(Count(log, "Font - "), 0u) << log;  // the caption's font loaded
     // Escape reached the script, which quit; the engine's own no-scene rule never ran.
     EXPECT_EQ(Count(log, "without a scene"), 0u) << log;
     EXPECT_EQ(Count(log, "no root item"), 0u) << log;
@@ -128,26 +227,38 @@ TEST_F(GameRun, ShowsTheSampleSceneAnswersAClickAndQuitsOnEscape) {
 }
 
 TEST_F(GameRun, ShowsTheLoadingScreenWhileTheStartupScriptRuns) {
-    // A start-up module that takes its time, packed over the sample one.
-    const std::string pyc = testkit::CompilePython("import time\ntime.sleep(3)\n", "ruv3_init");
+    // A start-up module, packed over the sample one, that holds the start-up until the
+    // test has seen the loading screen (a marker file; a deadline of its own).
+    const std::string marker = d + "/seen";
+    const std::string pyc = testkit::CompilePython(
+        "import os, time\n"
+        "deadline = time.monotonic() + 600\n"
+        "while not os.path.exists('" + marker + "') and time.monotonic() < deadline:\n"
+        "    time.sleep(0.05)\n",
+        "ruv3_init");
     ASSERT_FALSE(pyc.empty());
     dir.Write("slow/pyc/ruv3_init.pyc", pyc);
     ASSERT_EQ(testkit::RunCommand("cd '" + d + "/slow' && zip -q -D -P '" TM5_ARCHIVE_PASSWORD "' '" + run.string() +
                                   "/data.zip' pyc/ruv3_init.pyc"),
               0);
-    Drive("sleep 1\n" + shot + "sleep 3\nxdotool key --window \"$wid\" Escape\n");
-
+    ASSERT_NO_FATAL_FAILURE(Start());
     // The background's top (drawn by the build as #1b2a4a) and, at the screen centre
     // below the plate, the inside of the horses' ring (#2e3f66).
-    EXPECT_EQ(Measure("%[fx:int(255*p{5,5}.r)],%[fx:int(255*p{5,5}.g)],%[fx:int(255*p{5,5}.b)]"), "27,42,74");
-    EXPECT_EQ(Measure("%[fx:int(255*p{400,308}.r)],%[fx:int(255*p{400,308}.g)],%[fx:int(255*p{400,308}.b)]"),
-              "46,63,102");
+    AwaitLooks("shot.png", {PixelIs("background", 5, 5, "27,42,74"), PixelIs("horses' ring", 400, 308, "46,63,102")});
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "home/Tarn/Tessmar5/log.txt") &&
+                 Log().find("completed TM5Game::loadingThread") != std::string::npos)
+        << "the start-up ended before the test let it";
+    dir.Write("seen", "");
+    EXPECT_TRUE(AwaitLog("completed TM5Game::loadingThread")) << Log();
+    QuitWithEscape();
     EXPECT_EQ(Count(Log(), "loading screen:"), 0u) << Log();
 }
 
 TEST_F(GameRun, AnArchiveCutShortIsNamedInTheLogAndEscapeStillQuits) {
     std::filesystem::resize_file(run / "data.zip", std::filesystem::file_size(run / "data.zip") / 2);
-    Drive("sleep 1\nxdotool key --window \"$wid\" Escape\n");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_TRUE(AwaitLog("TM5Game: the data archive 'data.zip' is missing or unreadable")) << Log();
+    QuitWithEscape();
     const std::string log = Log();
     EXPECT_EQ(Count(log, "TM5Game: the data archive 'data.zip' is missing or unreadable"), 1u) << log;
     EXPECT_EQ(Count(log, "Escape without a scene: quitting"), 1u) << log;

@@ -54,11 +54,16 @@ TEST(FogTest, QuadsBillowTogetherAndStayPutWithoutAmplitude) {
         for (int r = 0; r < 3; ++r) fog->AddCel(c, r);
     fog->Init(0.0f, 3.0f, 5.0f);
     ASSERT_EQ(fog->GetBaseVertices().size(), 9u * 6);
-    // The centre cell (1, 1) is the sixth quad in row order and shows tile (1, 1).
+    // The centre cell (1, 1) is the sixth quad in row order and shows tile (1, 1), half a
+    // texel inside the tile, so that filtering never reaches into a neighbouring tile.
     const pf::DisplayVertex& centre = fog->GetBaseVertices()[4 * 6];
     EXPECT_FLOAT_EQ(centre.x, 40.0f);
-    EXPECT_FLOAT_EQ(centre.u, 40.0f / 200.0f);
-    EXPECT_FLOAT_EQ(centre.v, 40.0f / 120.0f);
+    EXPECT_FLOAT_EQ(centre.u, 40.5f / 200.0f);
+    EXPECT_FLOAT_EQ(centre.v, 40.5f / 120.0f);
+    const pf::DisplayVertex& far = fog->GetBaseVertices()[4 * 6 + 5];
+    EXPECT_FLOAT_EQ(far.x, 80.0f);
+    EXPECT_FLOAT_EQ(far.u, 79.5f / 200.0f);
+    EXPECT_FLOAT_EQ(far.v, 79.5f / 120.0f);
 
     RenderState rs;
     rs.display = &display;

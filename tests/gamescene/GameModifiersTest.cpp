@@ -126,15 +126,43 @@ TEST(QuiverTest, PiecesShakeByDistanceAndGoBack) {
 }
 
 TEST(QuiverTest, ShakenPiecesStayValidWhileTheEffectHoldsThem) {
+    // A piece that tells when it is released.
+    struct Piece : Item {
+        explicit Piece(bool& gone) : gone(gone) {}
+        ~Piece() override { gone = true; }
+        bool& gone;
+    };
+    bool gone = false;
     my_intrusive_ptr<Item> client(new Item);
     my_intrusive_ptr<PirnelsQuiverEffect> quiver(new PirnelsQuiverEffect);
     quiver->SetClient(client.get());
+    Item* piece = nullptr;
     {
-        Item::ItemList pieces{my_intrusive_ptr<Item>(new Item)};
-        quiver->Init(10.0f, pieces, pf::Point());
+        Item::ItemList pieces{my_intrusive_ptr<Item>(new Piece(gone))};
+        piece = pieces[0].get();
+        piece->SetPosition(pf::Point(7, 9));
+        quiver->Init(10.0f, pieces, pf::Point(7, 9));
     }
-    quiver->Action(0.5f, 0.5f);  // the piece the script dropped is still there
+    // The script dropped its list: the effect alone holds the piece, which still shakes
+    // within the damped amplitude (10 x 0.5 x 0.5) and goes back to where it was.
+    ASSERT_FALSE(gone);
+    EXPECT_EQ(piece->GetRefCount(), 1);
+    pf::SeedRand(5);
+    bool moved = false;
+    for (int i = 0; i < 20; ++i) {
+        quiver->Action(0.5f, 0.5f);
+        const pf::VectorT2 p = piece->GetPositionF();
+        EXPECT_LE(std::fabs(p.x - 7.0f), 2.5f);
+        EXPECT_LE(std::fabs(p.y - 9.0f), 2.5f);
+        moved = moved || p.x != 7.0f || p.y != 9.0f;
+    }
+    EXPECT_TRUE(moved);
     quiver->Finish();
+    EXPECT_EQ(piece->GetPosition(), pf::Point(7, 9));
+    EXPECT_FALSE(gone);
+    // Released with the effect, not before and not never.
+    quiver.reset();
+    EXPECT_TRUE(gone);
 }
 
 TEST(QuiverTest, BoardShakesAroundItsStartWithinTheDampedAmplitude) {

@@ -22,12 +22,15 @@ bool Load(pf::ImageLoader& loader, pf::MemorySurface& out, const std::string& by
     return loader.Load(out, bytes.data(), int(bytes.size()), PixelFormat::A8B8G8R8);
 }
 
+// Both replace four bytes that are there already (the string's size is unchanged).
 void PutBE32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s[at + size_t(i)] = char(v >> (24 - 8 * i));
+    const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    s.replace(at, 4, bytes, 4);
 }
 
 void PutLE32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s[at + size_t(i)] = char(v >> (8 * i));
+    const char bytes[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    s.replace(at, 4, bytes, 4);
 }
 
 size_t CountScans(const std::string& jpeg) {

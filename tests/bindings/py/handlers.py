@@ -5,7 +5,7 @@ import weakref
 import ruv3
 from hypothesis import given, settings, strategies as st
 
-FEW = settings(max_examples=20, deadline=None, database=None)
+FEW = settings(max_examples=examples(20), deadline=None, database=None)
 
 
 def test_classes_as_registered():

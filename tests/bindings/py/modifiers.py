@@ -4,7 +4,7 @@ import gc
 import ruv3
 from hypothesis import given, settings, strategies as st
 
-FEW = settings(max_examples=30, deadline=None, database=None)
+FEW = settings(max_examples=examples(30), deadline=None, database=None)
 
 CURVES = [None, ruv3.Accelerate, ruv3.Decelerate, ruv3.DelayLinear, ruv3.OverShoot, ruv3.Crest, ruv3.Trough,
           ruv3.Pendulum]
@@ -192,6 +192,12 @@ def test_a_queue_runs_its_steps_in_turn():
         drop(a)
 
 
+def between(value, a, b):
+    # value within [a, b] (either order), give or take single-precision rounding.
+    slack = 1e-6 * max(1.0, abs(a), abs(b))
+    return min(a, b) - slack <= value <= max(a, b) + slack
+
+
 @FEW
 @given(st.sampled_from(STANDARD),
        st.one_of(st.integers(-1000, 0), st.integers(1, 5000), st.just(2**31 - 1)),
@@ -201,10 +207,12 @@ def test_a_queue_runs_its_steps_in_turn():
 def test_random_standard_modifier_parameters(cls, period, f, n, frames, steps):
     a = fresh_actor()
     try:
+        a.pos = (0, 0)
         if cls is ruv3.Scaler:
             m = cls(f, f)
         elif cls is ruv3.Mover:
-            m = cls(ruv3.Point(n, -n if n > -2**31 else n))
+            dest = (n, -n if n > -2**31 else n)
+            m = cls(ruv3.Point(*dest))
         elif cls is ruv3.Rotator:
             m = cls(f)
         elif cls is ruv3.Fader:
@@ -221,6 +229,30 @@ def test_random_standard_modifier_parameters(cls, period, f, n, frames, steps):
         else:
             m = cls()
             m.SetUseConfines(n % 2 == 0)
-        run_on(a, m, period, steps=steps)
+        tc = run_on(a, m, period, steps=steps)
+        # Whatever the parameters, the actor's values stay within their clamps, and a tween
+        # towards a finite destination stays between where it started and that destination.
+        assert 0 <= a.alpha <= 255, a.alpha
+        x, y = a.pos
+        assert isinstance(x, int) and isinstance(y, int), a.pos
+        if cls is ruv3.Mover:
+            assert between(x, 0, dest[0]) and between(y, 0, dest[1]), (a.pos, dest)
+        elif cls is ruv3.Fader:
+            assert between(a.alpha, 255, min(max(n, 0), 255)), (a.alpha, n)
+        elif cls is ruv3.Scaler and math.isfinite(f):
+            assert between(a.scaleX, 1.0, f) and between(a.scaleY, 1.0, f), (a.scaleX, a.scaleY, f)
+        elif cls is ruv3.Rotator and math.isfinite(f):
+            assert between(a.rotation, 0.0, f), (a.rotation, f)
+        if cls is not ruv3.Scaler:
+            assert (a.scaleX, a.scaleY) == (1.0, 1.0)
+        if cls not in (ruv3.Rotator, ruv3.ModifierQueue):
+            assert a.rotation == 0.0
+        for value in (a.scaleX, a.scaleY, a.rotation):
+            assert math.isfinite(value) or not math.isfinite(f), (value, f)
+        # The pair ends when its controller ends (the first step starts the clock), and
+        # not while it runs.
+        if steps and (period <= 0 or sum(steps[1:]) >= period):
+            assert tc.done, (period, steps)
+        assert m.done == tc.done, (m.done, tc.done)
     finally:
         drop(a)

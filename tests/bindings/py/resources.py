@@ -2,7 +2,7 @@ import gc
 import ruv3
 from hypothesis import given, settings, strategies as st
 
-FEW = settings(max_examples=25, deadline=None, database=None)
+FEW = settings(max_examples=examples(25), deadline=None, database=None)
 
 
 @FEW

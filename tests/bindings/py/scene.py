@@ -3,7 +3,7 @@ import weakref
 import ruv3
 from hypothesis import given, settings, strategies as st
 
-FEW = settings(max_examples=30, deadline=None, database=None)
+FEW = settings(max_examples=examples(30), deadline=None, database=None)
 
 
 

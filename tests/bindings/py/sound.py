@@ -5,7 +5,7 @@ import weakref
 import ruv3
 from hypothesis import given, settings, strategies as st
 
-FEW = settings(max_examples=20, deadline=None, database=None)
+FEW = settings(max_examples=examples(20), deadline=None, database=None)
 
 ops = st.one_of(
     st.tuples(st.just("play"), st.integers(0, 3), st.booleans(), st.integers(0, 500), st.integers(0, 500),

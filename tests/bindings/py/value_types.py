@@ -4,7 +4,7 @@ from hypothesis import example, given, settings, strategies as st
 
 INT = st.integers(min_value=-2**31, max_value=2**31 - 1)
 SMALL = st.integers(min_value=-10**4, max_value=10**4)
-FEW = settings(max_examples=40, deadline=None, database=None)
+FEW = settings(max_examples=examples(40), deadline=None, database=None)
 
 
 

@@ -3,7 +3,7 @@ import weakref
 import ruv3
 from hypothesis import given, settings, strategies as st
 
-FEW = settings(max_examples=25, deadline=None, database=None)
+FEW = settings(max_examples=examples(25), deadline=None, database=None)
 
 ALIGN = {"left": 1, "center": 2, "right": 3, "char": 4}
 VALIGN = {"top": 1, "middle": 2, "bottom": 3}
