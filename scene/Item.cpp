@@ -35,8 +35,20 @@ template <typename List, typename T>
 bool EraseEntry(List& list, const T* p) {
     const size_t i = IndexOf(list, p);
     if (i == static_cast<size_t>(-1)) return false;
+    KeepUntilWalksEnd(list[i].get());
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
     return true;
+}
+
+// Called before a modifier list lets go of a pair (see KeepUntilWalksEnd).
+void KeepPairUntilWalksEnd(const ModifierEntry& e) {
+    KeepUntilWalksEnd(e.modifier.get());
+    KeepUntilWalksEnd(e.controller.get());
+}
+
+void KeepPairsUntilWalksEnd(const Item::ModifierList& pairs) {
+    if (!WalkScope::Open()) return;
+    for (const ModifierEntry& e : pairs) KeepPairUntilWalksEnd(e);
 }
 
 }  // namespace
@@ -221,6 +233,7 @@ void Item::RemoveModifier(Modifier* m) {
     for (size_t i = 0; i < modifiers_.size(); ++i) {
         if (modifiers_[i].modifier.get() != m) continue;
         my_intrusive_ptr<Modifier> hold(m);
+        KeepPairUntilWalksEnd(modifiers_[i]);
         modifiers_.erase(modifiers_.begin() + static_cast<std::ptrdiff_t>(i));
         m->SetClient(nullptr);
         m->SetParent(nullptr);
@@ -235,6 +248,7 @@ void Item::RemoveModifiersByName(const std::wstring& name) {
         });
         if (it == modifiers_.end()) return;
         my_intrusive_ptr<Modifier> hold = it->modifier;
+        KeepPairUntilWalksEnd(*it);
         modifiers_.erase(it);
         hold->SetClient(nullptr);
         hold->SetParent(nullptr);
@@ -244,6 +258,7 @@ void Item::RemoveModifiersByName(const std::wstring& name) {
 void Item::RemoveAllModifiers() {
     ModifierList old;
     old.swap(modifiers_);
+    KeepPairsUntilWalksEnd(old);
     for (const ModifierEntry& e : old) {
         if (!e.modifier) continue;
         e.modifier->SetClient(nullptr);
@@ -256,6 +271,7 @@ void Item::StopModifiers() {
     // that adds a new pair to this item.
     ModifierList old;
     old.swap(modifiers_);
+    KeepPairsUntilWalksEnd(old);
 }
 
 void Item::RunModifiers() {
@@ -279,27 +295,27 @@ void Item::RunModifiers() {
         return std::find(noted, noted + notedCount, k) != noted + notedCount ||
                std::find(more.begin(), more.end(), k) != more.end();
     };
-    // Held for the walk: a step may drop this item from its parent.
-    const my_intrusive_ptr<Item> self = KeepAlive(this);
+    // The pairs are borrowed: a step that takes pairs out of the list (or this item out
+    // of its parent) leaves them alive until the walk ends, so the addresses noted here
+    // name no other pair meanwhile. An item no list holds is held for the walk.
+    const my_intrusive_ptr<Item> self = parent_ && WalkScope::Open() ? nullptr : KeepAlive(this);
+    const WalkScope walk;
     size_t i = 0;
     while (i < modifiers_.size()) {
-        // A copy of the entry keeps both halves alive while they run, whatever the step
-        // does to the list.
-        const ModifierEntry entry = modifiers_[i];
-        if (entry.modifier) entry.modifier->Cycle();
-        if (entry.controller) {
-            // With this item as the client all three are held here already.
-            if (entry.modifier && entry.modifier->GetClient() == this)
-                entry.controller->UpdateHeld(entry.modifier.get());
+        Modifier* const modifier = modifiers_[i].modifier.get();
+        TimeController* const controller = modifiers_[i].controller.get();
+        if (modifier) modifier->Cycle();
+        if (controller) {
+            // With this item as the client all three live through the step already.
+            if (modifier && modifier->GetClient() == this)
+                controller->UpdateHeld(modifier);
             else
-                entry.controller->Update(entry.modifier.get());
+                controller->Update(modifier);
         }
-        note(Key(entry.modifier.get(), entry.controller.get()));
-        const bool done = entry.modifier && entry.modifier->IsDone();
+        note(Key(modifier, controller));
+        const bool done = modifier && modifier->IsDone();
         // Find the entry again: the step may have added or removed entries.
-        auto same = [&](const ModifierEntry& e) {
-            return e.modifier == entry.modifier && e.controller == entry.controller;
-        };
+        auto same = [&](const ModifierEntry& e) { return e.modifier == modifier && e.controller == controller; };
         size_t at = i < modifiers_.size() && same(modifiers_[i]) ? i : modifiers_.size();
         if (at == modifiers_.size()) {
             auto it = std::find_if(modifiers_.begin(), modifiers_.end(), same);
@@ -311,6 +327,7 @@ void Item::RunModifiers() {
             continue;
         }
         if (done) {
+            KeepPairUntilWalksEnd(modifiers_[at]);
             modifiers_.erase(modifiers_.begin() + static_cast<std::ptrdiff_t>(at));
             i = at;
         } else {
@@ -365,6 +382,9 @@ void Item::CenterInParent(bool x, bool y) {
 }
 
 void Item::Cycle() {
+    // Held unless a list holds it (see RunModifiers).
+    const my_intrusive_ptr<Item> self = parent_ && WalkScope::Open() ? nullptr : KeepAlive(this);
+    const WalkScope walk;
     RunModifiers();
     // Handlers and children added during the walks run in the same frame.
     WalkEntries(handlers_, false, true, [this](EvtHandler* h) { return HasHandler(h); },
@@ -373,11 +393,30 @@ void Item::Cycle() {
                     return false;
                 });
     if (childOrderDirty_) SortChildren();
-    WalkEntries(children_, false, true, [this](Item* c) { return IsChild(c); },
-                [](Item* c) {
-                    c->Cycle();
-                    return false;
-                });
+    WalkEntries(
+        children_, false, true, [this](Item* c) { return IsChild(c); },
+        [](Item* c) {
+            c->Cycle();
+            return false;
+        },
+        [](Item* c, size_t distance) { c->FetchForCycle(distance); });
+}
+
+void Item::FetchForCycle(size_t distance) const {
+    // Far ahead the item itself, then its pair list, then the pairs: each stage reads
+    // only what the one before brought in.
+    if (distance == kWalkAhead) {
+        __builtin_prefetch(this);
+        __builtin_prefetch(&modifiers_);
+        __builtin_prefetch(&position_);
+    } else if (distance == kWalkAhead / 2) {
+        if (!modifiers_.empty()) __builtin_prefetch(modifiers_.data());
+    } else {
+        for (const ModifierEntry& e : modifiers_) {
+            __builtin_prefetch(e.modifier.get());
+            __builtin_prefetch(e.controller.get());
+        }
+    }
 }
 
 void Item::safeDelete() {
@@ -502,7 +541,10 @@ void Item::OnRemovedFromParent(Item* parent) {
 void Item::ClearEventHandlers() {
     HandlerList old;
     old.swap(handlers_);
-    for (const auto& h : old) h->SetParent(nullptr);
+    for (const auto& h : old) {
+        KeepUntilWalksEnd(h.get());
+        h->SetParent(nullptr);
+    }
 }
 
 void Item::RemoveAllEventHandlers() { ClearEventHandlers(); }
@@ -526,6 +568,7 @@ void Item::DropDescendents(bool removeSelf) {
     while (!children_.empty()) {
         my_intrusive_ptr<Item> c = children_.back();
         if (!c->GetParent()) {
+            KeepUntilWalksEnd(c.get());
             children_.pop_back();
             c->OnRemovedFromParent(this);
         }

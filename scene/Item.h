@@ -227,6 +227,9 @@ private:
     void ClearEventHandlers();
     void DropDescendents(bool removeSelf);
     void RunModifiers();
+    // Asks the processor for what this item's cycle will read; `distance` says how many
+    // items ahead of the one cycling it is (see WalkEntries).
+    void FetchForCycle(size_t distance) const;
 
     bool ignoreTransparency_ = false;
     bool modal_ = false;

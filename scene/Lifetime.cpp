@@ -1,5 +1,7 @@
 #include "scene/Lifetime.h"
 
+#include <vector>
+
 namespace {
 // The flag handed out by an object whose destruction has begun; never freed.
 WeakFlag* ExpiredFlag() {
@@ -24,4 +26,26 @@ void WeakTarget::ExpireWeakRefs() {
     if (!flag_) return;
     flag_->Expire();
     flag_.reset();
+}
+
+namespace {
+std::vector<my_intrusive_ptr<RefCounter>>& Kept() {
+    static thread_local std::vector<my_intrusive_ptr<RefCounter>> kept;
+    return kept;
+}
+}  // namespace
+
+void KeepUntilWalksEnd(RefCounter* p) {
+    if (p && WalkScope::Open() && (p->GetRefCount() > 0 || p->GetScriptPeer())) Kept().emplace_back(p);
+}
+
+void WalkScope::ReleaseKept() {
+    // A release may run code that opens and closes walks of its own and keeps more.
+    while (!Kept().empty()) {
+        std::vector<my_intrusive_ptr<RefCounter>> batch;
+        batch.swap(Kept());
+        ++Depth();
+        batch.clear();
+        --Depth();
+    }
 }

@@ -66,3 +66,31 @@ private:
     T* p_ = nullptr;
     my_intrusive_ptr<WeakFlag> flag_;
 };
+
+// Walks over the scene's lists borrow their entries instead of holding each one. While a
+// walk is open on this thread, code that takes an entry out of a list keeps it alive
+// (KeepUntilWalksEnd) until the outermost walk closes, so an address a walk has borrowed
+// is neither freed nor reused for something new before the walk is over.
+class WalkScope {
+public:
+    WalkScope() { ++Depth(); }
+    ~WalkScope() {
+        if (--Depth() == 0) ReleaseKept();
+    }
+    WalkScope(const WalkScope&) = delete;
+    WalkScope& operator=(const WalkScope&) = delete;
+
+    // Whether a walk is open on this thread.
+    static bool Open() { return Depth() > 0; }
+
+private:
+    static int& Depth() {
+        static thread_local int depth = 0;
+        return depth;
+    }
+    static void ReleaseKept();
+    friend void KeepUntilWalksEnd(RefCounter* p);
+};
+
+// Called before a list lets go of p: while a walk is open, p stays alive until it closes.
+void KeepUntilWalksEnd(RefCounter* p);

@@ -11,11 +11,20 @@ MemorySurface::MemorySurface(int width, int height) {
 }
 
 MemorySurface::MemorySurface(const PixelView& image) {
-    Init(image.width, image.height, image.bytesPerPixel, image.format);
+    // The copy writes every byte.
+    InitUnfilled(image.width, image.height, image.bytesPerPixel, image.format);
     CopyView(image, view_);
 }
 
 int MemorySurface::Init(int width, int height, int bytesPerPixel, PixelFormat format) {
+    return Resize(width, height, bytesPerPixel, format, true);
+}
+
+int MemorySurface::InitUnfilled(int width, int height, int bytesPerPixel, PixelFormat format) {
+    return Resize(width, height, bytesPerPixel, format, false);
+}
+
+int MemorySurface::Resize(int width, int height, int bytesPerPixel, PixelFormat format, bool clear) {
     if (width < 0) width = 0;
     if (height < 0) height = 0;
     if (bytesPerPixel < 0) bytesPerPixel = 0;
@@ -26,8 +35,11 @@ int MemorySurface::Init(int width, int height, int bytesPerPixel, PixelFormat fo
         width = height = bytesPerPixel = 0;
     }
     const int pitch = width * bytesPerPixel;
-    // Every byte is 0 afterwards, whether the buffer grew, shrank or stayed.
-    buffer_.assign(size_t(pitch) * size_t(height), 0);
+    // Cleared: every byte is 0 afterwards, whether the buffer grew, shrank or stayed.
+    if (clear)
+        buffer_.assign(size_t(pitch) * size_t(height), 0);
+    else
+        buffer_.resize(size_t(pitch) * size_t(height));
     view_.Set(width, height, bytesPerPixel, pitch, format, buffer_.empty() ? nullptr : buffer_.data());
     return pitch;
 }

@@ -1,6 +1,7 @@
 // A surface whose pixels live in system memory.
 #pragma once
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,9 @@ public:
     // Resizes the buffer to width x height x bytesPerPixel bytes (new bytes 0), sets the
     // view and returns its pitch. Negative sizes are taken as 0.
     int Init(int width, int height, int bytesPerPixel, PixelFormat format);
+    // The same for a caller that writes every byte of the view before anything reads it
+    // (a decoder into a surface it drops on failure): new bytes are not cleared first.
+    int InitUnfilled(int width, int height, int bytesPerPixel, PixelFormat format);
     PixelView GetView() const { return view_; }
     // Exchanges the pixels (not the reference counts) with another memory surface.
     void Swap(MemorySurface& other) {
@@ -36,8 +40,29 @@ public:
     void Draw(Display* display, const Rect* source, const Rect* destination) override {}
 
 private:
+    // Bytes whose growth leaves them as they are: InitUnfilled does not pay for clearing.
+    template <typename T>
+    struct UnclearedAllocator : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = UnclearedAllocator<U>;
+        };
+        UnclearedAllocator() = default;
+        template <typename U>
+        UnclearedAllocator(const UnclearedAllocator<U>&) {}  // NOLINT: as std::allocator
+        template <typename U>
+        void construct(U* p) {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <typename U, typename... Args>
+        void construct(U* p, Args&&... args) {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    int Resize(int width, int height, int bytesPerPixel, PixelFormat format, bool clear);
+
     PixelView view_;
-    std::vector<uint8_t> buffer_;
+    std::vector<uint8_t, UnclearedAllocator<uint8_t>> buffer_;
 };
 
 }  // namespace pf

@@ -72,7 +72,9 @@ bool ReadPng(png_structp png, png_infop info, PngState& state, MemorySurface& ou
         std::snprintf(state.message, sizeof state.message, "unexpected row layout");
         return false;
     }
-    out.Init(int(width), int(height), 4,
+    // libpng writes every row before it returns; a decode that stops early longjmps out
+    // and the caller drops the surface unseen.
+    out.InitUnfilled(int(width), int(height), 4,
              order == DecodeOrder::BGRA ? PixelFormat::A8R8G8B8 : PixelFormat::A8B8G8R8);
     const PixelView view = out.GetView();
     rows.resize(height);

@@ -227,6 +227,32 @@ TEST_F(ItemTest, AStepRemovingItselfAndAnEarlierPairSkipsNoOtherPair) {
     EXPECT_EQ(journal, (std::vector<std::string>{"cycle top", "modifier z"}));
 }
 
+// The walks borrow their entries: a pair's step that drops its own pair, its item and
+// the next sibling (each held by nothing else) leaves them alive until the walk is over.
+TEST_F(ItemTest, APairMayDropItsOwnPairItsItemAndASiblingDuringCycle) {
+    auto top = Make<Item>();
+    auto owner = new SpyItem(&journal, "owner");
+    auto sibling = new SpyItem(&journal, "sibling");
+    top->AddItem(owner);
+    top->AddItem(sibling);
+    {
+        auto first = new SpyModifier(&journal, "first");
+        auto second = new SpyModifier(&journal, "second");
+        owner->AddModifier(first, nullptr);
+        owner->AddModifier(second, nullptr);
+        first->onCycle = [&, owner, first] {
+            owner->RemoveModifier(first);
+            top->RemoveItem(owner);
+            top->RemoveItem(sibling);
+        };
+    }
+    journal.clear();
+    top->Cycle();
+    EXPECT_EQ(journal, (std::vector<std::string>{"cycle owner", "modifier first", "modifier second",
+                                                 "destroy owner", "destroy sibling"}));
+    EXPECT_TRUE(top->GetChildren().empty());
+}
+
 TEST_F(ItemTest, ChildMayRemoveItselfOrItsParentDuringCycle) {
     auto top = Make<Item>();
     auto mid = Make<SpyItem>(&journal, "mid");
@@ -241,8 +267,9 @@ TEST_F(ItemTest, ChildMayRemoveItselfOrItsParentDuringCycle) {
     top->AddItem(killer);
     journal.clear();
     top->Cycle();
-    // "self" is destroyed once its own Cycle has returned; "mid" when its walk ends.
-    EXPECT_EQ(journal, (std::vector<std::string>{"cycle mid", "cycle self", "destroy self", "cycle killer",
+    // Items taken out of the tree during the cycle live until the whole walk is over, then
+    // go in the order they were taken out.
+    EXPECT_EQ(journal, (std::vector<std::string>{"cycle mid", "cycle self", "cycle killer", "destroy self",
                                                  "destroy mid"}));
     ASSERT_EQ(top->GetChildren().size(), 1u);
 }
