@@ -5,7 +5,9 @@
 // side with SDL2's software renderer and with pixman's unscaled OVER of the same
 // sprites (premultiplied) at the same positions. The memory floor is the bytes a sprite
 // touches (read the texel, read and write the target pixel) over the in-cache memcpy
-// bandwidth measured in the same run.
+// bandwidth measured in the same run. Every benchmark runs in several repetitions taken
+// in a shuffled order, the floor's among the others', so a busy moment of the machine
+// falls on all of them; the ratios use the medians.
 //
 // Each peer's frame is checked against an exact reference of the blend before timing:
 // the display's bit for bit, the peers within their own rounding.
@@ -237,8 +239,20 @@ std::string Name(const char* what, const SizeCase& k) {
 
 int main(int argc, char** argv) {
     pf::SetLogToStderr(false);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    // Repetitions in turns unless the command line says otherwise.
+    std::vector<char*> args(argv, argv + argc);
+    auto given = [&](const char* flag) {
+        for (int i = 1; i < argc; ++i)
+            if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0) return true;
+        return false;
+    };
+    char repetitions[] = "--benchmark_repetitions=5", interleave[] = "--benchmark_enable_random_interleaving=true";
+    if (!given("--benchmark_repetitions")) args.push_back(repetitions);
+    if (!given("--benchmark_enable_random_interleaving")) args.push_back(interleave);
+    int count = int(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
     benchkit::RatioReporter reporter;
     for (const SizeCase& k : kCases) {
         benchmark::RegisterBenchmark(Name("Display", k).c_str(), DisplaySprites, k, pf::TextureFilter::Auto)
@@ -250,7 +264,11 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(Name("Floor", k).c_str(), MemoryFloor, k)->Unit(benchmark::kMicrosecond);
     }
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto time = [&](const char* who, const SizeCase& k) { return reporter.cpuTimes[Name(who, k)]; };
+    // The median over the repetitions (a single run's time when there is one repetition).
+    auto time = [&](const char* who, const SizeCase& k) {
+        const auto median = reporter.cpuTimes.find(Name(who, k) + "_median");
+        return median != reporter.cpuTimes.end() ? median->second : reporter.cpuTimes[Name(who, k)];
+    };
     std::printf("\nTime ratios (CPU time, ours / peer; below 1: ours is faster):\n");
     for (const SizeCase& k : kCases)
         benchkit::PrintRatio("display / SDL2 software, " + Name("", k).substr(1), time("Display", k), time("SDL", k), 1.0);

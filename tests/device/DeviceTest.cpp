@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -390,6 +391,22 @@ TEST(Window, PresentsIntoAnSdlWindow) {
             }
         SDL_UnlockSurface(s);
         EXPECT_EQ(mismatches, 0) << "window surface format " << SDL_GetPixelFormatName(s->format->format);
+        // The window resized between frames, smaller and larger than the frame: the
+        // frame is scaled into whatever surface the window has now, never copied past it.
+        for (const auto& size : {std::pair{20, 12}, std::pair{48, 40}}) {
+            SDL_SetWindowSize(window, size.first, size.second);
+            EXPECT_EQ(d->Present(), DeviceResult::Ok) << size.first << " x " << size.second;
+            SDL_Surface* now = SDL_GetWindowSurface(window);
+            ASSERT_NE(now, nullptr);
+            EXPECT_EQ(now->w, size.first);
+            ASSERT_EQ(SDL_LockSurface(now), 0);
+            Uint32 raw = 0;
+            std::memcpy(&raw, now->pixels, size_t(now->format->BytesPerPixel));
+            Uint8 r, g, b;
+            SDL_GetRGB(raw, now->format, &r, &g, &b);
+            SDL_UnlockSurface(now);
+            EXPECT_EQ(uint32_t(r) << 16 | uint32_t(g) << 8 | b, 0x3366CCu) << size.first << " x " << size.second;
+        }
         std::vector<uint32_t> cursor(32 * 32, 0xFFFFFFFFu);
         auto tex = MakeTexture(*d, 32, 32, cursor);
         EXPECT_EQ(d->SetCursorProperties(1, 1, tex->GetSurfaceLevel(0)), DeviceResult::Ok);

@@ -579,10 +579,14 @@ TEST(FastPaths, OneToOneBilinearIsPointSamplingExactly) {
         const char* name;
         float dx, w, h;  // offset of the sprite, drawn size as a multiple of the source
         bool oneToOne;
+        float source = 0;  // where the source rectangle starts, in texels (clamped outside)
     };
     const Case cases[] = {{"unscaled", 0.0f, 1, 1, true},       {"mirrored", 0.0f, -1, 1, true},
                           {"flipped", 0.0f, 1, -1, true},       {"half a pixel off", 0.5f, 1, 1, false},
-                          {"stretched", 0.0f, 2, 1, false},     {"shrunk", 0.0f, 0.5f, 0.5f, false}};
+                          {"stretched", 0.0f, 2, 1, false},     {"shrunk", 0.0f, 0.5f, 0.5f, false},
+                          {"shrunk and mirrored", 0.0f, -0.5f, 0.5f, false},
+                          {"far outside the texture", 0.0f, 1, 1, true, -5000.0f},
+                          {"partly outside, mirrored", 0.0f, -1, -1, true, -3.0f}};
     for (const Case& c : cases)
         for (int round = 0; round < 40; ++round) {
             const int blend = int(rng() % 5);
@@ -591,7 +595,7 @@ TEST(FastPaths, OneToOneBilinearIsPointSamplingExactly) {
             const auto texels = SpriteTexels(tw * th, rng, opaque);
             const uint32_t factor = rng() & 0x00FFFFFFu, background = rng() | 0xFF000000u;
             const float x = float(int(rng() % 80) - 10) + c.dx, y = float(int(rng() % 50) - 10);
-            Quad q = MakeQuad(x, y, float(tw) * c.w, float(th) * c.h, 0, 0, float(tw), float(th), float(tw),
+            Quad q = MakeQuad(x, y, float(tw) * c.w, float(th) * c.h, c.source, c.source, float(tw), float(th), float(tw),
                               float(th), rng() % 2 ? 0xFFFFFFFFu : rng());
             if (gouraud)
                 for (auto& v : q.v) v.color = rng();
