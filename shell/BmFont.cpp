@@ -45,7 +45,7 @@ private:
 BmFont::BmFont(const FontBase& desc) : Font(desc) {}
 
 void BmFont::MeasureText(Point& out, const std::wstring& text, int spacing) const {
-    out = MeasureWithCharMap(bmCharMap_, text, spacing, size);
+    out = MeasureWithCharMap(bmCharMap_, text, spacing, size, true);
 }
 
 const CharDesc* BmFont::GetCharDesc(wchar_t ch) const {

@@ -20,7 +20,8 @@ class BmFont : public Font {
 public:
     explicit BmFont(const FontBase& desc);
 
-    // Widths from the file's advances; characters not in the file add nothing.
+    // Widths from the file's advances and kerning pairs, as drawing places the characters;
+    // characters not in the file add nothing.
     void MeasureText(Point& size, const std::wstring& text, int spacing) const override;
     const CharDesc* GetCharDesc(wchar_t ch) const override;
     // Reads "fonts/<id>.fnt" and its first page. False (one log line) when the file is

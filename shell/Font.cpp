@@ -18,21 +18,25 @@ namespace {
 constexpr float kMaxOutline = 1000.0f;
 
 // Lines cut at '\n' (a final '\n' gives an empty last line); a line is as wide as the sum
-// of spacing + advance over its characters, where advance(ch, out) answers false for a
-// character that adds nothing.
+// of spacing + advance over its characters, where advance(ch, previous, out) answers false
+// for a character that adds nothing; previous is the character before ch on its line (0 at
+// the line's start).
 template <class Advance>
 Point MeasureLines(const std::wstring& text, int spacing, int lineHeight, Advance advance) {
     long long widest = 0, line = 0;
     long long lines = 1;
+    wchar_t previous = 0;
     for (wchar_t ch : text) {
         if (ch == L'\n') {
             widest = std::max(widest, line);
             line = 0;
             ++lines;
+            previous = 0;
             continue;
         }
-        int step = 0;
-        if (advance(ch, step)) line += (long long)spacing + step;
+        long long step = 0;
+        if (advance(ch, previous, step)) line += (long long)spacing + step;
+        previous = ch;
     }
     widest = std::max(widest, line);
     const long long height = lines * lineHeight;
@@ -48,11 +52,11 @@ int32_t CharDesc::KerningAfter(wchar_t previous) const {
     return it == kerning.end() ? 0 : it->second;
 }
 
-Point MeasureWithCharMap(const CharMap& chars, const std::wstring& text, int spacing, int lineHeight) {
-    return MeasureLines(text, spacing, lineHeight, [&chars](wchar_t ch, int& step) {
+Point MeasureWithCharMap(const CharMap& chars, const std::wstring& text, int spacing, int lineHeight, bool kerned) {
+    return MeasureLines(text, spacing, lineHeight, [&chars, kerned](wchar_t ch, wchar_t previous, long long& step) {
         auto it = chars.find(static_cast<uint32_t>(ch));
         if (it == chars.end()) return false;
-        step = it->second.xadvance;
+        step = (long long)it->second.xadvance + (kerned ? it->second.KerningAfter(previous) : 0);
         return true;
     });
 }
@@ -70,7 +74,7 @@ void Font::MeasureText(Point& out, const std::wstring& text, int spacing) const 
         out = MeasureWithCharMap(charMap_, text, spacing, size);
         return;
     }
-    out = MeasureLines(text, spacing, size, [this](wchar_t ch, int& step) {
+    out = MeasureLines(text, spacing, size, [this](wchar_t ch, wchar_t, long long& step) {
         step = GetGlyph(ch)->width;
         return true;
     });

@@ -132,7 +132,9 @@ bool ReadTrueTypeNamesAt(const std::string& osPath, FontNames& names);
 bool ParseTrueTypeNames(const uint8_t* data, size_t size, FontNames& names);
 
 // The width and height of text laid out with per-character advances: characters missing
-// from `chars` add nothing, not even the spacing.
-Point MeasureWithCharMap(const CharMap& chars, const std::wstring& text, int spacing, int lineHeight);
+// from `chars` add nothing, not even the spacing. Kerned, each character is moved by its
+// amount after the one before it on its line, as the drawing of bitmap fonts places it.
+Point MeasureWithCharMap(const CharMap& chars, const std::wstring& text, int spacing, int lineHeight,
+                         bool kerned = false);
 
 }  // namespace pf

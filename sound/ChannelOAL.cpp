@@ -12,6 +12,10 @@ void ChannelOAL::Play(const PlayParams& params) {
     // A busy channel ends its play first (callback included), so its stream and buffers
     // are not lost.
     if (!free_) Stop();
+    // A voice that played before is left stopped; rewound, it waits in its initial state,
+    // so a play started paused begins on the first resume from its start, and the services
+    // in between neither free the voice nor count a queued stream buffer as played.
+    alSourceRewind(source_);
     free_ = false;
     streamEnded_ = false;
     paused_ = params.paused;

@@ -170,8 +170,13 @@ void RenderMarkupLine(std::vector<pf::DisplayVertex>* glyphQuads, std::vector<pf
     alpha = std::clamp(alpha, 0, 255);
     const std::wstring stripped = StripMarkupTags(line);
     const int w = MeasuredWidth(font, spacing, stripped);
-    for (auto* quads : {glyphQuads, outlineQuads})
-        if (quads) quads->reserve(quads->size() + 6 * stripped.size());
+    // Room for this line's quads, grown at least twofold: a block lays out its lines into one
+    // list, and growing it by exactly one line at a time would copy the whole list per line.
+    for (auto* quads : {glyphQuads, outlineQuads}) {
+        if (!quads) continue;
+        const size_t needed = quads->size() + 6 * stripped.size();
+        if (needed > quads->capacity()) quads->reserve(std::max(needed, 2 * quads->capacity()));
+    }
 
     pf::Color outline = outlineColour ? *outlineColour : kWhite;
     outline.a = uint8_t(alpha * outline.a / 255);

@@ -1,7 +1,9 @@
 #include "content/widgets/SliderKnob.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "shell/TextHelpers.h"
 
@@ -20,9 +22,11 @@ void SliderKnob::SetValueInt(int v, bool notify) {
     const int old = value_;
     value_ = std::clamp(v, 0, std::max(length_, 0));
     if (value_ == old) return;
+    // In 64 bits: a knob near the end of the coordinate range stops at that end.
     const pf::Point p = GetPosition();
-    const int delta = value_ - old;
-    SetPosition(horizontal_ ? pf::Point(p.x + delta, p.y) : pf::Point(p.x, p.y + delta));
+    const int64_t delta = int64_t(value_) - old;
+    auto moved = [delta](int from) { return int(std::clamp<int64_t>(from + delta, INT32_MIN, INT32_MAX)); };
+    SetPosition(horizontal_ ? pf::Point(moved(p.x), p.y) : pf::Point(p.x, moved(p.y)));
     if (notify && onChange_) onChange_();
 }
 
@@ -45,15 +49,16 @@ bool SliderKnob::HandleEvent(const TreeState& state, pf::Event& e) {
     const int type = e.GetType();
     if (type == pf::EventType::MouseButtonDown && HitTest(state)) {
         dragging_ = true;
-        grabOffset_ = e.GetPoint(pf::EventProperty::MOUSE_XY) - GetPosition();
+        const pf::Point mouse = e.GetPoint(pf::EventProperty::MOUSE_XY), at = GetPosition();
+        grabX_ = int64_t(mouse.x) - at.x;
+        grabY_ = int64_t(mouse.y) - at.y;
         if (onMouseDown_) onMouseDown_();
     } else if (type == pf::EventType::MouseButtonUp && dragging_) {
         dragging_ = false;
         if (onDrop_) onDrop_();
     } else if (type == pf::EventType::MouseMotion && dragging_) {
-        const pf::Point target = e.GetPoint(pf::EventProperty::MOUSE_XY) - grabOffset_;
-        const pf::Point at = GetPosition();
-        const int64_t moved = horizontal_ ? int64_t(target.x) - at.x : int64_t(target.y) - at.y;
+        const pf::Point mouse = e.GetPoint(pf::EventProperty::MOUSE_XY), at = GetPosition();
+        const int64_t moved = horizontal_ ? int64_t(mouse.x) - grabX_ - at.x : int64_t(mouse.y) - grabY_ - at.y;
         SetValueInt(int(std::clamp<int64_t>(value_ + moved, INT32_MIN, INT32_MAX)), true);
     } else {
         return Actor::HandleEvent(state, e);

@@ -1,6 +1,8 @@
 // A knob dragged along one axis over 0..length pixels; reports drags through callbacks.
 #pragma once
 
+#include <cstdint>
+
 #include "scene/Actor.h"
 #include "scene/Callback.h"
 
@@ -38,7 +40,7 @@ public:
 private:
     bool horizontal_ = true;
     bool dragging_ = false;
-    pf::Point grabOffset_;
+    int64_t grabX_ = 0, grabY_ = 0;  // the pointer's offset from the position at the press
     int length_ = 100;
     int value_ = 0;
     Callback onChange_, onDrop_, onMouseDown_;

@@ -1,6 +1,9 @@
 // Bitmap font descriptions: binary BMF files built field by field, and the XML form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "content/widgets/Markup.h"
 #include "fonts/FontsFixture.h"
 #include "shell/BmFont.h"
 #include "shell/platform/ImageCodec.h"
@@ -118,6 +121,58 @@ TEST_F(BmFontTest, ReadsTheBlocks) {
     pf::Point size;
     font->MeasureText(size, L"AxV\nA", 1);
     EXPECT_EQ(size, pf::Point(22 + 1 + 23 + 1, 64));
+}
+
+// Where each glyph of a line lands, left to right.
+std::vector<float> GlyphLefts(const pf::Font& font, const std::wstring& line, int align, int width, int spacing) {
+    std::vector<pf::DisplayVertex> quads;
+    std::vector<pf::Color> colours{pf::Color(255, 255, 255)};
+    RenderMarkupLine(&quads, nullptr, &font, align, width, pf::Point(0, 0), 0, spacing, &colours, nullptr, 255,
+                     nullptr, nullptr, pf::Point(), line, 0);
+    std::vector<float> lefts;
+    for (size_t i = 0; i < quads.size(); i += 6) {
+        float left = quads[i].x;
+        for (size_t j = i; j < i + 6; ++j) left = std::min(left, quads[j].x);
+        lefts.push_back(left);
+    }
+    return lefts;
+}
+
+TEST_F(BmFontTest, KernedTextMeasuresAsItIsDrawn) {
+    // The drawn width is where the pen stops after the last glyph; right-aligned or centred
+    // in a box, the line must land that far from the box's right edge or its middle.
+    auto font = Load(Bmf());
+    ASSERT_TRUE(font->IsLoaded());
+    struct Case {
+        const wchar_t* line;
+        int spacing;
+        int width;  // A 22, V 23, V after A two less
+    } cases[] = {
+        {L"AV", 0, 43},
+        {L"VA", 0, 45},
+        {L"AVAV", 3, 22 + 21 + 22 + 21 + 4 * 3},
+        {L"A V", 0, 54},  // only a neighbour pairs
+    };
+    const int box = 200;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(pf::ToUtf8(c.line));
+        const std::vector<float> left = GlyphLefts(*font, c.line, AlignLeft, 0, c.spacing);
+        ASSERT_FALSE(left.empty());
+        const pf::CharDesc* last = font->GetCharDesc(std::wstring(c.line).back());
+        const int drawn = int(left.back()) - last->xoffset + last->xadvance + c.spacing;
+        EXPECT_EQ(drawn, c.width);
+        pf::Point size;
+        font->MeasureText(size, c.line, c.spacing);
+        EXPECT_EQ(size.x, drawn);
+        std::vector<float> right = left, centred = left;
+        for (float& x : right) x += float(box - drawn);
+        for (float& x : centred) x += float((box - drawn) / 2);
+        EXPECT_EQ(GlyphLefts(*font, c.line, AlignRight, box, c.spacing), right);
+        EXPECT_EQ(GlyphLefts(*font, c.line, AlignCenter, box, c.spacing), centred);
+    }
+    pf::Point size;
+    font->MeasureText(size, L"A\nVA\nAV", 0);
+    EXPECT_EQ(size, pf::Point(45, 96)) << "a pair never reaches across a line break";
 }
 
 TEST_F(BmFontTest, VersionsSizesAndOptionalBlocks) {

@@ -55,6 +55,38 @@ TEST_F(SliderTest, DragMovesTheKnobWithinItsLength) {
     EXPECT_EQ(k->GetValueInt(), 200);
 }
 
+TEST_F(SliderTest, AtTheIntLimitsTheKnobStopsAtTheEdgeOfTheRange) {
+    // A knob placed near the end of the coordinate range moves by its value up to that end.
+    struct Case {
+        bool horizontal;
+        pf::Point at;
+        int value;
+        pf::Point expected;
+    } cases[] = {
+        {true, pf::Point(INT_MAX - 10, 50), 200, pf::Point(INT_MAX, 50)},
+        {false, pf::Point(5, INT_MAX - 1), 150, pf::Point(5, INT_MAX)},
+    };
+    for (const Case& c : cases) {
+        auto k = Knob(200);
+        k->SetHorizontal(c.horizontal);
+        k->SetPosition(c.at);
+        k->SetValueInt(c.value, false);
+        EXPECT_EQ(k->GetValueInt(), c.value);
+        EXPECT_EQ(k->GetPosition(), c.expected);
+    }
+    // Dragged to the far end of the range, past the grab offset: the value only clamps.
+    auto k = Knob(200);
+    EXPECT_TRUE(Send(EventType::MouseButtonDown, 105, 55));
+    EXPECT_TRUE(Send(EventType::MouseMotion, 205, 55));
+    EXPECT_EQ(k->GetValueInt(), 100);
+    EXPECT_TRUE(Send(EventType::MouseMotion, INT_MIN, 55));
+    EXPECT_EQ(k->GetValueInt(), 0);
+    EXPECT_EQ(k->GetPosition(), pf::Point(100, 50));
+    EXPECT_TRUE(Send(EventType::MouseMotion, INT_MAX, 55));
+    EXPECT_EQ(k->GetValueInt(), 200);
+    EXPECT_EQ(k->GetPosition(), pf::Point(300, 50));
+}
+
 TEST_F(SliderTest, PressOutsideOrReleaseWithoutDragIsPassedOn) {
     auto k = Knob(200);
     EXPECT_FALSE(Send(EventType::MouseButtonDown, 300, 300));

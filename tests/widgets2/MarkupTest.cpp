@@ -123,6 +123,30 @@ TEST(MarkupTest, KerningWithinOneTextRunOnly) {
     EXPECT_EQ(Layout(font, L"VA").x, (std::vector<float>{100, 110}));  // the pair is ordered
 }
 
+TEST(MarkupTest, LinesLaidOutIntoOneListGrowItGeometrically) {
+    // A block lays out every line into the same lists: each line must not reallocate (and
+    // copy) all the lines before it, or a long text takes quadratic time to build.
+    FakeFont font(WordWidths(), 16, true, true);
+    std::vector<pf::DisplayVertex> glyphs, outline;
+    std::vector<pf::Color> colours{pf::Color(255, 255, 255)};
+    const pf::Color outlineColour(0, 0, 0);
+    int glyphGrowths = 0, outlineGrowths = 0;
+    size_t characters = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const size_t glyphCapacity = glyphs.capacity(), outlineCapacity = outline.capacity();
+        const std::wstring line = L"line " + std::to_wstring(i);
+        characters += line.size();
+        RenderMarkupLine(&glyphs, &outline, &font, 1, 500, pf::Point(0, 16 * i), 0, 0, &colours, &outlineColour, 255,
+                         nullptr, nullptr, pf::Point(), line, 0);
+        glyphGrowths += glyphs.capacity() != glyphCapacity;
+        outlineGrowths += outline.capacity() != outlineCapacity;
+    }
+    EXPECT_EQ(glyphs.size(), 6 * characters);
+    EXPECT_EQ(outline.size(), 6 * characters);
+    EXPECT_LE(glyphGrowths, 20);
+    EXPECT_LE(outlineGrowths, 20);
+}
+
 TEST(MarkupTest, GlyphQuadsTakeThePageCellAndBaseOffset) {
     FakeFont font(WordWidths());
     std::vector<pf::DisplayVertex> quads;

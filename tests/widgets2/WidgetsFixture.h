@@ -43,7 +43,7 @@ public:
         loaded_ = true;
     }
     void MeasureText(pf::Point& size, const std::wstring& text, int spacing) const override {
-        size = pf::MeasureWithCharMap(chars_, text, spacing, GetSize());
+        size = pf::MeasureWithCharMap(chars_, text, spacing, GetSize(), true);  // kerned, as drawn
     }
     const pf::CharDesc* GetCharDesc(wchar_t ch) const override {
         auto it = chars_.find(uint32_t(ch));
