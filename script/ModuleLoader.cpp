@@ -17,8 +17,11 @@ namespace {
 // reads them: the interpreter reserves the memory a count asks for before it finds the
 // data ends, so 21 bytes claiming a list of 700 million items cost gigabytes. Every
 // item of a container takes at least one byte, so a count may claim no more items than
-// bytes are left (and a string no more bytes). The walk does not judge anything else:
-// data it cannot follow is left to the interpreter, which reports it.
+// bytes are left (and a string no more bytes). The containers around an item are reserved
+// too while it is read, and their items still to come need bytes of their own: a claim is
+// measured against the bytes left less those items, so nested claims together stay within
+// the data. The walk does not judge anything else: data it cannot follow is left to the
+// interpreter, which reports it.
 class MarshalClaims {
 public:
     MarshalClaims(const unsigned char* data, size_t size) : at_(data), end_(data + size) {}
@@ -55,13 +58,21 @@ private:
     // A count of `unit`-byte items: refused (the walk ends) when they cannot fit.
     bool Claim(int64_t count, size_t unit, const char* kind) {
         if (count < 0) return going_ = false;  // the interpreter refuses it itself
-        if (uint64_t(count) <= Left() / unit) return true;
-        what_ = std::string(kind) + " of " + std::to_string(count) + " items with " + std::to_string(Left()) +
-                " bytes left";
+        const size_t free = Left() > owed_ ? Left() - owed_ : 0;
+        if (uint64_t(count) <= free / unit) return true;
+        what_ = std::string(kind) + " of " + std::to_string(count) + " items with " + std::to_string(free) +
+                " bytes left for it";
         return going_ = false;
     }
+    // Walks `count` items; while one is walked, the ones after it are owed.
     void Items(int64_t count, int depth) {
-        for (int64_t i = 0; i < count && going_; ++i) Walk(depth + 1);
+        owed_ += uint64_t(count);
+        for (int64_t i = 0; i < count && going_; ++i) {
+            --owed_;
+            Walk(depth + 1);
+        }
+        if (going_) return;
+        owed_ = 0;  // the walk ended: nothing more is claimed
     }
 
     void Walk(int depth) {
@@ -114,6 +125,7 @@ private:
 
     const unsigned char* at_;
     const unsigned char* end_;
+    uint64_t owed_ = 0;  // items still to come in the containers being walked
     bool going_ = true;
     std::string what_;
 };

@@ -56,6 +56,20 @@ TEST(ImportHook, TheImportStatementFindsTheArchiveFirst) {
     EXPECT_EQ(Eval("import sys\nresult = type(sys.meta_path[0]).__name__"), "Ruv3Loader");
 }
 
+// Tuples nested in one another, each claiming no more items than bytes are left after it:
+// the interpreter holds all of them at once, so together they claim far more (a thousand
+// times the data here).
+std::string NestedClaims(const std::string& header) {
+    std::string bytes = header;
+    const int levels = 1000, filler = 20000;
+    for (int level = 0; level < levels; ++level) {
+        const uint32_t left = uint32_t(5 * (levels - level - 1) + filler);
+        bytes += '(';
+        for (int shift = 0; shift < 32; shift += 8) bytes += char((left >> shift) & 0xff);
+    }
+    return bytes + std::string(filler, 'N');
+}
+
 TEST(ImportHook, DamagedMissingAndRaisingModules) {
     ModuleLoader* loader = World().host.loader;
     const std::string good = CompileModule("x = 1\n");
@@ -81,6 +95,7 @@ TEST(ImportHook, DamagedMissingAndRaisingModules) {
         {"hook_huge_string", good.substr(0, 16) + std::string("\xe3\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
                                                               "\x00\x00\x00\x00\x00\x00\x00\x00s\xff\xff\xff\x7f", 26),
          "claims a string of 2147483647"},
+        {"hook_nested_claims", NestedClaims(good.substr(0, 16)), "claims a container of"},
         {"hook_raises", CompileModule("half = True\nraise ValueError('broken module')\n"), "broken module"},
     };
     for (const Case& c : cases) {
@@ -100,6 +115,39 @@ TEST(ImportHook, DamagedMissingAndRaisingModules) {
     EXPECT_EQ(Eval("try:\n import hook_raises\n result = 'imported'\nexcept ValueError as e:\n result = str(e)\n"),
               "broken module");
     EXPECT_EQ(Eval("import sys\nresult = 'hook_raises' in sys.modules"), "False");
+}
+
+// What the interpreter writes passes the check of claimed counts: the game's own scripts
+// and library modules with references, nested code, frozensets, long numbers and
+// interned strings.
+TEST(ImportHook, ModulesTheInterpreterWritesAllLoad) {
+    bp::object globals = World().host.globals();
+    bp::exec("import glob, importlib.util, marshal, os, sysconfig\n"
+              "lib = sysconfig.get_paths()['stdlib']\n"
+              "files = sorted(glob.glob('" RUV3_SOURCE_DIR "/data/scripts/**/*.py', recursive=True))\n"
+              "files += [os.path.join(lib, n) for n in ('json/decoder.py', 'collections/__init__.py',\n"
+              "          'dataclasses.py', 'typing.py', 'fractions.py', 'decimal.py', '_pydecimal.py')]\n"
+              "files = [f for f in files if os.path.exists(f)]\n"
+              "source = 'big = 1 << 400\\nneg = -(1 << 99)\\ns = frozenset({1, 2})\\n'\n"
+              "source += 'def f(x):\\n    return x in {\\'a\\', \\'b\\'} or (lambda y: y * 2.5 + 1j)(x)\\n'\n"
+              "codes = [compile(open(f, encoding='utf-8').read(), f, 'exec') for f in files]\n"
+              "codes.append(compile(source, 'made', 'exec'))\n"
+              "result = [importlib.util.MAGIC_NUMBER + bytes(12) + marshal.dumps(c) for c in codes]\n"
+              "names = files + ['made']\n",
+             globals, globals);
+    bp::list modules = bp::extract<bp::list>(globals["result"]);
+    ASSERT_GE(bp::len(modules), 5);
+    for (int i = 0; i < bp::len(modules); ++i) {
+        const std::string name = bp::extract<std::string>(globals["names"][i]);
+        bp::object bytes = modules[i];
+        ASSERT_TRUE(PyBytes_Check(bytes.ptr()));
+        PyObject* code = ModuleLoader::UnmarshalCode(
+            reinterpret_cast<const unsigned char*>(PyBytes_AS_STRING(bytes.ptr())),
+            size_t(PyBytes_GET_SIZE(bytes.ptr())), name);
+        EXPECT_NE(code, nullptr) << name;
+        Py_XDECREF(code);
+        if (!code) PyErr_Clear();
+    }
 }
 
 TEST(ImportHook, DottedNamesAreOneFileName) {
