@@ -4,8 +4,8 @@
 //   - small: 10,000 entries of 40-1500 bytes (scripts, XML, small sprites), opened and
 //     read whole each iteration, and opened alone.
 // Every read is compared with the bytes that went into the archive, so no work can be
-// skipped. Prints the ratios of the best times, the two run in turns (below 1: faster
-// than unzip).
+// skipped. Prints the ratios of the two run in rounds taken in turns, the median of the
+// rounds' own ratios (below 1: faster than unzip).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
+#include "bench/common/InTurns.h"
 #include "shell/FileSystem.h"
 #include "shell/Log.h"
 #include "shell/TextHelpers.h"
@@ -165,27 +166,21 @@ void BM_SmallUnzipPeer(benchmark::State& state) { Unzip(state, g_small); }
 BENCHMARK(BM_LargeUnzipPeer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_SmallUnzipPeer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-// The best times (ms) of the engine and of unzip, run in turns so that a change in the
-// machine's load falls on both alike. Negative when a run failed.
+// The engine and unzip in rounds taken in turns, so that a change in the machine's load
+// falls on both alike; prints the median of the rounds' ratios and the median times.
 template <typename F>
-std::pair<double, double> BestInTurns(int rounds, const Archive& archive, F ours) {
-    double best[2] = {1e30, 1e30};
-    for (int round = 0; round < rounds; ++round) {
-        bool ok = true;
-        best[0] = std::min(best[0], 1e3 * benchkit::BestOf(1, [&] { ok = ours(); }));
-        best[1] = std::min(best[1], 1e3 * benchkit::BestOf(1, [&] { ok = RunUnzip(archive) && ok; }));
-        if (!ok) return {-1, -1};
-    }
-    return {best[0], best[1]};
-}
-
-void PrintRatio(const char* what, std::pair<double, double> times) {
-    if (times.first < 0) {
+void PrintInTurns(const char* what, int rounds, const Archive& archive, F ours) {
+    bool ok = true;
+    benchkit::InTurns turns;
+    const size_t engine = turns.Add(what, 1, [&] { ok = ours() && ok; });
+    const size_t unzip = turns.Add("unzip", 1, [&] { ok = RunUnzip(archive) && ok; });
+    turns.Run(rounds);
+    if (!ok) {
         std::printf("%s: a run failed\n", what);
         return;
     }
-    std::printf("ratio %s / unzip: %.2f (%.1f ms vs %.1f ms, best of turns; goal <= 1.0)\n", what,
-                times.first / times.second, times.first, times.second);
+    std::printf("ratio %s / unzip: %.2f (%.1f ms vs %.1f ms, medians of %d rounds in turns; goal <= 1.0)\n", what,
+                turns.WallRatio(engine, unzip), turns.Wall(engine) * 1e3, turns.Wall(unzip) * 1e3, turns.Rounds());
 }
 
 }  // namespace
@@ -201,11 +196,11 @@ int main(int argc, char** argv) {
 
     pf::FileSystemWin32 large;
     if (!OpenArchive(large, g_large)) return 1;
-    PrintRatio("48 x 1 MB read all", BestInTurns(5, g_large, [&] { return ReadAll(large, g_large); }));
-    PrintRatio("10,000 small entries open + read all", BestInTurns(15, g_small, [] {
-                   pf::FileSystemWin32 fs;
-                   return OpenArchive(fs, g_small) && ReadAll(fs, g_small);
-               }));
+    PrintInTurns("48 x 1 MB read all", 7, g_large, [&] { return ReadAll(large, g_large); });
+    PrintInTurns("10,000 small entries open + read all", 15, g_small, [] {
+        pf::FileSystemWin32 fs;
+        return OpenArchive(fs, g_small) && ReadAll(fs, g_small);
+    });
     const double open = 1e3 * benchkit::BestOf(15, [] {
         pf::FileSystemWin32 fs;
         if (!OpenArchive(fs, g_small)) std::abort();

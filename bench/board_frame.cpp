@@ -2,6 +2,10 @@
 // over an 800 x 600 background with plates from two strips on half of them, and the
 // billowing fog over it, drawn through the display between a clear and a present. Prints
 // the frame time and its ratio to a bare clear and present of the same size.
+//
+// Then, in rounds taken in turns, the frame against its floors: a memcpy of the 800 x 600
+// frame (the background alone covers every pixel of it, so no frame writes less) and the
+// bare clear and present. The presented pixels are checked before and after the rounds.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,6 +13,7 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
+#include "bench/common/InTurns.h"
 #include "game/BoardSpacesActor.h"
 #include "game/FogTurbulenceActor.h"
 #include "scene/RenderState.h"
@@ -126,6 +131,28 @@ bool Draws(Board& b) {
     return (board & 0xFFFFFFu) != (black & 0xFFFFFFu) && fogged != board;
 }
 
+// The frame in turns with a memcpy of the frame and a bare clear and present.
+bool InTurns(Board& b) {
+    benchkit::FrameCopy copy(size_t(kWidth) * kHeight * 4);
+    benchkit::InTurns turns;
+    constexpr int kFrames = 10, kRounds = 15;
+    const size_t frame = turns.Add("frame", kFrames, [&] { b.Frame(); });
+    const size_t bare = turns.Add("bare", kFrames, [&] { b.Bare(); });
+    const size_t floor = turns.Add("memcpy", kFrames, copy);
+    turns.Run(kRounds);
+    if (!Draws(b)) {
+        std::fprintf(stderr, "the board or the fog stopped drawing during the rounds\n");
+        return false;
+    }
+    std::printf("board with fog at %d x %d, in turns (median of %d rounds of %d frames; floor: a memcpy of the "
+                "%d x %d frame, %.2f MB):\n",
+                kWidth, kHeight, kRounds, kFrames, kWidth, kHeight, double(copy.Bytes()) / 1048576.0);
+    turns.PrintWallRatio(frame, floor, "board frame / memcpy of the 800x600 frame");
+    turns.PrintWallRatio(bare, floor, "bare clear + present / memcpy of the 800x600 frame");
+    turns.PrintWallRatio(frame, bare, "board frame / bare clear + present");
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,6 +169,7 @@ int main(int argc, char** argv) {
     std::printf("board with fog at %d x %d, best of 50: frame %.3f ms (%.0f fps), bare clear + present %.3f ms, "
                 "ratio %.2f\n",
                 kWidth, kHeight, frame * 1e3, 1.0 / frame, bare * 1e3, frame / bare);
+    const bool ok = InTurns(b);
     benchmark::Shutdown();
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -24,6 +24,7 @@
 
 #include "bench/common/BenchSupport.h"
 #include "bench/common/CpuMeter.h"
+#include "bench/common/InTurns.h"
 #include "bench/common/Sprites.h"
 #include "shell/DisplayDX.h"
 #include "shell/Log.h"
@@ -252,10 +253,6 @@ Comparison Compare(const std::vector<uint32_t>& ours, const std::vector<uint32_t
 
 // ---- the rounds ------------------------------------------------------------------------------
 
-struct Figures {
-    std::vector<double> engineCpu, engineWall, sdlCpu, sdlWall, presentCpu, presentOwn, presentWall, copy;
-};
-
 bool RunCase(const FrameCase& fc, int server) {
     const Content content(fc);
     Engine engine(content);
@@ -279,68 +276,46 @@ bool RunCase(const FrameCase& fc, int server) {
                 cmp.meanDifference, cmp.farOff * 100, cmp.drawnOver * 100, pictureOk ? "same frame" : "DIFFERENT");
     if (!pictureOk) return false;
 
-    std::vector<uint32_t> from(size_t(fc.width) * fc.height, 0x01020304u), to(from.size());
+    benchkit::FrameCopy copy(size_t(fc.width) * size_t(fc.height) * 4);
     const int frames = std::max(4, int(12e6 / (double(fc.width) * fc.height)));  // a round of ~20-60 ms each
     constexpr int kRounds = 21;
-    Figures f;
     bool presented = true;
     // Each window comes to the top for its own turns: the server copies only what shows.
     SDL_Window* engineWindow = engine.display.GetWindow() ? engine.display.GetWindow()->GetSdlWindow() : nullptr;
-    auto raise = [](SDL_Window* w) {
-        if (w) SDL_RaiseWindow(w);
-        SDL_PumpEvents();
+    const auto raise = [](SDL_Window* w) {
+        return [w] {
+            if (w) SDL_RaiseWindow(w);
+            SDL_PumpEvents();
+        };
     };
-    for (int round = 0; round < kRounds; ++round) {
-        raise(engineWindow);
-        const benchkit::CpuSample e = benchkit::MeasureCpu(server, [&] {
-            for (int i = 0; i < frames; ++i) engine.Frame();
-        });
-        raise(sdl.window);
-        const benchkit::CpuSample s = benchkit::MeasureCpu(server, [&] {
-            for (int i = 0; i < frames; ++i) sdl.Frame();
-        });
-        raise(engineWindow);
-        const benchkit::CpuSample p = benchkit::MeasureCpu(server, [&] {
-            for (int i = 0; i < frames; ++i) presented &= engine.Present();
-        });
-        const benchkit::CpuSample m = benchkit::MeasureCpu(-1, [&] {
-            for (int i = 0; i < frames; ++i) {
-                std::memcpy(to.data(), from.data(), from.size() * 4);
-                benchmark::DoNotOptimize(to.data());
-                benchmark::ClobberMemory();
-            }
-        });
-        SDL_PumpEvents();
-        f.engineCpu.push_back(e.Cpu() / frames);
-        f.engineWall.push_back(e.wall / frames);
-        f.sdlCpu.push_back(s.Cpu() / frames);
-        f.sdlWall.push_back(s.wall / frames);
-        f.presentCpu.push_back(p.Cpu() / frames);
-        f.presentOwn.push_back(p.process / frames);
-        f.presentWall.push_back(p.wall / frames);
-        f.copy.push_back(m.wall / frames);
-    }
+    using M = benchkit::InTurns::Measure;
+    benchkit::InTurns turns;
+    const size_t display = turns.Add("display", frames, [&] { engine.Frame(); }, server, raise(engineWindow));
+    const size_t peer = turns.Add("SDL2", frames, [&] { sdl.Frame(); }, server, raise(sdl.window));
+    const size_t present = turns.Add("present", frames, [&] { presented &= engine.Present(); }, server, raise(engineWindow));
+    const size_t floor = turns.Add("memcpy", frames, copy);
+    turns.Run(kRounds);
     if (!presented) {
         std::fprintf(stderr, "%s: a present failed\n", fc.name);
         return false;
     }
-    using benchkit::Median;
     const double ms = 1e3;
     std::printf("  per frame (median of %d rounds of %d): display %.3f ms CPU (%.3f wall), SDL2 software %.3f ms CPU "
                 "(%.3f wall)%s\n",
-                kRounds, frames, Median(f.engineCpu) * ms, Median(f.engineWall) * ms, Median(f.sdlCpu) * ms,
-                Median(f.sdlWall) * ms, server > 0 ? "; CPU counts the X server" : "; no X server found: CPU is ours alone");
-    std::printf("  present %.3f ms CPU (%.3f ours, %.3f wall), memcpy of the frame %.3f ms\n", Median(f.presentCpu) * ms,
-                Median(f.presentOwn) * ms, Median(f.presentWall) * ms, Median(f.copy) * ms);
-    benchkit::PrintRatio(std::string("display / SDL2 software renderer, frame CPU, ") + fc.name, Median(f.engineCpu),
-                         Median(f.sdlCpu), 0.6);
+                kRounds, frames, turns.Cpu(display) * ms, turns.Wall(display) * ms, turns.Cpu(peer) * ms,
+                turns.Wall(peer) * ms, server > 0 ? "; CPU counts the X server" : "; no X server found: CPU is ours alone");
+    std::printf("  present %.3f ms CPU (%.3f ours, %.3f wall), memcpy of the frame %.3f ms\n", turns.Cpu(present) * ms,
+                turns.Median(present, M::Process) * ms, turns.Wall(present) * ms, turns.Wall(floor) * ms);
+    // Each ratio is the median of the rounds' own ratios.
+    benchkit::PrintRatio(std::string("display / SDL2 software renderer, frame CPU, ") + fc.name,
+                         turns.CpuRatio(display, peer), 1.0, 0.6);
     benchkit::PrintRatio(std::string("present CPU (with the X server) / memcpy of the frame, ") + fc.name,
-                         Median(f.presentCpu), Median(f.copy), 1.5);
+                         turns.Ratio(present, M::Cpu, floor, M::Wall), 1.0, 1.5);
     benchkit::PrintRatio(std::string("present CPU (this process) / memcpy of the frame, ") + fc.name,
-                         Median(f.presentOwn), Median(f.copy), 1.5);
+                         turns.Ratio(present, M::Process, floor, M::Wall), 1.0, 1.5);
     if (fc.width == 800 && fc.height == 600) {
         const double goal = fc.extra40 > 0 ? 4.0 : 1.2;
-        const double cpu = Median(f.engineCpu) * ms;
+        const double cpu = turns.Cpu(display) * ms;
         // The goals of the game's own sample scene (bench_game_frame), for comparison.
         std::printf("  %-62s %6.2f ms  (the sample scene's goal <= %.1f ms: %s)\n", "display frame CPU", cpu, goal,
                     cpu <= goal ? "met" : "missed");

@@ -33,6 +33,7 @@
 
 #include "bench/common/BenchSupport.h"
 #include "bench/common/CpuMeter.h"
+#include "bench/common/InTurns.h"
 #include "bench/common/Sprites.h"
 #include "content/ResourceServices.h"
 #include "content/Resources.h"
@@ -200,62 +201,34 @@ void PrintAgainstGoal(const char* what, double value, const char* unit, double g
                 value <= goal ? "met" : "missed");
 }
 
-// Medians per frame over rounds taken in turns: the game's frame, a bare clear and
-// present of its window, a memcpy of a frame of the window's size.
-struct TurnFigures {
-    double frameCpu = 0, frameWall = 0, clearPresentCpu = 0, copy = 0;
-    double loadingCpu = 0;  // the loading screen's frame, when asked for
-};
-
-TurnFigures MeasureInTurns(MeasuredGame& game, int server, bool withLoading) {
+// Rounds taken in turns: the game's frame, a bare clear and present of its window, a
+// memcpy of a frame of the window's size; medians per frame and per-round ratios.
+void MeasureAndPrintInTurns(MeasuredGame& game, int server, const char* what, double goal, bool withLoading) {
     pf::DisplayDX& display = MeasuredGame::Display();
-    const size_t pixels = size_t(display.GetWidth()) * size_t(display.GetHeight());
-    std::vector<uint32_t> from(pixels, 0x01020304u), to(pixels);
+    benchkit::FrameCopy copy(size_t(display.GetWidth()) * size_t(display.GetHeight()) * 4);
     constexpr int kRounds = 15, kFrames = 20;
-    std::vector<double> frameCpu, frameWall, floorCpu, copy, loadingCpu;
-    for (int round = 0; round < kRounds; ++round) {
-        const benchkit::CpuSample f = benchkit::MeasureCpu(server, [&] {
-            for (int i = 0; i < kFrames; ++i) game.Frame();
-        });
-        if (withLoading) {
-            const benchkit::CpuSample l = benchkit::MeasureCpu(server, [&] {
-                for (int i = 0; i < kFrames; ++i) Loading().Frame(display);
-            });
-            loadingCpu.push_back(l.Cpu() / kFrames);
-        }
-        const benchkit::CpuSample c = benchkit::MeasureCpu(server, [&] {
-            for (int i = 0; i < kFrames; ++i) {
-                display.BeginFrame(nullptr);
-                display.EndFrame();
-            }
-        });
-        const benchkit::CpuSample m = benchkit::MeasureCpu(-1, [&] {
-            for (int i = 0; i < kFrames; ++i) {
-                std::memcpy(to.data(), from.data(), pixels * 4);
-                benchmark::DoNotOptimize(to.data());
-                benchmark::ClobberMemory();
-            }
-        });
-        frameCpu.push_back(f.Cpu() / kFrames);
-        frameWall.push_back(f.wall / kFrames);
-        floorCpu.push_back(c.Cpu() / kFrames);
-        copy.push_back(m.wall / kFrames);
-    }
-    return {benchkit::Median(frameCpu) * 1e3, benchkit::Median(frameWall) * 1e3, benchkit::Median(floorCpu) * 1e3,
-            benchkit::Median(copy) * 1e3, benchkit::Median(loadingCpu) * 1e3};
-}
-
-void PrintTurns(const char* what, const TurnFigures& t, double goal) {
+    using M = benchkit::InTurns::Measure;
+    benchkit::InTurns turns;
+    const size_t frame = turns.Add("frame", kFrames, [&] { game.Frame(); }, server);
+    const size_t bare = turns.Add("bare clear + present", kFrames,
+                                  [&] {
+                                      display.BeginFrame(nullptr);
+                                      display.EndFrame();
+                                  },
+                                  server);
+    const size_t floor = turns.Add("memcpy of the frame", kFrames, copy);
+    // The loading screen's frame, timed in the same rounds, when asked for.
+    const size_t loading = withLoading ? turns.Add("loading screen", kFrames, [&] { Loading().Frame(display); }, server)
+                                       : size_t(-1);
+    turns.Run(kRounds);
+    const double frameCpu = turns.Cpu(frame) * 1e3;
     std::printf("  %s: frame %.3f ms CPU (%.3f ms wall); in turns with it a bare clear + present %.3f ms CPU, "
                 "a memcpy of the frame %.3f ms\n",
-                what, t.frameCpu, t.frameWall, t.clearPresentCpu, t.copy);
-    PrintAgainstGoal((std::string(what) + ", frame CPU").c_str(), t.frameCpu, "ms", goal);
-    if (t.copy > 0) std::printf("  %-62s %8.2f\n", (std::string(what) + " / memcpy of the frame").c_str(), t.frameCpu / t.copy);
-    if (t.clearPresentCpu > 0)
-        std::printf("  %-62s %8.2f\n", (std::string(what) + " / bare clear + present").c_str(), t.frameCpu / t.clearPresentCpu);
-    if (t.loadingCpu > 0 && t.clearPresentCpu > 0)
-        std::printf("  %-62s %8.2f  (%.3f ms CPU)\n", "loading screen / bare clear + present", t.loadingCpu / t.clearPresentCpu,
-                    t.loadingCpu);
+                what, frameCpu, turns.Wall(frame) * 1e3, turns.Cpu(bare) * 1e3, turns.Wall(floor) * 1e3);
+    PrintAgainstGoal((std::string(what) + ", frame CPU").c_str(), frameCpu, "ms", goal);
+    turns.PrintRatio(std::string(what) + " / memcpy of the frame", frame, M::Cpu, floor, M::Wall);
+    turns.PrintRatio(std::string(what) + " / bare clear + present", frame, M::Cpu, bare, M::Cpu);
+    if (withLoading) turns.PrintRatio("loading screen / bare clear + present", loading, M::Cpu, bare, M::Cpu);
 }
 
 // 1,000 soft round 40 px sprites added to the scene, spread over the window; true when
@@ -363,9 +336,9 @@ int main(int argc, char** argv) {
         const int server = benchkit::FindXServer();
         std::printf("\nIn turns with its floors (median of 15 rounds of 20 frames; CPU %s):\n",
                     server > 0 ? "of this process and the X server" : "of this process alone, no X server found");
-        PrintTurns(scene ? "sample scene" : "game frame without a scene", MeasureInTurns(running, server, true), kSceneCpuGoalMs);
+        MeasureAndPrintInTurns(running, server, scene ? "sample scene" : "game frame without a scene", kSceneCpuGoalMs, true);
         if (AddExtraSprites(running)) {
-            PrintTurns("with 1000 more 40 px sprites", MeasureInTurns(running, server, false), kSceneExtraCpuGoalMs);
+            MeasureAndPrintInTurns(running, server, "with 1000 more 40 px sprites", kSceneExtraCpuGoalMs, false);
         } else {
             std::fprintf(stderr, "bench_game_frame: the 1000 added sprites do not show\n");
             pictureOk = false;

@@ -2,6 +2,11 @@
 // frame through the scene (root, actor, nine-patch layout, surface draws) against the same
 // quads handed straight to the software device. Checks that both frames hold the same
 // pixels, then prints the scene's time over the device's.
+//
+// Then, in rounds taken in turns, the scene's frame against a peer and a floor: SDL2's
+// software renderer drawing the same patch quads from the same image into a 1600 x 1200
+// frame in memory, and a memcpy of that frame (every pixel of it is drawn once). SDL's
+// picture is compared with the scene's first, and the scene's checksum after the rounds.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,6 +14,8 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
+#include "bench/common/InTurns.h"
+#include "bench/common/SdlPeer.h"
 #include "content/ResAnim.h"
 #include "content/widgets/Box9Actor.h"
 #include "scene/RootItem.h"
@@ -42,6 +49,11 @@ struct Scene {
     std::vector<pf::DeviceVertex> quads;
 
     Scene() {
+        // A monitor the frame fits on, so the frame is drawn straight to the back buffer
+        // (on a smaller one the display would letterbox it and scale it down each frame).
+        platform.monitorWidth = kWidth;
+        platform.monitorHeight = kHeight;
+        platform.modes.push_back({kWidth, kHeight});
         if (!display.Init(kWidth, kHeight, false, false, false)) std::abort();
         SetGameScreenSize(kWidth, kHeight);
         pf::MemorySurface pixels(kImage, kImage);
@@ -80,16 +92,12 @@ struct Scene {
         for (size_t i = 0; i < quads.size(); i += 4) d.DrawPrimitiveUP(pf::PrimitiveKind::TriangleStrip, 2, &quads[i]);
         display.EndFrame();
     }
-    // A checksum of the back buffer after the last frame.
+    // A checksum of the back buffer after the last frame, read from the device directly
+    // (the display copies its back buffer only into render-target surfaces).
     uint64_t FrameSum() {
-        pf::SurfacePtr copy = display.CreateSurface(kWidth, kHeight, pf::PixelFormat::A8R8G8B8);
-        if (!copy || !display.CopyBackBuffer(pf::Rect(0, 0, kWidth, kHeight), pf::Point(0, 0), copy.get())) return 0;
-        pf::PixelView v = pf::LockView(copy.get(), nullptr, true, false);
+        const std::vector<uint32_t> px = benchkit::BackBufferPicture(display, kWidth, kHeight);
         uint64_t sum = 0;
-        for (int y = 0; v.data && y < v.height; ++y)
-            for (int x = 0; x < v.width; ++x)
-                sum = sum * 1099511628211ull + reinterpret_cast<const uint32_t*>(v.data + y * v.pitch)[x];
-        if (v.data) copy->Unlock();
+        for (uint32_t p : px) sum = sum * 1099511628211ull + p;
         return sum;
     }
 };
@@ -111,6 +119,49 @@ void BM_NinePatchQuadsToDevice(benchmark::State& state) {
 }
 BENCHMARK(BM_NinePatchQuadsToDevice)->Unit(benchmark::kMillisecond);
 
+// The scene's frame in turns with SDL2's software renderer and a memcpy of the frame.
+bool InTurns(Scene& s, uint64_t sceneSum) {
+    benchkit::SdlPeer sdl(kWidth, kHeight);
+    SDL_Texture* texture = sdl.Texture(s.image.get());
+    if (!texture) {
+        std::fprintf(stderr, "SDL2's software renderer did not start: %s\n", SDL_GetError());
+        return false;
+    }
+    sdl.SetTriangles(s.quads, true);
+    sdl.SetCopies(s.quads, 4, kImage, kImage);
+    s.ThroughScene();
+    const std::vector<uint32_t> ours = benchkit::BackBufferPicture(s.display, kWidth, kHeight);
+    benchkit::SdlPeer::Matches match;
+    bool drawn = sdl.MatchBoth(texture, ours, "the scene", match);
+if (!match.triangles.Same(2.0) || !match.copies.Same(2.0)) {
+        std::fprintf(stderr, "SDL2's picture is not the scene's: the comparison would be void\n");
+        return false;
+    }
+    benchkit::FrameCopy copy(size_t(kWidth) * kHeight * 4);
+    benchkit::InTurns turns;
+    constexpr int kFrames = 5, kRounds = 15;
+    const size_t scene = turns.Add("scene", kFrames, [&] { s.ThroughScene(); });
+    const size_t device = turns.Add("device alone", kFrames, [&] { s.ThroughDevice(); });
+    const size_t peer = turns.Add("SDL2 copies", kFrames, [&] { drawn &= sdl.CopyFrame(texture); });
+    const size_t triangles = turns.Add("SDL2 triangles", kFrames, [&] { drawn &= sdl.Frame(texture); });
+    const size_t floor = turns.Add("memcpy", kFrames, copy);
+    turns.Run(kRounds);
+    s.ThroughScene();
+    if (!drawn || s.FrameSum() != sceneSum) {
+        std::fprintf(stderr, "a frame was not drawn or the scene's picture changed: the comparison is void\n");
+        return false;
+    }
+    std::printf("%dx%d nine-patch, %zu quads a frame, in turns (median of %d rounds of %d frames; peer: SDL2's "
+                "software renderer drawing the same quads as SDL_RenderCopy rectangles, and as triangles with "
+                "SDL_RenderGeometry):\n",
+                kWidth, kHeight, s.quads.size() / 4, kRounds, kFrames);
+    turns.PrintWallRatio(scene, peer, "nine-patch through the scene / SDL2 software renderer, RenderCopy");
+    turns.PrintWallRatio(device, peer, "device alone / SDL2 software renderer, RenderCopy");
+    turns.PrintWallRatio(scene, triangles, "nine-patch through the scene / SDL2 software renderer, RenderGeometry");
+    turns.PrintWallRatio(scene, floor, "nine-patch through the scene / memcpy of the 1600x1200 frame");
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,6 +181,7 @@ int main(int argc, char** argv) {
     const double peer = benchkit::BestOf(20, [&] { s.ThroughDevice(); });
     std::printf("%dx%d nine-patch, %zu quads a frame, best of 20: scene %.3f ms, device alone %.3f ms, ratio %.3f\n",
                 kWidth, kHeight, s.quads.size() / 4, ours * 1e3, peer * 1e3, ours / peer);
+    const bool ok = InTurns(s, scene);
     benchmark::Shutdown();
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -2,6 +2,11 @@
 // each frame: unchanged (its cached quads), after a colour change (quads rebuilt) and after
 // a font change (lines broken again too), against the same glyph quads handed straight to
 // the software device. Prints the frame times over the device's at the end.
+//
+// Then, in rounds taken in turns, the block's frames against a peer and a floor: SDL2's
+// software renderer drawing the same glyph triangles from the same atlas into a
+// 1024 x 768 frame in memory, and a memcpy of that frame. SDL's picture is compared with
+// the block's first; the triangle and rebuild counts are checked after the rounds.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +15,8 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
+#include "bench/common/InTurns.h"
+#include "bench/common/SdlPeer.h"
 #include "content/ResFont.h"
 #include "content/widgets/Markup.h"
 #include "content/widgets/TextBlock.h"
@@ -132,6 +139,68 @@ BENCHMARK_TEMPLATE(BM_Text, &Scene::AfterColourChange)->Name("BM_TextBlockColour
 BENCHMARK_TEMPLATE(BM_Text, &Scene::AfterFontChange)->Name("BM_TextBlockFontChange")->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Text, &Scene::ThroughDevice)->Name("BM_DeviceQuads")->Unit(benchmark::kMillisecond);
 
+// The block's frames in turns with SDL2's software renderer and a memcpy of the frame.
+bool InTurns(Scene& s) {
+    benchkit::SdlPeer sdl(1024, 768);
+    SDL_Texture* atlas = sdl.Texture(s.fonts[0]->GetFont()->GetSurface().get());
+    if (!atlas) {
+        std::fprintf(stderr, "SDL2's software renderer did not start: %s\n", SDL_GetError());
+        return false;
+    }
+    std::vector<pf::DeviceVertex> screen = s.quads;
+    for (pf::DeviceVertex& v : screen) {
+        const pf::VectorT3 p = s.world.TransformVec3(pf::VectorT3(v.x, v.y, v.z));
+        v.x = p.x;
+        v.y = p.y;
+    }
+    sdl.SetTriangles(screen, false);
+    const pf::SurfacePtr page = s.fonts[0]->GetFont()->GetSurface();
+    sdl.SetCopies(screen, 6, page->GetWidth(), page->GetHeight());
+    s.block->SetResFont(s.fonts[0].get());
+    s.block->SetColor(pf::Color(255, 255, 255));
+    s.ThroughBlock();
+    const std::vector<uint32_t> ours = benchkit::BackBufferPicture(s.display, 1024, 768);
+    benchkit::SdlPeer::Matches match;
+    bool drawn = sdl.MatchBoth(atlas, ours, "the block", match);
+    // SDL's triangles sample the glyph edges a little wider (their strokes come out about a
+    // pixel bolder), so the shares drawn differ by up to a quarter; a skipped line would
+    // cut far more.
+    if (!match.triangles.Same(32.0, 0.25) || !match.copies.Same(4.0)) {
+        std::fprintf(stderr, "SDL2's picture is not the block's: the comparison would be void\n");
+        return false;
+    }
+    benchkit::FrameCopy copy(size_t(1024) * 768 * 4);
+    benchkit::InTurns turns;
+    constexpr int kFrames = 5, kRounds = 15;
+    const int rebuilds = s.block->GetRebuildCount();
+    const size_t unchanged = turns.Add("unchanged", kFrames, [&] { s.ThroughBlock(); });
+    const size_t colour = turns.Add("after a colour change", kFrames, [&] { s.AfterColourChange(); });
+    const size_t font = turns.Add("after a font change", kFrames, [&] { s.AfterFontChange(); });
+    const size_t device = turns.Add("device alone", kFrames, [&] { s.ThroughDevice(); });
+    const size_t peer = turns.Add("SDL2 copies", kFrames, [&] { drawn &= sdl.CopyFrame(atlas); });
+    const size_t triangles = turns.Add("SDL2 triangles", kFrames, [&] { drawn &= sdl.Frame(atlas); });
+    const size_t floor = turns.Add("memcpy", kFrames, copy);
+    turns.Run(kRounds);
+    s.block->SetResFont(s.fonts[0].get());
+    s.ThroughBlock();
+    if (!drawn || s.display.GetTriangleCount() != int(s.quads.size() / 3) ||
+        s.block->GetRebuildCount() < rebuilds + 2 * kFrames * kRounds) {
+        std::fprintf(stderr, "a frame was not drawn or the block did not rebuild: the comparison is void\n");
+        return false;
+    }
+    std::printf("%d words, %zu glyphs, in turns (median of %d rounds of %d frames; peer: SDL2's software renderer "
+                "drawing the same glyph quads as %zu SDL_RenderCopy rectangles, colour-modulated, and as %zu "
+                "triangles with SDL_RenderGeometry):\n",
+                kWords, s.quads.size() / 6, kRounds, kFrames, sdl.Copies(), sdl.Triangles());
+    turns.PrintWallRatio(unchanged, peer, "text block unchanged / SDL2 software renderer, RenderCopy");
+    turns.PrintWallRatio(colour, peer, "after a colour change / SDL2 software renderer, RenderCopy");
+    turns.PrintWallRatio(font, peer, "after a font change / SDL2 software renderer, RenderCopy");
+    turns.PrintWallRatio(device, peer, "device alone / SDL2 software renderer, RenderCopy");
+    turns.PrintWallRatio(unchanged, triangles, "text block unchanged / SDL2 software renderer, RenderGeometry");
+    turns.PrintWallRatio(unchanged, floor, "text block unchanged / memcpy of the 1024x768 frame");
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -162,6 +231,7 @@ int main(int argc, char** argv) {
                 "after a colour change %.3f ms (ratio %.2f); after a font change %.3f ms (ratio %.2f)\n",
                 kWords, s.quads.size() / 6, unchanged * 1e3, device * 1e3, unchanged / device, colour * 1e3,
                 colour / device, font * 1e3, font / device);
+    const bool ok = InTurns(s);
     benchmark::Shutdown();
-    return 0;
+    return ok ? 0 : 1;
 }
