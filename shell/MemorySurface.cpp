@@ -11,8 +11,12 @@ MemorySurface::MemorySurface(int width, int height) {
 }
 
 MemorySurface::MemorySurface(const PixelView& image) {
-    // The copy writes every byte.
-    InitUnfilled(image.width, image.height, image.bytesPerPixel, image.format);
+    // The copy writes every byte of a view that has pixels; one without (no data, as a
+    // view of an empty or unlocked surface) gives a cleared surface of its size.
+    if (image.data)
+        InitUnfilled(image.width, image.height, image.bytesPerPixel, image.format);
+    else
+        Init(image.width, image.height, image.bytesPerPixel, image.format);
     CopyView(image, view_);
 }
 

@@ -6,6 +6,7 @@
 
 #include "PyRunner.h"
 #include "ScriptTestSupport.h"
+#include "scene/Lifetime.h"
 #include "scene/RootItem.h"
 #include "script/ScriptError.h"
 #include "script/ScriptPeer.h"
@@ -239,6 +240,48 @@ TEST_F(SceneBindings, ScriptErrorsInAFrameReachTheLogAndTheNextFrameRuns) {
     // The printed error keeps nothing of the failed step alive.
     bp::exec("probe = weakref.ref(item)\ndel item\ngc.collect()\ngone = probe() is None\n", ns, ns);
     EXPECT_TRUE(bp::extract<bool>(ns["gone"]));
+}
+
+// A script's Cycle takes every item out of the tree, drops the last script references to
+// them and raises: the walk lets go of them as the error leaves it, a finaliser run by
+// that release takes out more, and nothing but the script's own error reaches the log.
+TEST_F(SceneBindings, AWalkLeftByAScriptErrorLetsGoOfWhatTheScriptDropped) {
+    bp::object ns = Exec(
+        "class Wrecker(ruv3.Item):\n"
+        "    def __init__(self):\n"
+        "        ruv3.Item.__init__(self)\n"
+        "        self.pythonOverloads = True\n"
+        "    def Cycle(self):\n"
+        "        for c in list(top.children): c.parent = None\n"
+        "        del holder[:]\n"
+        "        raise RuntimeError('wrecked')\n"
+        "class Leaf(ruv3.Item):\n"
+        "    def __del__(self):\n"
+        "        finalised.append(len(top.children))\n"
+        "        for c in list(top.children): c.parent = None\n"
+        "        late.clear()\n"
+        "top = ruv3.Item()\n"
+        "finalised = []\n"
+        "holder = [Wrecker(), Leaf(), Leaf()]\n"
+        "for x in holder: top.AddItem(x)\n"
+        "del x\n"
+        "late = [ruv3.Item()]\n"
+        "top.AddItem(late[0])\n"
+        "probes = [weakref.ref(x) for x in holder + late]\n");
+    Item* top = EngineItem(ns["top"]);
+    TakeLog();
+    Step([&] { top->Cycle(); });
+    EXPECT_FALSE(PyErr_Occurred());
+    EXPECT_FALSE(WalkScope::Open());
+    bp::exec("gc.collect()\ngone = all(p() is None for p in probes)\n", ns, ns);
+    EXPECT_TRUE(bp::extract<bool>(ns["gone"]));
+    EXPECT_EQ(bp::len(ns["finalised"]), 2);
+    EXPECT_TRUE(top->GetChildren().empty());
+    const std::string log = TakeLog();
+    EXPECT_NE(log.find("RuntimeError: wrecked"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Traceback"), log.rfind("Traceback")) << log;  // one error only
+    EXPECT_EQ(log.find("SystemError"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Exception ignored"), std::string::npos) << log;
 }
 
 TEST_F(SceneBindings, ALentEventIsTheEnginesDuringTheCallAndInvalidAfter) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 #include "FakeDisplay.h"
 #include "common/TestSupport.h"
@@ -81,6 +82,27 @@ TEST(MemorySurface, InitLockAndLockView) {
     EXPECT_EQ(s->GetWidth(), 0);
     EXPECT_EQ(s->GetView().data, nullptr);
     EXPECT_EQ(log.Lines().size(), 1u);
+}
+
+// A copy is made whole: of a view with pixels, byte for byte; of a view that has a size
+// but no pixels, cleared (never whatever the allocation held).
+TEST(MemorySurface, CopyOfAViewIsFilledWhole) {
+    uint8_t pixels[6 * 4 * 4];
+    for (size_t i = 0; i < sizeof pixels; ++i) pixels[i] = uint8_t(i * 7 + 1);
+    PixelView withPixels;
+    withPixels.Set(6, 4, 4, 24, PixelFormat::A8R8G8B8, pixels);
+    PixelView withoutPixels;
+    withoutPixels.Set(6, 4, 4, 24, PixelFormat::A8R8G8B8, nullptr);
+    // Under the address sanitizer a new allocation is filled with a non-zero byte, so a
+    // byte the copy leaves unwritten shows.
+    const pf::MemorySurface copy(withPixels), empty(withoutPixels);
+    ASSERT_EQ(copy.GetView().pitch, 24);
+    EXPECT_EQ(std::vector<uint8_t>(copy.GetView().data, copy.GetView().data + sizeof pixels),
+              std::vector<uint8_t>(pixels, pixels + sizeof pixels));
+    ASSERT_EQ(empty.GetView().width, 6);
+    ASSERT_NE(empty.GetView().data, nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(empty.GetView().data, empty.GetView().data + sizeof pixels),
+              std::vector<uint8_t>(sizeof pixels, 0));
 }
 
 TEST(ProxySurface, ForwardsOnlyWhenItHasAnInnerSurface) {

@@ -425,3 +425,101 @@ TEST_F(ItemTest, PositionsBeyondTheIntRangeSaturate) {
     item->SetPositionF(pf::VectorT2(12.9f, -12.9f));
     EXPECT_EQ(item->GetPosition(), pf::Point(12, -12));
 }
+
+// Objects taken out of the tree during a walk are let go when it ends: their releases may
+// take more out (kept and let go in turn), a step that moves the next sibling under an
+// item it then drops skips it without reading freed memory, and an exception leaving the
+// walk lets go of everything too. No walk is open afterwards.
+TEST_F(ItemTest, WhatAWalkKeepsIsLetGoWhenItEndsWhateverTheReleasesDo) {
+    struct Dropper : EvtHandler {
+        std::function<void()> onDestroy;
+        ~Dropper() override {
+            if (onDestroy) onDestroy();
+        }
+    };
+    for (const bool throws : {false, true}) {
+        SCOPED_TRACE(throws ? "throwing" : "returning");
+        journal.clear();
+        auto top = Make<Item>();
+        auto* a = new SpyItem(&journal, "a");
+        auto* b = new SpyItem(&journal, "b");
+        auto* c = new SpyItem(&journal, "c");
+        auto* d = new SpyItem(&journal, "d");
+        for (Item* x : {static_cast<Item*>(a), static_cast<Item*>(b), static_cast<Item*>(c), static_cast<Item*>(d)})
+            top->AddItem(x);
+        // a's handler, let go with a, takes d out of the tree as it goes.
+        auto* dropper = new Dropper;
+        dropper->onDestroy = [&top, d, this] {
+            journal.push_back("dropper gone");
+            top->RemoveItem(d);
+        };
+        a->AddEventHandler(dropper);
+        a->onCycle = [&top, a, b, throws] {
+            top->RemoveItem(a);
+            {
+                // b moves under an item that is dropped at once.
+                my_intrusive_ptr<Item> elsewhere(new Item);
+                elsewhere->AddItem(b);
+            }
+            if (throws) throw std::runtime_error("script error");
+        };
+        if (throws)
+            EXPECT_THROW(top->Cycle(), std::runtime_error);
+        else
+            top->Cycle();
+        EXPECT_FALSE(WalkScope::Open());
+        const std::vector<std::string> cycled =
+            throws ? std::vector<std::string>{"cycle a"} : std::vector<std::string>{"cycle a", "cycle c", "cycle d"};
+        std::vector<std::string> expected = cycled;
+        for (const char* s : {"destroy a", "destroy b", "dropper gone", "destroy d"}) expected.push_back(s);
+        EXPECT_EQ(journal, expected);
+        ASSERT_EQ(top->GetChildren().size(), 1u);
+        EXPECT_EQ(top->GetChildren()[0].get(), c);
+    }
+}
+
+// Drawing and event routing borrow the children too: a step that empties its parent and
+// drops the parent's last holder leaves every item alive until the walk is over.
+TEST_F(ItemTest, DrawingAndRoutingSurviveAStepThatDropsTheWholeSubtree) {
+    struct Wrecker : SpyItem {
+        using SpyItem::SpyItem;
+        std::function<void()> onDraw;
+        void Draw(const RenderState& rs) override {
+            if (onDraw) onDraw();
+            Item::Draw(rs);
+        }
+    };
+    for (const bool routing : {false, true}) {
+        SCOPED_TRACE(routing ? "routing" : "drawing");
+        journal.clear();
+        auto* branch = new SpyItem(&journal, "branch");
+        root->AddItem(branch);
+        auto* first = new Wrecker(&journal, "first");
+        auto* second = new SpyItem(&journal, "second");
+        branch->AddItem(second);
+        branch->AddItem(first);  // routed first: the top-most child
+        auto wreck = [this, branch] {
+            branch->RemoveAllDescendents(true);
+            root->RemoveItem(branch);
+        };
+        first->onDraw = wreck;
+        first->onEvent = [&wreck](pf::Event&) {
+            wreck();
+            return false;
+        };
+        if (routing) {
+            pf::Event e(pf::EventType::KeyDown, 0);
+            EXPECT_FALSE(root->ProcessEvent(e));
+        } else {
+            RecordingDisplay display;
+            root->Render(display);
+        }
+        EXPECT_FALSE(WalkScope::Open());
+        const std::vector<std::string> expected =
+            routing ? std::vector<std::string>{"event first 2", "event branch 2", "destroy first", "destroy second",
+                                                 "destroy branch"}
+                    : std::vector<std::string>{"destroy first", "destroy second", "destroy branch"};
+        EXPECT_EQ(journal, expected);
+        EXPECT_EQ(root->GetChildren().size(), 0u);
+    }
+}
