@@ -101,6 +101,9 @@ void StateMachineXml::LoadFromXml(XmlData* root, Item* parent, const std::wstrin
         Drop();
         return;
     }
+    // Counted from here (its parent holds it): held until the load is over, as an init
+    // element may end, delete or detach it when nothing else holds it yet.
+    const my_intrusive_ptr<Item> loading = KeepAlive<Item>(this);
     LoadStates(root);
     // An init element may have finished the machine or taken it out of the tree.
     if (IsFinished() || !GetParent()) return;
@@ -136,6 +139,8 @@ bool StateMachineXml::AttachToParent(Item* parent) {
 
 void StateMachineXml::LoadStates(XmlData* root) {
     if (!root) return;
+    // Held for the whole load, whoever calls it: an init element may free the machine.
+    const my_intrusive_ptr<Item> hold = KeepAlive<Item>(this);
     Host()->SetProperties(*root, this);
     // Every child is copied out before any runs: an init element may reach the XML cache.
     std::vector<my_intrusive_ptr<XmlData>> children;

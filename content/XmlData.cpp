@@ -52,8 +52,27 @@ XmlData* XmlData::MakeCopy(const TiXmlNode* node, const wchar_t* baseName) const
     auto* data = new XmlData(node);
     if (baseName) data->SetName(baseName);
     data->SetFileName(fileName_);
+    data->utf8_ = utf8_;
     return data;
 }
+
+// ---------------------------------------------------------------- text
+
+std::wstring XmlData::Widen(const std::string& text) const {
+    if (!utf8_) return ToWString(text);
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = 0;
+        const size_t n = pf::Utf8Sequence(text.data() + i, text.size() - i, &c);
+        // A byte that starts no sequence reads as the one character it is in a legacy document.
+        out += n ? static_cast<wchar_t>(c) : static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+        i += n ? n : 1;
+    }
+    return out;
+}
+
+std::string XmlData::Narrowed(const std::wstring& text) const { return utf8_ ? pf::ToUtf8(text) : Narrow(text); }
 
 // ---------------------------------------------------------------- lookups
 
@@ -61,7 +80,7 @@ TiXmlNode* XmlData::FindNode(const std::wstring& path) {
     if (path.empty()) return current_;
     TiXmlNode* node = current_;
     if (!node) return &notFound_;
-    const std::string narrow = Narrow(path);
+    const std::string narrow = Narrowed(path);
     size_t start = 0;
     while (true) {
         const size_t slash = narrow.find('/', start);
@@ -82,16 +101,16 @@ TiXmlNode* XmlData::FindNode(const std::wstring& path) {
 
 std::wstring XmlData::GetAttributeText(const TiXmlElement* element, const std::wstring& name) {
     if (!element) return std::wstring();
-    const char* value = element->Attribute(Narrow(name).c_str());
+    const char* value = element->Attribute(Narrowed(name).c_str());
     if (!value) return std::wstring();
-    if (value[0] == '#') return LookupStringKey(ToWString(value + 1));
-    return ToWString(value);
+    if (value[0] == '#') return LookupStringKey(Widen(value + 1));
+    return Widen(value);
 }
 
-std::wstring XmlData::GetNodeText(const TiXmlNode* node) {
+std::wstring XmlData::GetNodeText(const TiXmlNode* node) const {
     if (!node) return std::wstring();
     const TiXmlNode* first = node->FirstChild();
-    if (first && first->ToText()) return ToWString(first->ValueStr());
+    if (first && first->ToText()) return Widen(first->ValueStr());
     return std::wstring();
 }
 
@@ -145,7 +164,7 @@ bool XmlData::GetDouble(const std::wstring& name, double& out, double def) {
     TiXmlElement* e = CurrentElement();
     if (!e) return false;
     double value = 0;
-    if (e->QueryDoubleAttribute(Narrow(name).c_str(), &value) != TIXML_SUCCESS) return false;
+    if (e->QueryDoubleAttribute(Narrowed(name).c_str(), &value) != TIXML_SUCCESS) return false;
     out = value;
     return true;
 }
@@ -177,13 +196,13 @@ bool XmlData::GetBool(const std::wstring& name, bool& out, bool def) {
 bool XmlData::GetAttributeNames(std::vector<std::wstring>& out) {
     TiXmlElement* e = CurrentElement();
     if (!e) return false;
-    for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next()) out.push_back(ToWString(a->NameTStr()));
+    for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next()) out.push_back(Widen(a->NameTStr()));
     return true;
 }
 
 std::wstring XmlData::GetTagName() {
     TiXmlElement* e = CurrentElement();
-    return e ? ToWString(e->ValueStr()) : std::wstring();
+    return e ? Widen(e->ValueStr()) : std::wstring();
 }
 
 // ---------------------------------------------------------------- text getters
@@ -257,14 +276,14 @@ bool XmlData::SetBool(const std::wstring& name, bool value) {
 bool XmlData::SetInt(const std::wstring& name, int value) {
     TiXmlElement* e = CurrentElement();
     if (!e) return false;
-    e->SetAttribute(Narrow(name).c_str(), value);
+    e->SetAttribute(Narrowed(name).c_str(), value);
     return true;
 }
 
 bool XmlData::SetString(const std::wstring& name, const std::wstring& value) {
     TiXmlElement* e = CurrentElement();
     if (!e) return false;
-    e->SetAttribute(Narrow(name), Narrow(value));
+    e->SetAttribute(Narrowed(name), Narrowed(value));
     return true;
 }
 
@@ -292,6 +311,7 @@ bool XmlData::LoadFile(const std::wstring& file, const std::wstring& path) {
         TiXmlNode* node = cached->FindNode(path);
         if (cached->IsMiss(node)) return false;
         AdoptCopy(node);
+        utf8_ = cached->utf8_;
         return true;
     }
     return LoadFileDirect(file, path);
@@ -312,7 +332,12 @@ bool XmlData::LoadFileDirect(const std::wstring& file, const std::wstring& path,
 
 bool XmlData::IsValid() { return current_ != nullptr; }
 
-bool XmlData::Parse(const std::wstring& text, const std::wstring& path) { return ParseNarrow(Narrow(text), path); }
+bool XmlData::Parse(const std::wstring& text, const std::wstring& path) {
+    // Wide text is handed on as UTF-8 unless it declares another encoding.
+    const std::string utf8 = pf::ToUtf8(text);
+    if (pf::DocumentEncoding(utf8.data(), utf8.size()) == TIXML_ENCODING_UTF8) return ParseNarrow(utf8, path);
+    return ParseNarrow(Narrow(text), path);
+}
 
 bool XmlData::ParseNarrow(const std::string& text, const std::wstring& path) {
     // A new document replaces whatever this object held before.
@@ -320,7 +345,12 @@ bool XmlData::ParseNarrow(const std::string& text, const std::wstring& path) {
     current_ = nullptr;
     ownedCopy_.reset();
     const std::wstring what = fileName_.empty() ? std::wstring(L"xml text") : fileName_;
-    if (!pf::ParseXml(document_, text.c_str(), std::char_traits<char>::length(text.c_str()), what)) return false;
+    const size_t size = std::char_traits<char>::length(text.c_str());
+    const TiXmlEncoding encoding = pf::DocumentEncoding(text.c_str(), size);
+    utf8_ = encoding == TIXML_ENCODING_UTF8;
+    if (utf8_ && !pf::IsValidUtf8(text.c_str(), size))
+        pf::DebugStream() << L"xml: '" << what << L"' is not valid UTF-8: its stray bytes read as single characters";
+    if (!pf::ParseXml(document_, text.c_str(), size, what, encoding)) return false;
     current_ = document_.FirstChildElement();
     if (!current_) return false;
     if (path.empty()) return true;
@@ -358,7 +388,7 @@ std::wstring XmlData::ToXmlString() {
     TiXmlPrinter printer;
     printer.SetIndent("\t");
     current_->Accept(&printer);
-    return ToWString(printer.Str());
+    return Widen(printer.Str());
 }
 
 // ---------------------------------------------------------------- XmlMutableData
@@ -397,11 +427,11 @@ bool XmlMutableData::GoParent() {
 void XmlMutableData::AddChild(const std::wstring& name) {
     if (!current_) ParseNarrow("<root></root>", std::wstring());
     if (!current_) return;
-    TiXmlElement element(Narrow(name));
+    TiXmlElement element(Narrowed(name));
     TiXmlNode* added = current_->InsertEndChild(element);
     if (added) current_ = added;
 }
 
 void XmlMutableData::RemoveAttribute(const std::wstring& name) {
-    if (TiXmlElement* e = CurrentElement()) e->RemoveAttribute(Narrow(name).c_str());
+    if (TiXmlElement* e = CurrentElement()) e->RemoveAttribute(Narrowed(name).c_str());
 }

@@ -70,7 +70,11 @@ public:
     bool IsMiss(const TiXmlNode* node) const { return node == nullptr || node == &notFound_; }
     // The attribute's text, a leading "#" resolved through the string table.
     std::wstring GetAttributeText(const TiXmlElement* element, const std::wstring& name);
-    static std::wstring GetNodeText(const TiXmlNode* node);
+    std::wstring GetNodeText(const TiXmlNode* node) const;
+    // Document text to wide and back: UTF-8 in a UTF-8 document, one byte per character in
+    // a document declared in another encoding.
+    std::wstring Widen(const std::string& text) const;
+    std::string Narrowed(const std::wstring& text) const;
     void SetFileName(const std::wstring& name) { fileName_ = name; }
     const std::wstring& GetFileName() const { return fileName_; }
 
@@ -90,6 +94,7 @@ private:
     std::unique_ptr<TiXmlNode> ownedCopy_;
     TiXmlComment notFound_;
     std::wstring fileName_;
+    bool utf8_ = true;  // how the document's text reads (see Widen)
 };
 
 class XmlMutableData : public XmlData {

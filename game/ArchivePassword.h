@@ -2,4 +2,4 @@
 // reads it from this line).
 #pragma once
 
-#define TM5_ARCHIVE_PASSWORD "tm5-nightwake"
+#define TM5_ARCHIVE_PASSWORD "Qw7Lp2Xr9Tn4Vb6Mz1Kd"

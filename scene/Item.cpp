@@ -433,7 +433,14 @@ void Item::cleanup() {
     while (!children_.empty()) {
         my_intrusive_ptr<Item> last = children_.back();
         last->SetParent(nullptr);
-        last->cleanup();
+        // The entry goes whether or not the child's cleanup (a script override) raises:
+        // a child left listed with no parent would go on cycling and drawing.
+        try {
+            last->cleanup();
+        } catch (...) {
+            EraseEntry(children_, last.get());
+            throw;
+        }
         EraseEntry(children_, last.get());
     }
 }

@@ -1,5 +1,7 @@
 #include "scene/Modifier.h"
 
+#include <exception>
+
 #include "content/XmlData.h"
 #include "scene/RootItem.h"
 #include "shell/Log.h"
@@ -16,18 +18,29 @@ Item* Modifier::SetClient(Item* client) {
 }
 
 void Modifier::Finish() {
+    // A pair finishes once: a pair whose callback raised stays in its runner's list until
+    // the next step, which must not call the callback again.
+    if (done_) return;
     my_intrusive_ptr<Modifier> hold = KeepAlive(this);
-    // A copy: the callback may replace itself.
+    // A raising callback still finishes the pair; the error goes on to the caller after.
+    std::exception_ptr raised;
     if (onDone_) {
+        // A copy: the callback may replace itself.
         const Callback done = onDone_;
-        done();
+        try {
+            done();
+        } catch (...) {
+            raised = std::current_exception();
+        }
     }
     done_ = true;
-    if (!deleteClient_) return;
-    Item* client = GetClient();
-    if (!client) return;
-    if (CurrentRootItem)
-        CurrentRootItem->ScheduleDelete(client);
-    else
-        pf::DebugStream() << L"Modifier '" << GetName() << L"': no root item to delete its client";
+    if (deleteClient_) {
+        if (Item* client = GetClient()) {
+            if (CurrentRootItem)
+                CurrentRootItem->ScheduleDelete(client);
+            else
+                pf::DebugStream() << L"Modifier '" << GetName() << L"': no root item to delete its client";
+        }
+    }
+    if (raised) std::rethrow_exception(raised);
 }

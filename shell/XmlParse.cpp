@@ -290,6 +290,50 @@ TiXmlEncoding ResolveXmlEncoding(const char* text, std::size_t size, TiXmlEncodi
 
 }  // namespace
 
+std::size_t Utf8Sequence(const char* text, std::size_t size, char32_t* c) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    if (size == 0) return 0;
+    const unsigned char lead = s[0];
+    if (lead < 0x80) {
+        *c = lead;
+        return 1;
+    }
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4                                  ? 4
+                                                                                               : 0;
+    if (length == 0 || length > size) return 0;
+    char32_t code = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((s[k] & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (s[k] & 0x3F);
+    }
+    static const char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kMin[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    *c = code;
+    return length;
+}
+
+bool IsValidUtf8(const char* text, std::size_t size) {
+    char32_t c = 0;
+    for (std::size_t i = 0; i < size;) {
+        const std::size_t n = Utf8Sequence(text + i, size - i, &c);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+TiXmlEncoding DocumentEncoding(const char* text, std::size_t size) {
+    const void* zero = std::memchr(text, 0, size);
+    if (zero) size = static_cast<std::size_t>(static_cast<const char*>(zero) - text);
+    const TiXmlEncoding resolved = ResolveXmlEncoding(text, size, TIXML_ENCODING_UNKNOWN);
+    if (resolved == TIXML_ENCODING_UTF8) return resolved;
+    std::size_t i = 0;
+    while (i < size && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    const bool declared = size - i >= 5 && strncasecmp(text + i, "<?xml", 5) == 0;
+    return declared || !IsValidUtf8(text, size) ? TIXML_ENCODING_LEGACY : TIXML_ENCODING_UTF8;
+}
+
 bool XmlWithinBounds(const char* text, std::size_t size, TiXmlEncoding encoding, int* depthSeen,
                      int* attributesSeen) {
     BoundsScan scan(text, size, ResolveXmlEncoding(text, size, encoding) == TIXML_ENCODING_UTF8);

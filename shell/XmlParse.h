@@ -43,4 +43,16 @@ bool XmlWithinBounds(const char* text, std::size_t size, int* depthSeen = nullpt
 bool XmlWithinBounds(const char* text, std::size_t size, TiXmlEncoding encoding, int* depthSeen = nullptr,
                      int* attributesSeen = nullptr);
 
+// The length of the well-formed UTF-8 sequence at the start of text (size bytes) with its
+// code point in *c, or 0 when the first byte starts none (a stray continuation byte, an
+// overlong or cut-short sequence, a surrogate, a code point past U+10FFFF).
+std::size_t Utf8Sequence(const char* text, std::size_t size, char32_t* c);
+bool IsValidUtf8(const char* text, std::size_t size);
+
+// The encoding a document's text is read in: UTF-8 after a byte-order mark or under a
+// declaration naming UTF-8 (or no encoding), legacy under a declaration naming another.
+// A document without a declaration is UTF-8, as XML has it, when its bytes are valid
+// UTF-8; otherwise legacy, so single-byte files written before read as they always did.
+TiXmlEncoding DocumentEncoding(const char* text, std::size_t size);
+
 }  // namespace pf

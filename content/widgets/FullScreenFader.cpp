@@ -66,6 +66,16 @@ void FullScreenFader::OnCue(Item* /*sender*/, int type, int data) {
         pf::DebugStream() << L"Cue target not found! " << GetName() << L" is trying to cue " << cue;
         return;
     }
+    if (passingCue_) {
+        pf::DebugStream() << L"FullScreenFader: a cue to " << cue << L" came back to " << GetName()
+                          << L" while passing it on; dropped";
+        return;
+    }
+    passingCue_ = true;
+    struct Passed {
+        bool& flag;
+        ~Passed() { flag = false; }
+    } passed{passingCue_};
     target->OnCue(this, type, data);
 }
 

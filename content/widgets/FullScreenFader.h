@@ -37,4 +37,7 @@ public:
 private:
     int duration_ = 500;
     int endAlpha_ = 128;
+    // Set while a cue passes through: a cue that comes back (a cue naming the fader
+    // itself, or faders naming each other) stops here instead of looping.
+    bool passingCue_ = false;
 };

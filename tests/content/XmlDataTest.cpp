@@ -175,3 +175,65 @@ TEST_F(ContentTest, XmlMutableDataBuildsAndWalks) {
     EXPECT_EQ(m.GetTagName(), L"root");
     EXPECT_EQ(m.ToXmlString(), L"<root>\n\t<x />\n</root>\n");
 }
+
+TEST_F(ContentTest, XmlTextDecodesAsItsDocumentIsEncoded) {
+    const std::string utf8Cafe = "caf\xC3\xA9", utf8Naive = "na\xC3\xAFve";
+    const struct {
+        const char* label;
+        std::string text;
+        std::wstring attribute, text2;
+        bool complains;  // one log line for bytes that are not the declared UTF-8
+    } cases[] = {
+        {"declared UTF-8", "<?xml version='1.0' encoding='UTF-8'?><e s='" + utf8Cafe + "'>" + utf8Naive + "</e>",
+         L"caf\u00E9", L"na\u00EFve", false},
+        {"declaration without encoding", "<?xml version='1.0'?><e s='" + utf8Cafe + "'>x</e>", L"caf\u00E9", L"x",
+         false},
+        {"byte-order mark", "\xEF\xBB\xBF<e s='" + utf8Cafe + "'>x</e>", L"caf\u00E9", L"x", false},
+        {"no declaration", "<e s='" + utf8Cafe + "'>" + utf8Naive + "</e>", L"caf\u00E9", L"na\u00EFve", false},
+        {"character references", "<e s='&#233;&#x65E5;'>x</e>", L"\u00E9\u65E5", L"x", false},
+        {"declared Latin-1", "<?xml version='1.0' encoding='ISO-8859-1'?><e s='caf\xE9'>" + utf8Cafe + "</e>",
+         L"caf\u00E9", L"caf\u00C3\u00A9", false},
+        {"single bytes, no declaration", "<e s='caf\xE9'>x</e>", L"caf\u00E9", L"x", false},
+        {"stray byte in UTF-8", "<?xml version='1.0' encoding='UTF-8'?><e s='a\x80" "b " + utf8Cafe + "'>x</e>",
+         L"a\u0080b caf\u00E9", L"x", true},
+    };
+    for (const auto& c : cases) {
+        testkit::LogCapture log;
+        auto x = Parsed(c.text);
+        std::wstring s, t;
+        EXPECT_TRUE(x->GetString(L"s", s, L""));
+        EXPECT_EQ(s, c.attribute) << c.label;
+        EXPECT_TRUE(x->GetTextString(L"", t, L""));
+        EXPECT_EQ(t, c.text2) << c.label;
+        EXPECT_EQ(log.Contains("is not valid UTF-8"), c.complains) << c.label << "\n" << log.Text();
+        // Written and printed text comes back as it went in.
+        EXPECT_TRUE(x->SetString(L"w", L"\u00E9t\u00E9"));
+        EXPECT_TRUE(x->GetString(L"w", s, L""));
+        EXPECT_EQ(s, L"\u00E9t\u00E9") << c.label;
+        XmlData again;
+        ASSERT_TRUE(again.Parse(x->ToXmlString(), L"")) << c.label;
+        EXPECT_TRUE(again.GetString(L"s", s, L""));
+        EXPECT_EQ(s, c.attribute) << c.label;
+        std::unique_ptr<XmlData> copy(x->GetElement(L""));
+        ASSERT_TRUE(copy);
+        EXPECT_TRUE(copy->GetString(L"s", s, L""));
+        EXPECT_EQ(s, c.attribute) << c.label;
+    }
+}
+
+TEST_F(ContentTest, XmlFromTheCacheKeepsItsEncoding) {
+    Write("u.xml", "<?xml version='1.0' encoding='UTF-8'?><root><a s='caf\xC3\xA9'/></root>");
+    Write("l.xml", "<?xml version='1.0' encoding='ISO-8859-1'?><root><a s='caf\xE9'/></root>");
+    for (const wchar_t* spec : {L"u.xml:a", L"l.xml:a"}) {
+        XmlData x;
+        ASSERT_TRUE(x.Load(spec));
+        std::wstring s;
+        EXPECT_TRUE(x.GetString(L"s", s, L""));
+        EXPECT_EQ(s, L"caf\u00E9") << spec;
+    }
+    XmlData wide;
+    ASSERT_TRUE(wide.Parse(L"<e s='\u65E5\u672C'/>", L""));
+    std::wstring s;
+    EXPECT_TRUE(wide.GetString(L"s", s, L""));
+    EXPECT_EQ(s, L"\u65E5\u672C");
+}

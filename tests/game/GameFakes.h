@@ -55,7 +55,7 @@ public:
     }
     // The archive opens when the folder holds one by its name.
     void SetDataSource(const wchar_t*, const wchar_t* archive, const char* password) override {
-        calls.push_back("SetDataSource " + pf::ToUtf8(archive) + (password && *password ? " with password" : ""));
+        calls.push_back("SetDataSource " + pf::ToUtf8(archive) + (password ? " password '" + std::string(password) + "'" : " no password"));
         const std::filesystem::path file = dir.Path() / pf::ToUtf8(archive);
         if (std::filesystem::exists(file)) fs.OpenArchive(pf::FromUtf8(file.string()), password ? password : "");
     }

@@ -300,6 +300,27 @@ TEST_F(MachineTest, MachinesThatTakeThemselvesOrTheirParentOutStopSafely) {
     }
 }
 
+TEST_F(MachineTest, AnInitThatFreesAMachineNothingHoldsEndsTheLoadSafely) {
+    // Each runs under ASan: only its parent counts the machine once it is attached.
+    const char* bodies[] = {
+        "<Done/>",
+        "<DeleteItem target=\"self\"/>",
+        "<RemoveItem target=\"self\"/>",
+    };
+    for (const char* body : bodies) {
+        SCOPED_TRACE(body);
+        auto data = datascene::Xml(std::string("<m name=\"self\"><init>") + body +
+                                   "</init><state><SetProperties target=\"probe\" step=\"late\"/></state></m>");
+        StateMachineXml* m = new StateMachineXml;
+        WeakRef<Item> ref(m);
+        m->LoadFromXml(data.get(), host.get(), L"");
+        EXPECT_EQ(ref.get(), nullptr) << "freed once the load let it go";
+        EXPECT_EQ(host->GetChildByName(L"self"), nullptr);
+        Cycles(2);
+        EXPECT_EQ(Take(), Steps{});
+    }
+}
+
 TEST_F(MachineTest, DoneCueTargetMayRemoveTheMachine) {
     WeakRef<Item> ref;
     {

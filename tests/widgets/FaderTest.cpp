@@ -4,6 +4,7 @@
 #include "content/XmlData.h"
 #include "WidgetsFixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "common/TestSupport.h"
@@ -191,6 +192,37 @@ TEST_F(FaderTest, FadeCommandAndCuesPassToTheNamedItem) {
     EXPECT_TRUE(log.Contains("FullScreenFader::_cue is empty: ")) << log.Text();
     EXPECT_TRUE(log.Contains("is trying to cue panel")) << log.Text();
     EXPECT_EQ(parent->cues.size(), 1u);
+}
+
+// A cue that comes back to a fader still passing it is dropped with one line instead of
+// looping until the stack runs out; the faders pass later cues as before.
+TEST_F(FaderTest, ACueThatComesBackStopsAtTheFader) {
+    for (const bool twoFaders : {false, true}) {
+        auto spy = Make<CueSpy>();
+        spy->SetName(L"spy");
+        root->AddItem(spy.get());
+        my_intrusive_ptr<FullScreenFader> a(new FullScreenFader), b(new FullScreenFader);
+        root->AddItem(a.get());
+        root->AddItem(b.get());
+        a->SetCue(twoFaders ? b->GetName() : a->GetName());
+        b->SetCue(a->GetName());
+        testkit::LogCapture log;
+        a->OnCue(root.get(), 5, 6);
+        const std::vector<std::string> lines = log.Lines();
+        const std::string stopped = "came back to " + pf::ToUtf8(a->GetName());
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const std::string& l) { return l.find(stopped) != std::string::npos; }),
+                  1)
+            << twoFaders << "\n"
+            << log.Text();
+        a->SetCue(L"spy");
+        a->OnCue(root.get(), 7, 8);
+        b->OnCue(root.get(), 9, 10);
+        EXPECT_EQ(spy->cues, (std::vector<std::string>{pf::ToUtf8(a->GetName()) + " 7 8",
+                                                       pf::ToUtf8(a->GetName()) + " 9 10"}))
+            << twoFaders;
+        root->RemoveAllDescendents(false);
+    }
 }
 
 // ---------------------------------------------------------------- blur fader

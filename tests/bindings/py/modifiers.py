@@ -60,6 +60,30 @@ def test_modifier_members_and_on_done():
     assert m.client is None
 
 
+def test_a_raising_on_done_finishes_its_pair_once():
+    item = ruv3.Item()
+    root.AddItem(item)
+    m = ruv3.Modifier()
+    calls = []
+
+    def typo():
+        calls.append(1)
+        raise NameError("typo")
+
+    m.onDone = typo
+    item.AddModifierWithTC(m, ruv3.TimeController().Init(100, ruv3.TimeController.Forward, 1))
+    raised = 0
+    for _ in range(6):
+        advance(50)
+        try:
+            item.Cycle()
+        except NameError:
+            raised += 1
+    assert calls == [1] and raised == 1 and m.done, (calls, raised)
+    item.parent = None
+    item.cleanup()
+
+
 def test_subclass_action_is_not_called_by_the_engine():
     class Mine(ruv3.Modifier):
         calls = 0

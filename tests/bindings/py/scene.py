@@ -70,6 +70,21 @@ def test_parent_setter():
     assert probe() is None and len(a.children) == 1
 
 
+def test_a_raising_cleanup_still_takes_the_child_off_the_list():
+    class Typo(ruv3.Item):
+        def cleanup(self):
+            raise NameError("typo")
+
+    p = ruv3.Item()
+    keep, bad = ruv3.Item(), Typo()
+    p.AddItem(keep)
+    p.AddItem(bad)
+    raises(NameError, p.cleanup)
+    assert bad.parent is None and len(p.children) == 1 and p.children[0] is keep
+    p.cleanup()
+    assert keep.parent is None and len(p.children) == 0
+
+
 def test_children_list():
     p = ruv3.Item()
     kids = [ruv3.Item() for _ in range(3)]
