@@ -75,11 +75,15 @@ intptr_t WindowProc(NativeWindow* window, unsigned message, uintptr_t wParam, in
             break;
         case WindowMessage::KeyDown:
         case WindowMessage::KeyUp: {
-            int key = VirtualKeyToKey(static_cast<int>(wParam));
-            if (key == 0) break;
+            // A key from the window system is always posted, under the key code its layout
+            // names it by when it has one; a synthetic message without a key code is not.
+            const KeyboardState& keyboard = app->GetQueue().Keyboard();
+            const LayoutKey& layout = keyboard.Current();
+            int key = layout.key != 0 ? layout.key : VirtualKeyToKey(static_cast<int>(wParam));
+            if (key == 0 && !layout.fromLayout) break;
             int scan = KeyScanCode(lParam);
-            int character = app->GetQueue().Keyboard().ToChar(static_cast<int>(wParam));
-            if (character == 0) character = 1;
+            int character = keyboard.KeyCharacter(static_cast<int>(wParam));
+            if (character == 0 && layout.character != 0) character = 1;
             if (message == WindowMessage::KeyDown)
                 events.PostKeyDown(scan, key, character);
             else

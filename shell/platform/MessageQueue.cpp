@@ -35,6 +35,7 @@ void KeyboardState::Apply(unsigned message, uintptr_t vk) {
 
 void KeyboardState::Reset() {
     for (int i = 0; i < 256; ++i) down_[i] = toggled_[i] = false;
+    current_ = LayoutKey();
 }
 
 int KeyboardState::ToChar(int vk) const {
@@ -83,7 +84,7 @@ int KeyboardState::ToChar(int vk) const {
 void MessageQueue::Post(const Message& message) { messages_.push_back(message); }
 
 void MessageQueue::Post(NativeWindow* window, unsigned message, uintptr_t wParam, intptr_t lParam) {
-    Post(Message{window, message, wParam, lParam});
+    Post(Message{window, message, wParam, lParam, LayoutKey()});
 }
 
 void MessageQueue::PostQuit(int exitCode) {
@@ -97,11 +98,12 @@ bool MessageQueue::Peek(Message& out) {
         out = messages_.front();
         messages_.pop_front();
         keyboard_.Apply(out.message, out.wParam);
+        keyboard_.SetCurrent(out.layout);
         return true;
     }
     if (quitPosted_) {
         quitPosted_ = false;
-        out = Message{nullptr, WindowMessage::Quit, static_cast<uintptr_t>(exitCode_), 0};
+        out = Message{nullptr, WindowMessage::Quit, static_cast<uintptr_t>(exitCode_), 0, LayoutKey()};
         return true;
     }
     return false;
@@ -124,7 +126,7 @@ void MessageQueue::Translate(const Message& message) {
     int c = keyboard_.ToChar(static_cast<int>(message.wParam));
     if (c == 0) return;
     if (kind == WindowMessage::Char && c >= 32 && c != 127) return;
-    messages_.push_front(Message{message.window, kind, static_cast<uintptr_t>(c), message.lParam});
+    messages_.push_front(Message{message.window, kind, static_cast<uintptr_t>(c), message.lParam, LayoutKey()});
 }
 
 intptr_t MessageQueue::Dispatch(const Message& message) {

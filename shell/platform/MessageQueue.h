@@ -46,11 +46,25 @@ constexpr unsigned kActivateInactive = 0, kActivateActive = 1, kActivateClick = 
 // One wheel notch as the high word of a MouseWheel wParam.
 constexpr int kWheelDelta = 120;
 
+// What the keyboard layout says of a key message from the window system. Messages posted
+// by hand (tests, synthetic input) leave it unset: their key comes from the virtual-key
+// table alone and their character from a US layout.
+struct LayoutKey {
+    // Set for every key message the window system made: such a key is always posted.
+    bool fromLayout = false;
+    // The key code the layout names the key by when the virtual-key table has none or a
+    // different one (a key of its own such as 0xF6 for an o-umlaut key); 0: the table's.
+    int key = 0;
+    // The character the key gives; -1: work it out from the keyboard state as on a US layout.
+    int character = -1;
+};
+
 struct Message {
     NativeWindow* window = nullptr;
     unsigned message = 0;
     uintptr_t wParam = 0;
     intptr_t lParam = 0;
+    LayoutKey layout;
 };
 
 // Packing helpers for the parameter words.
@@ -78,6 +92,12 @@ public:
     void SetToggled(int vk, bool on);
     // Applies a key message handed out by the queue (toggles flip on a key down).
     void Apply(unsigned message, uintptr_t vk);
+    // What the layout said of the message handed out last (unset for other messages).
+    const LayoutKey& Current() const { return current_; }
+    void SetCurrent(const LayoutKey& layout) { current_ = layout; }
+    // The character of a key event for the message handed out last: the layout's when it
+    // gave one, else ToChar (0 when the key gives none).
+    int KeyCharacter(int vk) const { return current_.character >= 0 ? current_.character : ToChar(vk); }
     void Reset();
     // The character the key gives with the current Shift, Control and Caps/Num Lock state
     // on a US layout, control characters included; 0 when it gives none.
@@ -86,6 +106,7 @@ public:
 private:
     bool down_[256] = {};
     bool toggled_[256] = {};
+    LayoutKey current_;
 };
 
 // Where platform events come from (the SDL layer installs one once video runs).

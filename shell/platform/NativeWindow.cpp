@@ -139,8 +139,8 @@ private:
         NativeWindow* w = NativeWindow::FromSdlId(e.windowID);
         if (!w) w = MainWindow();
         if (!w) return;
+        // Every key is posted, even one neither its symbol nor its position names.
         int vk = SdlKeyToVirtualKey(e.keysym.sym, e.keysym.scancode);
-        if (vk == 0) return;
         bool down = e.state == SDL_PRESSED;
         // Keys pressed or released while Alt (without Control) is held, and Alt itself,
         // are system keys.
@@ -155,7 +155,28 @@ private:
             lastKeyLParam_ = lParam;
             lastKeySym_ = e.keysym.sym;
         }
-        queue.Post(w, kind, static_cast<uintptr_t>(vk), lParam);
+        // The character a key typed stays its character when it is let go under the same
+        // Shift and Caps Lock state (Shift+7 is '/' on some layouts, the release too).
+        const int shiftState = e.keysym.mod & (KMOD_SHIFT | KMOD_CAPS);
+        int typed = 0;
+        if (down) {
+            typed = TypedCharacter(e.windowID);
+            typedByKey_[e.keysym.scancode] = {typed, shiftState};
+        } else if (auto it = typedByKey_.find(e.keysym.scancode); it != typedByKey_.end()) {
+            if (it->second.shiftState == shiftState) typed = it->second.typed;
+            typedByKey_.erase(it);
+        }
+        queue.Post(Message{w, kind, static_cast<uintptr_t>(vk), lParam, SdlKeyLayout(e.keysym.sym, e.keysym.mod, typed)});
+    }
+
+    // The one character the system types with the key just pressed: its text comes as the
+    // next event. 0 when there is none (a control key, a dead key, Control held).
+    static int TypedCharacter(Uint32 windowId) {
+        SDL_Event next;
+        if (SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 1) return 0;
+        if (next.type != SDL_TEXTINPUT || next.text.windowID != windowId) return 0;
+        std::wstring text = FromUtf8(next.text.text);
+        return text.size() == 1 ? static_cast<int>(text[0]) : 0;
     }
 
     // Text typed with Alt held arrives as system characters, which nothing handles. The
@@ -200,6 +221,10 @@ private:
 
     intptr_t lastKeyLParam_ = MakeKeyLParam(0, false, false, false, false);
     SDL_Keycode lastKeySym_ = SDLK_UNKNOWN;
+    struct Typed {
+        int typed, shiftState;
+    };
+    std::map<int, Typed> typedByKey_;  // by SDL scancode, while the key is down
 };
 
 }  // namespace
@@ -457,8 +482,62 @@ int SdlKeyToVirtualKey(int sym, int scancode) {
     if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9)
         return VirtualKey::Digit0 + 1 + (scancode - SDL_SCANCODE_1);
     if (scancode == SDL_SCANCODE_0) return VirtualKey::Digit0;
-    if (scancode == SDL_SCANCODE_NONUSBACKSLASH) return VirtualKey::Oem102;
-    return 0;
+    switch (scancode) {
+        case SDL_SCANCODE_NONUSBACKSLASH: return VirtualKey::Oem102;
+        case SDL_SCANCODE_SEMICOLON: return VirtualKey::Oem1;
+        case SDL_SCANCODE_EQUALS: return VirtualKey::OemPlus;
+        case SDL_SCANCODE_COMMA: return VirtualKey::OemComma;
+        case SDL_SCANCODE_MINUS: return VirtualKey::OemMinus;
+        case SDL_SCANCODE_PERIOD: return VirtualKey::OemPeriod;
+        case SDL_SCANCODE_SLASH: return VirtualKey::Oem2;
+        case SDL_SCANCODE_GRAVE: return VirtualKey::Oem3;
+        case SDL_SCANCODE_LEFTBRACKET: return VirtualKey::Oem4;
+        case SDL_SCANCODE_BACKSLASH:
+        case SDL_SCANCODE_NONUSHASH: return VirtualKey::Oem5;
+        case SDL_SCANCODE_RIGHTBRACKET: return VirtualKey::Oem6;
+        case SDL_SCANCODE_APOSTROPHE: return VirtualKey::Oem7;
+        default: return 0;
+    }
+}
+
+namespace {
+
+// The symbol of a letter key with Shift or Caps Lock: upper case for the Latin-1 letters
+// (the sharp s and the other symbols have none).
+int UpperCase(int sym) {
+    if (sym >= 'a' && sym <= 'z') return sym - 32;
+    if (sym >= 0xE0 && sym <= 0xFE && sym != 0xF7) return sym - 32;
+    return sym;
+}
+
+}  // namespace
+
+LayoutKey SdlKeyLayout(int sym, int mod, int typed) {
+    LayoutKey layout;
+    layout.fromLayout = true;
+    if (sym == SDLK_UNKNOWN) {
+        layout.character = 0;  // a key the layout cannot name gives no character
+        return layout;
+    }
+    const bool printable = sym >= ' ' && sym != SDLK_DELETE && !(sym & SDLK_SCANCODE_MASK) && sym <= 0x10FFFF;
+    if (!printable) return layout;  // control characters come from the keyboard state
+    // A symbol of the Latin-1 range that no virtual key stands for is the key's code itself,
+    // numbered like the other key codes after their symbols (0xF6 for the o-umlaut key).
+    const bool ownKey = sym > ' ' && sym < 256 && SdlKeyToVirtualKey(sym, SDL_SCANCODE_UNKNOWN) == 0;
+    if (ownKey) layout.key = sym;
+    if (mod & KMOD_CTRL) {
+        // Control+key: the keyboard state's control characters for the keys a virtual key
+        // stands for; none for the others.
+        if (ownKey || sym >= 128) layout.character = 1;
+        return layout;
+    }
+    if (typed >= ' ' && typed != 0x7F) {
+        layout.character = typed;
+    } else if (ownKey || sym >= 128) {
+        const bool upper = ((mod & KMOD_SHIFT) != 0) != ((mod & KMOD_CAPS) != 0);
+        layout.character = upper ? UpperCase(sym) : sym;
+    }
+    return layout;
 }
 
 int SdlScancodeToScanCode(int scancode, bool& extended) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "shell/ValueTypes.h"
+#include "shell/platform/MessageQueue.h"
 
 struct SDL_Window;
 
@@ -111,6 +112,11 @@ private:
 // Shift, Control and Alt), and the scan code (set 1) with its extended flag.
 int SdlKeyToVirtualKey(int sdlKeycode, int sdlScancode);
 int SdlScancodeToScanCode(int sdlScancode, bool& extended);
+// What the current layout says of an SDL key (its symbol, the modifier state and the one
+// character the system typed with it, 0 for none): the key code for a symbol no virtual
+// key stands for, and the character, shifted as typed. A key without a symbol gives
+// character 0.
+LayoutKey SdlKeyLayout(int sdlKeycode, int sdlMod, int typed);
 
 }  // namespace pf
 

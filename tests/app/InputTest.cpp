@@ -417,3 +417,92 @@ TEST(SdlText, AltGrCharactersAreKeptAltCharactersDropped) {
     SDL_SetModState(KMOD_NONE);
     queue.Clear();
 }
+
+// SDL key events as the window system's layout delivers them (symbol, position, modifiers,
+// the text typed with the key), through the window procedure: every key posts KeyDown and
+// KeyUp, with the layout's character, and a symbol no virtual key stands for names the key.
+TEST(SdlKeys, TheLayoutGivesKeysAndCharacters) {
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) setenv("SDL_VIDEODRIVER", "dummy", 1);
+    pf::MessageQueue& queue = pf::GetMessageQueue();
+    pf::GetModifierState().Reset();
+    queue.Clear();
+    apptest::FakeDisplay display;
+    auto app = std::make_unique<pf::ApplicationWin32>();
+    auto window = pf::NativeWindow::Create(pf::ApplicationWin32::kWindowClass, L"layout test", 64, 64, false);
+    RUV3_REQUIRE_ORACLE(window, "SDL video (the dummy driver)");
+    display.window = window.get();
+    app->SetDisplayPort(&display);
+    app->AttachWindow();
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    queue.Clear();
+    app->GetEventSystem()->Clear();
+
+    struct Case {
+        const char* what;
+        int sym, scancode, mod;
+        const char* text;  // typed with the key down; nullptr for none
+        int scan, key, downChar, upChar;
+    } cases[] = {
+        {"US a", SDLK_a, SDL_SCANCODE_A, KMOD_NONE, "a", 0x1E, 97, 'a', 'a'},
+        {"US Shift+a", SDLK_a, SDL_SCANCODE_A, KMOD_LSHIFT, "A", 0x1E, 97, 'A', 'A'},
+        {"US F1", SDLK_F1, SDL_SCANCODE_F1, KMOD_NONE, nullptr, 0x3B, 282, 1, 1},
+        {"US Return", SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_NONE, nullptr, 0x1C, 13, 13, 13},
+        {"de o-umlaut", 0xF6, SDL_SCANCODE_SEMICOLON, KMOD_NONE, "\xC3\xB6", 0x27, 0xF6, 0xF6, 0xF6},
+        {"de Shift+o-umlaut", 0xF6, SDL_SCANCODE_SEMICOLON, KMOD_LSHIFT, "\xC3\x96", 0x27, 0xF6, 0xD6, 0xD6},
+        {"de Caps Lock a-umlaut, no text", 0xE4, SDL_SCANCODE_APOSTROPHE, KMOD_CAPS, nullptr, 0x28, 0xE4, 0xC4,
+         0xC4},
+        {"de u-umlaut", 0xFC, SDL_SCANCODE_LEFTBRACKET, KMOD_NONE, "\xC3\xBC", 0x1A, 0xFC, 0xFC, 0xFC},
+        // On the US minus key: its own key code, not the minus key's.
+        {"de sharp s", 0xDF, SDL_SCANCODE_MINUS, KMOD_NONE, "\xC3\x9F", 0x0C, 0xDF, 0xDF, 0xDF},
+        {"de Shift+sharp s", 0xDF, SDL_SCANCODE_MINUS, KMOD_LSHIFT, "?", 0x0C, 0xDF, '?', '?'},
+        {"de Control+o-umlaut", 0xF6, SDL_SCANCODE_SEMICOLON, KMOD_LCTRL, nullptr, 0x27, 0xF6, 1, 1},
+        {"de z on the US Y key", SDLK_z, SDL_SCANCODE_Y, KMOD_NONE, "z", 0x15, 122, 'z', 'z'},
+        {"de y on the US Z key", SDLK_y, SDL_SCANCODE_Z, KMOD_NONE, "y", 0x2C, 121, 'y', 'y'},
+        {"de Shift+7", SDLK_7, SDL_SCANCODE_7, KMOD_LSHIFT, "/", 0x08, '7', '/', '/'},
+        {"de plus", SDLK_PLUS, SDL_SCANCODE_RIGHTBRACKET, KMOD_NONE, "+", 0x1B, '+', '+', '+'},
+        {"ru ef on the A key", 0x444, SDL_SCANCODE_A, KMOD_NONE, "\xD1\x84", 0x1E, 97, 0x444, 0x444},
+        {"unknown symbol on the Q key", SDLK_UNKNOWN, SDL_SCANCODE_Q, KMOD_NONE, nullptr, 0x10, 113, 0, 0},
+        {"unknown key", SDLK_UNKNOWN, SDL_SCANCODE_INTERNATIONAL1, KMOD_NONE, nullptr, 0, 0, 0, 0},
+    };
+    const Uint32 id = SDL_GetWindowID(window->GetSdlWindow());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SDL_SetModState(static_cast<SDL_Keymod>(c.mod));
+        for (bool down : {true, false}) {
+            SDL_Event key = {};
+            key.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+            key.key.windowID = id;
+            key.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+            key.key.keysym.sym = c.sym;
+            key.key.keysym.scancode = static_cast<SDL_Scancode>(c.scancode);
+            key.key.keysym.mod = static_cast<Uint16>(c.mod);
+            ASSERT_EQ(SDL_PushEvent(&key), 1);
+            if (down && c.text) {
+                SDL_Event text = {};
+                text.type = SDL_TEXTINPUT;
+                text.text.windowID = id;
+                std::snprintf(text.text.text, sizeof text.text.text, "%s", c.text);
+                ASSERT_EQ(SDL_PushEvent(&text), 1);
+            }
+        }
+        pf::Message m;
+        while (queue.Peek(m)) {
+            queue.Translate(m);
+            queue.Dispatch(m);
+        }
+        std::vector<Event> keys;
+        for (const Event& e : app->GetEventSystem()->Queue())
+            if (e.GetType() == EventType::KeyDown || e.GetType() == EventType::KeyUp) keys.push_back(e);
+        app->GetEventSystem()->Clear();
+        const int modBits = pf::GetModifierState().Get();
+        EXPECT_EQ(keys, (std::vector<Event>{
+                            Event(EventType::KeyDown, 0, 1, c.scan, c.key, modBits, c.downChar, app->GetEventSystem()),
+                            Event(EventType::KeyUp, 0, 0, c.scan, c.key, modBits, c.upChar, app->GetEventSystem()),
+                        }));
+    }
+    SDL_SetModState(KMOD_NONE);
+    app.reset();
+    window.reset();
+    queue.Clear();
+}

@@ -12,6 +12,7 @@
 
 #include "common/Oracle.h"
 #include "AppFakes.h"
+#include "RealWindowSteps.h"
 #include "common/TestSupport.h"
 #include "shell/Application.h"
 #include "shell/Clock.h"
@@ -33,71 +34,23 @@ struct RealWindow : ::testing::Test {
     void SetUp() override {
         RUV3_REQUIRE_DISPLAY();
         RUV3_REQUIRE_PROGRAM("xdotool");
-        pf::GetModifierState().Reset();
-        pf::GetMessageQueue().Clear();
-        app.reset(new pf::ApplicationWin32());
         title = "ruv3 input test " + std::to_string(getpid());
-        window = pf::NativeWindow::Create(pf::ApplicationWin32::kWindowClass, pf::FromUtf8(title), 320, 240, false);
+        window = apptest::OpenGameWindow(display, app, game, title);
         ASSERT_TRUE(window);
-        display.window = window.get();
-        display.gameWidth = 320;
-        display.gameHeight = 240;
-        app->SetDisplayPort(&display);
-        app->SetDisplayObjects(apptest::DummyDisplay(), nullptr);
-        game.onInit = [this] { app->Quit(); };
-        app->Run(&game, nullptr);
-        app->AttachWindow();
         Focus(title);
         Settle();
         game.events.clear();
     }
     void TearDown() override {
-        app.reset();
-        window.reset();
-        pf::GetMessageQueue().Clear();
-        pf::GetModifierState().Reset();
+        apptest::CloseGameWindow(app, window);
     }
     // Every xdotool call has a deadline: a step that cannot happen fails, never hangs.
     void Xdo(const std::string& args) {
         ASSERT_EQ(testkit::RunCommand("timeout 30 xdotool " + args + " >/dev/null 2>&1"), 0) << args;
     }
-    // Gives the focus to the window with this title once the window system has it, and
-    // waits until the window system says it has the focus.
-    void Focus(const std::string& name) {
-        std::string id;
-        ASSERT_TRUE(testkit::WaitUntil([&] {
-            SDL_PumpEvents();
-            id = testkit::CommandOutput("timeout 10 xdotool search --onlyvisible --name '" + name +
-                                        "' 2>/dev/null | head -n 1");
-            return !id.empty();
-        })) << "no window '" << name << "'";
-        ASSERT_TRUE(testkit::WaitUntil([&] {
-            SDL_PumpEvents();
-            testkit::RunCommand("timeout 10 xdotool windowfocus --sync " + id + " >/dev/null 2>&1");
-            return testkit::CommandOutput("timeout 10 xdotool getwindowfocus 2>/dev/null") == id;
-        })) << "the window '" << name << "' never got the focus";
-    }
-    // Frames until `arrived` holds (up to the deadline), then until nothing more arrives
-    // for 300 ms, so that an event too many is seen too.
+    void Focus(const std::string& name) { apptest::FocusWindowNamed(name); }
     void Settle(const std::function<bool()>& arrived = [] { return true; }) {
-        int lastTick = 0, sleepMs = 0;
-        auto frame = [&] {
-            app->RunFrame(false, lastTick, sleepMs);
-            SDL_Delay(5);
-        };
-        testkit::WaitUntil([&] {
-            frame();
-            return arrived();
-        });
-        size_t seen = game.events.size();
-        int quietSince = pf::NowMs();
-        while (pf::NowMs() - quietSince < 300) {
-            frame();
-            if (game.events.size() != seen) {
-                seen = game.events.size();
-                quietSince = pf::NowMs();
-            }
-        }
+        apptest::RunFramesUntilQuiet(*app, game.events, arrived);
     }
     // Waits until at least `count` events of these types arrived.
     void SettleOn(std::initializer_list<int> types, size_t count) {
