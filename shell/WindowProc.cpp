@@ -83,7 +83,7 @@ intptr_t WindowProc(NativeWindow* window, unsigned message, uintptr_t wParam, in
             if (key == 0 && !layout.fromLayout) break;
             int scan = KeyScanCode(lParam);
             int character = keyboard.KeyCharacter(static_cast<int>(wParam));
-            if (character == 0 && layout.character != 0) character = 1;
+            if (character == 0) character = 1;  // a key that yields no character carries 1
             if (message == WindowMessage::KeyDown)
                 events.PostKeyDown(scan, key, character);
             else

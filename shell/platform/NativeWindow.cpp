@@ -516,7 +516,7 @@ LayoutKey SdlKeyLayout(int sym, int mod, int typed) {
     LayoutKey layout;
     layout.fromLayout = true;
     if (sym == SDLK_UNKNOWN) {
-        layout.character = 0;  // a key the layout cannot name gives no character
+        layout.character = 1;  // a key the layout cannot name yields no character: 1, as any such key
         return layout;
     }
     const bool printable = sym >= ' ' && sym != SDLK_DELETE && !(sym & SDLK_SCANCODE_MASK) && sym <= 0x10FFFF;

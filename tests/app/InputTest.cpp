@@ -462,8 +462,8 @@ TEST(SdlKeys, TheLayoutGivesKeysAndCharacters) {
         {"de Shift+7", SDLK_7, SDL_SCANCODE_7, KMOD_LSHIFT, "/", 0x08, '7', '/', '/'},
         {"de plus", SDLK_PLUS, SDL_SCANCODE_RIGHTBRACKET, KMOD_NONE, "+", 0x1B, '+', '+', '+'},
         {"ru ef on the A key", 0x444, SDL_SCANCODE_A, KMOD_NONE, "\xD1\x84", 0x1E, 97, 0x444, 0x444},
-        {"unknown symbol on the Q key", SDLK_UNKNOWN, SDL_SCANCODE_Q, KMOD_NONE, nullptr, 0x10, 113, 0, 0},
-        {"unknown key", SDLK_UNKNOWN, SDL_SCANCODE_INTERNATIONAL1, KMOD_NONE, nullptr, 0, 0, 0, 0},
+        {"unknown symbol on the Q key", SDLK_UNKNOWN, SDL_SCANCODE_Q, KMOD_NONE, nullptr, 0x10, 113, 1, 1},
+        {"unknown key", SDLK_UNKNOWN, SDL_SCANCODE_INTERNATIONAL1, KMOD_NONE, nullptr, 0, 0, 1, 1},
     };
     const Uint32 id = SDL_GetWindowID(window->GetSdlWindow());
     for (const Case& c : cases) {
