@@ -224,12 +224,12 @@ TEST_F(ContentTest, XmlTextDecodesAsItsDocumentIsEncoded) {
 TEST_F(ContentTest, XmlFromTheCacheKeepsItsEncoding) {
     Write("u.xml", "<?xml version='1.0' encoding='UTF-8'?><root><a s='caf\xC3\xA9'/></root>");
     Write("l.xml", "<?xml version='1.0' encoding='ISO-8859-1'?><root><a s='caf\xE9'/></root>");
-    for (const wchar_t* spec : {L"u.xml:a", L"l.xml:a"}) {
+    for (const wchar_t* source : {L"u.xml:a", L"l.xml:a"}) {
         XmlData x;
-        ASSERT_TRUE(x.Load(spec));
+        ASSERT_TRUE(x.Load(source));
         std::wstring s;
         EXPECT_TRUE(x.GetString(L"s", s, L""));
-        EXPECT_EQ(s, L"caf\u00E9") << spec;
+        EXPECT_EQ(s, L"caf\u00E9") << source;
     }
     XmlData wide;
     ASSERT_TRUE(wide.Parse(L"<e s='\u65E5\u672C'/>", L""));
