@@ -13,6 +13,29 @@
 
 namespace {
 std::string Narrow(const std::wstring& text) { return pf::ToString(text); }
+
+// Prints as TiXmlPrinter does, but a declaration's values with their quotes escaped: the
+// parser takes a value in single quotes that holds a double quote, and the stock printer
+// would write it back inside double quotes, as text that no longer parses.
+class QuotingPrinter : public TiXmlPrinter {
+public:
+    using TiXmlPrinter::Visit;
+    bool Visit(const TiXmlDeclaration& declaration) override {
+        auto quoted = [](const char* value) {
+            std::string out;
+            for (const char* p = value; *p; ++p) {
+                if (*p == '"')
+                    out += "&quot;";
+                else
+                    out += *p;
+            }
+            return out;
+        };
+        const TiXmlDeclaration safe(quoted(declaration.Version()), quoted(declaration.Encoding()),
+                                    quoted(declaration.Standalone()));
+        return TiXmlPrinter::Visit(safe);
+    }
+};
 }  // namespace
 using pf::ToWString;
 
@@ -403,7 +426,7 @@ XmlData* XmlData::GetElement(const std::wstring& path) {
 
 std::wstring XmlData::ToXmlString() {
     if (!current_) return std::wstring();
-    TiXmlPrinter printer;
+    QuotingPrinter printer;
     printer.SetIndent("\t");
     current_->Accept(&printer);
     return Widen(printer.Str());

@@ -280,3 +280,19 @@ TEST_F(ContentTest, BrokenUtf8SequencesKeepTheDocument) {
         EXPECT_EQ(s, L"\U0001F600") << c.text;
     }
 }
+
+// Printed text parses again, a declaration inside an element included, whatever quotes
+// its values hold.
+TEST_F(ContentTest, PrintedXmlParsesAgain) {
+    const char* docs[] = {
+        "<r><?xml version='\"><r'?></r>",
+        "<r a='x\"y'><?xml version='1.0' encoding='\"' standalone='\"\"'?><c/></r>",
+    };
+    for (const char* doc : docs) {
+        auto x = Parsed(doc);
+        XmlData again;
+        ASSERT_TRUE(again.Parse(x->ToXmlString(), L"")) << doc << "\n" << pf::ToUtf8(x->ToXmlString());
+        EXPECT_EQ(again.GetTagName(), L"r");
+        EXPECT_EQ(again.ToXmlString(), x->ToXmlString()) << doc;
+    }
+}
