@@ -14,21 +14,16 @@
 namespace {
 std::string Narrow(const std::wstring& text) { return pf::ToString(text); }
 
-// Prints as TiXmlPrinter does, but a declaration's values with their quotes escaped: the
-// parser takes a value in single quotes that holds a double quote, and the stock printer
-// would write it back inside double quotes, as text that no longer parses.
+// Prints as TiXmlPrinter does, but a declaration's values escaped as attribute values are:
+// the parser takes a value holding a double quote or a bare '&', and the stock printer
+// would write it back raw inside double quotes, as text that no longer parses.
 class QuotingPrinter : public TiXmlPrinter {
 public:
     using TiXmlPrinter::Visit;
     bool Visit(const TiXmlDeclaration& declaration) override {
         auto quoted = [](const char* value) {
             std::string out;
-            for (const char* p = value; *p; ++p) {
-                if (*p == '"')
-                    out += "&quot;";
-                else
-                    out += *p;
-            }
+            TiXmlBase::EncodeString(value, &out);
             return out;
         };
         const TiXmlDeclaration safe(quoted(declaration.Version()), quoted(declaration.Encoding()),
