@@ -13,6 +13,24 @@
 
 namespace {
 std::string Narrow(const std::wstring& text) { return pf::ToString(text); }
+
+// Prints as TiXmlPrinter does, but a declaration's values escaped as attribute values are:
+// the parser takes a value holding a double quote or a bare '&', and the stock printer
+// would write it back raw inside double quotes, as text that no longer parses.
+class QuotingPrinter : public TiXmlPrinter {
+public:
+    using TiXmlPrinter::Visit;
+    bool Visit(const TiXmlDeclaration& declaration) override {
+        auto quoted = [](const char* value) {
+            std::string out;
+            TiXmlBase::EncodeString(value, &out);
+            return out;
+        };
+        const TiXmlDeclaration safe(quoted(declaration.Version()), quoted(declaration.Encoding()),
+                                    quoted(declaration.Standalone()));
+        return TiXmlPrinter::Visit(safe);
+    }
+};
 }  // namespace
 using pf::ToWString;
 
@@ -348,9 +366,27 @@ bool XmlData::ParseNarrow(const std::string& text, const std::wstring& path) {
     const size_t size = std::char_traits<char>::length(text.c_str());
     const TiXmlEncoding encoding = pf::DocumentEncoding(text.c_str(), size);
     utf8_ = encoding == TIXML_ENCODING_UTF8;
-    if (utf8_ && !pf::IsValidUtf8(text.c_str(), size))
+    // Stray bytes are written out as the characters they read as before parsing: the parser
+    // takes a lead byte's length on trust, and a cut-short sequence before a quote or a '<'
+    // would swallow it and lose the whole document.
+    std::string mended;
+    if (utf8_ && !pf::IsValidUtf8(text.c_str(), size)) {
         pf::DebugStream() << L"xml: '" << what << L"' is not valid UTF-8: its stray bytes read as single characters";
-    if (!pf::ParseXml(document_, text.c_str(), size, what, encoding)) return false;
+        mended.reserve(size + size / 4);
+        for (size_t i = 0; i < size;) {
+            char32_t c = 0;
+            const size_t n = pf::Utf8Sequence(text.data() + i, size - i, &c);
+            if (n) {
+                mended.append(text, i, n);
+                i += n;
+            } else {
+                mended += pf::ToUtf8(std::wstring(1, static_cast<wchar_t>(static_cast<unsigned char>(text[i]))));
+                ++i;
+            }
+        }
+    }
+    const std::string& parsed = mended.empty() ? text : mended;
+    if (!pf::ParseXml(document_, parsed.c_str(), parsed.size(), what, encoding)) return false;
     current_ = document_.FirstChildElement();
     if (!current_) return false;
     if (path.empty()) return true;
@@ -385,7 +421,7 @@ XmlData* XmlData::GetElement(const std::wstring& path) {
 
 std::wstring XmlData::ToXmlString() {
     if (!current_) return std::wstring();
-    TiXmlPrinter printer;
+    QuotingPrinter printer;
     printer.SetIndent("\t");
     current_->Accept(&printer);
     return Widen(printer.Str());

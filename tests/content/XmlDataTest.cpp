@@ -237,3 +237,64 @@ TEST_F(ContentTest, XmlFromTheCacheKeepsItsEncoding) {
     EXPECT_TRUE(wide.GetString(L"s", s, L""));
     EXPECT_EQ(s, L"\u65E5\u672C");
 }
+
+// Cut-short, overlong and surrogate sequences in a document declared UTF-8 read as single
+// characters with one log line; the document around them is kept whole. Characters past
+// U+FFFF read as one character and survive a save.
+TEST_F(ContentTest, BrokenUtf8SequencesKeepTheDocument) {
+    const std::string decl = "<?xml version='1.0' encoding='UTF-8'?>";
+    const struct {
+        std::string text;
+        std::wstring s, body;
+        bool complains;
+    } cases[] = {
+        {decl + "<e s='a\xE2\x82' t='b'>x</e>", L"a\u00E2\u0082", L"x", true},
+        {decl + "<e s='a\xF0' t='b'>x</e>", L"a\u00F0", L"x", true},
+        {decl + "<e s='ok' t='b'>a\xE2\x82</e>", L"ok", L"a\u00E2\u0082", true},
+        {decl + "<e s='a\xC0\xAF' t='b'>x\xF0</e>", L"a\u00C0\u00AF", L"x\u00F0", true},
+        {decl + "<e s='a\xED\xA0\x80' t='b'>x</e>", L"a\u00ED\u00A0\u0080", L"x", true},
+        {decl + "<e s='\xF0\x9F\x98\x80' t='b'>\xF0\x9F\x98\x80</e>", L"\U0001F600", L"\U0001F600", false},
+        // A byte-order mark settles the encoding whatever the declaration names.
+        {"\xEF\xBB\xBF<?xml version='1.0' encoding='ISO-8859-1'?><e s='caf\xC3\xA9' t='b'>x</e>", L"caf\u00E9", L"x",
+         false},
+    };
+    for (const auto& c : cases) {
+        testkit::LogCapture log;
+        XmlData x;
+        ASSERT_TRUE(x.ParseNarrow(c.text, L"")) << c.text;
+        std::wstring s, t, body;
+        EXPECT_TRUE(x.GetString(L"s", s, L""));
+        EXPECT_EQ(s, c.s) << c.text;
+        EXPECT_TRUE(x.GetString(L"t", t, L""));
+        EXPECT_EQ(t, L"b") << c.text;
+        EXPECT_TRUE(x.GetTextString(L"", body, L""));
+        EXPECT_EQ(body, c.body) << c.text;
+        EXPECT_EQ(log.Contains("is not valid UTF-8"), c.complains) << c.text << "\n" << log.Text();
+        EXPECT_FALSE(log.Contains("can't read")) << c.text << "\n" << log.Text();
+        EXPECT_TRUE(x.SetString(L"w", L"\U0001F600"));
+        XmlData again;
+        ASSERT_TRUE(again.Parse(x.ToXmlString(), L"")) << c.text;
+        EXPECT_TRUE(again.GetString(L"s", s, L""));
+        EXPECT_EQ(s, c.s) << c.text;
+        EXPECT_TRUE(again.GetString(L"w", s, L""));
+        EXPECT_EQ(s, L"\U0001F600") << c.text;
+    }
+}
+
+// Printed text parses again, a declaration inside an element included, whatever quotes
+// its values hold.
+TEST_F(ContentTest, PrintedXmlParsesAgain) {
+    const char* docs[] = {
+        "<r><?xml version='\"><r'?></r>",
+        "<r a='x\"y'><?xml version='1.0' encoding='\"' standalone='\"\"'?><c/></r>",
+        "<t><?xmlversion=&#></t>",
+        "<t><?xml version='a&amp;b&lt;' encoding=\"'\"?></t>",
+    };
+    for (const char* doc : docs) {
+        auto x = Parsed(doc);
+        XmlData again;
+        ASSERT_TRUE(again.Parse(x->ToXmlString(), L"")) << doc << "\n" << pf::ToUtf8(x->ToXmlString());
+        EXPECT_EQ(again.GetTagName(), x->GetTagName()) << doc;
+        EXPECT_EQ(again.ToXmlString(), x->ToXmlString()) << doc;
+    }
+}

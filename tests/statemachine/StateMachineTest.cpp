@@ -321,6 +321,36 @@ TEST_F(MachineTest, AnInitThatFreesAMachineNothingHoldsEndsTheLoadSafely) {
     }
 }
 
+TEST_F(MachineTest, AnInitThatTakesOutTheMachinesParentEndsTheLoadSafely) {
+    // Under ASan: the host alone holds the parent, the parent alone the machine.
+    const char* bodies[] = {
+        "<DeleteItem target=\"$this\"/>",
+        "<Cue target=\"probe\"/>",  // the cued item takes the parent's children out
+    };
+    for (const char* body : bodies) {
+        SCOPED_TRACE(body);
+        auto* parent = new Probe(&journal, L"parent");
+        host->AddItem(parent);
+        auto* inner = new Probe(&journal, L"probe");
+        parent->AddItem(inner);
+        inner->onCue = [parent](Item*) { parent->RemoveAllDescendents(true); };
+        WeakRef<Item> parentRef(parent);
+        testkit::LogCapture log;
+        auto data = datascene::Xml(std::string("<m name=\"self\"><init>") + body +
+                                   "</init><state><SetProperties target=\"probe\" step=\"late\"/></state></m>");
+        StateMachineXml* m = new StateMachineXml;
+        WeakRef<Item> ref(m);
+        m->LoadFromXml(data.get(), parent, L"");
+        journal.clear();
+        Cycles(2);
+        EXPECT_EQ(ref.get(), nullptr) << log.Text();
+        EXPECT_EQ(Take(), Steps{});
+        if (parentRef.get()) parentRef.get()->RemoveAllDescendents(true);
+        host->RemoveAllDescendents(true);
+        Cycles(1);
+    }
+}
+
 TEST_F(MachineTest, DoneCueTargetMayRemoveTheMachine) {
     WeakRef<Item> ref;
     {

@@ -12,6 +12,7 @@
 #include "content/widgets/CursorActor.h"
 #include "content/widgets/FullScreenBlurFader.h"
 #include "content/widgets/FullScreenFader.h"
+#include "scene/Lifetime.h"
 #include "shell/Clock.h"
 #include "shell/EventSystem.h"
 #include "shell/TextHelpers.h"
@@ -223,6 +224,57 @@ TEST_F(FaderTest, ACueThatComesBackStopsAtTheFader) {
             << twoFaders;
         root->RemoveAllDescendents(false);
     }
+}
+
+// The item a fader cues may take the fader out of the tree, dropping its last holder, and
+// cue it back on the way: the fader is held until it has passed the cue.
+class FaderRemover : public Item {
+public:
+    int cues = 0;
+    void OnCue(Item* sender, int type, int data) override {
+        ++cues;
+        if (!sender || !sender->GetParent()) return;
+        my_intrusive_ptr<Item> keep(sender);
+        sender->GetParent()->RemoveItem(sender);
+        if (cueBack) sender->OnCue(this, type, data);
+    }
+    bool cueBack = false;
+};
+
+TEST_F(FaderTest, AFaderItsCueTakesOutOfTheTreeEndsItsPassSafely) {
+    for (const bool cueBack : {false, true}) {
+        auto remover = Make<FaderRemover>();
+        remover->SetName(L"remover");
+        remover->cueBack = cueBack;
+        root->AddItem(remover.get());
+        auto* fader = new FullScreenFader;  // held by its parent only
+        root->AddItem(fader);
+        fader->SetCue(L"remover");
+        WeakRef<Item> ref(fader);
+        testkit::LogCapture log;
+        fader->OnCue(root.get(), 1, 2);
+        EXPECT_EQ(ref.get(), nullptr) << cueBack;
+        EXPECT_EQ(remover->cues, 1) << cueBack << "\n" << log.Text();
+        root->RemoveAllDescendents(false);
+    }
+}
+
+// Three faders cueing round in a ring: the cue stops once, at the fader it started from.
+TEST_F(FaderTest, ACueRingOfThreeFadersStopsOnce) {
+    my_intrusive_ptr<FullScreenFader> f[3] = {my_intrusive_ptr<FullScreenFader>(new FullScreenFader),
+                                              my_intrusive_ptr<FullScreenFader>(new FullScreenFader),
+                                              my_intrusive_ptr<FullScreenFader>(new FullScreenFader)};
+    for (auto& x : f) root->AddItem(x.get());
+    for (int k = 0; k < 3; ++k) f[k]->SetCue(f[(k + 1) % 3]->GetName());
+    testkit::LogCapture log;
+    f[0]->OnCue(root.get(), 3, 4);
+    const std::vector<std::string> lines = log.Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find("came back to") != std::string::npos; }),
+              1)
+        << log.Text();
+    EXPECT_TRUE(log.Contains("came back to " + pf::ToUtf8(f[0]->GetName()))) << log.Text();
+    root->RemoveAllDescendents(false);
 }
 
 // ---------------------------------------------------------------- blur fader

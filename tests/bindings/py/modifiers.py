@@ -61,27 +61,36 @@ def test_modifier_members_and_on_done():
 
 
 def test_a_raising_on_done_finishes_its_pair_once():
-    item = ruv3.Item()
-    root.AddItem(item)
-    m = ruv3.Modifier()
-    calls = []
+    # The callback may also take its own item out of the tree, dropping its last holder.
+    for leaves in (False, True):
+        parent = ruv3.Item()
+        root.AddItem(parent)
+        item = ruv3.Item()
+        parent.AddItem(item)
+        m = ruv3.Modifier()
+        calls = []
 
-    def typo():
-        calls.append(1)
-        raise NameError("typo")
+        def typo():
+            calls.append(1)
+            if leaves:
+                parent.RemoveAllDescendents(False)
+            raise NameError("typo")
 
-    m.onDone = typo
-    item.AddModifierWithTC(m, ruv3.TimeController().Init(100, ruv3.TimeController.Forward, 1))
-    raised = 0
-    for _ in range(6):
-        advance(50)
-        try:
-            item.Cycle()
-        except NameError:
-            raised += 1
-    assert calls == [1] and raised == 1 and m.done, (calls, raised)
-    item.parent = None
-    item.cleanup()
+        m.onDone = typo
+        item.AddModifierWithTC(m, ruv3.TimeController().Init(100, ruv3.TimeController.Forward, 1))
+        del item
+        gc.collect()
+        raised = 0
+        for _ in range(6):
+            advance(50)
+            try:
+                parent.Cycle()
+            except NameError:
+                raised += 1
+        assert calls == [1] and raised == 1 and m.done, (leaves, calls, raised)
+        assert len(parent.children) == (0 if leaves else 1), leaves
+        parent.parent = None
+        parent.cleanup()
 
 
 def test_subclass_action_is_not_called_by_the_engine():

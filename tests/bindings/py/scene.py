@@ -85,6 +85,24 @@ def test_a_raising_cleanup_still_takes_the_child_off_the_list():
     assert keep.parent is None and len(p.children) == 0
 
 
+def test_a_cleanup_that_moves_its_item_and_raises_leaves_it_in_one_list():
+    other = ruv3.Item()
+
+    class Mover(ruv3.Item):
+        def cleanup(self):
+            other.AddItem(self)
+            raise NameError("typo")
+
+    p = ruv3.Item()
+    moved = Mover()
+    p.AddItem(moved)
+    raises(NameError, p.cleanup)
+    assert moved.parent is other and len(p.children) == 0
+    assert len(other.children) == 1 and other.children[0] is moved
+    moved.parent = None
+    assert moved.parent is None and len(other.children) == 0
+
+
 def test_children_list():
     p = ruv3.Item()
     kids = [ruv3.Item() for _ in range(3)]
