@@ -22,8 +22,8 @@
 #include "bench/common/BenchSupport.h"
 #include "bench/common/InTurns.h"
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 

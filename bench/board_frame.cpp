@@ -19,8 +19,8 @@
 #include "scene/RenderState.h"
 #include "scene/ResAnim.h"
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
-#include "shell/Surface.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/Surface.h"
 #include "shell/platform/SoftDevicePresent.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include "shell/Font.h"
 #include "shell/FontGlyphCache.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/GlyphRasterizer.h"
 
 namespace {

@@ -43,10 +43,10 @@
 #include "scene/RootItem.h"
 #include "shell/Application.h"
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
-#include "shell/MemorySurface.h"
-#include "shell/platform/SoftDevice.h"
-#include "shell/platform/SoftDeviceTexture.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/render/SoftDevice.h"
+#include "shell/render/SoftDeviceTexture.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include "game/ImageEffects.h"
 #include "scene/Actor.h"
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
-#include "shell/Surface.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/Surface.h"
 
 namespace {
 

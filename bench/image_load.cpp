@@ -13,8 +13,8 @@
 
 #include "bench/common/BenchSupport.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/Log.h"
-#include "shell/platform/ImageCodec.h"
+#include "shell/foundation/Log.h"
+#include "shell/codecs/ImageCodec.h"
 
 namespace {
 

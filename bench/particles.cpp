@@ -21,8 +21,8 @@
 #include "content/XmlData.h"
 #include "game/ParticleSystem.h"
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
-#include "shell/MemorySurface.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/MemorySurface.h"
 #include "shell/NativeSurfaceDX.h"
 #include "shell/Random.h"
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
-#include "shell/platform/SoftDevice.h"
+#include "shell/render/SoftDevice.h"
 
 using namespace pf;
 

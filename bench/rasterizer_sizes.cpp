@@ -27,8 +27,8 @@
 #include "bench/common/BenchSupport.h"
 #include "bench/common/Sprites.h"
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
-#include "shell/MemorySurface.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/MemorySurface.h"
 #include "shell/NativeSurfaceDX.h"
 
 namespace {

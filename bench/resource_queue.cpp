@@ -26,9 +26,9 @@
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
 #include "shell/ImageLoaderGDI.h"
-#include "shell/Log.h"
-#include "shell/MemorySurface.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/foundation/TextHelpers.h"
 #include "tests/common/NullDisplay.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "scene/RootItem.h"
 #include "scene/Tweens.h"
 #include "shell/Clock.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "scene/ItemLeakDetector.h"
 #include "script/PythonHost.h"
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 

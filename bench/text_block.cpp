@@ -24,9 +24,9 @@
 #include "shell/FileSystem.h"
 #include "shell/Font.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/NativeSurfaceDX.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/PixelView.h"
+#include "shell/pixels/PixelView.h"
 
 // Fills a four-byte-pixel view: noise (bytes 0-2 in 0..254, alpha 255), blurred with
 // radius 4, then the lines "id: <id>  " and "p: <path>  " (each five times) every 50

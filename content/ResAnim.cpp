@@ -10,8 +10,8 @@
 #include "shell/HugeSurface.h"
 #include "shell/ImageKernels.h"
 #include "shell/ImageLoader.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/LocalFiles.h"
 #include "shell/platform/PathResolve.h"
 

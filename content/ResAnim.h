@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "content/ResID.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 #include "shell/ProxySurface.h"
-#include "shell/Surface.h"
-#include "shell/VectorMath.h"
+#include "shell/pixels/Surface.h"
+#include "shell/foundation/VectorMath.h"
 
 class ResAnim;
 

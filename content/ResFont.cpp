@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "shell/BmFont.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 ResFont::ResFont() { SetName(L"ResFont"); }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "content/ResourceServices.h"
-#include "scene/Base.h"
+#include "shell/foundation/Base.h"
 
 class SoundSystem;
 class XmlData;

@@ -6,7 +6,7 @@
 #include "content/ResFont.h"
 #include "content/ResourceManager.h"
 #include "content/XmlData.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "content/XmlData.h"
 #include "shell/Application.h"
 #include "shell/Game.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 

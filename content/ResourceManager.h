@@ -9,7 +9,7 @@
 
 #include "content/ResID.h"
 #include "shell/Mutex.h"
-#include "shell/VectorMath.h"
+#include "shell/foundation/VectorMath.h"
 
 class ResAnim;
 class ResFont;

@@ -4,8 +4,8 @@
 #include "content/ResFont.h"
 #include "content/ThreadResourcesQueue.h"
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/XmlParse.h"
 
 namespace {

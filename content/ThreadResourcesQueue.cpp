@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "shell/Application.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 SoundSystem* (*soundSource)() = nullptr;

@@ -7,8 +7,8 @@
 #include "content/ResourceManager.h"
 #include "shell/FileSystem.h"
 #include "shell/Application.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/XmlParse.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include <tinyxml.h>
 
-#include "scene/Base.h"
-#include "shell/ValueTypes.h"
+#include "shell/foundation/Base.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 class FileSystem;

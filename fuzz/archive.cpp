@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/ZipArchive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "shell/BmFont.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pf::SetLogToStderr(false);

@@ -6,8 +6,8 @@
 
 #include "fuzz/support/MemoryFiles.h"
 #include "shell/ConfigSection.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pf::SetLogToStderr(false);

@@ -8,8 +8,8 @@
 #include "scene/Cyclers.h"
 #include "scene/FrameList.h"
 #include "scene/PathModifier.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool quiet = (pf::SetLogToStderr(false), true);

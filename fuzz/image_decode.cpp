@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "shell/ImageLoaderDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static pf::ImageLoaderDX* loader = [] {

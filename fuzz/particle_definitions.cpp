@@ -9,8 +9,8 @@
 #include "content/ResAnim.h"
 #include "content/XmlData.h"
 #include "game/ParticleSystem.h"
-#include "shell/Log.h"
-#include "shell/MemorySurface.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/MemorySurface.h"
 #include "shell/Random.h"
 #include "tests/common/NullDisplay.h"
 

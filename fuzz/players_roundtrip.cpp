@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz/support/MemoryFiles.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/PlayerList.h"
 #include "shell/Random.h"
 

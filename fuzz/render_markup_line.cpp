@@ -6,7 +6,7 @@
 
 #include "content/widgets/Markup.h"
 #include "fuzz/support/MarkupHarness.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pf::SetLogToStderr(false);

@@ -8,7 +8,7 @@
 #include "content/XmlData.h"
 #include "fuzz/support/ContentHarness.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzsupport::MemoryFileSystem fs;

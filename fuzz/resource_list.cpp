@@ -9,7 +9,7 @@
 #include "content/ThreadResourcesQueue.h"
 #include "fuzz/support/ContentHarness.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 

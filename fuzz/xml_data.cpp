@@ -6,8 +6,8 @@
 #include <string>
 
 #include "content/XmlData.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "shell/ImageKernels.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 

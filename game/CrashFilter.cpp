@@ -5,7 +5,7 @@
 #include <exception>
 #include <typeinfo>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/platform/CrashSignals.h"
 
 namespace game {

@@ -1,7 +1,7 @@
 #include "game/DesktopFiles.h"
 
 #include "shell/FileSystem.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/ShellOpener.h"
 #include "shell/platform/Wallpaper.h"
 

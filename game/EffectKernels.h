@@ -2,8 +2,8 @@
 // Views of other pixel sizes, or of unequal sizes, are left untouched.
 #pragma once
 
-#include "shell/PixelView.h"
-#include "shell/ValueTypes.h"
+#include "shell/pixels/PixelView.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace game {
 

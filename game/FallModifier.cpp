@@ -1,6 +1,6 @@
 #include "game/GameModifiers.h"
 
-#include "shell/VectorMath.h"
+#include "shell/foundation/VectorMath.h"
 
 void FallModifier::Init(const pf::Point& rest, float offset, float speed, float acceleration, bool fromAbove) {
     rest_ = rest;

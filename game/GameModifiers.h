@@ -8,7 +8,7 @@
 
 #include "scene/Item.h"
 #include "scene/Modifier.h"
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 // Lets the client fall (or rise) to its resting place with speed and acceleration in
 // pixels per second, on the client's own clock; finishes once the offset falls below 0.

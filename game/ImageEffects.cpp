@@ -7,9 +7,9 @@
 #include "scene/Actor.h"
 #include "shell/Display.h"
 #include "shell/ImageKernels.h"
-#include "shell/Log.h"
-#include "shell/MemorySurface.h"
-#include "shell/Surface.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/pixels/Surface.h"
 
 namespace game {
 

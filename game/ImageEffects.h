@@ -4,7 +4,7 @@
 // or the picture cannot be read.
 #pragma once
 
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 class Actor;
 namespace pf {

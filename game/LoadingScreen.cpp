@@ -8,7 +8,7 @@
 #include "scene/RootItem.h"
 #include "scene/TimeController.h"
 #include "scene/Tweens.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "script/ScriptPeer.h"
 #include "script/bindings/Bindings.h"
 #include "shell/Application.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace bp = boost::python;
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "shell/ValueTypes.h"
-#include "shell/VectorMath.h"
+#include "shell/foundation/ValueTypes.h"
+#include "shell/foundation/VectorMath.h"
 
 class ResAnim;
 class XmlMutableData;

@@ -7,7 +7,7 @@
 
 #include "game/ParticleSystem.h"
 #include "scene/Actor.h"
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 struct ParticleSlot {
     my_intrusive_ptr<ParticleRect> rect;  // null: empty

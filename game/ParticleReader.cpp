@@ -9,7 +9,7 @@
 #include "content/ResourceManager.h"
 #include "content/XmlData.h"
 #include "game/ParticleDefs.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "scene/RootItem.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/Random.h"
 
 // ---------------------------------------------------------------- instance

@@ -5,7 +5,7 @@
 
 #include "shell/Display.h"
 #include "shell/ImageKernels.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 
 namespace {
 

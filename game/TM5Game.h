@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "game/ArchivePassword.h"
-#include "shell/RefCounter.h"
+#include "shell/foundation/RefCounter.h"
 #include "script/PythonHost.h"
 #include "shell/Game.h"
 #include "shell/Mutex.h"

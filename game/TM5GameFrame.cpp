@@ -12,8 +12,8 @@
 #include "shell/Application.h"
 #include "shell/Display.h"
 #include "shell/Event.h"
-#include "shell/KeyTables.h"
-#include "shell/Log.h"
+#include "shell/foundation/KeyTables.h"
+#include "shell/foundation/Log.h"
 #include "sound/SoundPlayer.h"
 #include "sound/SoundSystemOAL.h"
 

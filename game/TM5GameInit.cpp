@@ -6,7 +6,7 @@
 
 #include "content/ResourceManager.h"
 #include "content/Resources.h"
-#include "content/StateMachineXml.h"
+#include "content/machines/StateMachineXml.h"
 #include "game/CrashFilter.h"
 #include "game/ModuleGame.h"
 #include "game/TM5Game.h"
@@ -19,7 +19,7 @@
 #include "shell/Display.h"
 #include "shell/EventSystem.h"
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "sound/ResSoundNew.h"
 #include "sound/SoundPlayer.h"
 #include "sound/SoundSystemOAL.h"

@@ -6,7 +6,7 @@
 #include "scene/RootItem.h"
 #include "shell/Application.h"
 #include "shell/Display.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 void TM5Game::Start() {
     app_->SetMaxFPS(kLoadingFps);

@@ -7,9 +7,9 @@
 #include "content/ResAnim.h"
 #include "content/ResourceManager.h"
 #include "scene/RootItem.h"
-#include "shell/Log.h"
-#include "shell/PixelView.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/PixelView.h"
+#include "shell/foundation/TextHelpers.h"
 
 using pf::Color;
 using pf::MatrixT;

@@ -4,7 +4,7 @@
 
 #include "scene/Item.h"
 #include "shell/Display.h"
-#include "shell/Surface.h"
+#include "shell/pixels/Surface.h"
 
 class ResAnim;
 

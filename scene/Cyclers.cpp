@@ -9,7 +9,7 @@
 #include "scene/FrameList.h"
 #include "scene/ResAnim.h"
 #include "shell/Random.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 Actor* ClientActor(const Modifier& m) {
     Item* client = m.GetClient();

@@ -6,8 +6,8 @@
 
 #include "scene/RootItem.h"
 #include "scene/ScreenSize.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 using pf::EventProperty;
 using pf::Point;

@@ -3,7 +3,7 @@
 // one (SetEventManager) holds it counted and routes by it.
 #pragma once
 
-#include "scene/Base.h"
+#include "shell/foundation/Base.h"
 #include "shell/Event.h"
 
 class EventManager : public Base {

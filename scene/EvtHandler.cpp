@@ -1,7 +1,7 @@
 #include "scene/EvtHandler.h"
 
 #include "scene/RootItem.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 using pf::EventType;
 

@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 

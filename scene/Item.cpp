@@ -12,7 +12,7 @@
 #include "scene/RootItem.h"
 #include "scene/ScreenSize.h"
 #include "shell/Clock.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 using pf::MatrixT;
 using pf::Point;

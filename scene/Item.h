@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "scene/Base.h"
+#include "shell/foundation/Base.h"
 #include "scene/ItemLeakDetector.h"
 #include "scene/Modifier.h"
 #include "scene/RenderState.h"
 #include "shell/Event.h"
-#include "shell/ValueTypes.h"
-#include "shell/VectorMath.h"
+#include "shell/foundation/ValueTypes.h"
+#include "shell/foundation/VectorMath.h"
 
 class EvtHandler;
 class ClockHandler;

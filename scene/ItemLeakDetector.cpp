@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "scene/Item.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/Mutex.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "scene/ModifierFactory.h"
 #include "scene/RootItem.h"
 #include "scene/TimeShift.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 using pf::Point;
 using pf::Rect;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "scene/Lifetime.h"
-#include "shell/RefCounter.h"
+#include "shell/foundation/RefCounter.h"
 
 // Steps the entries of a list as it stands when the walk begins, from the first or from
 // the last. Entries are borrowed: one taken out of a list during the walk stays alive

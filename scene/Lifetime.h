@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "shell/RefCounter.h"
+#include "shell/foundation/RefCounter.h"
 
 // Holds a counted reference while code calls out, so a callee may drop the last other
 // reference. An object whose count is 0 is not owned through counting (it is being built,

@@ -4,7 +4,7 @@
 
 #include "content/XmlData.h"
 #include "scene/RootItem.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 Modifier::Modifier(XmlData& element, const std::wstring& defaultName) : Base(defaultName) {
     std::wstring name;

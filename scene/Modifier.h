@@ -5,7 +5,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "scene/Base.h"
+#include "shell/foundation/Base.h"
 #include "scene/Callback.h"
 #include "scene/Lifetime.h"
 #include "scene/TimeController.h"

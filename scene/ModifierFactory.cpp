@@ -5,7 +5,7 @@
 #include "content/XmlData.h"
 #include "scene/Cyclers.h"
 #include "scene/TimeCurves.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 my_intrusive_ptr<ModifierFactory> g_factory;

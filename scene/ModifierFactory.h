@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "scene/Base.h"
+#include "shell/foundation/Base.h"
 
 class Modifier;
 class TimeShift;

@@ -1,6 +1,6 @@
 #include "scene/ModifierQueue.h"
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 void ModifierQueue::pushModifier(Modifier* m, TimeController* tc) {
     // A pair without a modifier would never finish and hold up every pair behind it.

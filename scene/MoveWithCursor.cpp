@@ -5,7 +5,7 @@
 #include "scene/Item.h"
 #include "scene/ScreenSize.h"
 #include "shell/Application.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 CursorPositionSource g_cursorSource = nullptr;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "scene/Modifier.h"
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 // Where the mouse is, in root coordinates. The application's event system by default;
 // tests install their own (null restores the default).

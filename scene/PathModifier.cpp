@@ -8,7 +8,7 @@
 
 #include "scene/Actor.h"
 #include "scene/Cyclers.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "scene/Modifier.h"
-#include "shell/VectorMath.h"
+#include "shell/foundation/VectorMath.h"
 
 struct PathNode {
     float time = 0.0f;

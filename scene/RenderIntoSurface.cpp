@@ -2,8 +2,8 @@
 
 #include "scene/Item.h"
 #include "shell/Display.h"
-#include "shell/Log.h"
-#include "shell/Surface.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/Surface.h"
 
 int OffscreenSide(int side) {
     int n = 2;

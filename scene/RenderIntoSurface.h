@@ -2,7 +2,7 @@
 // surface.
 #pragma once
 
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 class Display;

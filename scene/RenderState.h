@@ -1,8 +1,8 @@
 // Records handed down the tree: RenderState while drawing, TreeState with events.
 #pragma once
 
-#include "shell/ValueTypes.h"
-#include "shell/VectorMath.h"
+#include "shell/foundation/ValueTypes.h"
+#include "shell/foundation/VectorMath.h"
 
 namespace pf {
 class Display;

@@ -2,7 +2,7 @@
 
 #include "scene/Item.h"
 #include "scene/Modifier.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/Random.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <utility>
 
-#include "scene/Base.h"
+#include "shell/foundation/Base.h"
 #include "scene/Lifetime.h"
 #include "scene/TimeShift.h"
 

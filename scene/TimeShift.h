@@ -3,7 +3,7 @@
 // TimeCurves.h.
 #pragma once
 
-#include "scene/Base.h"
+#include "shell/foundation/Base.h"
 
 class TimeShift : public Base {
 public:

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "scene/Modifier.h"
-#include "shell/ValueTypes.h"
-#include "shell/VectorMath.h"
+#include "shell/foundation/ValueTypes.h"
+#include "shell/foundation/VectorMath.h"
 
 class Mover2 : public Modifier {
 public:

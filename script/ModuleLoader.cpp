@@ -7,7 +7,7 @@
 
 #include "script/ScriptError.h"
 #include "shell/FileSystem.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace bp = boost::python;
 

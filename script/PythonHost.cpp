@@ -8,7 +8,7 @@
 #include "scene/ItemLeakDetector.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptError.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace bp = boost::python;
 

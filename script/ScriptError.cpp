@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 

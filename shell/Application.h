@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "shell/EventSystem.h"
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 #include "shell/platform/Power.h"
 
 namespace pf {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "shell/FontCacheFiles.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace pf {
 

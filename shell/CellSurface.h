@@ -1,7 +1,7 @@
 // A rectangle of another surface (one cel of an animation strip).
 #pragma once
 
-#include "shell/Surface.h"
+#include "shell/pixels/Surface.h"
 
 namespace pf {
 

@@ -1,8 +1,8 @@
 #include "shell/ConfigSection.h"
 
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace pf {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/RefCounter.h"
-#include "shell/PixelFormat.h"
-#include "shell/PixelView.h"
-#include "shell/ValueTypes.h"
-#include "shell/VectorMath.h"
+#include "shell/foundation/RefCounter.h"
+#include "shell/pixels/PixelFormat.h"
+#include "shell/pixels/PixelView.h"
+#include "shell/foundation/ValueTypes.h"
+#include "shell/foundation/VectorMath.h"
 
 namespace pf {
 

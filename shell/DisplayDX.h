@@ -11,7 +11,7 @@
 
 #include "shell/Display.h"
 #include "shell/platform/DisplayPlatform.h"
-#include "shell/platform/SoftDevice.h"
+#include "shell/render/SoftDevice.h"
 
 namespace pf {
 

@@ -8,7 +8,7 @@
 
 #include "shell/Application.h"
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/NativeSurfaceDX.h"
 #include "shell/OverlayFont.h"
 #include "shell/platform/MessageBox.h"

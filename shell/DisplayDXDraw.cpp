@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/NativeSurfaceDX.h"
 #include "shell/Random.h"
 

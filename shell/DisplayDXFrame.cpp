@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/platform/NativeWindow.h"
 
 namespace pf {

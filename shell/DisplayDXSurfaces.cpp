@@ -2,9 +2,9 @@
 #include <cstdio>
 
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/NativeSurfaceDX.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/MessageBox.h"
 
 namespace pf {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 

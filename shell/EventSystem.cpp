@@ -1,6 +1,6 @@
 #include "shell/EventSystem.h"
 
-#include "shell/KeyTables.h"
+#include "shell/foundation/KeyTables.h"
 
 namespace pf {
 

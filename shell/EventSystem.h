@@ -5,7 +5,7 @@
 #include <deque>
 
 #include "shell/Event.h"
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 

@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/LocalFiles.h"
 #include "shell/platform/PathResolve.h"
 

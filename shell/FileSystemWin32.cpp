@@ -2,8 +2,8 @@
 #include <cwchar>
 
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/ZipArchive.h"
 #include "shell/platform/AtomicWrite.h"
 #include "shell/platform/LocalFiles.h"

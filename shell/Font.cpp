@@ -7,7 +7,7 @@
 
 #include "shell/FontCacheFiles.h"
 #include "shell/FontGlyphCache.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/platform/GlyphRasterizer.h"
 
 namespace pf {

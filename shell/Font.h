@@ -11,8 +11,8 @@
 #include <map>
 #include <string>
 
-#include "shell/Surface.h"
-#include "shell/ValueTypes.h"
+#include "shell/pixels/Surface.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 

@@ -5,7 +5,7 @@
 #include "shell/Font.h"
 #include "shell/FontCacheFiles.h"
 #include "shell/ImageKernels.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace pf {
 

@@ -7,8 +7,8 @@
 #include "shell/Display.h"
 #include "shell/HugeSurface.h"
 #include "shell/ImageLoader.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/LocalFiles.h"
 #include "shell/platform/PathResolve.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "shell/FileSystem.h"
-#include "shell/MemorySurface.h"
-#include "shell/Surface.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/pixels/Surface.h"
 
 namespace pf {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "shell/Font.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace pf {
 

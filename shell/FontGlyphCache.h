@@ -2,8 +2,8 @@
 // the size into one coverage buffer, then box-filtered down to the 1024-pixel-wide page.
 #pragma once
 
-#include "shell/MemorySurface.h"
-#include "shell/ValueTypes.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/foundation/ValueTypes.h"
 #include "shell/platform/GlyphRasterizer.h"
 
 namespace pf {

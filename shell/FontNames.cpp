@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "shell/Font.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/GlyphRasterizer.h"
 
 namespace pf {

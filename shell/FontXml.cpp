@@ -3,8 +3,8 @@
 
 #include "shell/Font.h"
 #include "shell/FontCacheFiles.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/XmlParse.h"
 
 namespace pf {

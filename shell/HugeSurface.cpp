@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "shell/Display.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace pf {
 

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "shell/MemorySurface.h"
-#include "shell/Surface.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/pixels/Surface.h"
 
 namespace pf {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "shell/Display.h"
-#include "shell/PixelView.h"
-#include "shell/ValueTypes.h"
+#include "shell/pixels/PixelView.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 

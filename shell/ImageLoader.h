@@ -1,8 +1,8 @@
 // Decoding image files held in memory into memory surfaces, and saving image views.
 #pragma once
 
-#include "shell/MemorySurface.h"
-#include "shell/PixelView.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/pixels/PixelView.h"
 
 namespace pf {
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 
 #include "shell/ImageLoaderGDI.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
-#include "shell/platform/ImageCodec.h"
-#include "shell/platform/Jpeg2000Codec.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
+#include "shell/codecs/ImageCodec.h"
+#include "shell/codecs/Jpeg2000Codec.h"
 
 namespace pf {
 

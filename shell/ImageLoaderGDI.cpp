@@ -1,8 +1,8 @@
 #include "shell/ImageLoaderGDI.h"
 
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
-#include "shell/platform/ImageCodec.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
+#include "shell/codecs/ImageCodec.h"
 
 namespace pf {
 

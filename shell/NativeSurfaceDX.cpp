@@ -1,7 +1,7 @@
 #include "shell/NativeSurfaceDX.h"
 
 #include "shell/DisplayDX.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace pf {
 

@@ -2,8 +2,8 @@
 // draw and render into.
 #pragma once
 
-#include "shell/Surface.h"
-#include "shell/platform/SoftDeviceTexture.h"
+#include "shell/pixels/Surface.h"
+#include "shell/render/SoftDeviceTexture.h"
 
 namespace pf {
 

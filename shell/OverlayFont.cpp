@@ -4,7 +4,7 @@
 #include FT_FREETYPE_H
 #include FT_SIZES_H
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/platform/FontLookup.h"
 #include "shell/platform/LocalFiles.h"
 

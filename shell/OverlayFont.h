@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/RefCounter.h"
-#include "shell/platform/SoftDevice.h"
+#include "shell/foundation/RefCounter.h"
+#include "shell/render/SoftDevice.h"
 
 namespace pf {
 

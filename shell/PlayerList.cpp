@@ -10,9 +10,9 @@
 #include <tinyxml.h>
 
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/Random.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/XmlParse.h"
 
 namespace pf {

@@ -1,7 +1,7 @@
 // A placeholder of known size that forwards to an inner surface once one is set.
 #pragma once
 
-#include "shell/Surface.h"
+#include "shell/pixels/Surface.h"
 
 namespace pf {
 

@@ -3,7 +3,7 @@
 
 #include "shell/OptionList.h"
 #include "shell/PlayerList.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace pf {
 

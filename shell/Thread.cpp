@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace pf {
 

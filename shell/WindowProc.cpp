@@ -2,7 +2,7 @@
 
 #include "shell/Application.h"
 #include "shell/Game.h"
-#include "shell/KeyTables.h"
+#include "shell/foundation/KeyTables.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
 

@@ -5,7 +5,7 @@
 #include <strings.h>
 #include <vector>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace pf {
 

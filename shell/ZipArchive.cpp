@@ -7,7 +7,7 @@
 #include <minizip/unzip.h>
 #include <zlib.h>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/ZipArchiveStream.h"
 
 namespace pf {

@@ -2,7 +2,7 @@
 
 #include "content/Resources.h"
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "sound/SoundPlayer.h"
 
 ResSoundNew::~ResSoundNew() = default;

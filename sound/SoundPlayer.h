@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/RefCounter.h"
+#include "shell/foundation/RefCounter.h"
 #include "sound/ResSound.h"
 #include "sound/SoundSystem.h"
 

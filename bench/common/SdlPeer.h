@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "shell/DisplayDX.h"
-#include "shell/MemorySurface.h"
-#include "shell/PixelView.h"
-#include "shell/Surface.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/pixels/PixelView.h"
+#include "shell/pixels/Surface.h"
 
 namespace benchkit {
 

@@ -3,7 +3,7 @@
 #include "content/ResAnim.h"
 #include "content/widgets/WidgetServices.h"
 #include "scene/EvtHandler.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 using pf::EventType;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 using pf::Color;
 using pf::Rect;

@@ -6,7 +6,7 @@
 #include "scene/RootItem.h"
 #include "shell/Clock.h"
 #include "shell/Font.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 int lastKeyTime = 0;

@@ -4,7 +4,7 @@
 #include "content/widgets/CharClass.h"
 #include "content/widgets/Edit.h"
 #include "shell/Font.h"
-#include "shell/KeyTables.h"
+#include "shell/foundation/KeyTables.h"
 #include "sound/SoundPlayer.h"
 
 namespace {

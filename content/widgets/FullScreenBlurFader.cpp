@@ -5,8 +5,8 @@
 #include "content/widgets/WidgetServices.h"
 #include "scene/ScreenSize.h"
 #include "shell/ImageKernels.h"
-#include "shell/Log.h"
-#include "shell/PixelView.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/PixelView.h"
 
 namespace {
 constexpr int kBlurRadius = 4;

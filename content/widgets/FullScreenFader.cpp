@@ -3,8 +3,8 @@
 #include "content/widgets/WidgetServices.h"
 #include "scene/RootItem.h"
 #include "scene/Tweens.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 FullScreenFader::FullScreenFader() {
     SetName(UniqueName(L"FullScreenFader"));

@@ -6,7 +6,7 @@
 
 #include "shell/Font.h"
 #include "shell/ImageKernels.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 MarkupToken MarkupTokenizer::Next() {
     MarkupToken token;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "shell/Display.h"
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 class Font;

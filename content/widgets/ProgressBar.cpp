@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "content/ResourceManager.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 ProgressBar::ProgressBar() { SetName(L"ProgressBar"); }
 

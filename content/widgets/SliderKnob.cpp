@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 SliderKnob::SliderKnob() = default;  // keeps the actor's name
 

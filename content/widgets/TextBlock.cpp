@@ -10,7 +10,7 @@
 #include "content/widgets/TextWrap.h"
 #include "scene/RootItem.h"
 #include "shell/Font.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 TextBlock::TextBlock() {
     SetName(L"TextBlock");

@@ -4,7 +4,7 @@
 
 #include "content/widgets/Markup.h"
 #include "shell/Font.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 std::wstring ExpandLineBreakTags(const std::wstring& text) {
     std::wstring out;

@@ -5,8 +5,8 @@
 
 #include "content/ResAnim.h"
 #include "content/widgets/TileLayout.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 TiledActor::TiledActor() {
     SetName(L"TiledActor");

@@ -5,7 +5,7 @@
 #include "content/widgets/WidgetServices.h"
 #include "shell/Application.h"
 #include "shell/ConfigSection.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace {
 const wchar_t kVendorConfig[] = L"CFG/vendor.cfg";

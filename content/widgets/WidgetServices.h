@@ -6,7 +6,7 @@
 #include <string>
 
 #include "scene/Modifier.h"
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace pf {
 class Display;

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
-#include "shell/MemorySurface.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/foundation/TextHelpers.h"
 #include "tests/common/NullDisplay.h"
 
 namespace fuzzsupport {

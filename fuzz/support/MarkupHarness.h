@@ -7,8 +7,8 @@
 #include <string>
 
 #include "shell/BmFont.h"
-#include "shell/Log.h"
-#include "shell/MemorySurface.h"
+#include "shell/foundation/Log.h"
+#include "shell/pixels/MemorySurface.h"
 
 namespace fuzzkit {
 

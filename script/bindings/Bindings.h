@@ -4,7 +4,7 @@
 
 #include <boost/python/object.hpp>
 
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 namespace ruv3module {
 

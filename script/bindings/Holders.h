@@ -6,7 +6,7 @@
 #include <boost/python/pointee.hpp>
 
 #include "scene/Lifetime.h"
-#include "shell/RefCounter.h"
+#include "shell/foundation/RefCounter.h"
 
 template <class T>
 T* get_pointer(const my_intrusive_ptr<T>& p) {

@@ -13,10 +13,10 @@
 #include "shell/Display.h"
 #include "shell/FileSystem.h"
 #include "shell/Game.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/OptionList.h"
 #include "shell/Settings.h"
-#include "shell/Surface.h"
+#include "shell/pixels/Surface.h"
 #include "shell/platform/KeyState.h"
 #include "shell/platform/MessageBox.h"
 

@@ -16,7 +16,7 @@
 #include "script/bindings/ContentBindings.h"
 #include "shell/Clock.h"
 #include "shell/Display.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "sound/ResSoundNew.h"
 #include "sound/SoundPlayer.h"
 

@@ -13,7 +13,7 @@
 #include "script/ScriptPeer.h"
 #include "script/bindings/Bindings.h"
 #include "script/bindings/EventProxy.h"
-#include "shell/Surface.h"
+#include "shell/pixels/Surface.h"
 
 namespace bp = boost::python;
 

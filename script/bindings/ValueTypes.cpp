@@ -8,10 +8,10 @@
 
 #include "script/bindings/Bindings.h"
 #include "script/bindings/Holders.h"
-#include "shell/PixelView.h"
-#include "shell/Surface.h"
-#include "shell/TextHelpers.h"
-#include "shell/VectorMath.h"
+#include "shell/pixels/PixelView.h"
+#include "shell/pixels/Surface.h"
+#include "shell/foundation/TextHelpers.h"
+#include "shell/foundation/VectorMath.h"
 
 namespace bp = boost::python;
 

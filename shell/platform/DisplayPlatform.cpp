@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/platform/NativeWindow.h"
 #include "shell/platform/SoftDevicePresent.h"
 

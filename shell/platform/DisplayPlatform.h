@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/platform/SoftDevice.h"
+#include "shell/render/SoftDevice.h"
 
 namespace pf {
 

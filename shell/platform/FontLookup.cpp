@@ -2,7 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/platform/LocalFiles.h"
 
 namespace pf {

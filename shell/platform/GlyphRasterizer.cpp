@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/PathResolve.h"
 
 namespace pf {

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace pf {
 

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace pf {
 

@@ -1,6 +1,6 @@
 #include "shell/platform/MessageQueue.h"
 
-#include "shell/KeyTables.h"
+#include "shell/foundation/KeyTables.h"
 #include "shell/platform/NativeWindow.h"
 
 namespace pf {

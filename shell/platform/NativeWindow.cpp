@@ -6,9 +6,9 @@
 #include <map>
 #include <vector>
 
-#include "shell/KeyTables.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/KeyTables.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
 
 namespace pf {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 #include "shell/platform/MessageQueue.h"
 
 struct SDL_Window;

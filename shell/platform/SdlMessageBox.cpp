@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace pf {
 

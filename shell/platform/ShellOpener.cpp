@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 extern char** environ;
 

@@ -15,8 +15,8 @@
 #include <map>
 #include <mutex>
 
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/UserDataRoot.h"
 
 namespace pf {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 namespace pf {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace pf {
 

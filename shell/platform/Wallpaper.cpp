@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 extern char** environ;
 

@@ -12,7 +12,7 @@
 #include "AppFakes.h"
 #include "shell/Application.h"
 #include "shell/EventSystem.h"
-#include "shell/KeyTables.h"
+#include "shell/foundation/KeyTables.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
 

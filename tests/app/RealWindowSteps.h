@@ -15,8 +15,8 @@
 #include "shell/Application.h"
 #include "shell/Clock.h"
 #include "shell/Event.h"
-#include "shell/KeyTables.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/KeyTables.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
 

@@ -10,7 +10,7 @@
 #include "common/TestSupport.h"
 #include "shell/Application.h"
 #include "shell/Exception.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
 #include "shell/platform/Power.h"

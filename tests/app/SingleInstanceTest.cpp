@@ -15,7 +15,7 @@
 #include "AppFakes.h"
 #include "common/TestSupport.h"
 #include "shell/Application.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
 #include "shell/platform/SingleInstance.h"

@@ -16,8 +16,8 @@
 #include "common/TestSupport.h"
 #include "shell/Application.h"
 #include "shell/Clock.h"
-#include "shell/KeyTables.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/KeyTables.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
 

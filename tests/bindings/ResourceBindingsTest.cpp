@@ -14,8 +14,8 @@
 #include "shell/Application.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/MemorySurface.h"
-#include "shell/TextHelpers.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <sys/wait.h>
 #include <thread>
 
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace testkit {
 

@@ -16,7 +16,7 @@
 #include "images/FakeDisplay.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace contenttest {
 

@@ -17,8 +17,8 @@
 #include "scene/ModifierFactory.h"
 #include "scene/SceneTestSupport.h"
 #include "shell/FileSystem.h"
-#include "shell/MemorySurface.h"
-#include "shell/TextHelpers.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace datascene {
 

@@ -1,7 +1,7 @@
 #include "DataSceneSupport.h"
 #include "scene/ClockHandler.h"
 #include "scene/Tweens.h"
-#include "shell/Log.h"
+#include "shell/foundation/Log.h"
 
 using datascene::DataSceneTest;
 using pf::Point;

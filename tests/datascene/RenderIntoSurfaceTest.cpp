@@ -15,7 +15,7 @@
 #include "shell/Clock.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #endif
 
 #include "common/Oracle.h"
-#include "shell/platform/SoftDeviceRecording.h"
+#include "shell/render/SoftDeviceRecording.h"
 #include "tests/common/TestSupport.h"
 #include "tests/device/DeviceTestSupport.h"
 

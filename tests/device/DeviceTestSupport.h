@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "shell/platform/SoftDevice.h"
+#include "shell/render/SoftDevice.h"
 #include "shell/platform/SoftDevicePresent.h"
 
 namespace devtest {

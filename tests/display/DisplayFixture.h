@@ -13,13 +13,13 @@
 
 #include "common/TestSupport.h"
 #include "shell/DisplayDX.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 #include "shell/NativeSurfaceDX.h"
 #include "shell/platform/DisplayPlatform.h"
 #include "shell/platform/MessageBox.h"
 #include "shell/platform/NativeWindow.h"
 #include "shell/platform/SoftDevicePresent.h"
-#include "shell/platform/SoftDeviceRecording.h"
+#include "shell/render/SoftDeviceRecording.h"
 
 namespace displaytest {
 

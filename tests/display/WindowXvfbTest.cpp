@@ -17,8 +17,8 @@
 #include "shell/platform/MessageQueue.h"
 #include "shell/Clock.h"
 #include "shell/DisplayDX.h"
-#include "shell/MemorySurface.h"
-#include "shell/TextHelpers.h"
+#include "shell/pixels/MemorySurface.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/NativeWindow.h"
 
 namespace {

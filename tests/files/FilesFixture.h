@@ -10,8 +10,8 @@
 #include "common/Oracle.h"
 #include "common/TestSupport.h"
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace filestest {
 

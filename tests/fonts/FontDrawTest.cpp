@@ -6,7 +6,7 @@
 #include "display/DisplayFixture.h"
 #include "fonts/FontsFixture.h"
 #include "shell/BmFont.h"
-#include "shell/platform/ImageCodec.h"
+#include "shell/codecs/ImageCodec.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "shell/FileSystem.h"
 #include "shell/Font.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/GlyphRasterizer.h"
 
 namespace fonttest {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "common/TestSupport.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 using namespace pf;
 

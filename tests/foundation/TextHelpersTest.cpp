@@ -3,7 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 using namespace pf;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/ValueTypes.h"
+#include "shell/foundation/ValueTypes.h"
 
 using namespace pf;
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "shell/VectorMath.h"
+#include "shell/foundation/VectorMath.h"
 
 using namespace pf;
 

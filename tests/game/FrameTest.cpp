@@ -6,7 +6,7 @@
 #include "game/TM5Game.h"
 #include "scene/RootItem.h"
 #include "shell/Event.h"
-#include "shell/KeyTables.h"
+#include "shell/foundation/KeyTables.h"
 #include "sound/SoundPlayer.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "common/TestSupport.h"
 #include "shell/Application.h"
 #include "shell/FileSystem.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace gametest {
 

@@ -6,7 +6,7 @@
 #include "GameFakes.h"
 #include "common/Oracle.h"
 #include "content/ResourceManager.h"
-#include "shell/Surface.h"
+#include "shell/pixels/Surface.h"
 #include "game/TM5Game.h"
 #include "scene/Actor.h"
 #include "scene/Cyclers.h"

@@ -7,7 +7,7 @@
 #include "game/GameModifiers.h"
 #include "scene/Actor.h"
 #include "shell/Random.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace gamescenetest {
 namespace {

@@ -21,7 +21,7 @@
 #include "shell/Application.h"
 #include "shell/Clock.h"
 #include "shell/FileSystem.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/ShellOpener.h"
 
 namespace gamescenetest {

@@ -9,7 +9,7 @@
 #include "common/NullDisplay.h"
 #include "scene/Item.h"
 #include "scene/ResAnim.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 
 namespace gamescenetest {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/NullDisplay.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 
 namespace testimages {
 

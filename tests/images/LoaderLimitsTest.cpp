@@ -6,9 +6,9 @@
 
 #include "common/TestSupport.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/TextHelpers.h"
-#include "shell/platform/ImageCodec.h"
-#include "shell/platform/Jpeg2000Codec.h"
+#include "shell/foundation/TextHelpers.h"
+#include "shell/codecs/ImageCodec.h"
+#include "shell/codecs/Jpeg2000Codec.h"
 
 using pf::PixelFormat;
 

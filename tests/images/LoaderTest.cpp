@@ -8,8 +8,8 @@
 #include "common/TestSupport.h"
 #include "shell/ImageLoaderDX.h"
 #include "shell/ImageLoaderGDI.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 using pf::PixelFormat;
 using pf::PixelView;

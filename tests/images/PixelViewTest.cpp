@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "shell/PixelView.h"
+#include "shell/pixels/PixelView.h"
 
 using pf::PixelFormat;
 using pf::PixelView;

@@ -8,7 +8,7 @@
 #include "common/TestSupport.h"
 #include "shell/CellSurface.h"
 #include "shell/HugeSurface.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 #include "shell/ProxySurface.h"
 
 using pf::PixelFormat;

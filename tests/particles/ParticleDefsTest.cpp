@@ -9,7 +9,7 @@
 #include "particles/ParticleTestSupport.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace particletest {
 namespace {

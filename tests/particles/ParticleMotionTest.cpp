@@ -73,7 +73,7 @@ TEST_F(ParticleTest, BadTemplatesNeverYieldNaN) {
 }  // namespace
 }  // namespace particletest
 
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 
 namespace particletest {
 namespace {

@@ -1,7 +1,7 @@
 #include <stdexcept>
 
 #include "SceneTestSupport.h"
-#include "scene/Base.h"
+#include "shell/foundation/Base.h"
 #include "scene/EventManager.h"
 #include "scene/ResAnim.h"
 

@@ -16,7 +16,7 @@
 #include "scene/RootItem.h"
 #include "shell/Clock.h"
 #include "common/NullDisplay.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 
 namespace scenetest {
 

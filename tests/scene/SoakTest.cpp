@@ -20,10 +20,10 @@
 #include "scene/TimeController.h"
 #include "scene/TimeCurves.h"
 #include "shell/DisplayDX.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 #include "shell/Random.h"
 #include "shell/platform/DisplayPlatform.h"
-#include "shell/platform/SoftDevice.h"
+#include "shell/render/SoftDevice.h"
 
 using namespace scenetest;
 using pf::Event;

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "scene/ItemLeakDetector.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace scripttest {
 

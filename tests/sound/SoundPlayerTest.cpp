@@ -5,7 +5,7 @@
 #include "shell/Clock.h"
 #include "content/Resources.h"
 #include "shell/FileSystem.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "sound/ResSoundNew.h"
 #include "sound/SoundPlayer.h"
 #include "sound/SoundTestSupport.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "content/StateMachineXml.h"
+#include "content/machines/StateMachineXml.h"
 #include "datascene/DataSceneSupport.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 namespace machinetest {
 

@@ -4,7 +4,7 @@
 
 #include "content/widgets/Button.h"
 #include "scene/ButtonHandler.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 using namespace widgettest;
 using pf::Event;

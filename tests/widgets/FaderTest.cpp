@@ -15,7 +15,7 @@
 #include "scene/Lifetime.h"
 #include "shell/Clock.h"
 #include "shell/EventSystem.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 using namespace widgettest;
 using pf::Color;

@@ -3,11 +3,11 @@
 // cue on to the panel; real clicks through the root show when the button answers.
 #include "WidgetsFixture.h"
 
-#include "content/StateMachineXml.h"
+#include "content/machines/StateMachineXml.h"
 #include "content/XmlData.h"
 #include "content/widgets/Button.h"
 #include "content/widgets/FullScreenFader.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 
 using namespace widgettest;
 using pf::EventType;

@@ -10,7 +10,7 @@
 #include "shell/ConfigSection.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/ShellOpener.h"
 
 using namespace widgettest;

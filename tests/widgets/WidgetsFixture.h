@@ -14,7 +14,7 @@
 #include "display/DisplayFixture.h"
 #include "scene/SceneTestSupport.h"
 #include "shell/Application.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 #include "sound/SoundPlayer.h"
 
 namespace widgettest {

@@ -5,7 +5,7 @@
 #include "content/widgets/ScrollItem.h"
 #include "content/widgets/SliderKnob.h"
 #include "scene/SceneTestSupport.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "widgets2/WidgetsFixture.h"
 
 namespace {

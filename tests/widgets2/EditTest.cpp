@@ -3,8 +3,8 @@
 
 #include "content/widgets/Edit.h"
 #include "scene/SceneTestSupport.h"
-#include "shell/KeyTables.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/KeyTables.h"
+#include "shell/foundation/TextHelpers.h"
 #include "widgets2/WidgetsFixture.h"
 
 namespace {

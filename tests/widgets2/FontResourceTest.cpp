@@ -7,9 +7,9 @@
 #include "shell/BmFont.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
-#include "shell/PixelView.h"
-#include "shell/TextHelpers.h"
-#include "shell/platform/ImageCodec.h"
+#include "shell/pixels/PixelView.h"
+#include "shell/foundation/TextHelpers.h"
+#include "shell/codecs/ImageCodec.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "content/widgets/SliderKnob.h"
 #include "content/widgets/TextBlock.h"
 #include "scene/SceneTestSupport.h"
-#include "shell/KeyTables.h"
+#include "shell/foundation/KeyTables.h"
 #include "widgets2/WidgetsFixture.h"
 
 namespace {

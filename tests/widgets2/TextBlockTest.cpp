@@ -2,7 +2,7 @@
 #include "content/widgets/TextBlock.h"
 #include "content/widgets/TextWrap.h"
 #include "scene/SceneTestSupport.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/TextHelpers.h"
 #include "widgets2/WidgetsFixture.h"
 
 namespace {

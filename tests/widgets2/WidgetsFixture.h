@@ -18,7 +18,7 @@
 #include "shell/Clock.h"
 #include "shell/Event.h"
 #include "shell/Font.h"
-#include "shell/MemorySurface.h"
+#include "shell/pixels/MemorySurface.h"
 #include "sound/SoundPlayer.h"
 
 namespace widgettest {

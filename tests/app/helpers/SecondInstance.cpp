@@ -6,8 +6,8 @@
 
 #include "AppFakes.h"
 #include "shell/Application.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
 
 int main(int argc, char** argv) {

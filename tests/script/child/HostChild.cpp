@@ -11,8 +11,8 @@
 #include "script/ScriptError.h"
 #include "script/ScriptPeer.h"
 #include "shell/FileSystem.h"
-#include "shell/Log.h"
-#include "shell/TextHelpers.h"
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;

@@ -1,0 +1,30 @@
+// Process entry: seeds the random generator with the time, creates the game, runs it on
+// the one application object and returns 0 whatever Run answered.
+#include <ctime>
+#include <string>
+
+#include "game/TM5Game.h"
+#include "shell/Application.h"
+#include "shell/Game.h"
+#include "shell/foundation/Log.h"
+#include "shell/Random.h"
+#include "shell/platform/CrashSignals.h"
+#include "shell/platform/MessageBox.h"
+#include "shell/platform/SdlMessageBox.h"
+
+int main(int argc, char** argv) {
+    pf::IgnoreFileSizeSignal();
+    pf::SeedRand(static_cast<uint32_t>(std::time(nullptr)));
+    static pf::SdlMessageBox messageBox;
+    pf::SetMessageBoxService(&messageBox);
+
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += argv[i];
+    }
+    pf::Game* game = CreateGame();
+    pf::Application2::GetInstance().Run(game, commandLine.c_str());
+    pf::SetMessageBoxService(nullptr);
+    return 0;
+}

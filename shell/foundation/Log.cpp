@@ -1,0 +1,159 @@
+#include "shell/foundation/Log.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cwchar>
+#include <mutex>
+
+#include "shell/foundation/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
+#include "shell/platform/MessageBox.h"
+
+namespace pf {
+
+namespace {
+
+std::mutex g_logLock;  // guards the FILE pointer, not the order of lines
+FILE* g_logFile = nullptr;
+std::atomic<bool> g_toStderr{true};
+std::atomic<int> g_logFd{-1};
+size_t g_logLimit = kDefaultLogLimit;
+size_t g_logWritten = 0;  // bytes in the open file
+bool g_logFull = false;   // the bound was reached: nothing more goes to the file
+
+}  // namespace
+
+void SetLogLimit(size_t bytes) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    g_logLimit = bytes ? bytes : kDefaultLogLimit;
+}
+
+void OpenLog(const std::wstring& path) {
+    bool opened = false;
+    {
+        std::lock_guard<std::mutex> lock(g_logLock);
+        g_logFd.store(-1);
+        if (g_logFile) {
+            std::fclose(g_logFile);
+            g_logFile = nullptr;
+        }
+        g_logWritten = 0;
+        g_logFull = false;
+        // A link under the name is replaced, never followed: its target is not truncated.
+        g_logFile = CreateFileReplacingLink(ToUtf8(path));
+        if (g_logFile) g_logFd.store(fileno(g_logFile));
+        opened = g_logFile != nullptr;
+    }
+    // A user folder that cannot be written leaves no log file: say so where lines still go.
+    if (!opened) LogWrite(L"log: can't open '" + path + L"' for writing; log lines go to the standard error only\n");
+}
+
+void CloseLog() {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    g_logFd.store(-1);
+    if (g_logFile) {
+        std::fclose(g_logFile);
+        g_logFile = nullptr;
+    }
+}
+
+void LogWrite(const std::wstring& text) {
+    const std::string utf8 = ToUtf8(text);
+    {
+        std::lock_guard<std::mutex> lock(g_logLock);
+        if (g_logFile && !g_logFull) {
+            if (g_logWritten + utf8.size() <= g_logLimit) {
+                std::fwrite(utf8.data(), 1, utf8.size(), g_logFile);
+                g_logWritten += utf8.size();
+            } else {
+                // A fault logged over and over must not fill the disk: one line says so
+                // and the file stays as it is until the next start.
+                g_logFull = true;
+                std::fprintf(g_logFile,
+                             "log: the log reached its bound of %zu bytes; no more lines are written to it "
+                             "until the next start\n",
+                             g_logLimit);
+            }
+            std::fflush(g_logFile);
+        }
+    }
+    if (g_toStderr.load()) std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+}
+
+int LogFileDescriptor() { return g_logFd.load(); }
+
+void SetLogToStderr(bool enabled) { g_toStderr.store(enabled); }
+
+void FatalError(const std::wstring& text) {
+    LogWrite(text);
+    GetMessageBoxService().Show(L"Fatal Error", text);
+}
+
+DebugStream::~DebugStream() {
+    if (!text_.str().empty()) {
+        text_ << L"\n";
+        Flush();
+    }
+}
+
+void DebugStream::Flush() {
+    std::wstring text = text_.str();
+    if (!text.empty()) {
+        LogWrite(text);
+        text_.str(std::wstring());
+    }
+}
+
+DebugStream& DebugStream::operator<<(const Color& c) {
+    if (c.a != 0) {
+        text_ << L"RGBA:" << int(c.r) << L"," << int(c.g) << L"," << int(c.b) << L"," << int(c.a) << L" ";
+    } else {
+        text_ << L"RGB:" << int(c.r) << L"," << int(c.g) << L"," << int(c.b);
+    }
+    return *this;
+}
+
+DebugStream& DebugStream::operator<<(const Rect& r) {
+    text_ << r.x << L"," << r.y << L"," << r.width << L"," << r.height;
+    return *this;
+}
+
+DebugStream& DebugStream::operator<<(const Point& p) {
+    text_ << p.x << L"," << p.y;
+    return *this;
+}
+
+DebugStream& DebugStream::operator<<(const void* p) {
+    wchar_t buffer[32];
+    std::swprintf(buffer, 32, L"0x%08lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)));
+    text_ << buffer;
+    return *this;
+}
+
+DebugStream& DebugStream::operator<<(const std::wstring& s) { text_ << s; return *this; }
+DebugStream& DebugStream::operator<<(const wchar_t* s) { text_ << (s ? s : L"(null)"); return *this; }
+DebugStream& DebugStream::operator<<(wchar_t c) { text_ << c; return *this; }
+DebugStream& DebugStream::operator<<(const std::string& s) { text_ << ToWString(s); return *this; }
+DebugStream& DebugStream::operator<<(const char* s) { text_ << (s ? ToWString(s) : L"(null)"); return *this; }
+DebugStream& DebugStream::operator<<(char c) { text_ << ToWString(std::string(1, c)); return *this; }
+DebugStream& DebugStream::operator<<(int v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(unsigned int v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(long v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(unsigned long v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(long long v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(unsigned long long v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(bool v) { text_ << int(v); return *this; }
+DebugStream& DebugStream::operator<<(double v) { text_ << v; return *this; }
+DebugStream& DebugStream::operator<<(float v) { text_ << v; return *this; }
+
+DebugStream& DebugStream::operator<<(std::wostream& (*manipulator)(std::wostream&)) {
+    using Manip = std::wostream& (*)(std::wostream&);
+    if (manipulator == static_cast<Manip>(std::endl<wchar_t, std::char_traits<wchar_t>>)) {
+        text_ << L"\n";
+    }
+    Flush();
+    text_.clear();
+    return *this;
+}
+
+}  // namespace pf

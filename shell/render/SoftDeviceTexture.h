@@ -1,0 +1,116 @@
+// Surfaces and textures of the software rendering device, and their locking.
+//
+// A surface's pixels may be locked from any thread while the main thread draws: each
+// surface has its own guard, held from LockRect to UnlockRect, and every draw that reads
+// the surface (as a texture) or writes it (as the render target) holds the guard for the
+// length of the call. Locks do not nest: the thread that holds a lock must unlock first.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "shell/foundation/RefCounter.h"
+#include "shell/foundation/ValueTypes.h"
+#include "shell/render/SoftDeviceTypes.h"
+
+namespace pf {
+
+// One texel of any format as 0xAARRGGBB. 4- and 5-bit channels widen by bit replication
+// (a full channel gives 255); formats without alpha read alpha 255; A8 reads as white.
+uint32_t DecodeTexel(const uint8_t* texel, DeviceFormat format);
+// 0xAARRGGBB into one texel; narrowing keeps the top bits.
+void EncodeTexel(uint8_t* texel, DeviceFormat format, uint32_t argb);
+
+// What the rasteriser reads from a texture: 32-bit texels 0xAARRGGBB.
+struct TexelView {
+    const uint32_t* texels = nullptr;
+    int width = 0, height = 0;
+    int pitch = 0;           // in texels
+    bool allOpaque = false;  // no texel has alpha below 255
+};
+
+class DeviceSurface : public RefCounter {
+public:
+    DeviceSurface(int width, int height, DeviceFormat format, uint32_t usage, MemoryPool pool);
+    ~DeviceSurface() override;
+    DeviceSurface(const DeviceSurface&) = delete;
+    DeviceSurface& operator=(const DeviceSurface&) = delete;
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    DeviceFormat Format() const { return format_; }
+    SurfaceDesc Desc() const;
+
+    // Locks the whole surface (rect null) or a rectangle wholly inside it. A rectangle
+    // that reaches outside, an empty one or a second lock by the same thread is refused
+    // with InvalidCall and one log line. Another thread's lock is waited for.
+    DeviceResult LockRect(const Rect* rect, uint32_t flags, LockedRect& out);
+    // Ends the calling thread's lock; InvalidCall when it holds none.
+    DeviceResult UnlockRect();
+
+    // --- for the device ---
+    uint8_t* Bits() { return pixels_.get(); }
+    const uint8_t* Bits() const { return pixels_.get(); }
+    int Pitch() const { return pitch_; }
+    // Whether the calling thread holds this surface's lock.
+    bool HeldByThisThread() const { return owner_.load() == std::this_thread::get_id(); }
+    std::mutex& Guard() { return guard_; }
+    // The 32-bit view the rasteriser samples; call with the guard held.
+    TexelView SampleView();
+    // Marks the pixels changed (by drawing into them); call with the guard held.
+    void Touch() { ++version_; }
+    // Fills the whole surface with one 0xAARRGGBB value (guard held).
+    void Fill(uint32_t argb);
+
+private:
+    int width_, height_;
+    DeviceFormat format_;
+    uint32_t usage_;
+    MemoryPool pool_;
+    int pitch_;
+    std::unique_ptr<uint8_t[]> pixels_;
+
+    std::mutex guard_;
+    std::atomic<std::thread::id> owner_{};
+    bool lockWrites_ = false;
+    Rect lockRect_;
+
+    // Changes on every write; the caches below remember the version they were built at.
+    uint64_t version_ = 1;
+    std::vector<uint32_t> shadow_;  // 32-bit copy of a texture of another format
+    uint64_t shadowVersion_ = 0;
+    bool allOpaque_ = false;
+    uint64_t opaqueVersion_ = 0;
+};
+
+class DeviceTexture : public RefCounter {
+public:
+    // levels 0 means the whole chain down to 1 x 1. Made by the device's CreateTexture.
+    DeviceTexture(int width, int height, int levels, uint32_t usage, DeviceFormat format,
+                  MemoryPool pool, std::shared_ptr<std::atomic<int>> defaultPoolCount);
+    ~DeviceTexture() override;
+
+    int LevelCount() const { return static_cast<int>(levels_.size()); }
+    // Not counted: wrap in a counted pointer to keep it. Null for a level out of range.
+    DeviceSurface* GetSurfaceLevel(int level) const;
+    SurfaceDesc GetLevelDesc(int level) const;
+    DeviceResult LockRect(int level, const Rect* rect, uint32_t flags, LockedRect& out);
+    DeviceResult UnlockRect(int level);
+
+private:
+    std::vector<my_intrusive_ptr<DeviceSurface>> levels_;
+    std::shared_ptr<std::atomic<int>> defaultPoolCount_;
+};
+
+// Copies rectangles of src to points of dst, converting when the formats differ.
+// rects null: the whole source; points null: the same places as the rectangles. Every
+// rectangle must lie inside src and land inside dst, and src must differ from dst;
+// otherwise nothing is copied and InvalidCall is answered with one log line.
+DeviceResult CopySurfaceRects(DeviceSurface* src, const Rect* rects, int count,
+                              DeviceSurface* dst, const Point* points);
+
+}  // namespace pf
