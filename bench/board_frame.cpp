@@ -21,7 +21,7 @@
 #include "shell/DisplayDX.h"
 #include "shell/foundation/Log.h"
 #include "shell/pixels/Surface.h"
-#include "shell/platform/SoftDevicePresent.h"
+#include "shell/render/PresentTarget.h"
 
 namespace {
 

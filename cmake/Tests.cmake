@@ -65,8 +65,9 @@ foreach(area_dir IN LISTS test_areas)
 endforeach()
 add_custom_target(threaded_tests DEPENDS ${RUV3_THREADED_TEST_TARGETS})
 
-# The platform seam: no operating-system or SDL header outside shell/platform/. The
-# second run proves the check finds one (a fixture tree with an offending include).
+# The layering: no operating-system or SDL header outside shell/platform/, and no include
+# of a higher area or room (cmake/AreaOrder.cmake; the build runs the same check). The
+# fixture runs prove the check finds each kind of offence and lets the allowed ones be.
 add_test(NAME PlatformSeam.NoSystemHeadersOutsidePlatform
          COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
 add_test(NAME PlatformSeam.CheckFindsAnOffendingInclude
@@ -75,5 +76,11 @@ add_test(NAME PlatformSeam.CheckFindsAnOffendingInclude
 set_tests_properties(PlatformSeam.CheckFindsAnOffendingInclude PROPERTIES
                      PASS_REGULAR_EXPRESSION "scene/Leaky.h: #include <sys/stat.h>"
                      FAIL_REGULAR_EXPRESSION "Allowed.cpp")
+add_test(NAME PlatformSeam.CheckFindsAnIncludeAgainstTheAreaOrder
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}/cmake/seam-fixture
+                 -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
+set_tests_properties(PlatformSeam.CheckFindsAnIncludeAgainstTheAreaOrder PROPERTIES
+                     PASS_REGULAR_EXPRESSION "shell/foundation/Climbs.h: #include \"scene/Item.h\" \\(scene is above shell/foundation\\)"
+                     FAIL_REGULAR_EXPRESSION "Allowed.cpp|Below.h")
 set_tests_properties(PlatformSeam.NoSystemHeadersOutsidePlatform PlatformSeam.CheckFindsAnOffendingInclude
-                     PROPERTIES LABELS seam)
+                     PlatformSeam.CheckFindsAnIncludeAgainstTheAreaOrder PROPERTIES LABELS seam)

@@ -20,6 +20,7 @@
 #include "shell/EventSystem.h"
 #include "shell/FileSystem.h"
 #include "shell/foundation/Log.h"
+#include "shell/LogFile.h"
 #include "sound/ResSoundNew.h"
 #include "sound/SoundPlayer.h"
 #include "sound/SoundSystemOAL.h"

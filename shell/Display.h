@@ -91,4 +91,9 @@ public:
     virtual void SetOverlayText(const std::wstring& text) = 0;
 };
 
+// Whether an image of that size fits in one texture of the given caps, or of the display's
+// device (false when it has none).
+bool FitsInTexture(const TextureCaps& caps, int width, int height);
+bool FitsInTexture(Display& display, int width, int height);
+
 }  // namespace pf

@@ -13,7 +13,7 @@
 #include "shell/OverlayFont.h"
 #include "shell/platform/MessageBox.h"
 #include "shell/platform/NativeWindow.h"
-#include "shell/platform/SoftDevicePresent.h"
+#include "shell/render/PresentTarget.h"
 
 namespace pf {
 

@@ -3,6 +3,6 @@
 set(Python_EXECUTABLE /usr/bin/python3.11 CACHE FILEPATH "The interpreter the engine embeds")
 find_package(Python 3.11 EXACT REQUIRED COMPONENTS Interpreter Development.Embed)
 find_package(Boost 1.74 REQUIRED COMPONENTS python311)
-target_link_libraries(ruv3 PUBLIC Python::Python Boost::python311)
-target_compile_definitions(ruv3 PUBLIC BOOST_BIND_GLOBAL_PLACEHOLDERS)
+target_link_libraries(ruv3_script PUBLIC Python::Python Boost::python311)
+target_compile_definitions(ruv3_script PUBLIC BOOST_BIND_GLOBAL_PLACEHOLDERS)
 set(RUV3_PYTHON ${Python_EXECUTABLE})

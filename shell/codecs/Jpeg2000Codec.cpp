@@ -1,4 +1,4 @@
-// JPEG 2000 through OpenJPEG, opened with dlopen: its absence only leaves JPEG 2000 files
+// JPEG 2000 through OpenJPEG, opened at run time: its absence only leaves JPEG 2000 files
 // unread. Each decode has its own codec and stream objects, so loads may run at once.
 #include "shell/codecs/Jpeg2000Codec.h"
 
@@ -6,9 +6,9 @@
 
 #include "shell/foundation/Log.h"
 #include "shell/codecs/ImageCodec.h"
+#include "shell/platform/SharedLibrary.h"
 
 #if RUV3_HAVE_OPENJPEG
-#include <dlfcn.h>
 #include <openjpeg.h>
 
 #include <cstring>
@@ -169,14 +169,14 @@ inline uint8_t Sample(const opj_image_comp_t& c, size_t i) {
 }  // namespace
 
 std::unique_ptr<Jpeg2000Codec> Jpeg2000Codec::Open() {
-    void* library = dlopen("libopenjp2.so.7", RTLD_NOW | RTLD_LOCAL);
+    void* library = OpenSharedLibrary("libopenjp2.so.7");
     if (!library) return nullptr;
     std::unique_ptr<Jpeg2000Codec> codec(new Jpeg2000Codec());
     codec->library_ = library;
     codec->api_ = std::make_unique<Api>();
     bool complete = true;
 #define RUV3_OPJ_LOOKUP(name)                                                      \
-    codec->api_->name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+    codec->api_->name = reinterpret_cast<decltype(&::name)>(FindLibrarySymbol(library, #name)); \
     complete = complete && codec->api_->name;
     RUV3_OPJ_FUNCTIONS(RUV3_OPJ_LOOKUP)
     if (!complete) {
@@ -187,7 +187,7 @@ std::unique_ptr<Jpeg2000Codec> Jpeg2000Codec::Open() {
 }
 
 Jpeg2000Codec::~Jpeg2000Codec() {
-    if (library_) dlclose(library_);
+    CloseSharedLibrary(library_);
 }
 
 Jpeg2000Codec::Result Jpeg2000Codec::Decode(const uint8_t* data, size_t size, Image& out) const {

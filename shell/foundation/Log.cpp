@@ -6,8 +6,6 @@
 #include <mutex>
 
 #include "shell/foundation/TextHelpers.h"
-#include "shell/platform/LocalFiles.h"
-#include "shell/platform/MessageBox.h"
 
 namespace pf {
 
@@ -28,34 +26,17 @@ void SetLogLimit(size_t bytes) {
     g_logLimit = bytes ? bytes : kDefaultLogLimit;
 }
 
-void OpenLog(const std::wstring& path) {
-    bool opened = false;
-    {
-        std::lock_guard<std::mutex> lock(g_logLock);
-        g_logFd.store(-1);
-        if (g_logFile) {
-            std::fclose(g_logFile);
-            g_logFile = nullptr;
-        }
-        g_logWritten = 0;
-        g_logFull = false;
-        // A link under the name is replaced, never followed: its target is not truncated.
-        g_logFile = CreateFileReplacingLink(ToUtf8(path));
-        if (g_logFile) g_logFd.store(fileno(g_logFile));
-        opened = g_logFile != nullptr;
-    }
-    // A user folder that cannot be written leaves no log file: say so where lines still go.
-    if (!opened) LogWrite(L"log: can't open '" + path + L"' for writing; log lines go to the standard error only\n");
-}
-
-void CloseLog() {
+void UseLogFile(std::FILE* file) {
     std::lock_guard<std::mutex> lock(g_logLock);
     g_logFd.store(-1);
-    if (g_logFile) {
-        std::fclose(g_logFile);
-        g_logFile = nullptr;
-    }
+    if (g_logFile) std::fclose(g_logFile);
+    g_logFile = file;
+    g_logWritten = 0;
+    g_logFull = false;
+    if (g_logFile) g_logFd.store(fileno(g_logFile));
 }
+
+void CloseLog() { UseLogFile(nullptr); }
 
 void LogWrite(const std::wstring& text) {
     const std::string utf8 = ToUtf8(text);
@@ -83,11 +64,6 @@ void LogWrite(const std::wstring& text) {
 int LogFileDescriptor() { return g_logFd.load(); }
 
 void SetLogToStderr(bool enabled) { g_toStderr.store(enabled); }
-
-void FatalError(const std::wstring& text) {
-    LogWrite(text);
-    GetMessageBoxService().Show(L"Fatal Error", text);
-}
 
 DebugStream::~DebugStream() {
     if (!text_.str().empty()) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -11,10 +12,10 @@
 
 namespace pf {
 
-// Closes a log opened before and opens (truncating) the file at path; a symbolic link under
-// the name is replaced by the file, not followed. On failure the log
-// stays closed and lines reach only the debugger output.
-void OpenLog(const std::wstring& path);
+// Closes a log file taken before and writes lines to file from now on (null: lines reach
+// only the debugger output); the log owns the file and closes it. Opening the file by name
+// is OpenLog's (shell/LogFile.h).
+void UseLogFile(std::FILE* file);
 void CloseLog();
 // The bound of the log file: a line that would take it past the bound is replaced by one
 // line saying so, and nothing more is written to the file until it is opened again.
@@ -28,8 +29,6 @@ int LogFileDescriptor();
 void LogWrite(const std::wstring& text);
 // Whether LogWrite also copies to stderr (on by default).
 void SetLogToStderr(bool enabled);
-// LogWrite(text), then the message box "Fatal Error".
-void FatalError(const std::wstring& text);
 
 // Collects one log line; the line is written when the stream ends.
 class DebugStream {

@@ -1,7 +1,5 @@
 #include "shell/pixels/Surface.h"
 
-#include "shell/Display.h"
-
 namespace pf {
 
 PixelView LockView(Surface* surface, const Rect* rect, bool read, bool write) {
@@ -21,15 +19,5 @@ bool RectInside(const Rect& rect, int width, int height) {
 }
 
 bool IsPowerOfTwo(int n) { return n >= 2 && (n & (n - 1)) == 0; }
-
-bool FitsInTexture(const TextureCaps& caps, int width, int height) {
-    if (width > caps.maxWidth || height > caps.maxHeight) return false;
-    return !caps.pow2Only || (IsPowerOfTwo(width) && IsPowerOfTwo(height));
-}
-
-bool FitsInTexture(Display& display, int width, int height) {
-    const TextureCaps* caps = display.GetTextureCaps();
-    return caps && FitsInTexture(*caps, width, height);
-}
 
 }  // namespace pf

@@ -12,7 +12,6 @@
 namespace pf {
 
 class Display;
-struct TextureCaps;
 
 // Bits of the mode passed to Surface::Lock.
 enum LockMode : int {
@@ -52,8 +51,5 @@ bool RectInside(const Rect& rect, int width, int height);
 
 // True for 2, 4, 8, ...; false for 0, 1 and every other value.
 bool IsPowerOfTwo(int n);
-// Whether an image of that size fits in one texture of the given caps.
-bool FitsInTexture(const TextureCaps& caps, int width, int height);
-bool FitsInTexture(Display& display, int width, int height);
 
 }  // namespace pf

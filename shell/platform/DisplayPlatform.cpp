@@ -4,7 +4,7 @@
 
 #include "shell/foundation/Log.h"
 #include "shell/platform/NativeWindow.h"
-#include "shell/platform/SoftDevicePresent.h"
+#include "shell/platform/SdlPresentTarget.h"
 
 namespace pf {
 

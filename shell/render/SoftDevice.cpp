@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "shell/foundation/Log.h"
-#include "shell/platform/SoftDevicePresent.h"
+#include "shell/render/PresentTarget.h"
 
 namespace pf {
 

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "shell/foundation/Log.h"
+#include "shell/LogFile.h"
 #include "shell/foundation/TextHelpers.h"
 
 namespace testkit {

@@ -18,6 +18,7 @@
 #endif
 
 #include "common/Oracle.h"
+#include "shell/platform/SdlPresentTarget.h"
 #include "shell/render/SoftDeviceRecording.h"
 #include "tests/common/TestSupport.h"
 #include "tests/device/DeviceTestSupport.h"

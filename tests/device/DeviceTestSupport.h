@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "shell/render/SoftDevice.h"
-#include "shell/platform/SoftDevicePresent.h"
+#include "shell/render/PresentTarget.h"
 
 namespace devtest {
 

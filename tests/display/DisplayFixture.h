@@ -18,7 +18,7 @@
 #include "shell/platform/DisplayPlatform.h"
 #include "shell/platform/MessageBox.h"
 #include "shell/platform/NativeWindow.h"
-#include "shell/platform/SoftDevicePresent.h"
+#include "shell/render/PresentTarget.h"
 #include "shell/render/SoftDeviceRecording.h"
 
 namespace displaytest {

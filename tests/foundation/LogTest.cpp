@@ -5,6 +5,7 @@
 
 #include "common/TestSupport.h"
 #include "shell/foundation/Log.h"
+#include "shell/LogFile.h"
 #include "shell/foundation/TextHelpers.h"
 
 using namespace pf;

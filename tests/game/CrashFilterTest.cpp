@@ -11,6 +11,7 @@
 #include "common/TestSupport.h"
 #include "game/CrashFilter.h"
 #include "shell/foundation/Log.h"
+#include "shell/LogFile.h"
 #include "shell/foundation/TextHelpers.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "scene/ItemLeakDetector.h"
 #include "shell/foundation/Log.h"
+#include "shell/LogFile.h"
 #include "shell/foundation/TextHelpers.h"
 
 namespace scripttest {

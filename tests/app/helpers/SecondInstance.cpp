@@ -7,6 +7,7 @@
 #include "AppFakes.h"
 #include "shell/Application.h"
 #include "shell/foundation/Log.h"
+#include "shell/LogFile.h"
 #include "shell/foundation/TextHelpers.h"
 #include "shell/platform/MessageQueue.h"
 

@@ -12,6 +12,7 @@
 #include "script/ScriptPeer.h"
 #include "shell/FileSystem.h"
 #include "shell/foundation/Log.h"
+#include "shell/LogFile.h"
 #include "shell/foundation/TextHelpers.h"
 
 int main(int argc, char** argv) {

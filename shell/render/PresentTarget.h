@@ -1,13 +1,10 @@
-// Where the software device shows its frames: an SDL2 window made by other code, or
-// memory (for tests and headless runs).
+// Where the software device shows its frames: the interface, and memory (for tests and
+// headless runs). The SDL window target is the platform's (shell/platform/SdlPresentTarget.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-struct SDL_Window;
-struct SDL_Cursor;
 
 namespace pf {
 
@@ -44,25 +41,6 @@ private:
     std::vector<uint32_t> cursor_;
     int hotX_ = 0, hotY_ = 0;
     bool cursorShown_ = false;
-};
-
-// Copies each frame into the window's surface (scaled when the sizes differ). The window
-// belongs to the caller and must outlive this target.
-class SdlWindowPresentTarget : public PresentTarget {
-public:
-    explicit SdlWindowPresentTarget(SDL_Window* window) : window_(window) {}
-    ~SdlWindowPresentTarget() override;
-    SdlWindowPresentTarget(const SdlWindowPresentTarget&) = delete;
-    SdlWindowPresentTarget& operator=(const SdlWindowPresentTarget&) = delete;
-
-    bool PresentFrame(const uint32_t* pixels, int width, int height, int pitch) override;
-    void SetCursorImage(const uint32_t* pixels, int width, int height, int hotX, int hotY) override;
-    void ShowCursor(bool show) override;
-
-private:
-    SDL_Window* window_;
-    SDL_Cursor* cursor_ = nullptr;
-    bool failureLogged_ = false;
 };
 
 }  // namespace pf

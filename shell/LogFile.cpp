@@ -1,0 +1,24 @@
+#include "shell/LogFile.h"
+
+#include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
+#include "shell/platform/MessageBox.h"
+
+namespace pf {
+
+void OpenLog(const std::wstring& path) {
+    CloseLog();
+    // A link under the name is replaced, never followed: its target is not truncated.
+    std::FILE* file = CreateFileReplacingLink(ToUtf8(path));
+    UseLogFile(file);
+    // A user folder that cannot be written leaves no log file: say so where lines still go.
+    if (!file) LogWrite(L"log: can't open '" + path + L"' for writing; log lines go to the standard error only\n");
+}
+
+void FatalError(const std::wstring& text) {
+    LogWrite(text);
+    GetMessageBoxService().Show(L"Fatal Error", text);
+}
+
+}  // namespace pf

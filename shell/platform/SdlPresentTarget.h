@@ -1,0 +1,32 @@
+// The software device's frames in an SDL2 window made by other code.
+#pragma once
+
+#include <cstdint>
+
+#include "shell/render/PresentTarget.h"
+
+struct SDL_Window;
+struct SDL_Cursor;
+
+namespace pf {
+
+// Copies each frame into the window's surface (scaled when the sizes differ). The window
+// belongs to the caller and must outlive this target.
+class SdlWindowPresentTarget : public PresentTarget {
+public:
+    explicit SdlWindowPresentTarget(SDL_Window* window) : window_(window) {}
+    ~SdlWindowPresentTarget() override;
+    SdlWindowPresentTarget(const SdlWindowPresentTarget&) = delete;
+    SdlWindowPresentTarget& operator=(const SdlWindowPresentTarget&) = delete;
+
+    bool PresentFrame(const uint32_t* pixels, int width, int height, int pitch) override;
+    void SetCursorImage(const uint32_t* pixels, int width, int height, int hotX, int hotY) override;
+    void ShowCursor(bool show) override;
+
+private:
+    SDL_Window* window_;
+    SDL_Cursor* cursor_ = nullptr;
+    bool failureLogged_ = false;
+};
+
+}  // namespace pf
