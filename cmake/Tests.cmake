@@ -70,17 +70,19 @@ add_custom_target(threaded_tests DEPENDS ${RUV3_THREADED_TEST_TARGETS})
 # fixture runs prove the check finds each kind of offence and lets the allowed ones be.
 add_test(NAME PlatformSeam.NoSystemHeadersOutsidePlatform
          COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
-add_test(NAME PlatformSeam.CheckFindsAnOffendingInclude
-         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}/cmake/seam-fixture
-                 -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
-set_tests_properties(PlatformSeam.CheckFindsAnOffendingInclude PROPERTIES
-                     PASS_REGULAR_EXPRESSION "scene/Leaky.h: #include <sys/stat.h>"
-                     FAIL_REGULAR_EXPRESSION "Allowed.cpp")
-add_test(NAME PlatformSeam.CheckFindsAnIncludeAgainstTheAreaOrder
-         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}/cmake/seam-fixture
-                 -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
-set_tests_properties(PlatformSeam.CheckFindsAnIncludeAgainstTheAreaOrder PROPERTIES
-                     PASS_REGULAR_EXPRESSION "shell/foundation/Climbs.h: #include \"scene/Item.h\" \\(scene is above shell/foundation\\)"
-                     FAIL_REGULAR_EXPRESSION "Allowed.cpp|Below.h")
-set_tests_properties(PlatformSeam.NoSystemHeadersOutsidePlatform PlatformSeam.CheckFindsAnOffendingInclude
-                     PlatformSeam.CheckFindsAnIncludeAgainstTheAreaOrder PROPERTIES LABELS seam)
+# Each fixture case: its test name, and the line the check must print for it.
+set(seam_fixture_cases
+    "CheckFindsAnOffendingInclude" "scene/Leaky.h: #include <sys/stat.h>"
+    "CheckFindsAnIncludeAgainstTheAreaOrder"
+    "shell/foundation/Climbs.h: #include \"scene/Item.h\" \\(scene is above shell/foundation\\)")
+set(seam_tests PlatformSeam.NoSystemHeadersOutsidePlatform)
+while(seam_fixture_cases)
+  list(POP_FRONT seam_fixture_cases case_name case_line)
+  add_test(NAME PlatformSeam.${case_name}
+           COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}/cmake/seam-fixture
+                   -P ${CMAKE_SOURCE_DIR}/cmake/CheckPlatformSeam.cmake)
+  set_tests_properties(PlatformSeam.${case_name} PROPERTIES PASS_REGULAR_EXPRESSION "${case_line}"
+                       FAIL_REGULAR_EXPRESSION "Allowed.cpp|Below.h")
+  list(APPEND seam_tests PlatformSeam.${case_name})
+endwhile()
+set_tests_properties(${seam_tests} PROPERTIES LABELS seam)
