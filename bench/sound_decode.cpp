@@ -3,7 +3,6 @@
 // all 16 channels streaming on OpenAL Soft's loopback device. Prints the ratios.
 #include <benchmark/benchmark.h>
 
-#include <AL/alc.h>
 #include <AL/alext.h>
 
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "bench/common/BenchSupport.h"
+#include "sound/OpenAL.h"
 #include "sound/SoundSystemOAL.h"
 
 namespace {
@@ -73,12 +73,12 @@ int main(int argc, char** argv) {
     const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
                                  ALC_FREQUENCY, 44100, 0};
     SoundSystemOAL system;
-    if (!openLoopback || !system.Open([&] { return openLoopback(nullptr); }, attributes)) {
+    if (!openLoopback || !system.Open([&] { return AsSoundDevice(openLoopback(nullptr)); }, attributes)) {
         std::fprintf(stderr, "no loopback device\n");
         return 1;
     }
     auto render =
-        reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(system.Device(), "alcRenderSamplesSOFT"));
+        reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(AlDevice(system.Device()), "alcRenderSamplesSOFT"));
     std::unique_ptr<Sound> sound(system.CreateSound(file.data(), static_cast<int>(file.size())));
     for (int i = 0; i < SoundSystemOAL::kChannelCount; ++i) {
         PlayParams params;
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     double serviceSeconds = 0;
     const int frames = 60 * 30;  // 30 s of play
     for (int i = 0; i < frames; ++i) {
-        render(system.Device(), frame.data(), 735);
+        render(AlDevice(system.Device()), frame.data(), 735);
         const auto t0 = std::chrono::steady_clock::now();
         system.Update();
         serviceSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -105,7 +105,7 @@ ResAnim::~ResAnim() {
     celList_.clear();
 }
 
-void ResAnim::LoadDeferred(FileSystem* fs, Display* display, ImageLoader* loader, SoundSystem*) {
+void ResAnim::LoadDeferred(FileSystem* fs, Display* display, ImageLoader* loader) {
     Load(loader, fs, display);
 }
 

@@ -65,7 +65,7 @@ public:
     // Far more cels than any sprite sheet has; a grid past it comes from a broken file.
     static constexpr int64_t kMaxCels = 1 << 14;
 
-    void LoadDeferred(pf::FileSystem* fs, pf::Display* display, pf::ImageLoader* loader, SoundSystem*) override;
+    void LoadDeferred(pf::FileSystem* fs, pf::Display* display, pf::ImageLoader* loader) override;
     // False only while a deferred anim waits for its image.
     virtual bool IsLoaded() const;
     // surface becomes current, cut into rows x columns cels.

@@ -25,7 +25,7 @@ public:
     ~ResFont() override;
 
     bool IsKindOf(int typeId) const override { return typeId == TypeId::ResFont || typeId == TypeId::Base; }
-    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {}
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*) override {}
 
     virtual bool LoadFromDescriptor(pf::ImageLoader* loader, pf::FileSystem* fs, pf::Display* display,
                                     const ResID* descriptor);

@@ -7,7 +7,6 @@
 #include "content/ResourceServices.h"
 #include "shell/foundation/Base.h"
 
-class SoundSystem;
 class XmlData;
 
 // The leading decimal integer of text: blanks skipped, an optional sign, digits up to the
@@ -56,8 +55,7 @@ public:
     virtual void SetPermanent(bool permanent) { permanent_ = permanent; }
     virtual bool Setup(const ResID&) { return true; }
     // Loads the resource's data on a loading-queue worker.
-    virtual void LoadDeferred(pf::FileSystem* fs, pf::Display* display, pf::ImageLoader* loader,
-                              SoundSystem* sound) = 0;
+    virtual void LoadDeferred(pf::FileSystem* fs, pf::Display* display, pf::ImageLoader* loader) = 0;
 
 private:
     mutable std::mutex idLock_;
@@ -71,6 +69,6 @@ class ResXml : public Res {
 public:
     ResXml() = default;
     ~ResXml() override;
-    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {}
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*) override {}
     XmlData* GetXml() const { return static_cast<XmlData*>(GetData()); }
 };

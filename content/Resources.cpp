@@ -1,5 +1,7 @@
 #include "content/Resources.h"
 
+#include <tinyxml.h>
+
 #include "content/ResAnim.h"
 #include "content/ResFont.h"
 #include "content/ThreadResourcesQueue.h"

@@ -7,16 +7,10 @@
 #include "shell/Application.h"
 #include "shell/foundation/Log.h"
 
-namespace {
-SoundSystem* (*soundSource)() = nullptr;
-}
-
 ResourceServices ResourceServices::FromApplication() {
     pf::ApplicationWin32& app = pf::Application2::GetInstance();
     return ResourceServices{app.GetImageLoader(), app.GetFileSystem(), app.GetDisplay()};
 }
-
-void ThreadResourcesQueue::SetSoundSystemSource(SoundSystem* (*source)()) { soundSource = source; }
 
 ThreadResourcesQueue::ThreadResourcesQueue() : ThreadResourcesQueue(ResourceServices::FromApplication()) {}
 
@@ -130,7 +124,6 @@ void ThreadResourcesQueue::Start() {
 
 void ThreadResourcesQueue::WorkerBody() {
     pf::LogWrite(L"started thread 'ThreadResourcesQueue'\n");
-    SoundSystem* sound = soundSource ? soundSource() : nullptr;
     while (true) {
         my_intrusive_ptr<Res> res;
         {
@@ -140,7 +133,7 @@ void ThreadResourcesQueue::WorkerBody() {
             queue_.pop_front();
             queued_.store(int(queue_.size()), std::memory_order_release);
         }
-        res->LoadDeferred(services_.fs, services_.display, services_.loader, sound);
+        res->LoadDeferred(services_.fs, services_.display, services_.loader);
     }
     pf::LogWrite(L"completed thread 'ThreadResourcesQueue'\n");
     pf::MutexLock hold(mutex_);

@@ -40,8 +40,6 @@ public:
     int GetLoadedCount() const;
     int GetThreadsCount() const { return threadCount_; }
 
-    // Where workers get the sound system from (the sound player, once there is one).
-    static void SetSoundSystemSource(SoundSystem* (*source)());
     // Test seam: how workers are started (std::thread by default; a starter may throw
     // std::system_error as the system does when it refuses a thread). Null restores it.
     using WorkerStarter = std::thread (*)(std::function<void()> body);

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <tinyxml.h>
+
 #include "content/ResID.h"
 #include "content/ResourceManager.h"
 #include "shell/FileSystem.h"
@@ -51,27 +53,41 @@ public:
 
 }  // namespace
 
-XmlData::XmlData() : Base(L"XmlData") {}
+struct XmlData::Tree {
+    TiXmlElement* CurrentElement() const { return current ? current->ToElement() : nullptr; }
+    bool IsMiss(const TiXmlNode* node) const { return node == nullptr || node == &notFound; }
+    // The node at path below the current element; the not-found node (a comment) on a miss.
+    TiXmlNode* Find(const XmlData& data, const std::wstring& path);
+    // Takes a deep copy of node as the owned current element (an earlier copy is freed).
+    void AdoptCopy(const TiXmlNode* node);
+    // A new object holding a deep copy of node, read as data reads its document.
+    static XmlData* MakeCopy(const XmlData& data, const TiXmlNode* node, const wchar_t* baseName);
 
-XmlData::XmlData(const TiXmlNode* node) : Base(L"XmlData - clone"), fileName_(L"unknown") {
-    AdoptCopy(node);
-}
+    TiXmlDocument document;
+    TiXmlNode* current = nullptr;  // not owned (inside document or ownedCopy)
+    const TiXmlElement* childCursor = nullptr;
+    std::unique_ptr<TiXmlNode> ownedCopy;
+    TiXmlComment notFound;
+};
+
+XmlData::XmlData() : Base(L"XmlData"), tree_(std::make_unique<Tree>()) {}
 
 XmlData::~XmlData() = default;
 
-void XmlData::AdoptCopy(const TiXmlNode* node) {
-    childCursor_ = nullptr;
+void XmlData::Tree::AdoptCopy(const TiXmlNode* node) {
+    childCursor = nullptr;
     std::unique_ptr<TiXmlNode> copy(node ? node->Clone() : nullptr);
-    current_ = copy.get();
-    ownedCopy_ = std::move(copy);
+    current = copy.get();
+    ownedCopy = std::move(copy);
 }
 
-XmlData* XmlData::MakeCopy(const TiXmlNode* node, const wchar_t* baseName) const {
-    auto* data = new XmlData(node);
-    if (baseName) data->SetName(baseName);
-    data->SetFileName(fileName_);
-    data->utf8_ = utf8_;
-    return data;
+XmlData* XmlData::Tree::MakeCopy(const XmlData& data, const TiXmlNode* node, const wchar_t* baseName) {
+    auto* copy = new XmlData();
+    copy->SetName(baseName ? baseName : L"XmlData - clone");
+    copy->tree_->AdoptCopy(node);
+    copy->SetFileName(data.fileName_);
+    copy->utf8_ = data.utf8_;
+    return copy;
 }
 
 // ---------------------------------------------------------------- text
@@ -94,11 +110,11 @@ std::string XmlData::Narrowed(const std::wstring& text) const { return utf8_ ? p
 
 // ---------------------------------------------------------------- lookups
 
-TiXmlNode* XmlData::FindNode(const std::wstring& path) {
-    if (path.empty()) return current_;
-    TiXmlNode* node = current_;
-    if (!node) return &notFound_;
-    const std::string narrow = Narrowed(path);
+TiXmlNode* XmlData::Tree::Find(const XmlData& data, const std::wstring& path) {
+    if (path.empty()) return current;
+    TiXmlNode* node = current;
+    if (!node) return &notFound;
+    const std::string narrow = data.Narrowed(path);
     size_t start = 0;
     while (true) {
         const size_t slash = narrow.find('/', start);
@@ -110,32 +126,37 @@ TiXmlNode* XmlData::FindNode(const std::wstring& path) {
                 break;
             }
         }
-        if (!next) return &notFound_;
+        if (!next) return &notFound;
         node = next;
         if (slash == std::string::npos) return node;
         start = slash + 1;
     }
 }
 
-std::wstring XmlData::GetAttributeText(const TiXmlElement* element, const std::wstring& name) {
+namespace {
+
+// The attribute's text, a leading "#" resolved through the string table.
+std::wstring AttributeText(const XmlData& data, const TiXmlElement* element, const std::wstring& name) {
     if (!element) return std::wstring();
-    const char* value = element->Attribute(Narrowed(name).c_str());
+    const char* value = element->Attribute(data.Narrowed(name).c_str());
     if (!value) return std::wstring();
-    if (value[0] == '#') return LookupStringKey(Widen(value + 1));
-    return Widen(value);
+    if (value[0] == '#') return LookupStringKey(data.Widen(value + 1));
+    return data.Widen(value);
 }
 
-std::wstring XmlData::GetNodeText(const TiXmlNode* node) const {
+std::wstring NodeText(const XmlData& data, const TiXmlNode* node) {
     if (!node) return std::wstring();
     const TiXmlNode* first = node->FirstChild();
-    if (first && first->ToText()) return Widen(first->ValueStr());
+    if (first && first->ToText()) return data.Widen(first->ValueStr());
     return std::wstring();
 }
 
+}  // namespace
+
 bool XmlData::ElementText(const std::wstring& path, std::wstring& text) {
-    TiXmlNode* node = FindNode(path);
-    if (IsMiss(node) || !node->ToElement()) return false;
-    text = GetNodeText(node);
+    TiXmlNode* node = tree_->Find(*this, path);
+    if (tree_->IsMiss(node) || !node->ToElement()) return false;
+    text = NodeText(*this, node);
     return true;
 }
 
@@ -143,9 +164,9 @@ bool XmlData::ElementText(const std::wstring& path, std::wstring& text) {
 
 bool XmlData::GetString(const std::wstring& name, std::wstring& out, const std::wstring& def) {
     out = def;
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
-    std::wstring text = GetAttributeText(e, name);
+    std::wstring text = AttributeText(*this, e, name);
     if (text.empty()) return false;
     out = std::move(text);
     return true;
@@ -153,25 +174,25 @@ bool XmlData::GetString(const std::wstring& name, std::wstring& out, const std::
 
 bool XmlData::GetRect(const std::wstring& name, pf::Rect& out, const pf::Rect& def) {
     out = def;
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
-    out = pf::ToRect(GetAttributeText(e, name));
+    out = pf::ToRect(AttributeText(*this, e, name));
     return true;
 }
 
 bool XmlData::GetPoint(const std::wstring& name, pf::Point& out, const pf::Point& def) {
     out = def;
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
-    out = pf::ToPoint(GetAttributeText(e, name));
+    out = pf::ToPoint(AttributeText(*this, e, name));
     return true;
 }
 
 bool XmlData::GetInt(const std::wstring& name, int& out, int def) {
     out = def;
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
-    const std::wstring text = GetAttributeText(e, name);
+    const std::wstring text = AttributeText(*this, e, name);
     if (text.empty()) return false;
     out = WToI(text);
     return true;
@@ -179,7 +200,7 @@ bool XmlData::GetInt(const std::wstring& name, int& out, int def) {
 
 bool XmlData::GetDouble(const std::wstring& name, double& out, double def) {
     out = def;
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
     double value = 0;
     if (e->QueryDoubleAttribute(Narrowed(name).c_str(), &value) != TIXML_SUCCESS) return false;
@@ -196,30 +217,30 @@ bool XmlData::GetFloat(const std::wstring& name, float& out, float def) {
 
 bool XmlData::GetColor(const std::wstring& name, pf::Color& out, const pf::Color& def) {
     out = def;
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
-    out = pf::ToColor(GetAttributeText(e, name));
+    out = pf::ToColor(AttributeText(*this, e, name));
     return true;
 }
 
 bool XmlData::GetBool(const std::wstring& name, bool& out, bool def) {
     out = def;
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
-    const std::wstring text = GetAttributeText(e, name);
+    const std::wstring text = AttributeText(*this, e, name);
     if (!text.empty()) out = pf::ToBool(text);
     return true;
 }
 
 bool XmlData::GetAttributeNames(std::vector<std::wstring>& out) {
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
     for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next()) out.push_back(Widen(a->NameTStr()));
     return true;
 }
 
 std::wstring XmlData::GetTagName() {
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     return e ? Widen(e->ValueStr()) : std::wstring();
 }
 
@@ -292,14 +313,14 @@ bool XmlData::SetBool(const std::wstring& name, bool value) {
 }
 
 bool XmlData::SetInt(const std::wstring& name, int value) {
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
     e->SetAttribute(Narrowed(name).c_str(), value);
     return true;
 }
 
 bool XmlData::SetString(const std::wstring& name, const std::wstring& value) {
-    TiXmlElement* e = CurrentElement();
+    TiXmlElement* e = tree_->CurrentElement();
     if (!e) return false;
     e->SetAttribute(Narrowed(name), Narrowed(value));
     return true;
@@ -326,9 +347,9 @@ bool XmlData::LoadFile(const std::wstring& file, const std::wstring& path) {
             cached = manager->GetXmlData(file);
         }
         if (!cached) return false;
-        TiXmlNode* node = cached->FindNode(path);
-        if (cached->IsMiss(node)) return false;
-        AdoptCopy(node);
+        TiXmlNode* node = cached->tree_->Find(*cached, path);
+        if (cached->tree_->IsMiss(node)) return false;
+        tree_->AdoptCopy(node);
         utf8_ = cached->utf8_;
         return true;
     }
@@ -348,24 +369,25 @@ bool XmlData::LoadFileDirect(const std::wstring& file, const std::wstring& path,
     return ParseNarrow(std::string(text), path);  // up to the first zero byte
 }
 
-bool XmlData::IsValid() { return current_ != nullptr; }
+bool XmlData::IsValid() { return tree_->current != nullptr; }
 
 bool XmlData::Parse(const std::wstring& text, const std::wstring& path) {
     // Wide text is handed on as UTF-8 unless it declares another encoding.
     const std::string utf8 = pf::ToUtf8(text);
-    if (pf::DocumentEncoding(utf8.data(), utf8.size()) == TIXML_ENCODING_UTF8) return ParseNarrow(utf8, path);
+    if (pf::DocumentEncoding(utf8.data(), utf8.size()) == pf::XmlEncoding::kUtf8) return ParseNarrow(utf8, path);
     return ParseNarrow(Narrow(text), path);
 }
 
 bool XmlData::ParseNarrow(const std::string& text, const std::wstring& path) {
     // A new document replaces whatever this object held before.
-    childCursor_ = nullptr;
-    current_ = nullptr;
-    ownedCopy_.reset();
+    Tree& tree = *tree_;
+    tree.childCursor = nullptr;
+    tree.current = nullptr;
+    tree.ownedCopy.reset();
     const std::wstring what = fileName_.empty() ? std::wstring(L"xml text") : fileName_;
     const size_t size = std::char_traits<char>::length(text.c_str());
-    const TiXmlEncoding encoding = pf::DocumentEncoding(text.c_str(), size);
-    utf8_ = encoding == TIXML_ENCODING_UTF8;
+    const pf::XmlEncoding encoding = pf::DocumentEncoding(text.c_str(), size);
+    utf8_ = encoding == pf::XmlEncoding::kUtf8;
     // Stray bytes are written out as the characters they read as before parsing: the parser
     // takes a lead byte's length on trust, and a cut-short sequence before a quote or a '<'
     // would swallow it and lose the whole document.
@@ -386,88 +408,90 @@ bool XmlData::ParseNarrow(const std::string& text, const std::wstring& path) {
         }
     }
     const std::string& parsed = mended.empty() ? text : mended;
-    if (!pf::ParseXml(document_, parsed.c_str(), parsed.size(), what, encoding)) return false;
-    current_ = document_.FirstChildElement();
-    if (!current_) return false;
+    if (!pf::ParseXml(tree.document, parsed.c_str(), parsed.size(), what, encoding)) return false;
+    tree.current = tree.document.FirstChildElement();
+    if (!tree.current) return false;
     if (path.empty()) return true;
-    TiXmlNode* node = FindNode(path);
-    if (IsMiss(node)) return false;
-    current_ = node;
+    TiXmlNode* node = tree.Find(*this, path);
+    if (tree.IsMiss(node)) return false;
+    tree.current = node;
     return true;
 }
 
 // ---------------------------------------------------------------- children
 
 XmlData* XmlData::FirstChild(const std::wstring& path) {
-    TiXmlNode* node = FindNode(path);
-    if (IsMiss(node)) return nullptr;
-    childCursor_ = node->FirstChildElement();
-    if (!childCursor_) return nullptr;
-    return MakeCopy(childCursor_, nullptr);
+    Tree& tree = *tree_;
+    TiXmlNode* node = tree.Find(*this, path);
+    if (tree.IsMiss(node)) return nullptr;
+    tree.childCursor = node->FirstChildElement();
+    if (!tree.childCursor) return nullptr;
+    return Tree::MakeCopy(*this, tree.childCursor, nullptr);
 }
 
 XmlData* XmlData::NextChild() {
-    if (!childCursor_) return nullptr;
-    childCursor_ = childCursor_->NextSiblingElement();
-    if (!childCursor_) return nullptr;
-    return MakeCopy(childCursor_, L"XmlData-CreateFromNextChild");
+    Tree& tree = *tree_;
+    if (!tree.childCursor) return nullptr;
+    tree.childCursor = tree.childCursor->NextSiblingElement();
+    if (!tree.childCursor) return nullptr;
+    return Tree::MakeCopy(*this, tree.childCursor, L"XmlData-CreateFromNextChild");
 }
 
 XmlData* XmlData::GetElement(const std::wstring& path) {
-    TiXmlNode* node = FindNode(path);
-    if (IsMiss(node)) return nullptr;
-    return MakeCopy(node, nullptr);
+    TiXmlNode* node = tree_->Find(*this, path);
+    if (tree_->IsMiss(node)) return nullptr;
+    return Tree::MakeCopy(*this, node, nullptr);
 }
 
 std::wstring XmlData::ToXmlString() {
-    if (!current_) return std::wstring();
+    if (!tree_->current) return std::wstring();
     QuotingPrinter printer;
     printer.SetIndent("\t");
-    current_->Accept(&printer);
+    tree_->current->Accept(&printer);
     return Widen(printer.Str());
 }
 
 // ---------------------------------------------------------------- XmlMutableData
 
 bool XmlMutableData::RemoveCurrent() {
-    if (!current_ || !current_->Parent()) return false;
-    TiXmlNode* parent = current_->Parent();
-    if (!parent->RemoveChild(current_)) return false;
+    if (!tree_->current || !tree_->current->Parent()) return false;
+    TiXmlNode* parent = tree_->current->Parent();
+    if (!parent->RemoveChild(tree_->current)) return false;
     // The removed element is gone: its parent becomes current, unless that is the document.
-    current_ = parent->ToDocument() ? nullptr : parent;
+    tree_->current = parent->ToDocument() ? nullptr : parent;
     return true;
 }
 
 bool XmlMutableData::GoFirstChild() {
-    if (!current_) return false;
-    TiXmlElement* child = current_->FirstChildElement();
+    if (!tree_->current) return false;
+    TiXmlElement* child = tree_->current->FirstChildElement();
     if (!child) return false;
-    current_ = child;
+    tree_->current = child;
     return true;
 }
 
 bool XmlMutableData::GoNextSibling() {
-    if (!current_) return false;
-    TiXmlElement* next = current_->NextSiblingElement();
+    if (!tree_->current) return false;
+    TiXmlElement* next = tree_->current->NextSiblingElement();
     if (!next) return false;
-    current_ = next;
+    tree_->current = next;
     return true;
 }
 
 bool XmlMutableData::GoParent() {
-    if (!current_ || !current_->Parent()) return false;
-    current_ = current_->Parent();
+    if (!tree_->current || !tree_->current->Parent()) return false;
+    tree_->current = tree_->current->Parent();
     return true;
 }
 
 void XmlMutableData::AddChild(const std::wstring& name) {
-    if (!current_) ParseNarrow("<root></root>", std::wstring());
-    if (!current_) return;
+    if (!tree_->current) ParseNarrow("<root></root>", std::wstring());
+    if (!tree_->current) return;
     TiXmlElement element(Narrowed(name));
-    TiXmlNode* added = current_->InsertEndChild(element);
-    if (added) current_ = added;
+    TiXmlNode* added = tree_->current->InsertEndChild(element);
+    if (added) tree_->current = added;
 }
 
 void XmlMutableData::RemoveAttribute(const std::wstring& name) {
-    if (TiXmlElement* e = CurrentElement()) e->RemoveAttribute(Narrowed(name).c_str());
+    if (TiXmlElement* e = tree_->CurrentElement()) e->RemoveAttribute(Narrowed(name).c_str());
 }

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <tinyxml.h>
-
 #include "shell/foundation/Base.h"
 #include "shell/foundation/ValueTypes.h"
 
@@ -19,8 +17,6 @@ class FileSystem;
 class XmlData : public Base {
 public:
     XmlData();
-    // A deep copy of node becomes the current element (owned); file name "unknown".
-    explicit XmlData(const TiXmlNode* node);
     ~XmlData() override;
     XmlData(const XmlData&) = delete;
     XmlData& operator=(const XmlData&) = delete;
@@ -65,12 +61,6 @@ public:
     virtual XmlData* GetElement(const std::wstring& path);
     virtual std::wstring ToXmlString();
 
-    // The node at path below the current element; the not-found node (a comment) on a miss.
-    TiXmlNode* FindNode(const std::wstring& path);
-    bool IsMiss(const TiXmlNode* node) const { return node == nullptr || node == &notFound_; }
-    // The attribute's text, a leading "#" resolved through the string table.
-    std::wstring GetAttributeText(const TiXmlElement* element, const std::wstring& name);
-    std::wstring GetNodeText(const TiXmlNode* node) const;
     // Document text to wide and back: UTF-8 in a UTF-8 document, one byte per character in
     // a document declared in another encoding.
     std::wstring Widen(const std::string& text) const;
@@ -79,20 +69,15 @@ public:
     const std::wstring& GetFileName() const { return fileName_; }
 
 protected:
-    TiXmlElement* CurrentElement() const { return current_ ? current_->ToElement() : nullptr; }
-    TiXmlNode* current_ = nullptr;  // not owned (inside document_ or ownedCopy_)
-    TiXmlDocument document_;
+    // The parsed document, its current element and the child cursor (parser types, so
+    // defined where the parser is used).
+    struct Tree;
+    const std::unique_ptr<Tree> tree_;
 
 private:
-    // Takes a deep copy of node as the owned current element (an earlier copy is freed).
-    void AdoptCopy(const TiXmlNode* node);
-    XmlData* MakeCopy(const TiXmlNode* node, const wchar_t* baseName) const;
     // Text of the element at path; false on a miss.
     bool ElementText(const std::wstring& path, std::wstring& text);
 
-    const TiXmlElement* childCursor_ = nullptr;
-    std::unique_ptr<TiXmlNode> ownedCopy_;
-    TiXmlComment notFound_;
     std::wstring fileName_;
     bool utf8_ = true;  // how the document's text reads (see Widen)
 };

@@ -3,6 +3,8 @@
 // where the parser reads a document whole, the bounds scan must have seen exactly its
 // depth and attribute counts (so it neither lets a deeper document through nor refuses
 // one within bounds).
+#include <tinyxml.h>
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -35,14 +37,14 @@ std::pair<int, int> Measure(const TiXmlNode* top) {
     return {depth, attributes};
 }
 
-void Check(const std::string& text, TiXmlEncoding encoding) {
+void Check(const std::string& text, pf::XmlEncoding encoding) {
     TiXmlDocument doc;
     const bool parsed = pf::ParseXml(doc, text, L"fuzz", encoding);
     if (parsed) {
         auto [depth, attributes] = Measure(&doc);
         if (depth > pf::kXmlMaxDepth || attributes > pf::kXmlMaxAttributesPerElement) __builtin_trap();
     }
-    if (encoding == TIXML_ENCODING_UNKNOWN) return;
+    if (encoding == pf::XmlEncoding::kUnknown) return;
     int seenDepth = 0, seenAttributes = 0;
     const bool within = pf::XmlWithinBounds(text.data(), text.size(), encoding, &seenDepth, &seenAttributes);
     // Small inputs cannot nest deep enough to hurt the parser: read them unguarded and
@@ -51,7 +53,7 @@ void Check(const std::string& text, TiXmlEncoding encoding) {
     std::string copy = text.substr(0, text.find('\0'));
     copy.append(8, '\0');
     TiXmlDocument raw;
-    raw.Parse(copy.c_str(), nullptr, encoding);
+    raw.Parse(copy.c_str(), nullptr, static_cast<TiXmlEncoding>(encoding));
     if (raw.Error()) return;
     auto [depth, attributes] = Measure(&raw);
     const bool rawWithin = depth <= pf::kXmlMaxDepth && attributes <= pf::kXmlMaxAttributesPerElement;
@@ -64,7 +66,7 @@ void Check(const std::string& text, TiXmlEncoding encoding) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pf::SetLogToStderr(false);
     const std::string text(reinterpret_cast<const char*>(data), size);
-    for (TiXmlEncoding encoding : {TIXML_ENCODING_UNKNOWN, TIXML_ENCODING_UTF8, TIXML_ENCODING_LEGACY})
+    for (pf::XmlEncoding encoding : {pf::XmlEncoding::kUnknown, pf::XmlEncoding::kUtf8, pf::XmlEncoding::kLegacy})
         Check(text, encoding);
 
     fuzzkit::MemoryFileSystem fs;

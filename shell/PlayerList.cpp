@@ -182,7 +182,7 @@ bool PlayerList::Load() {
         return false;
     }
     TiXmlDocument doc;
-    if (!ParseXml(doc, text, path_, utf8 ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY)) return false;
+    if (!ParseXml(doc, text, path_, utf8 ? XmlEncoding::kUtf8 : XmlEncoding::kLegacy)) return false;
     const TiXmlElement* root = doc.RootElement();
     if (!root) {
         DebugStream() << "players: can't read '" << path_ << "': no XML element";

@@ -5,6 +5,8 @@
 #include <strings.h>
 #include <vector>
 
+#include <tinyxml.h>
+
 #include "shell/foundation/Log.h"
 
 namespace pf {
@@ -264,6 +266,13 @@ bool BoundsScan::Run() {
     return true;
 }
 
+static_assert(static_cast<int>(XmlEncoding::kUnknown) == TIXML_ENCODING_UNKNOWN &&
+                  static_cast<int>(XmlEncoding::kUtf8) == TIXML_ENCODING_UTF8 &&
+                  static_cast<int>(XmlEncoding::kLegacy) == TIXML_ENCODING_LEGACY,
+              "our encodings are the parser's, in its order");
+TiXmlEncoding ToParser(XmlEncoding encoding) { return static_cast<TiXmlEncoding>(encoding); }
+XmlEncoding FromParser(TiXmlEncoding encoding) { return static_cast<XmlEncoding>(encoding); }
+
 bool StartsWithBom(const char* text, std::size_t size) {
     return size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0;
 }
@@ -323,20 +332,20 @@ bool IsValidUtf8(const char* text, std::size_t size) {
     return true;
 }
 
-TiXmlEncoding DocumentEncoding(const char* text, std::size_t size) {
+XmlEncoding DocumentEncoding(const char* text, std::size_t size) {
     const void* zero = std::memchr(text, 0, size);
     if (zero) size = static_cast<std::size_t>(static_cast<const char*>(zero) - text);
     const TiXmlEncoding resolved = ResolveXmlEncoding(text, size, TIXML_ENCODING_UNKNOWN);
-    if (resolved == TIXML_ENCODING_UTF8) return resolved;
+    if (resolved == TIXML_ENCODING_UTF8) return XmlEncoding::kUtf8;
     std::size_t i = 0;
     while (i < size && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     const bool declared = size - i >= 5 && strncasecmp(text + i, "<?xml", 5) == 0;
-    return declared || !IsValidUtf8(text, size) ? TIXML_ENCODING_LEGACY : TIXML_ENCODING_UTF8;
+    return declared || !IsValidUtf8(text, size) ? XmlEncoding::kLegacy : XmlEncoding::kUtf8;
 }
 
-bool XmlWithinBounds(const char* text, std::size_t size, TiXmlEncoding encoding, int* depthSeen,
+bool XmlWithinBounds(const char* text, std::size_t size, XmlEncoding encoding, int* depthSeen,
                      int* attributesSeen) {
-    BoundsScan scan(text, size, ResolveXmlEncoding(text, size, encoding) == TIXML_ENCODING_UTF8);
+    BoundsScan scan(text, size, ResolveXmlEncoding(text, size, ToParser(encoding)) == TIXML_ENCODING_UTF8);
     const bool within = scan.Run();
     if (depthSeen) *depthSeen = scan.maxDepth;
     if (attributesSeen) *attributesSeen = scan.maxAttributes;
@@ -344,20 +353,20 @@ bool XmlWithinBounds(const char* text, std::size_t size, TiXmlEncoding encoding,
 }
 
 bool XmlWithinBounds(const char* text, std::size_t size, int* depthSeen, int* attributesSeen) {
-    return XmlWithinBounds(text, size, TIXML_ENCODING_UNKNOWN, depthSeen, attributesSeen);
+    return XmlWithinBounds(text, size, XmlEncoding::kUnknown, depthSeen, attributesSeen);
 }
 
 bool ParseXml(TiXmlDocument& doc, const char* text, std::size_t size, const std::wstring& what,
-              TiXmlEncoding encoding) {
+              XmlEncoding encoding) {
     doc.Clear();
     doc.ClearError();
     // The parser reads up to the first 0 byte (and, in UTF-8, a lead byte may step over
     // it): cut the text there.
     const void* zero = std::memchr(text, 0, size);
     if (zero) size = static_cast<std::size_t>(static_cast<const char*>(zero) - text);
-    encoding = ResolveXmlEncoding(text, size, encoding);
+    const TiXmlEncoding resolved = ResolveXmlEncoding(text, size, ToParser(encoding));
     int depth = 0, attributes = 0;
-    if (!XmlWithinBounds(text, size, encoding, &depth, &attributes)) {
+    if (!XmlWithinBounds(text, size, FromParser(resolved), &depth, &attributes)) {
         if (depth > kXmlMaxDepth) {
             DebugStream() << "xml: '" << what << "' nests elements deeper than " << kXmlMaxDepth << " levels";
         } else {
@@ -368,7 +377,7 @@ bool ParseXml(TiXmlDocument& doc, const char* text, std::size_t size, const std:
     }
     std::string copy(text, size);
     copy.append(kPadding, '\0');
-    doc.Parse(copy.c_str(), nullptr, encoding);
+    doc.Parse(copy.c_str(), nullptr, resolved);
     if (doc.Error()) {
         DebugStream() << "xml: can't read '" << what << "': " << doc.ErrorDesc() << " (line " << doc.ErrorRow()
                       << ")";

@@ -1,5 +1,7 @@
 #include "sound/SoundSystemOAL.h"
 
+#include "sound/OpenAL.h"
+
 ChannelOAL::~ChannelOAL() = default;
 
 void ChannelOAL::ApplyGain() {

@@ -23,7 +23,7 @@ public:
     // is logged once and not read again.
     Sound* GetSound() override;
     // The sound is made on first use on the main thread: nothing to do on a worker.
-    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {}
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*) override {}
 
     const std::wstring& GetPath() const { return path_; }
 

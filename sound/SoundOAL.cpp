@@ -5,10 +5,14 @@
 
 #include "sound/SoundSystemOAL.h"
 
+#include "sound/OpenAL.h"
+
 void CheckAlError() {
     const ALenum error = alGetError();
     if (error != AL_NO_ERROR) std::printf("AL error: %d\n", error);
 }
+
+SoundOAL::SoundOAL(SoundSystemOAL* owner) : owner_(owner), format_(AL_FORMAT_MONO16) {}
 
 SoundOAL::~SoundOAL() {
     // A channel still playing this sound would read a freed buffer or stream.

@@ -1,5 +1,7 @@
 #include "sound/SoundSystemOAL.h"
 
+#include "sound/OpenAL.h"
+
 SoundSystemOAL& SoundSystemOAL::Global() {
     // Never destroyed: channels may still be asked to stop by sounds freed at exit.
     static SoundSystemOAL* system = new SoundSystemOAL();
@@ -8,13 +10,13 @@ SoundSystemOAL& SoundSystemOAL::Global() {
 
 SoundSystemOAL::~SoundSystemOAL() { Close(); }
 
-bool SoundSystemOAL::Open(const std::function<ALCdevice*()>& openDevice, const ALCint* contextAttributes) {
+bool SoundSystemOAL::Open(const std::function<SoundDevice*()>& openDevice, const int* contextAttributes) {
     if (device_) return isAvailable();
-    device_ = openDevice ? openDevice() : alcOpenDevice(nullptr);
+    device_ = openDevice ? openDevice() : AsSoundDevice(alcOpenDevice(nullptr));
     if (!device_) return false;
-    context_ = alcCreateContext(device_, contextAttributes);
+    context_ = AsSoundContext(alcCreateContext(AlDevice(device_), contextAttributes));
     if (!context_) return false;
-    alcMakeContextCurrent(context_);
+    alcMakeContextCurrent(AlContext(context_));
     for (int i = 0; i < kChannelCount; ++i) {
         ALuint source = 0;
         alGenSources(1, &source);
@@ -38,11 +40,11 @@ void SoundSystemOAL::Close() {
     channels_.clear();
     if (context_) {
         alcMakeContextCurrent(nullptr);
-        alcDestroyContext(context_);
+        alcDestroyContext(AlContext(context_));
         context_ = nullptr;
     }
     if (device_) {
-        alcCloseDevice(device_);
+        alcCloseDevice(AlDevice(device_));
         device_ = nullptr;
     }
 }

@@ -7,13 +7,17 @@
 #include <memory>
 #include <vector>
 
-#include <AL/al.h>
-#include <AL/alc.h>
-
 #include "sound/OggStream.h"
 #include "sound/SoundSystem.h"
 
 class SoundSystemOAL;
+
+// OpenAL's objects as callers of the sound system see them. Only the sound system's own
+// .cpp files (through sound/OpenAL.h) see them as the library's types.
+struct SoundDevice;              // an output device
+struct SoundContext;             // a device's mixing context
+using SoundName = unsigned int;  // a source or a buffer; 0: none
+using SoundFormat = int;         // a sample format (mono or stereo, 16 bits)
 
 // Prints "AL error: %d\n" when OpenAL has an error pending; nothing else is done about it.
 void CheckAlError();
@@ -23,7 +27,7 @@ public:
     // Sounds of fewer whole seconds than this are decoded once at load.
     static constexpr std::int64_t kStreamFromSeconds = 16;
 
-    explicit SoundOAL(SoundSystemOAL* owner) : owner_(owner) {}
+    explicit SoundOAL(SoundSystemOAL* owner);
     ~SoundOAL() override;
 
     // Copies and inspects the bytes; decodes a short sound into one buffer. False for
@@ -32,23 +36,23 @@ public:
     bool Load(const void* data, int size);
 
     int GetLength() override { return length_; }
-    ALenum Format() const { return format_; }
-    ALuint Buffer() const { return buffer_; }  // 0: streamed
+    SoundFormat Format() const { return format_; }
+    SoundName Buffer() const { return buffer_; }  // 0: streamed
     long Rate() const { return rate_; }
     const std::vector<unsigned char>& Data() const { return data_; }
 
 private:
     SoundSystemOAL* owner_;
-    ALenum format_ = AL_FORMAT_MONO16;
+    SoundFormat format_;
     int length_ = 0;
-    ALuint buffer_ = 0;
+    SoundName buffer_ = 0;
     long rate_ = 0;
     std::vector<unsigned char> data_;
 };
 
 class ChannelOAL : public Channel {
 public:
-    ChannelOAL(SoundSystemOAL* owner, int index, ALuint source) : owner_(owner), index_(index), source_(source) {}
+    ChannelOAL(SoundSystemOAL* owner, int index, SoundName source) : owner_(owner), index_(index), source_(source) {}
     ~ChannelOAL() override;
 
     void Play(const PlayParams& params) override;
@@ -64,23 +68,23 @@ public:
     void Service();
     bool IsFree() const { return free_; }
     int Index() const { return index_; }
-    ALuint Source() const { return source_; }
+    SoundName Source() const { return source_; }
     // Applies the master volume times this channel's volume to the source.
     void ApplyGain();
 
 private:
-    bool FillBuffer(ALuint buffer);
+    bool FillBuffer(SoundName buffer);
     void Reset();
 
     SoundSystemOAL* owner_;
     int index_;
-    ALuint source_;
+    SoundName source_;
     PlayParams params_;
     bool free_ = true;
     std::unique_ptr<OggStream> stream_;
     bool streamEnded_ = false;
     bool paused_ = false;  // by Pause (or started paused), until the resume
-    ALuint buffers_[3] = {0, 0, 0};
+    SoundName buffers_[3] = {0, 0, 0};
 };
 
 class SoundSystemOAL : public SoundSystem {
@@ -96,9 +100,9 @@ public:
     ~SoundSystemOAL() override;
 
     // Opens the default device (or the one openDevice answers, e.g. a loopback device for
-    // tests, with its context attributes) and makes the 16 channels. Without a device or
-    // a context sound stays silently off. Answers isAvailable().
-    bool Open(const std::function<ALCdevice*()>& openDevice = {}, const ALCint* contextAttributes = nullptr);
+    // tests, with its OpenAL context attributes) and makes the 16 channels. Without a
+    // device or a context sound stays silently off. Answers isAvailable().
+    bool Open(const std::function<SoundDevice*()>& openDevice = {}, const int* contextAttributes = nullptr);
     // Stops every channel, deletes the voices and closes the context and the device.
     void Close();
 
@@ -112,7 +116,7 @@ public:
     Channel* GetFreeChannel() override;
 
     int GetFreeChannelCount() const;
-    ALCdevice* Device() const { return device_; }
+    SoundDevice* Device() const { return device_; }
     const std::vector<std::unique_ptr<ChannelOAL>>& Channels() const { return channels_; }
     // Stops every channel playing sound (before the sound goes).
     void StopChannelsPlaying(const Sound* sound);
@@ -120,6 +124,6 @@ public:
 private:
     std::vector<std::unique_ptr<ChannelOAL>> channels_;
     float masterVolume_ = 1.0f;
-    ALCdevice* device_ = nullptr;
-    ALCcontext* context_ = nullptr;
+    SoundDevice* device_ = nullptr;
+    SoundContext* context_ = nullptr;
 };

@@ -29,7 +29,7 @@ class RecordingRes : public Res {
 public:
     RecordingRes(std::wstring name, std::vector<std::wstring>& order, std::mutex& lock)
         : name_(std::move(name)), order_(order), lock_(lock) {}
-    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*) override {
         std::lock_guard<std::mutex> hold(lock_);
         order_.push_back(name_);
     }

@@ -73,7 +73,7 @@ TEST_F(ContentTest, XmlPathsOnlyMatchElements) {
     for (const std::wstring& path : paths) {
         EXPECT_FALSE(x->GetTextInt(path, v, 5)) << pf::ToString(path);
         EXPECT_EQ(v, 5);
-        EXPECT_TRUE(x->IsMiss(x->FindNode(path)));
+        EXPECT_EQ(std::unique_ptr<XmlData>(x->GetElement(path)), nullptr);
     }
     std::wstring text;
     EXPECT_TRUE(x->GetTextString(L"c", text, L"def"));

@@ -2,6 +2,7 @@
 // one element are refused before the parser sees them; markup that hides a '<' from the
 // parser hides it from the bounds scan too, so valid documents are never refused.
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <string>
 
@@ -79,24 +80,24 @@ TEST(XmlParseTest, ScanCountsTheElementsTheParserBuilds) {
     const struct {
         const char* name;
         std::string text;
-        TiXmlEncoding encoding;
+        pf::XmlEncoding encoding;
         bool accepted;
     } cases[] = {
-        {"comment", "<r><!-- " + many + " --></r>", TIXML_ENCODING_UNKNOWN, true},
-        {"CDATA", "<r><![CDATA[" + many + "]]></r>", TIXML_ENCODING_UNKNOWN, true},
-        {"quoted attributes", "<r a=\"" + many + "\" b='" + many + "'/>", TIXML_ENCODING_UNKNOWN, true},
-        {"declaration", "<?xml version='1.0' encoding=\"" + many + "\"?><r/>", TIXML_ENCODING_LEGACY, true},
-        {"DOCTYPE", "<!DOCTYPE r SYSTEM 'r.dtd'><r/><!-- " + many + " -->", TIXML_ENCODING_UNKNOWN, true},
-        {"character reference", "<r>&#x" + many + "x41;</r>", TIXML_ENCODING_UNKNOWN, true},
-        {"text after a 0 byte", "<r/>" + std::string(1, '\0') + many, TIXML_ENCODING_UNKNOWN, true},
+        {"comment", "<r><!-- " + many + " --></r>", pf::XmlEncoding::kUnknown, true},
+        {"CDATA", "<r><![CDATA[" + many + "]]></r>", pf::XmlEncoding::kUnknown, true},
+        {"quoted attributes", "<r a=\"" + many + "\" b='" + many + "'/>", pf::XmlEncoding::kUnknown, true},
+        {"declaration", "<?xml version='1.0' encoding=\"" + many + "\"?><r/>", pf::XmlEncoding::kLegacy, true},
+        {"DOCTYPE", "<!DOCTYPE r SYSTEM 'r.dtd'><r/><!-- " + many + " -->", pf::XmlEncoding::kUnknown, true},
+        {"character reference", "<r>&#x" + many + "x41;</r>", pf::XmlEncoding::kUnknown, true},
+        {"text after a 0 byte", "<r/>" + std::string(1, '\0') + many, pf::XmlEncoding::kUnknown, true},
         // The parser ends "<?...>" and "<!...>" at the first '>'.
-        {"instruction with '>'", "<r><?pi a > ?>" + deepTail, TIXML_ENCODING_UNKNOWN, false},
-        {"comment end inside a DOCTYPE", "<r><!X <!-- > -->" + deepTail, TIXML_ENCODING_UNKNOWN, false},
+        {"instruction with '>'", "<r><?pi a > ?>" + deepTail, pf::XmlEncoding::kUnknown, false},
+        {"comment end inside a DOCTYPE", "<r><!X <!-- > -->" + deepTail, pf::XmlEncoding::kUnknown, false},
         // In UTF-8 a lead byte takes the closing quote with it.
-        {"lead byte before a quote", "\xEF\xBB\xBF<r a=\"\xC3\" b=\">" + deepTail, TIXML_ENCODING_UNKNOWN, false},
+        {"lead byte before a quote", "\xEF\xBB\xBF<r a=\"\xC3\" b=\">" + deepTail, pf::XmlEncoding::kUnknown, false},
         {"lead byte under a UTF-8 declaration",
-         "<?xml version='1.0' encoding='UTF-8'?><r a=\"\xC3\" b=\">" + deepTail, TIXML_ENCODING_UNKNOWN, false},
-        {"lead byte before a '<'", "<r>\xE0<!-->" + deepTail, TIXML_ENCODING_UTF8, false},
+         "<?xml version='1.0' encoding='UTF-8'?><r a=\"\xC3\" b=\">" + deepTail, pf::XmlEncoding::kUnknown, false},
+        {"lead byte before a '<'", "<r>\xE0<!-->" + deepTail, pf::XmlEncoding::kUtf8, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,7 +117,7 @@ TEST(XmlParseTest, ParseErrorsLogOneLineAndLeaveTheDocumentEmpty) {
                                     std::string("<r>\xF0"), std::string("<r/><!-- open")}) {
         testkit::LogCapture log;
         TiXmlDocument doc;
-        const bool parsed = pf::ParseXml(doc, text, L"bad.xml", TIXML_ENCODING_UTF8);
+        const bool parsed = pf::ParseXml(doc, text, L"bad.xml", pf::XmlEncoding::kUtf8);
         if (!parsed) {
             EXPECT_EQ(doc.FirstChild(), nullptr);
             EXPECT_EQ(log.Lines().size(), 1u);

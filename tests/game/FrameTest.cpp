@@ -55,7 +55,7 @@ public:
     FakeSound sound;
     FakeResSound() { SetId(L"tune"); }
     Sound* GetSound() override { return &sound; }
-    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {}
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*) override {}
 };
 
 // A root that notes the sound channel's state when each event reaches it.

@@ -22,7 +22,7 @@ class FakeSoundRes : public ResSound {
 public:
     FakeSoundRes(const std::wstring& id, Sound* sound) : sound_(sound) { SetId(id); }
     Sound* GetSound() override { return sound_; }
-    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*, SoundSystem*) override {}
+    void LoadDeferred(pf::FileSystem*, pf::Display*, pf::ImageLoader*) override {}
 
 private:
     Sound* sound_;

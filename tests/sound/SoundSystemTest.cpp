@@ -272,7 +272,7 @@ TEST_F(SoundSystemTest, DeletingASoundStopsTheChannelsPlayingIt) {
 
 TEST(SoundOff, WithoutADeviceOrContextEverythingIsQuiet) {
     SoundSystemOAL off;
-    EXPECT_FALSE(off.Open([] { return static_cast<ALCdevice*>(nullptr); }));
+    EXPECT_FALSE(off.Open([] { return static_cast<SoundDevice*>(nullptr); }));
     EXPECT_FALSE(off.isAvailable());
     const char bytes[] = "OggS";
     EXPECT_EQ(off.CreateSound(bytes, 4), nullptr);
@@ -291,7 +291,7 @@ TEST(SoundOff, WithoutADeviceOrContextEverythingIsQuiet) {
     const ALCint unsupported[] = {ALC_FORMAT_CHANNELS_SOFT, 0x7fff, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
                                   ALC_FREQUENCY, 44100, 0};
     SoundSystemOAL noContext;
-    EXPECT_FALSE(noContext.Open([&] { return openLoopback(nullptr); }, unsupported));
+    EXPECT_FALSE(noContext.Open([&] { return AsSoundDevice(openLoopback(nullptr)); }, unsupported));
     EXPECT_FALSE(noContext.isAvailable());
     EXPECT_EQ(noContext.GetFreeChannel(), nullptr);
     noContext.Close();

@@ -34,14 +34,14 @@ void LoopbackSound::SetUp() {
     ASSERT_NE(openLoopback, nullptr);
     const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
                                  ALC_FREQUENCY, kMixRate, 0};
-    ASSERT_TRUE(system.Open([&] { return openLoopback(nullptr); }, attributes));
-    render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(system.Device(), "alcRenderSamplesSOFT"));
+    ASSERT_TRUE(system.Open([&] { return AsSoundDevice(openLoopback(nullptr)); }, attributes));
+    render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(AlDevice(system.Device()), "alcRenderSamplesSOFT"));
     ASSERT_NE(render, nullptr);
 }
 
 std::vector<float> LoopbackSound::Render(int frames) {
     std::vector<float> out(static_cast<size_t>(frames) * 2);
-    render(system.Device(), out.data(), frames);
+    render(AlDevice(system.Device()), out.data(), frames);
     return out;
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <AL/alc.h>
 #include <AL/alext.h>
 
 #include <cmath>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "common/TestSupport.h"
+#include "sound/OpenAL.h"
 #include "sound/SoundSystemOAL.h"
 
 namespace soundtest {
