@@ -121,20 +121,20 @@ int main(int argc, char** argv) {
         std::printf("the scene and the plain loop disagree\n");
         return 1;
     }
-    constexpr int kRounds = 30;
+    constexpr int kRounds = 30, kSteps = 10;
     benchkit::InTurns turns;
-    const size_t ours = turns.Add("root cycle", 1, [&] {
+    const size_t ours = turns.Add("root cycle", kSteps, [&] {
         g_now += 7;
         s.StepScene();
     });
-    const size_t peer = turns.Add("plain loop", 1, [&] {
+    const size_t peer = turns.Add("plain loop", kSteps, [&] {
         g_now += 7;
         s.StepPlain();
     });
     turns.Run(kRounds);
-    std::printf("%d actors with a mover and a rotator, median of %d rounds in turns: root cycle %.3f ms, plain loop "
-                "%.3f ms\n",
-                kActors, kRounds, turns.Wall(ours) * 1e3, turns.Wall(peer) * 1e3);
+    std::printf("%d actors with a mover and a rotator, median of %d rounds of %d steps in turns: root cycle %.3f ms, "
+                "plain loop %.3f ms\n",
+                kActors, kRounds, kSteps, turns.Wall(ours) * 1e3, turns.Wall(peer) * 1e3);
     turns.PrintWallRatio(ours, peer, "root cycle / plain loop");
     benchmark::Shutdown();
     return 0;
