@@ -1,6 +1,8 @@
 // Work and its peers or floors measured in rounds taken in turns (work, peer, floor, work,
 // peer, floor, ...), so a busy moment of the machine falls on all of them alike. Figures
 // are medians over the rounds; a ratio is the median of the ratios within each round.
+// Every benchmark prints its ratios through InTurns::PrintRatio, and a figure held to a
+// goal through PrintAgainstGoal, so their lines read alike across benchmarks.
 #pragma once
 
 #include <benchmark/benchmark.h>
