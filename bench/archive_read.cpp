@@ -179,8 +179,7 @@ void PrintInTurns(const char* what, int rounds, const Archive& archive, F ours) 
         std::printf("%s: a run failed\n", what);
         return;
     }
-    std::printf("ratio %s / unzip: %.2f (%.1f ms vs %.1f ms, medians of %d rounds in turns; goal <= 1.0)\n", what,
-                turns.WallRatio(engine, unzip), turns.Wall(engine) * 1e3, turns.Wall(unzip) * 1e3, turns.Rounds());
+    turns.PrintWallRatio(engine, unzip, std::string(what) + " / unzip", 1.0);
 }
 
 }  // namespace
@@ -205,7 +204,7 @@ int main(int argc, char** argv) {
         pf::FileSystemWin32 fs;
         if (!OpenArchive(fs, g_small)) std::abort();
     });
-    std::printf("10,000 small entries open alone: %.1f ms, best of 15 (goal < 20 ms)\n", open);
+    benchkit::PrintAgainstGoal("10,000 small entries open alone, best of 15", open, "ms", 20);
     std::filesystem::remove_all(g_folder);
     benchmark::Shutdown();
     return 0;

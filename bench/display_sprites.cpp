@@ -1,21 +1,21 @@
 // A frame of 2000 rotated, coloured 32 x 32 sprites drawn through the display (colour,
 // transform, surface Draw) against the same quads handed straight to the software device
 // with the same states, with the display's automatic filter and with the bilinear filter
-// the game sets at start-up. Prints the display's time over the device's at the end.
+// the game sets at start-up, in rounds taken in turns. Prints the display's time over the
+// device's at the end.
 // The frames are compared first (each drawn over the same known ground): the display's
 // must be the device's but for the rounding of its own transforms (a texel step or an
 // edge pixel here and there, under 0.1 % of the pixels), so no sprite is skipped.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "bench/common/BenchSupport.h"
 #include "bench/common/DevicePeer.h"
+#include "bench/common/InTurns.h"
 #include "shell/DisplayDX.h"
 #include "shell/foundation/Log.h"
 #include "shell/pixels/MemorySurface.h"
@@ -142,15 +142,17 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     // In turns, so that a busy moment of the machine falls on all three.
-    double ours = 1e30, linear = 1e30, peer = 1e30;
-    for (int turn = 0; turn < 20; ++turn) {
-        ours = std::min(ours, benchkit::BestOf(1, [&] { s.ThroughDisplay(); }));
-        linear = std::min(linear, benchkit::BestOf(1, [&] { s.ThroughDisplay(pf::TextureFilter::Linear); }));
-        peer = std::min(peer, benchkit::BestOf(1, [&] { s.ThroughDevice(); }));
-    }
-    std::printf("%d sprites a frame, best of 20 turns: display %.3f ms, display with the game's linear filter %.3f ms, "
-                "device alone %.3f ms; ratios %.3f and %.3f\n",
-                kSprites, ours * 1e3, linear * 1e3, peer * 1e3, ours / peer, linear / peer);
+    benchkit::InTurns turns;
+    constexpr int kRounds = 20;
+    const size_t ours = turns.Add("display", 1, [&] { s.ThroughDisplay(); });
+    const size_t linear = turns.Add("display, linear", 1, [&] { s.ThroughDisplay(pf::TextureFilter::Linear); });
+    const size_t peer = turns.Add("device alone", 1, [&] { s.ThroughDevice(); });
+    turns.Run(kRounds);
+    std::printf("%d sprites a frame, median of %d rounds in turns: display %.3f ms, display with the game's linear "
+                "filter %.3f ms, device alone %.3f ms\n",
+                kSprites, kRounds, turns.Wall(ours) * 1e3, turns.Wall(linear) * 1e3, turns.Wall(peer) * 1e3);
+    turns.PrintWallRatio(ours, peer, "display / device alone");
+    turns.PrintWallRatio(linear, peer, "display with the game's linear filter / device alone");
     benchmark::Shutdown();
     return 0;
 }

@@ -1,6 +1,7 @@
 // Building a glyph cache for DejaVu Sans at size 24 (the 224 glyphs rendered at 4x into
 // one coverage buffer, placed, and box-filtered to the page) against FreeType rendering the
-// same glyphs at the same size into one buffer with nothing else; and measuring text.
+// same glyphs at the same size into one buffer with nothing else, in rounds taken in turns;
+// and measuring text.
 #include <benchmark/benchmark.h>
 
 #include <ft2build.h>
@@ -10,9 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <string>
 
+#include "bench/common/InTurns.h"
 #include "shell/BmFont.h"
 #include "shell/FileSystem.h"
 #include "shell/Font.h"
@@ -27,60 +28,61 @@ namespace {
 constexpr const char* kFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr int kSize = 24;
 
-void BM_GlyphCache_Engine(benchmark::State& state) {
+// The engine's glyph cache built once; what went wrong, or empty.
+const char* EngineGlyphCache() {
     pf::GlyphStyle style;
     style.cellHeight = 4 * kSize;
-    for (auto _ : state) {
-        auto glyphs = pf::OpenFreeTypeGlyphs(kFace, style);
-        pf::Rect rects[pf::kFontGlyphCount];
-        pf::MemorySurface page;
-        if (!glyphs || !pf::RenderGlyphPage(*glyphs, 1, rects, page)) {
-            state.SkipWithError("the glyph page was not made");
-            return;
-        }
-        // The work is checked: 'H' has coverage inside its rectangle.
-        const pf::PixelView v = page.GetView();
-        const pf::Rect& h = rects['H' - pf::kFontFirstChar];
-        const uint32_t middle = reinterpret_cast<const uint32_t*>(v.data + (h.y + h.height / 2) * v.pitch)[h.x + 2];
-        if ((middle >> 24) == 0) {
-            state.SkipWithError("no ink where 'H' should be");
-            return;
-        }
-        benchmark::DoNotOptimize(page.GetView().data);
-    }
+    auto glyphs = pf::OpenFreeTypeGlyphs(kFace, style);
+    pf::Rect rects[pf::kFontGlyphCount];
+    pf::MemorySurface page;
+    if (!glyphs || !pf::RenderGlyphPage(*glyphs, 1, rects, page)) return "the glyph page was not made";
+    // The work is checked: 'H' has coverage inside its rectangle.
+    const pf::PixelView v = page.GetView();
+    const pf::Rect& h = rects['H' - pf::kFontFirstChar];
+    const uint32_t middle = reinterpret_cast<const uint32_t*>(v.data + (h.y + h.height / 2) * v.pitch)[h.x + 2];
+    if ((middle >> 24) == 0) return "no ink where 'H' should be";
+    benchmark::DoNotOptimize(page.GetView().data);
+    return "";
 }
-BENCHMARK(BM_GlyphCache_Engine)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_GlyphCache_FreeType(benchmark::State& state) {
-    for (auto _ : state) {
-        FT_Library library;
-        FT_Face face;
-        if (FT_Init_FreeType(&library) != 0 || FT_New_Face(library, kFace, 0, &face) != 0) {
-            state.SkipWithError("FreeType cannot open the face");
-            return;
-        }
-        FT_Size_RequestRec request = {FT_SIZE_REQUEST_TYPE_CELL, 0, FT_Long(4 * kSize) * 64, 0, 0};
-        FT_Request_Size(face, &request);
-        const int side = pf::kGlyphRenderSide;
-        uint8_t* buffer = static_cast<uint8_t*>(std::calloc(size_t(side) * side, 1));
-        int x = 0, y = 0, inked = 0;
-        for (int c = pf::kFontFirstChar; c < pf::kFontFirstChar + pf::kFontGlyphCount; ++c) {
-            if (FT_Load_Char(face, FT_ULong(c), FT_LOAD_RENDER) != 0) continue;
-            const FT_Bitmap& bm = face->glyph->bitmap;
-            if (x + int(bm.width) > side) x = 0, y += 4 * kSize;
-            for (unsigned r = 0; r < bm.rows && y + int(r) < side; ++r)
-                std::memcpy(buffer + size_t(y + int(r)) * side + x, bm.buffer + ptrdiff_t(r) * bm.pitch, bm.width);
-            x += int(face->glyph->advance.x >> 6);
-            inked += int(bm.rows);
-        }
-        benchmark::DoNotOptimize(buffer);
-        std::free(buffer);
-        FT_Done_Face(face);
+// FreeType alone rendering the same glyphs into one buffer; what went wrong, or empty.
+const char* FreeTypeGlyphs() {
+    FT_Library library;
+    FT_Face face;
+    if (FT_Init_FreeType(&library) != 0) return "FreeType cannot open the face";
+    if (FT_New_Face(library, kFace, 0, &face) != 0) {
         FT_Done_FreeType(library);
-        if (inked == 0) state.SkipWithError("nothing rendered");
+        return "FreeType cannot open the face";
+    }
+    FT_Size_RequestRec request = {FT_SIZE_REQUEST_TYPE_CELL, 0, FT_Long(4 * kSize) * 64, 0, 0};
+    FT_Request_Size(face, &request);
+    const int side = pf::kGlyphRenderSide;
+    uint8_t* buffer = static_cast<uint8_t*>(std::calloc(size_t(side) * side, 1));
+    int x = 0, y = 0, inked = 0;
+    for (int c = pf::kFontFirstChar; c < pf::kFontFirstChar + pf::kFontGlyphCount; ++c) {
+        if (FT_Load_Char(face, FT_ULong(c), FT_LOAD_RENDER) != 0) continue;
+        const FT_Bitmap& bm = face->glyph->bitmap;
+        if (x + int(bm.width) > side) x = 0, y += 4 * kSize;
+        for (unsigned r = 0; r < bm.rows && y + int(r) < side; ++r)
+            std::memcpy(buffer + size_t(y + int(r)) * side + x, bm.buffer + ptrdiff_t(r) * bm.pitch, bm.width);
+        x += int(face->glyph->advance.x >> 6);
+        inked += int(bm.rows);
+    }
+    benchmark::DoNotOptimize(buffer);
+    std::free(buffer);
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    return inked == 0 ? "nothing rendered" : "";
+}
+
+template <const char* (*Build)()>
+void BM_GlyphCache(benchmark::State& state) {
+    for (auto _ : state) {
+        if (const char* failed = Build(); *failed) return state.SkipWithError(failed);
     }
 }
-BENCHMARK(BM_GlyphCache_FreeType)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(BM_GlyphCache, EngineGlyphCache)->Name("BM_GlyphCache_Engine")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(BM_GlyphCache, FreeTypeGlyphs)->Name("BM_GlyphCache_FreeType")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void MeasureLoop(benchmark::State& state, const pf::Font& font) {
     std::wstring text;
@@ -142,33 +144,26 @@ void BM_MeasureText_BmFont(benchmark::State& state) {
 }
 BENCHMARK(BM_MeasureText_BmFont)->Unit(benchmark::kMicrosecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred) times_[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        auto a = times_.find("BM_GlyphCache_Engine"), b = times_.find("BM_GlyphCache_FreeType");
-        if (a == times_.end() || b == times_.end() || b->second <= 0) return;
-        const double r = a->second / b->second;
-        std::printf("\nratio glyph cache / FreeType alone: %.2f  (goal <= 1.5: %s)\n", r, r <= 1.5 ? "met" : "missed");
-    }
-
-private:
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     pf::SetLogToStderr(false);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks();
+
+    // The two builds in rounds taken in turns.
+    std::string failed;
+    benchkit::InTurns turns;
+    const size_t engine = turns.Add("glyph cache", 1, [&] { failed += EngineGlyphCache(); });
+    const size_t freetype = turns.Add("FreeType alone", 1, [&] { failed += FreeTypeGlyphs(); });
+    turns.Run(9);
     benchmark::Shutdown();
+    if (!failed.empty()) {
+        std::fprintf(stderr, "a glyph build failed: %s\n", failed.c_str());
+        return 1;
+    }
+    std::printf("\n");
+    turns.PrintWallRatio(engine, freetype, "glyph cache / FreeType alone", 1.5);
     return 0;
 }

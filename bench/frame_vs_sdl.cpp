@@ -22,7 +22,6 @@
 #include <random>
 #include <vector>
 
-#include "bench/common/BenchSupport.h"
 #include "bench/common/CpuMeter.h"
 #include "bench/common/InTurns.h"
 #include "bench/common/Sprites.h"
@@ -307,19 +306,15 @@ bool RunCase(const FrameCase& fc, int server) {
     std::printf("  present %.3f ms CPU (%.3f ours, %.3f wall), memcpy of the frame %.3f ms\n", turns.Cpu(present) * ms,
                 turns.Median(present, M::Process) * ms, turns.Wall(present) * ms, turns.Wall(floor) * ms);
     // Each ratio is the median of the rounds' own ratios.
-    benchkit::PrintRatio(std::string("display / SDL2 software renderer, frame CPU, ") + fc.name,
-                         turns.CpuRatio(display, peer), 1.0, 0.6);
-    benchkit::PrintRatio(std::string("present CPU (with the X server) / memcpy of the frame, ") + fc.name,
-                         turns.Ratio(present, M::Cpu, floor, M::Wall), 1.0, 1.5);
-    benchkit::PrintRatio(std::string("present CPU (this process) / memcpy of the frame, ") + fc.name,
-                         turns.Ratio(present, M::Process, floor, M::Wall), 1.0, 1.5);
-    if (fc.width == 800 && fc.height == 600) {
-        const double goal = fc.extra40 > 0 ? 4.0 : 1.2;
-        const double cpu = turns.Cpu(display) * ms;
-        // The goals of the game's own sample scene (bench_game_frame), for comparison.
-        std::printf("  %-62s %6.2f ms  (the sample scene's goal <= %.1f ms: %s)\n", "display frame CPU", cpu, goal,
-                    cpu <= goal ? "met" : "missed");
-    }
+    turns.PrintCpuRatio(display, peer, std::string("display / SDL2 software renderer, frame CPU, ") + fc.name, 0.6);
+    turns.PrintRatio(std::string("present CPU (with the X server) / memcpy of the frame, ") + fc.name, present, M::Cpu,
+                     floor, M::Wall, 1.5);
+    turns.PrintRatio(std::string("present CPU (this process) / memcpy of the frame, ") + fc.name, present, M::Process,
+                     floor, M::Wall, 1.5);
+    // The goals of the game's own sample scene (bench_game_frame), for comparison.
+    if (fc.width == 800 && fc.height == 600)
+        benchkit::PrintAgainstGoal("display frame CPU (the sample scene's goal)", turns.Cpu(display) * ms, "ms",
+                                   fc.extra40 > 0 ? 4.0 : 1.2);
     return true;
 }
 

@@ -196,11 +196,6 @@ void BM_ClearAndPresent(benchmark::State& state) {
 }
 BENCHMARK(BM_ClearAndPresent)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
-void PrintAgainstGoal(const char* what, double value, const char* unit, double goal) {
-    std::printf("  %-62s %8.2f %s  (goal <= %.1f %s: %s)\n", what, value, unit, goal, unit,
-                value <= goal ? "met" : "missed");
-}
-
 // Rounds taken in turns: the game's frame, a bare clear and present of its window, a
 // memcpy of a frame of the window's size; medians per frame and per-round ratios.
 void MeasureAndPrintInTurns(MeasuredGame& game, int server, const char* what, double goal, bool withLoading) {
@@ -225,7 +220,7 @@ void MeasureAndPrintInTurns(MeasuredGame& game, int server, const char* what, do
     std::printf("  %s: frame %.3f ms CPU (%.3f ms wall); in turns with it a bare clear + present %.3f ms CPU, "
                 "a memcpy of the frame %.3f ms\n",
                 what, frameCpu, turns.Wall(frame) * 1e3, turns.Cpu(bare) * 1e3, turns.Wall(floor) * 1e3);
-    PrintAgainstGoal((std::string(what) + ", frame CPU").c_str(), frameCpu, "ms", goal);
+    benchkit::PrintAgainstGoal(std::string(what) + ", frame CPU", frameCpu, "ms", goal);
     turns.PrintRatio(std::string(what) + " / memcpy of the frame", frame, M::Cpu, floor, M::Wall);
     turns.PrintRatio(std::string(what) + " / bare clear + present", frame, M::Cpu, bare, M::Cpu);
     if (withLoading) turns.PrintRatio("loading screen / bare clear + present", loading, M::Cpu, bare, M::Cpu);
@@ -267,7 +262,7 @@ bool AddExtraSprites(MeasuredGame& game) {
     return checked > 0 && shown * 10 >= checked * 9;
 }
 
-void Report(const std::vector<StartSample>& starts, benchkit::RatioReporter& reporter, double resident, bool scene) {
+void Report(const std::vector<StartSample>& starts, benchkit::TimesReporter& reporter, double resident, bool scene) {
     std::printf("\nThe game on its sample content, 800 x 600 window, software device (%s):\n",
                 scene ? "the start-up script's sample scene" : "no scene from the start-up script yet");
     const bool allStarted = std::all_of(starts.begin(), starts.end(), [](const StartSample& s) { return s.ms >= 0; });
@@ -277,7 +272,7 @@ void Report(const std::vector<StartSample>& starts, benchkit::RatioReporter& rep
         std::sort(ms.begin(), ms.end());
         std::printf("  start to first frame over %zu starts: best %.1f ms, median %.1f ms, worst %.1f ms\n",
                     ms.size(), ms.front(), ms[ms.size() / 2], ms.back());
-        PrintAgainstGoal(starts[0].scene ? "start to first frame of the sample scene (median)"
+        benchkit::PrintAgainstGoal(starts[0].scene ? "start to first frame of the sample scene (median)"
                                          : "start to first frame, cleared (median)",
                          ms[ms.size() / 2], "ms", kFirstFrameGoalMs);
     } else {
@@ -286,9 +281,10 @@ void Report(const std::vector<StartSample>& starts, benchkit::RatioReporter& rep
     const double floor = reporter.times["BM_ClearAndPresent/min_time:1.000"];
     const double frame = reporter.times["BM_GameFrame/min_time:1.000"];
     const double loading = reporter.times["BM_LoadingScreenFrame/min_time:1.000"];
-    PrintAgainstGoal(scene ? "frame of the sample scene" : "game frame, no scene (cleared)", frame, "ms", kFrameGoalMs);
-    PrintAgainstGoal("frame of the loading screen", loading, "ms", kFrameGoalMs);
-    PrintAgainstGoal("resident memory after the frames", resident, "MB", kResidentGoalMb);
+    benchkit::PrintAgainstGoal(scene ? "frame of the sample scene" : "game frame, no scene (cleared)", frame, "ms",
+                               kFrameGoalMs);
+    benchkit::PrintAgainstGoal("frame of the loading screen", loading, "ms", kFrameGoalMs);
+    benchkit::PrintAgainstGoal("resident memory after the frames", resident, "MB", kResidentGoalMb);
     if (floor > 0)  // the ratios to it come from the rounds in turns below
         std::printf("  a bare clear + present of the same window alone: %.3f ms\n", floor);
 }
@@ -328,7 +324,7 @@ int main(int argc, char** argv) {
                          "game frame %06x (want %06x)\n",
                          loadingPixel, gamePixel, scene ? 0x20304au : 0u);
 
-        benchkit::RatioReporter reporter;
+        benchkit::TimesReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         for (int i = 0; i < 200; ++i) running.Frame();
         const double resident = ResidentMb();

@@ -2,8 +2,8 @@
 // software display (a texture in, a new texture out), side by side with ImageMagick's
 // nearest operation on the same picture, both on one thread. ImageMagick's time is that
 // of `convert` reading the raw picture, running the operation and writing the raw result,
-// less the time of the same command without the operation (best of several runs each),
-// so what remains is its work on the in-memory picture. Before timing, each effect's
+// less the time of the same command without the operation in the same round (medians of
+// rounds taken in turns), so what remains is its work on the in-memory picture. Before timing, each effect's
 // output is checked against ImageMagick's exact counterpart within a tolerance.
 #include <benchmark/benchmark.h>
 
@@ -15,9 +15,10 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "bench/common/BenchSupport.h"
+#include "bench/common/InTurns.h"
 #include "game/EffectKernels.h"
 #include "game/ImageEffects.h"
 #include "scene/Actor.h"
@@ -110,16 +111,6 @@ public:
     }
     // The operation's output, as bytes b, g, r, a.
     Pixels Output() const { return SwapRedBlue(ReadAll(out_)); }
-
-    // Seconds of the operation alone: the command's best time less that of a plain copy.
-    double OperationTime(const std::string& operation, bool onShape = false) const {
-        const auto run = [&](const std::string& op) {
-            return benchkit::BestOf(5, [&] {
-                if (!Run(op, onShape)) std::abort();
-            });
-        };
-        return std::max(1e-6, run(operation) - run(""));
-    }
 
 private:
     fs::path in_, shape_, out_;
@@ -288,13 +279,32 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("BM_") + e.name).c_str(), BM_Effect, e)->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
 
-    std::printf("\n1024 x 1024, one thread each, best of 5: engine effect / ImageMagick operation\n");
+    // Per effect, in rounds taken in turns: the engine, ImageMagick's command with the
+    // operation, and the same command without it, whose time is taken from the operation's.
+    constexpr int kRounds = 5;
+    bool ran = true;
+    benchkit::InTurns turns;
+    std::vector<std::pair<size_t, size_t>> pairs;
     for (const Effect& e : effects) {
-        const double ours = benchkit::BestOf(5, [&] { engine.Apply(e.run, e.onShape); });
-        const double theirs = peer.OperationTime(e.timed, e.onShape);
-        std::printf("  %-11s engine %7.2f ms, ImageMagick '%s' %7.2f ms\n", e.name, ours * 1e3, e.timed.c_str(),
-                    theirs * 1e3);
-        benchkit::PrintRatio(std::string(e.name) + " (engine / ImageMagick)", ours, theirs, 1.0);
+        const size_t ours = turns.Add(e.name, 1, [&] { engine.Apply(e.run, e.onShape); });
+        const size_t theirs = turns.Add(e.timed, 1, [&] { ran &= peer.Run(e.timed, e.onShape); });
+        const size_t copy = turns.Add("plain copy", 1, [&] { ran &= peer.Run("", e.onShape); });
+        turns.Less(theirs, copy);
+        pairs.emplace_back(ours, theirs);
+    }
+    turns.Run(kRounds);
+    if (!ran) {
+        std::fprintf(stderr, "ImageMagick failed during the rounds\n");
+        fs::remove_all(dir);
+        return 1;
+    }
+    std::printf("\n1024 x 1024, one thread each, medians of %d rounds in turns: engine effect / ImageMagick operation\n",
+                kRounds);
+    for (size_t i = 0; i < effects.size(); ++i) {
+        const Effect& e = effects[i];
+        std::printf("  %-11s engine %7.2f ms, ImageMagick '%s' %7.2f ms\n", e.name, turns.Wall(pairs[i].first) * 1e3,
+                    e.timed.c_str(), turns.Wall(pairs[i].second) * 1e3);
+        turns.PrintWallRatio(pairs[i].first, pairs[i].second, std::string(e.name) + " (engine / ImageMagick)", 1.0);
     }
     benchmark::Shutdown();
     fs::remove_all(dir);

@@ -3,9 +3,9 @@
 // quads handed straight to the software device. Checks that both frames hold the same
 // pixels, then prints the scene's time over the device's.
 //
-// Then, in rounds taken in turns, the scene's frame against a peer and a floor: SDL2's
-// software renderer drawing the same patch quads from the same image into a 1600 x 1200
-// frame in memory, and a memcpy of that frame (every pixel of it is drawn once). SDL's
+// All are timed in rounds taken in turns, the scene's frame also against a peer and a
+// floor: SDL2's software renderer drawing the same patch quads from the same image into a
+// 1600 x 1200 frame in memory, and a memcpy of that frame (every pixel of it is drawn once). SDL's
 // picture is compared with the scene's first, and the scene's checksum after the rounds.
 #include <benchmark/benchmark.h>
 
@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench/common/BenchSupport.h"
 #include "bench/common/InTurns.h"
 #include "bench/common/SdlPeer.h"
 #include "content/ResAnim.h"
@@ -133,7 +132,7 @@ bool InTurns(Scene& s, uint64_t sceneSum) {
     const std::vector<uint32_t> ours = benchkit::BackBufferPicture(s.display, kWidth, kHeight);
     benchkit::SdlPeer::Matches match;
     bool drawn = sdl.MatchBoth(texture, ours, "the scene", match);
-if (!match.triangles.Same(2.0) || !match.copies.Same(2.0)) {
+    if (!match.triangles.Same(2.0) || !match.copies.Same(2.0)) {
         std::fprintf(stderr, "SDL2's picture is not the scene's: the comparison would be void\n");
         return false;
     }
@@ -153,8 +152,9 @@ if (!match.triangles.Same(2.0) || !match.copies.Same(2.0)) {
     }
     std::printf("%dx%d nine-patch, %zu quads a frame, in turns (median of %d rounds of %d frames; peer: SDL2's "
                 "software renderer drawing the same quads as SDL_RenderCopy rectangles, and as triangles with "
-                "SDL_RenderGeometry):\n",
-                kWidth, kHeight, s.quads.size() / 4, kRounds, kFrames);
+                "SDL_RenderGeometry): scene %.3f ms, device alone %.3f ms\n",
+                kWidth, kHeight, s.quads.size() / 4, kRounds, kFrames, turns.Wall(scene) * 1e3, turns.Wall(device) * 1e3);
+    turns.PrintWallRatio(scene, device, "nine-patch through the scene / device alone");
     turns.PrintWallRatio(scene, peer, "nine-patch through the scene / SDL2 software renderer, RenderCopy");
     turns.PrintWallRatio(device, peer, "device alone / SDL2 software renderer, RenderCopy");
     turns.PrintWallRatio(scene, triangles, "nine-patch through the scene / SDL2 software renderer, RenderGeometry");
@@ -177,10 +177,6 @@ int main(int argc, char** argv) {
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
-    const double ours = benchkit::BestOf(20, [&] { s.ThroughScene(); });
-    const double peer = benchkit::BestOf(20, [&] { s.ThroughDevice(); });
-    std::printf("%dx%d nine-patch, %zu quads a frame, best of 20: scene %.3f ms, device alone %.3f ms, ratio %.3f\n",
-                kWidth, kHeight, s.quads.size() / 4, ours * 1e3, peer * 1e3, ours / peer);
     const bool ok = InTurns(s, scene);
     benchmark::Shutdown();
     return ok ? 0 : 1;

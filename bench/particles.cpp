@@ -2,9 +2,10 @@
 // through the display, against the same quads handed straight to the software device with
 // the same blend; and the update alone. Prints the frame ratio at the end.
 //
-// Then, in rounds taken in turns, the frame against a peer and a floor: SDL2's software
-// renderer drawing the same quads (the particles' triangles as last drawn, same texture,
-// same per-particle alpha) into an 800 x 600 frame in memory, and a memcpy of that frame.
+// All are timed in rounds taken in turns, the frame also against a peer and a floor: SDL2's
+// software renderer drawing the same quads (the particles' triangles as last drawn, same
+// texture, same per-particle alpha) into an 800 x 600 frame in memory, and a memcpy of
+// that frame.
 // SDL's picture is compared with the display's first, and the live particle count is
 // checked after the rounds, so no drawing or updating is skipped.
 #include <benchmark/benchmark.h>
@@ -13,7 +14,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench/common/BenchSupport.h"
 #include "bench/common/DevicePeer.h"
 #include "bench/common/InTurns.h"
 #include "bench/common/SdlPeer.h"
@@ -153,14 +153,18 @@ bool InTurns(Scene& s) {
     const size_t device = turns.Add("device quads alone", kFrames, [&] { s.DeviceFrame(); });
     const size_t peer = turns.Add("SDL2 software renderer, same quads", kFrames, [&] { drawn &= sdl.Frame(texture); });
     const size_t floor = turns.Add("memcpy of the 800x600 frame", kFrames, copy);
+    const size_t update = turns.Add("update alone", 10, [&] { s.system.Update(16); });
     turns.Run(kRounds);
     if (!drawn || s.system.GetLive().size() != size_t(kParticles)) {
         std::fprintf(stderr, "a frame was not drawn or particles were lost: %zu live\n", s.system.GetLive().size());
         return false;
     }
     std::printf("%d particles a frame, in turns (median of %d rounds of %d frames; peer: SDL2's software renderer "
-                "drawing the same %zu triangles with SDL_RenderGeometry, nearest sampling):\n",
-                kParticles, kRounds, kFrames, sdl.Triangles());
+                "drawing the same %zu triangles with SDL_RenderGeometry, nearest sampling): update and draw "
+                "%.3f ms, device quads alone %.3f ms; update alone %.3f ms per 10,000\n",
+                kParticles, kRounds, kFrames, sdl.Triangles(), turns.Wall(frame) * 1e3, turns.Wall(device) * 1e3,
+                turns.Wall(update) * 1e3);
+    turns.PrintWallRatio(frame, device, "particle frame (update + draw) / device quads alone");
     turns.PrintWallRatio(frame, peer, "particle frame (update + draw) / SDL2 software renderer, same quads");
     turns.PrintWallRatio(device, peer, "device quads alone / SDL2 software renderer, same quads");
     turns.PrintWallRatio(frame, floor, "particle frame (update + draw) / memcpy of the 800x600 frame");
@@ -174,12 +178,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     Scene& s = TheScene();
-    const double ours = benchkit::BestOf(20, [&] { s.EngineFrame(); });
-    const double peer = benchkit::BestOf(20, [&] { s.DeviceFrame(); });
-    const double update = benchkit::BestOf(50, [&] { s.system.Update(16); });
-    std::printf("%d particles a frame, best of 20: update and draw %.3f ms, device quads alone %.3f ms, ratio %.3f;"
-                " update alone %.3f ms per 10,000\n",
-                kParticles, ours * 1e3, peer * 1e3, ours / peer, update * 1e3);
     const bool ok = InTurns(s);
     benchmark::Shutdown();
     return ok ? 0 : 1;

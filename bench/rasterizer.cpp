@@ -1,5 +1,6 @@
 // The software device against its peers on the same sprites and the same 800 x 600
-// target, side by side, each pair printed as a time ratio (device / peer):
+// target, side by side in rounds taken in turns, each pair printed as a CPU time ratio
+// (device / peer):
 //  (a) axis-aligned alpha-blended 64 x 64 sprites against SDL2's software renderer;
 //  (b) rotated and scaled bilinear sprites against pixman's affine bilinear OVER;
 //  (c) a full-screen clear with the display's own colour (opaque black) and an opaque
@@ -19,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/common/BenchSupport.h"
+#include "bench/common/InTurns.h"
 #include "shell/render/SoftDevice.h"
 
 using namespace pf;
@@ -108,139 +109,146 @@ struct DeviceRig {
     }
 };
 
+// Each piece of work below sets itself up (checking its output where it can), then draws
+// one frame per call; the same frames are timed by the benchmark library and in turns.
+
 // ---- (a) axis-aligned alpha-blended sprites ----
 
-void BM_AlphaSprites_Device(benchmark::State& state) {
-    DeviceRig rig(SamplePoint);
-    const auto where = Placements();
-    for (auto _ : state) {
+struct AlphaSpritesDevice {
+    static constexpr int64_t kItems = kSprites, kBytes = 0;
+    DeviceRig rig{SamplePoint};
+    std::vector<Placement> where = Placements();
+    const char* Failed() const { return nullptr; }
+    void Frame() {
         for (const Placement& p : where) rig.Quad(p.x, p.y, kSprite, kSprite);
-        benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kSprites);
-}
-BENCHMARK(BM_AlphaSprites_Device)->Unit(benchmark::kMicrosecond);
+};
 
-void BM_AlphaSprites_SDL(benchmark::State& state) {
+struct AlphaSpritesSdl {
+    static constexpr int64_t kItems = kSprites, kBytes = 0;
     SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(target);
-    auto pixels = MakeSprite();
+    std::vector<uint32_t> pixels = MakeSprite();
     SDL_Surface* sprite = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kSprite, kSprite, 32, kSprite * 4,
                                                              SDL_PIXELFORMAT_ARGB8888);
     SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, sprite);
-    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
-    const auto where = Placements();
-    for (auto _ : state) {
+    std::vector<Placement> where = Placements();
+    AlphaSpritesSdl() { SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND); }
+    ~AlphaSpritesSdl() {
+        SDL_DestroyTexture(texture);
+        SDL_FreeSurface(sprite);
+        SDL_DestroyRenderer(renderer);
+        SDL_FreeSurface(target);
+    }
+    const char* Failed() const { return texture ? nullptr : "SDL's renderer did not start"; }
+    void Frame() {
         for (const Placement& p : where) {
             const SDL_Rect dst = {int(p.x), int(p.y), kSprite, kSprite};
             SDL_RenderCopy(renderer, texture, nullptr, &dst);
         }
         SDL_RenderFlush(renderer);
-        benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kSprites);
-    SDL_DestroyTexture(texture);
-    SDL_FreeSurface(sprite);
-    SDL_DestroyRenderer(renderer);
-    SDL_FreeSurface(target);
-}
-BENCHMARK(BM_AlphaSprites_SDL)->Unit(benchmark::kMicrosecond);
+};
 
 // ---- (b) rotated and scaled bilinear sprites ----
 
-void BM_RotatedSprites_Device(benchmark::State& state) {
-    DeviceRig rig(SampleLinear);
-    const auto where = Placements();
+struct RotatedSpritesDevice {
+    static constexpr int64_t kItems = kSprites, kBytes = 0;
+    DeviceRig rig{SampleLinear};
     std::vector<MatrixT> worlds;
-    for (const Placement& p : where)
-        worlds.push_back(MatrixT::MakeTranslation(VectorT3(-32, -32, 0)) *
-                         MatrixT::MakeScaling(VectorT3(p.scale, p.scale, 1)) * MatrixT().RotationZ(p.angle) *
-                         MatrixT::MakeTranslation(VectorT3(p.x + 32, p.y + 32, 0)));
-    for (auto _ : state) {
+    RotatedSpritesDevice() {
+        for (const Placement& p : Placements())
+            worlds.push_back(MatrixT::MakeTranslation(VectorT3(-32, -32, 0)) *
+                             MatrixT::MakeScaling(VectorT3(p.scale, p.scale, 1)) * MatrixT().RotationZ(p.angle) *
+                             MatrixT::MakeTranslation(VectorT3(p.x + 32, p.y + 32, 0)));
+    }
+    const char* Failed() const { return nullptr; }
+    void Frame() {
         for (const MatrixT& w : worlds) {
             rig.device->SetTransform(TransformId::World, w);
             rig.Quad(0, 0, kSprite, kSprite);
         }
-        benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kSprites);
-}
-BENCHMARK(BM_RotatedSprites_Device)->Unit(benchmark::kMicrosecond);
+};
 
-void BM_RotatedSprites_Pixman(benchmark::State& state) {
-    std::vector<uint32_t> target(size_t(kWidth) * kHeight);
-    auto pixels = MakeSprite();
-    for (uint32_t& c : pixels) {  // pixman works on premultiplied colour
-        const uint32_t a = c >> 24;
-        c = a << 24 | (((c >> 16) & 255) * a / 255) << 16 | (((c >> 8) & 255) * a / 255) << 8 | (c & 255) * a / 255;
-    }
-    pixman_image_t* dst = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, target.data(), kWidth * 4);
-    pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, pixels.data(), kSprite * 4);
-    pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-    pixman_image_set_repeat(src, PIXMAN_REPEAT_NONE);
+struct RotatedSpritesPixman {
+    static constexpr int64_t kItems = kSprites, kBytes = 0;
     struct Job {
         pixman_transform_t transform;
         int x, y, w, h;
     };
+    std::vector<uint32_t> target = std::vector<uint32_t>(size_t(kWidth) * kHeight);
+    std::vector<uint32_t> pixels = MakeSprite();
+    pixman_image_t* dst = nullptr;
+    pixman_image_t* src = nullptr;
     std::vector<Job> jobs;
-    for (const Placement& p : Placements()) {
-        // Destination to source: undo the move, the rotation and the scale.
-        const double c = std::cos(p.angle), s = std::sin(p.angle), k = 1.0 / p.scale;
-        const double cx = p.x + 32, cy = p.y + 32;
-        pixman_f_transform_t f;
-        // The device rotates row vectors: (x, y) -> (x c - y s, x s + y c).
-        f.m[0][0] = c * k;  f.m[0][1] = s * k;  f.m[0][2] = -(c * cx + s * cy) * k + 32;
-        f.m[1][0] = -s * k; f.m[1][1] = c * k;  f.m[1][2] = (s * cx - c * cy) * k + 32;
-        f.m[2][0] = 0;      f.m[2][1] = 0;      f.m[2][2] = 1;
-        Job j;
-        pixman_transform_from_pixman_f_transform(&j.transform, &f);
-        const double r = 32 * p.scale * std::sqrt(2.0) + 1;
-        j.x = int(std::floor(cx - r));
-        j.y = int(std::floor(cy - r));
-        j.w = j.h = int(std::ceil(2 * r));
-        jobs.push_back(j);
+
+    RotatedSpritesPixman() {
+        for (uint32_t& c : pixels) {  // pixman works on premultiplied colour
+            const uint32_t a = c >> 24;
+            c = a << 24 | (((c >> 16) & 255) * a / 255) << 16 | (((c >> 8) & 255) * a / 255) << 8 | (c & 255) * a / 255;
+        }
+        dst = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, target.data(), kWidth * 4);
+        src = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, pixels.data(), kSprite * 4);
+        pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+        pixman_image_set_repeat(src, PIXMAN_REPEAT_NONE);
+        for (const Placement& p : Placements()) {
+            // Destination to source: undo the move, the rotation and the scale.
+            const double c = std::cos(p.angle), s = std::sin(p.angle), k = 1.0 / p.scale;
+            const double cx = p.x + 32, cy = p.y + 32;
+            pixman_f_transform_t f;
+            // The device rotates row vectors: (x, y) -> (x c - y s, x s + y c).
+            f.m[0][0] = c * k;  f.m[0][1] = s * k;  f.m[0][2] = -(c * cx + s * cy) * k + 32;
+            f.m[1][0] = -s * k; f.m[1][1] = c * k;  f.m[1][2] = (s * cx - c * cy) * k + 32;
+            f.m[2][0] = 0;      f.m[2][1] = 0;      f.m[2][2] = 1;
+            Job j;
+            pixman_transform_from_pixman_f_transform(&j.transform, &f);
+            const double r = 32 * p.scale * std::sqrt(2.0) + 1;
+            j.x = int(std::floor(cx - r));
+            j.y = int(std::floor(cy - r));
+            j.w = j.h = int(std::ceil(2 * r));
+            jobs.push_back(j);
+        }
     }
-    for (auto _ : state) {
+    ~RotatedSpritesPixman() {
+        pixman_image_unref(src);
+        pixman_image_unref(dst);
+    }
+    RotatedSpritesPixman(const RotatedSpritesPixman&) = delete;
+    RotatedSpritesPixman& operator=(const RotatedSpritesPixman&) = delete;
+    const char* Failed() const { return src && dst ? nullptr : "pixman's images were not made"; }
+    void Frame() {
         for (const Job& j : jobs) {
             pixman_image_set_transform(src, &j.transform);
             pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, j.x, j.y, 0, 0, j.x, j.y, j.w, j.h);
         }
-        benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kSprites);
-    pixman_image_unref(src);
-    pixman_image_unref(dst);
-}
-BENCHMARK(BM_RotatedSprites_Pixman)->Unit(benchmark::kMicrosecond);
+};
 
 // ---- (c) full-screen clear and opaque copy ----
 
-void BM_Clear_Device(benchmark::State& state) {
-    DeviceRig rig(SamplePoint);
-    rig.device->Clear(0xFF000000u);
-    const uint32_t* px = reinterpret_cast<const uint32_t*>(rig.device->GetBackBuffer()->Bits());
-    if (std::count(px, px + size_t(kWidth) * kHeight, 0xFF000000u) != kWidth * kHeight) {
-        state.SkipWithError("the clear left other pixels");
-        return;
-    }
-    for (auto _ : state) {
+struct ClearDevice {
+    static constexpr int64_t kItems = 0, kBytes = int64_t(kWidth) * kHeight * 4;
+    DeviceRig rig{SamplePoint};
+    bool cleared = false;
+    ClearDevice() {
         rig.device->Clear(0xFF000000u);
-        benchmark::ClobberMemory();
+        const uint32_t* px = reinterpret_cast<const uint32_t*>(rig.device->GetBackBuffer()->Bits());
+        cleared = std::count(px, px + size_t(kWidth) * kHeight, 0xFF000000u) == kWidth * kHeight;
     }
-    state.SetBytesProcessed(state.iterations() * kWidth * kHeight * 4);
-}
-BENCHMARK(BM_Clear_Device)->Unit(benchmark::kMicrosecond);
+    const char* Failed() const { return cleared ? nullptr : "the clear left other pixels"; }
+    void Frame() { rig.device->Clear(0xFF000000u); }
+};
 
-void BM_Clear_Memset(benchmark::State& state) {
-    std::vector<uint32_t> target(size_t(kWidth) * kHeight);
-    for (auto _ : state) {
+struct ClearMemset {
+    static constexpr int64_t kItems = 0, kBytes = int64_t(kWidth) * kHeight * 4;
+    std::vector<uint32_t> target = std::vector<uint32_t>(size_t(kWidth) * kHeight);
+    const char* Failed() const { return nullptr; }
+    void Frame() {
         std::memset(target.data(), 0xFF, target.size() * 4);
         benchmark::DoNotOptimize(target.data());
-        benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(state.iterations() * kWidth * kHeight * 4);
-}
-BENCHMARK(BM_Clear_Memset)->Unit(benchmark::kMicrosecond);
+};
 
 std::vector<uint32_t> OpaqueScreen() {
     std::vector<uint32_t> px(size_t(kWidth) * kHeight);
@@ -248,52 +256,91 @@ std::vector<uint32_t> OpaqueScreen() {
     return px;
 }
 
-void BM_OpaqueCopy_Device(benchmark::State& state) {
-    DeviceRig rig(SamplePoint);  // blending on, as the display leaves it
-    const auto pixels = OpaqueScreen();
-    auto screen = rig.Texture(kWidth, kHeight, pixels);
-    rig.device->SetTexture(0, screen.get());
-    rig.device->Clear(0xFF000000u);
-    rig.Quad(0, 0, kWidth, kHeight);
-    if (std::memcmp(rig.device->GetBackBuffer()->Bits(), pixels.data(), pixels.size() * 4) != 0) {
-        state.SkipWithError("the copy differs from the texture");
-        return;
+struct OpaqueCopyDevice {
+    static constexpr int64_t kItems = 0, kBytes = int64_t(kWidth) * kHeight * 4;
+    DeviceRig rig{SamplePoint};  // blending on, as the display leaves it
+    std::vector<uint32_t> pixels = OpaqueScreen();
+    my_intrusive_ptr<DeviceTexture> screen = rig.Texture(kWidth, kHeight, pixels);
+    bool copied = false;
+    OpaqueCopyDevice() {
+        rig.device->SetTexture(0, screen.get());
+        rig.device->Clear(0xFF000000u);
+        Frame();
+        copied = std::memcmp(rig.device->GetBackBuffer()->Bits(), pixels.data(), pixels.size() * 4) == 0;
     }
-    for (auto _ : state) {
-        rig.Quad(0, 0, kWidth, kHeight);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * kWidth * kHeight * 4);
-}
-BENCHMARK(BM_OpaqueCopy_Device)->Unit(benchmark::kMicrosecond);
+    const char* Failed() const { return copied ? nullptr : "the copy differs from the texture"; }
+    void Frame() { rig.Quad(0, 0, kWidth, kHeight); }
+};
 
-void BM_OpaqueCopy_Memcpy(benchmark::State& state) {
-    const auto src = OpaqueScreen();
-    std::vector<uint32_t> target(src.size());
-    for (auto _ : state) {
+struct OpaqueCopyMemcpy {
+    static constexpr int64_t kItems = 0, kBytes = int64_t(kWidth) * kHeight * 4;
+    std::vector<uint32_t> src = OpaqueScreen();
+    std::vector<uint32_t> target = std::vector<uint32_t>(src.size());
+    const char* Failed() const { return nullptr; }
+    void Frame() {
         std::memcpy(target.data(), src.data(), src.size() * 4);
         benchmark::DoNotOptimize(target.data());
+    }
+};
+
+template <typename Work>
+void BM_Frames(benchmark::State& state) {
+    Work work;
+    if (const char* failed = work.Failed()) return state.SkipWithError(failed);
+    for (auto _ : state) {
+        work.Frame();
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(state.iterations() * kWidth * kHeight * 4);
+    if (Work::kItems) state.SetItemsProcessed(state.iterations() * Work::kItems);
+    if (Work::kBytes) state.SetBytesProcessed(state.iterations() * Work::kBytes);
 }
-BENCHMARK(BM_OpaqueCopy_Memcpy)->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Frames, AlphaSpritesDevice)->Name("BM_AlphaSprites_Device")->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Frames, AlphaSpritesSdl)->Name("BM_AlphaSprites_SDL")->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Frames, RotatedSpritesDevice)->Name("BM_RotatedSprites_Device")->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Frames, RotatedSpritesPixman)->Name("BM_RotatedSprites_Pixman")->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Frames, ClearDevice)->Name("BM_Clear_Device")->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Frames, ClearMemset)->Name("BM_Clear_Memset")->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Frames, OpaqueCopyDevice)->Name("BM_OpaqueCopy_Device")->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Frames, OpaqueCopyMemcpy)->Name("BM_OpaqueCopy_Memcpy")->Unit(benchmark::kMicrosecond);
+
+// A pair's frames in rounds taken in turns, the ratio of this process's CPU time printed;
+// false when either side failed its check.
+template <typename Ours, typename Peer>
+bool PrintPair(const char* what, double goal) {
+    Ours ours;
+    Peer peer;
+    for (const char* failed : {ours.Failed(), peer.Failed()})
+        if (failed) {
+            std::fprintf(stderr, "%s: %s\n", what, failed);
+            return false;
+        }
+    constexpr int kFrames = 10, kRounds = 15;
+    benchkit::InTurns turns;
+    const size_t a = turns.Add("device", kFrames, [&] {
+        ours.Frame();
+        benchmark::ClobberMemory();
+    });
+    const size_t b = turns.Add("peer", kFrames, [&] {
+        peer.Frame();
+        benchmark::ClobberMemory();
+    });
+    turns.Run(kRounds);
+    turns.PrintProcessRatio(a, b, what, goal);
+    return true;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchkit::RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto ratio = [&](const char* what, const char* mine, const char* peer, double goal) {
-        benchkit::PrintRatio(what, reporter.cpuTimes[mine], reporter.cpuTimes[peer], goal);
-    };
+    benchmark::RunSpecifiedBenchmarks();
     std::printf("\nTime ratios (CPU time, device / peer; below 1: the device is faster):\n");
-    ratio("(a) alpha sprites, device / SDL2 software renderer", "BM_AlphaSprites_Device", "BM_AlphaSprites_SDL", 1.0);
-    ratio("(b) rotated bilinear sprites, device / pixman", "BM_RotatedSprites_Device", "BM_RotatedSprites_Pixman", 1.0);
-    ratio("(c) full-screen clear with opaque black, device / memset", "BM_Clear_Device", "BM_Clear_Memset", 1.1);
-    ratio("(c) opaque full-screen texture, blending on, device / memcpy", "BM_OpaqueCopy_Device", "BM_OpaqueCopy_Memcpy", 1.5);
+    bool ok = PrintPair<AlphaSpritesDevice, AlphaSpritesSdl>("(a) alpha sprites, device / SDL2 software renderer", 1.0);
+    ok &= PrintPair<RotatedSpritesDevice, RotatedSpritesPixman>("(b) rotated bilinear sprites, device / pixman", 1.0);
+    ok &= PrintPair<ClearDevice, ClearMemset>("(c) full-screen clear with opaque black, device / memset", 1.1);
+    ok &= PrintPair<OpaqueCopyDevice, OpaqueCopyMemcpy>("(c) opaque full-screen texture, blending on, device / memcpy",
+                                                        1.5);
     benchmark::Shutdown();
-    return 0;
+    return ok ? 0 : 1;
 }

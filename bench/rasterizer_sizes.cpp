@@ -5,9 +5,9 @@
 // side with SDL2's software renderer and with pixman's unscaled OVER of the same
 // sprites (premultiplied) at the same positions. The memory floor is the bytes a sprite
 // touches (read the texel, read and write the target pixel) over the in-cache memcpy
-// bandwidth measured in the same run. Every benchmark runs in several repetitions taken
-// in a shuffled order, the floor's among the others', so a busy moment of the machine
-// falls on all of them; the ratios use the medians.
+// bandwidth measured in the same run. The ratios come from rounds taken in turns for each
+// size (display, display linear, SDL, pixman, floor), so a busy moment of the machine
+// falls on all of them; each is the median of the rounds' own ratios.
 //
 // Each peer's frame is checked against an exact reference of the blend before timing:
 // the display's bit for bit, the peers within their own rounding.
@@ -20,11 +20,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "bench/common/BenchSupport.h"
+#include "bench/common/InTurns.h"
 #include "bench/common/Sprites.h"
 #include "shell/DisplayDX.h"
 #include "shell/foundation/Log.h"
@@ -140,95 +142,119 @@ struct DisplayRig {
     }
 };
 
-void DisplaySprites(benchmark::State& state, SizeCase k, pf::TextureFilter filter) {
-    DisplayRig rig(k, filter);
-    if (!rig.Check()) {
-        state.SkipWithError("the display's frame differs from the exact blend");
-        return;
+// The display inside one frame, drawing the sprites once a call.
+struct DisplaySprites {
+    DisplayRig rig;
+    bool exact;
+    DisplaySprites(const SizeCase& k, pf::TextureFilter filter) : rig(k, filter), exact(rig.Check()) {
+        rig.display.BeginFrame(nullptr);
     }
-    rig.display.BeginFrame(nullptr);
-    for (auto _ : state) {
-        rig.Draw();
-        benchmark::ClobberMemory();
-    }
-    rig.display.EndFrame();
-    state.SetItemsProcessed(state.iterations() * k.count);
-}
+    ~DisplaySprites() { rig.display.EndFrame(); }
+    const char* Failed() const { return exact ? nullptr : "the display's frame differs from the exact blend"; }
+    void Frame() { rig.Draw(); }
+};
 
 // ---- SDL2's software renderer -------------------------------------------------------------
 
-void SdlSprites(benchmark::State& state, SizeCase k) {
+struct SdlSprites {
+    SizeCase k;
     SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(target);
-    auto pixels = MakeSprite(k.size);
-    SDL_Surface* sprite = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), k.size, k.size, 32, k.size * 4,
-                                                             SDL_PIXELFORMAT_ARGB8888);
-    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, sprite);
-    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
-    const auto where = Positions(k);
-    auto frame = [&] {
+    std::vector<uint32_t> pixels;
+    SDL_Surface* sprite = nullptr;
+    SDL_Texture* texture = nullptr;
+    std::vector<Pos> where;
+    bool blended = false;
+
+    explicit SdlSprites(const SizeCase& c) : k(c), pixels(MakeSprite(c.size)), where(Positions(c)) {
+        sprite = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), k.size, k.size, 32, k.size * 4,
+                                                    SDL_PIXELFORMAT_ARGB8888);
+        texture = SDL_CreateTextureFromSurface(renderer, sprite);
+        if (!texture) return;
+        SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+        SDL_FillRect(target, nullptr, kBackground);
+        Frame();
+        blended = MaxDifference(static_cast<const uint32_t*>(target->pixels), Reference(k, pixels, 0), target->pitch / 4) <=
+                  kPeerTolerance;
+    }
+    ~SdlSprites() {
+        if (texture) SDL_DestroyTexture(texture);
+        if (sprite) SDL_FreeSurface(sprite);
+        if (renderer) SDL_DestroyRenderer(renderer);
+        if (target) SDL_FreeSurface(target);
+    }
+    SdlSprites(const SdlSprites&) = delete;
+    SdlSprites& operator=(const SdlSprites&) = delete;
+    const char* Failed() const { return blended ? nullptr : "SDL's frame is not the blend"; }
+    void Frame() {
         for (const Pos& p : where) {
             const SDL_Rect dst = {p.x, p.y, k.size, k.size};
             SDL_RenderCopy(renderer, texture, nullptr, &dst);
         }
         SDL_RenderFlush(renderer);
-    };
-    SDL_FillRect(target, nullptr, kBackground);
-    frame();
-    if (MaxDifference(static_cast<const uint32_t*>(target->pixels), Reference(k, pixels, 0), target->pitch / 4) > kPeerTolerance)
-        state.SkipWithError("SDL's frame is not the blend");
-    for (auto _ : state) {
-        frame();
-        benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * k.count);
-    SDL_DestroyTexture(texture);
-    SDL_FreeSurface(sprite);
-    SDL_DestroyRenderer(renderer);
-    SDL_FreeSurface(target);
-}
+};
 
 // ---- pixman's unscaled OVER ---------------------------------------------------------------
 
-void PixmanSprites(benchmark::State& state, SizeCase k) {
-    std::vector<uint32_t> target(size_t(kWidth) * kHeight, kBackground);
-    auto pixels = Premultiplied(MakeSprite(k.size));
-    pixman_image_t* dst = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, target.data(), kWidth * 4);
-    pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, k.size, k.size, pixels.data(), k.size * 4);
-    const auto where = Positions(k);
-    auto frame = [&] {
+struct PixmanSprites {
+    SizeCase k;
+    std::vector<uint32_t> target = std::vector<uint32_t>(size_t(kWidth) * kHeight, kBackground);
+    std::vector<uint32_t> pixels;
+    pixman_image_t* dst = nullptr;
+    pixman_image_t* src = nullptr;
+    std::vector<Pos> where;
+    bool blended = false;
+
+    explicit PixmanSprites(const SizeCase& c) : k(c), pixels(Premultiplied(MakeSprite(c.size))), where(Positions(c)) {
+        dst = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, target.data(), kWidth * 4);
+        src = pixman_image_create_bits(PIXMAN_a8r8g8b8, k.size, k.size, pixels.data(), k.size * 4);
+        Frame();
+        blended = MaxDifference(target.data(), Reference(k, MakeSprite(k.size), 0), kWidth) <= kPeerTolerance;
+    }
+    ~PixmanSprites() {
+        pixman_image_unref(src);
+        pixman_image_unref(dst);
+    }
+    PixmanSprites(const PixmanSprites&) = delete;
+    PixmanSprites& operator=(const PixmanSprites&) = delete;
+    const char* Failed() const { return blended ? nullptr : "pixman's frame is not the blend"; }
+    void Frame() {
         for (const Pos& p : where)
             pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, 0, 0, 0, 0, p.x, p.y, k.size, k.size);
-    };
-    frame();
-    if (MaxDifference(target.data(), Reference(k, MakeSprite(k.size), 0), kWidth) > kPeerTolerance)
-        state.SkipWithError("pixman's frame is not the blend");
-    for (auto _ : state) {
-        frame();
-        benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * k.count);
-    pixman_image_unref(src);
-    pixman_image_unref(dst);
-}
+};
 
 // ---- the in-cache memory floor ------------------------------------------------------------
 
 // The bytes a frame of the case moves (12 a sprite pixel) copied by memcpy through a
-// buffer that stays in cache: the floor, timed among the case's other benchmarks so a
+// buffer that stays in cache: the floor, timed in turns with the case's other work so a
 // busy moment of the machine falls on it too.
-void MemoryFloor(benchmark::State& state, SizeCase k) {
-    std::vector<uint8_t> a(128 * 1024, 1), b(a.size());
+struct MemoryFloor {
+    std::vector<uint8_t> a = std::vector<uint8_t>(128 * 1024, 1), b = std::vector<uint8_t>(a.size());
+    int reps;
     // memcpy moves each byte twice (read + write); whole copies of the buffer, within 1 %.
-    const double bytes = 12.0 * k.size * k.size * k.count / 2.0;
-    const int reps = std::max(1, int(bytes / double(a.size()) + 0.5));
-    for (auto _ : state) {
+    explicit MemoryFloor(const SizeCase& k)
+        : reps(std::max(1, int(12.0 * k.size * k.size * k.count / 2.0 / double(a.size()) + 0.5))) {}
+    const char* Failed() const { return nullptr; }
+    void Frame() {
         for (int i = 0; i < reps; ++i) {
             std::memcpy(b.data(), a.data(), a.size());
             benchmark::DoNotOptimize(b.data());
             benchmark::ClobberMemory();
         }
     }
+};
+
+template <typename Work, typename... Args>
+void BM_Frames(benchmark::State& state, SizeCase k, Args... args) {
+    Work work(k, args...);
+    if (const char* failed = work.Failed()) return state.SkipWithError(failed);
+    for (auto _ : state) {
+        work.Frame();
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * k.count);
 }
 
 std::string Name(const char* what, const SizeCase& k) {
@@ -237,59 +263,74 @@ std::string Name(const char* what, const SizeCase& k) {
 
 }  // namespace
 
+// A case's work and its floor, measured in rounds taken in turns.
+struct CaseInTurns {
+    SizeCase k;
+    DisplaySprites display{k, pf::TextureFilter::Auto}, linear{k, pf::TextureFilter::Linear};
+    SdlSprites sdl{k};
+    PixmanSprites pixman{k};
+    MemoryFloor floor{k};
+    benchkit::InTurns turns;
+    std::map<std::string, size_t> at;  // by the benchmark's name
+
+    explicit CaseInTurns(const SizeCase& c) : k(c) {
+        constexpr int kFrames = 3;
+        const auto add = [&](const char* who, auto& work) {
+            at[who] = turns.Add(who, kFrames, [&work] {
+                work.Frame();
+                benchmark::ClobberMemory();
+            });
+        };
+        add("Display", display);
+        add("DisplayLinear", linear);
+        add("SDL", sdl);
+        add("Pixman", pixman);
+        add("Floor", floor);
+    }
+    const char* Failed() const {
+        for (const char* failed : {display.Failed(), linear.Failed(), sdl.Failed(), pixman.Failed()})
+            if (failed) return failed;
+        return nullptr;
+    }
+    void Print(const std::string& label, const char* who, const char* peer, double goal) const {
+        turns.PrintProcessRatio(at.at(who), at.at(peer), label + ", " + Name("", k).substr(1), goal);
+    }
+};
+
 int main(int argc, char** argv) {
     pf::SetLogToStderr(false);
-    // Repetitions in turns unless the command line says otherwise.
-    std::vector<char*> args(argv, argv + argc);
-    auto given = [&](const char* flag) {
-        for (int i = 1; i < argc; ++i)
-            if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0) return true;
-        return false;
-    };
-    char repetitions[] = "--benchmark_repetitions=5", interleave[] = "--benchmark_enable_random_interleaving=true";
-    if (!given("--benchmark_repetitions")) args.push_back(repetitions);
-    if (!given("--benchmark_enable_random_interleaving")) args.push_back(interleave);
-    int count = int(args.size());
-    args.push_back(nullptr);
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
-    benchkit::RatioReporter reporter;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     for (const SizeCase& k : kCases) {
-        benchmark::RegisterBenchmark(Name("Display", k).c_str(), DisplaySprites, k, pf::TextureFilter::Auto)
+        benchmark::RegisterBenchmark(Name("Display", k).c_str(), BM_Frames<DisplaySprites, pf::TextureFilter>, k,
+                                     pf::TextureFilter::Auto)
             ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(Name("DisplayLinear", k).c_str(), DisplaySprites, k, pf::TextureFilter::Linear)
+        benchmark::RegisterBenchmark(Name("DisplayLinear", k).c_str(), BM_Frames<DisplaySprites, pf::TextureFilter>, k,
+                                     pf::TextureFilter::Linear)
             ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(Name("SDL", k).c_str(), SdlSprites, k)->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(Name("Pixman", k).c_str(), PixmanSprites, k)->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(Name("Floor", k).c_str(), MemoryFloor, k)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(Name("SDL", k).c_str(), BM_Frames<SdlSprites>, k)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(Name("Pixman", k).c_str(), BM_Frames<PixmanSprites>, k)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(Name("Floor", k).c_str(), BM_Frames<MemoryFloor>, k)->Unit(benchmark::kMicrosecond);
     }
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    // The median over the repetitions (a single run's time when there is one repetition).
-    auto time = [&](const char* who, const SizeCase& k) {
-        const auto median = reporter.cpuTimes.find(Name(who, k) + "_median");
-        return median != reporter.cpuTimes.end() ? median->second : reporter.cpuTimes[Name(who, k)];
-    };
-    std::printf("\nTime ratios (CPU time, ours / peer; below 1: ours is faster):\n");
-    for (const SizeCase& k : kCases)
-        benchkit::PrintRatio("display / SDL2 software, " + Name("", k).substr(1), time("Display", k), time("SDL", k), 1.0);
-    for (const SizeCase& k : kCases)
-        benchkit::PrintRatio("display (game's linear filter) / SDL2 software, " + Name("", k).substr(1),
-                             time("DisplayLinear", k), time("SDL", k), 1.0);
-    for (const SizeCase& k : kCases)
-        benchkit::PrintRatio("display / pixman OVER, " + Name("", k).substr(1), time("Display", k), time("Pixman", k), 1.5);
-    // The floor: 12 bytes a sprite pixel at in-cache memcpy speed, timed beside each case.
-    std::printf("\nAgainst the in-cache memory floor (12 bytes a pixel at memcpy speed, measured with each case):\n");
+    benchmark::RunSpecifiedBenchmarks();
+    std::vector<std::unique_ptr<CaseInTurns>> cases;
     for (const SizeCase& k : kCases) {
-        const double floorUs = time("Floor", k);
-        if (floorUs <= 0) continue;
-        for (const char* who : {"Display", "DisplayLinear", "Pixman", "SDL"}) {
-            const double t = time(who, k);
-            if (t <= 0) continue;
-            const bool goal = k.size == 32 && std::string(who) == "Display";
-            std::printf("  %-13s %-16s %6.2f x floor%s\n", who, Name("", k).substr(1).c_str(), t / floorUs,
-                        goal ? (t / floorUs <= 4 ? "  (goal <= 4: met)" : "  (goal <= 4: missed)") : "");
+        cases.push_back(std::make_unique<CaseInTurns>(k));
+        if (const char* failed = cases.back()->Failed()) {
+            std::fprintf(stderr, "%s: %s\n", Name("", k).substr(1).c_str(), failed);
+            return 1;
         }
+        cases.back()->turns.Run(11);
     }
+    std::printf("\nTime ratios (CPU time, ours / peer; below 1: ours is faster):\n");
+    for (const auto& c : cases) c->Print("display / SDL2 software", "Display", "SDL", 1.0);
+    for (const auto& c : cases) c->Print("display (game's linear filter) / SDL2 software", "DisplayLinear", "SDL", 1.0);
+    for (const auto& c : cases) c->Print("display / pixman OVER", "Display", "Pixman", 1.5);
+    // The floor: 12 bytes a sprite pixel at in-cache memcpy speed, timed in turns with each case.
+    std::printf("\nAgainst the in-cache memory floor (12 bytes a pixel at memcpy speed, measured with each case):\n");
+    for (const auto& c : cases)
+        for (const char* who : {"Display", "DisplayLinear", "Pixman", "SDL"})
+            c->Print(std::string(who) + " / in-cache memory floor", who, "Floor", c->k.size == 32 && std::string(who) == "Display" ? 4 : 0);
     benchmark::Shutdown();
     return 0;
 }

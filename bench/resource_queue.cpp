@@ -3,9 +3,9 @@
 // serially from memory with plain libpng. Prints each thread count's speed-up over the
 // serial decode: serial libpng time / queue time, so above 1 is faster than serial libpng and
 // 0.5 takes twice as long. Two serial parts of the queue's work are timed beside it: the
-// engine's decoder on the same bytes, and reading the entries out of the archive.
-// Last, the queue at 4 threads and libpng on the same 4 threads are measured in rounds
-// taken in turns, and the median of the per-round ratios is printed.
+// engine's decoder on the same bytes, and reading the entries out of the archive. The ratios
+// come from rounds taken in turns (every part once a round, the queue at 4 threads beside
+// libpng on the same 4 threads among them); each is the median of the rounds' own ratios.
 #include <benchmark/benchmark.h>
 #include <png.h>
 
@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,7 +20,6 @@
 #include "content/ResAnim.h"
 #include "content/Resources.h"
 #include "content/ThreadResourcesQueue.h"
-#include "bench/common/BenchSupport.h"
 #include "bench/common/InTurns.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
@@ -128,52 +126,21 @@ struct QueueSetup {
     }
 };
 
-void BM_QueueFromArchive(benchmark::State& state) {
-    QueueSetup setup;
-    if (!setup.open) {
-        state.SkipWithError("archive did not open");
-        return;
-    }
-    for (auto _ : state) {
-        const char* failed = setup.Load(int(state.range(0)));
-        if (*failed) {
-            state.SkipWithError(failed);
-            return;
+// Plain libpng decoding every image once, serially from memory; false when it failed on one.
+bool LibpngSerial(std::vector<uint8_t>& pixels) {
+    for (const std::string& png : g_content.pngs) {
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return false;
+        image.format = PNG_FORMAT_BGRA;
+        if (image.width != kSide || !png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+            png_image_free(&image);
+            return false;
         }
+        benchmark::DoNotOptimize(pixels.data());
     }
-    state.SetItemsProcessed(state.iterations() * kImages);
+    return true;
 }
-BENCHMARK(BM_QueueFromArchive)
-    ->Arg(1)
-    ->Arg(2)
-    ->Arg(4)
-    ->Arg(std::max(1u, std::thread::hardware_concurrency()))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(1.0);
-
-void BM_LibpngSerialFromMemory(benchmark::State& state) {
-    std::vector<uint8_t> pixels(size_t(kSide) * kSide * 4);
-    for (auto _ : state) {
-        for (const std::string& png : g_content.pngs) {
-            png_image image{};
-            image.version = PNG_IMAGE_VERSION;
-            if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) {
-                state.SkipWithError("libpng refused an image");
-                return;
-            }
-            image.format = PNG_FORMAT_BGRA;
-            if (image.width != kSide || !png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-                png_image_free(&image);
-                state.SkipWithError("libpng could not decode an image");
-                return;
-            }
-            benchmark::DoNotOptimize(pixels.data());
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kImages);
-}
-BENCHMARK(BM_LibpngSerialFromMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
 // The peer of the queue at 4 threads: plain libpng decoding the same bytes from memory on
 // 4 threads, each a quarter of the images into surfaces of its own.
@@ -208,77 +175,112 @@ bool LibpngThreads(std::vector<std::vector<uint8_t>>& pixels) {
     return true;
 }
 
+// The parts of the queue's work, serially on one thread: the engine's decoder over the
+// same PNG bytes from memory, and reading them out of the encrypted archive.
+bool EngineDecodeSerial(pf::ImageLoaderDX& loader) {
+    for (const std::string& png : g_content.pngs) {
+        pf::MemorySurface image;
+        if (!loader.Load(image, png.data(), int(png.size()), pf::PixelFormat::A8R8G8B8) || image.GetWidth() != kSide)
+            return false;
+        benchmark::DoNotOptimize(image.GetView().data);
+    }
+    return true;
+}
+
+bool ArchiveReadSerial(pf::FileSystemWin32& fs) {
+    for (int i = 0; i < kImages; ++i) {
+        pf::FileBuffer bytes;
+        if (!fs.ReadResourceFile(bytes, L"img/i" + std::to_wstring(i) + L".png") ||
+            pf::ContentSize(bytes) != g_content.pngs[size_t(i)].size())
+            return false;
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    return true;
+}
+
+void BM_QueueFromArchive(benchmark::State& state) {
+    QueueSetup setup;
+    if (!setup.open) return state.SkipWithError("archive did not open");
+    for (auto _ : state) {
+        if (const char* failed = setup.Load(int(state.range(0))); *failed) return state.SkipWithError(failed);
+    }
+    state.SetItemsProcessed(state.iterations() * kImages);
+}
+BENCHMARK(BM_QueueFromArchive)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(std::max(1u, std::thread::hardware_concurrency()))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+
+void BM_LibpngSerialFromMemory(benchmark::State& state) {
+    std::vector<uint8_t> pixels(size_t(kSide) * kSide * 4);
+    for (auto _ : state) {
+        if (!LibpngSerial(pixels)) return state.SkipWithError("libpng could not decode an image");
+    }
+    state.SetItemsProcessed(state.iterations() * kImages);
+}
+BENCHMARK(BM_LibpngSerialFromMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+
 void BM_LibpngThreadsFromMemory(benchmark::State& state) {
     std::vector<std::vector<uint8_t>> pixels(size_t(state.range(0)), std::vector<uint8_t>(size_t(kSide) * kSide * 4));
     for (auto _ : state) {
-        if (!LibpngThreads(pixels)) {
-            state.SkipWithError("libpng could not decode an image");
-            return;
-        }
+        if (!LibpngThreads(pixels)) return state.SkipWithError("libpng could not decode an image");
     }
     state.SetItemsProcessed(state.iterations() * kImages);
 }
 BENCHMARK(BM_LibpngThreadsFromMemory)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
-// The parts of the queue's work, serially on one thread: the engine's decoder over the
-// same PNG bytes from memory, and reading them out of the encrypted archive.
 void BM_EngineDecodeSerialFromMemory(benchmark::State& state) {
     pf::ImageLoaderDX loader;
     for (auto _ : state) {
-        for (const std::string& png : g_content.pngs) {
-            pf::MemorySurface image;
-            if (!loader.Load(image, png.data(), int(png.size()), pf::PixelFormat::A8R8G8B8) || image.GetWidth() != kSide) {
-                state.SkipWithError("the engine could not decode an image");
-                return;
-            }
-            benchmark::DoNotOptimize(image.GetView().data);
-        }
+        if (!EngineDecodeSerial(loader)) return state.SkipWithError("the engine could not decode an image");
     }
     state.SetItemsProcessed(state.iterations() * kImages);
 }
 BENCHMARK(BM_EngineDecodeSerialFromMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
 void BM_ArchiveReadSerial(benchmark::State& state) {
-    pf::FileSystemWin32 fs;
-    fs.SetResourcePath(pf::FromUtf8(g_content.folder.string()));
-    if (!fs.OpenArchive(pf::FromUtf8((g_content.folder / "data.zip").string()), kPassword)) {
-        state.SkipWithError("archive did not open");
-        return;
-    }
+    QueueSetup setup;
+    if (!setup.open) return state.SkipWithError("archive did not open");
     for (auto _ : state) {
-        for (int i = 0; i < kImages; ++i) {
-            pf::FileBuffer bytes;
-            if (!fs.ReadResourceFile(bytes, L"img/i" + std::to_wstring(i) + L".png") ||
-                pf::ContentSize(bytes) != g_content.pngs[size_t(i)].size()) {
-                state.SkipWithError("an archive entry did not read");
-                return;
-            }
-            benchmark::DoNotOptimize(bytes.data());
-        }
+        if (!ArchiveReadSerial(setup.fs)) return state.SkipWithError("an archive entry did not read");
     }
     state.SetItemsProcessed(state.iterations() * kImages);
 }
 BENCHMARK(BM_ArchiveReadSerial)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
-// The queue at 4 threads and libpng on 4 threads in rounds taken in turns; false when
-// either failed.
-bool QueueAndLibpngInTurns() {
+// Every part in rounds taken in turns: serial libpng, the engine's decoder and the archive
+// reads, the queue at each thread count and libpng on 4 threads; false when one failed.
+bool InTurns() {
     QueueSetup setup;
     if (!setup.open) return false;
+    pf::ImageLoaderDX loader;
+    std::vector<uint8_t> serialPixels(size_t(kSide) * kSide * 4);
     std::vector<std::vector<uint8_t>> pixels(4, std::vector<uint8_t>(size_t(kSide) * kSide * 4));
     bool ok = true;
     benchkit::InTurns turns;
-    const size_t queue = turns.Add("queue", 1, [&] { ok &= !*setup.Load(4); });
+    const size_t serial = turns.Add("serial libpng", 1, [&] { ok &= LibpngSerial(serialPixels); });
+    const size_t decoder = turns.Add("engine decoder", 1, [&] { ok &= EngineDecodeSerial(loader); });
+    const size_t archive = turns.Add("archive reads", 1, [&] { ok &= ArchiveReadSerial(setup.fs); });
+    std::vector<std::pair<int, size_t>> queues;
+    for (const int threads : {1, 2, 4, int(std::max(1u, std::thread::hardware_concurrency()))})
+        queues.emplace_back(threads, turns.Add("queue", 1, [&setup, &ok, threads] { ok &= !*setup.Load(threads); }));
+    const size_t queue4 = queues[2].second;
     const size_t libpng = turns.Add("libpng", 1, [&] { ok &= LibpngThreads(pixels); });
     constexpr int kRounds = 21;
     turns.Run(kRounds);
     if (!ok) return false;
-    // The median of the rounds' own ratios, each round the 200 images once through each.
-    benchkit::PrintRatio("queue at 4 threads over libpng on 4 threads (time, in turns)", turns.WallRatio(queue, libpng),
-                         1.0, 1.3);
+    turns.PrintWallRatio(serial, decoder, "engine decoder over serial libpng, same bytes from memory");
+    turns.PrintWallRatio(archive, serial, "reading the entries from the encrypted archive / a serial libpng decode");
+    turns.PrintWallRatio(queue4, libpng, "queue at 4 threads over libpng on 4 threads (time, in turns)", 1.3);
     std::printf("  (medians of %d rounds taken in turns: the queue from the archive %.1f ms, libpng from memory "
                 "%.1f ms)\n",
-                kRounds, turns.Wall(queue) * 1e3, turns.Wall(libpng) * 1e3);
+                kRounds, turns.Wall(queue4) * 1e3, turns.Wall(libpng) * 1e3);
+    for (const auto& [threads, queue] : queues)
+        turns.PrintWallRatio(serial, queue, "speed-up over serial libpng at " + std::to_string(threads) + " thread(s)");
     return true;
 }
 
@@ -291,25 +293,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not make the content (is zip installed?)\n");
         return 1;
     }
-    benchkit::RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    double serial = 0;
-    for (const auto& [name, time] : reporter.times)
-        if (name.rfind("BM_LibpngSerialFromMemory", 0) == 0) serial = time;
-    for (const auto& [name, time] : reporter.times) {
-        if (serial > 0 && name.rfind("BM_EngineDecodeSerialFromMemory", 0) == 0)
-            std::printf("engine decoder over serial libpng, same bytes from memory: %.2f\n", serial / time);
-        if (serial > 0 && name.rfind("BM_ArchiveReadSerial", 0) == 0)
-            std::printf("reading the entries from the encrypted archive costs %.2f of a serial libpng decode\n",
-                        time / serial);
-    }
-    const bool ok = QueueAndLibpngInTurns();
+    benchmark::RunSpecifiedBenchmarks();
+    const bool ok = InTurns();
     if (!ok) std::fprintf(stderr, "an image did not load or decode in the rounds taken in turns\n");
-    for (const auto& [name, time] : reporter.times) {
-        if (serial <= 0 || name.rfind("BM_QueueFromArchive/", 0) != 0) continue;
-        const std::string threads = name.substr(20, name.find('/', 20) - 20);
-        std::printf("speed-up over serial libpng at %s thread(s): %.2f\n", threads.c_str(), serial / time);
-    }
     std::filesystem::remove_all(g_content.folder);
     benchmark::Shutdown();
     return ok ? 0 : 1;

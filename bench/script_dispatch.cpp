@@ -4,13 +4,13 @@
 //    loop calling the same method on 1,000 plain Python objects;
 //  - reading and writing Item.position and calling Actor.SetAlpha 1,000,000 times, against
 //    the same attribute access and call on a plain Python class.
-// Prints both ratios (engine time / Python time).
+// Prints both ratios (engine time / Python time) from rounds taken in turns.
 #include <benchmark/benchmark.h>
 #include <boost/python.hpp>
 
 #include <cstdio>
 
-#include "bench/common/BenchSupport.h"
+#include "bench/common/InTurns.h"
 #include "scene/Item.h"
 #include "scene/ItemLeakDetector.h"
 #include "script/PythonHost.h"
@@ -131,27 +131,37 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // Each pair in rounds taken in turns.
+    constexpr int kCycleRounds = 50, kAccessRounds = 3;
     const int before = w.TickerCount(0), plainBefore = w.PlainCount(0);
-    const double cycle = benchkit::BestOf(50, EngineCycle);
-    const double loop = benchkit::BestOf(50, PythonCycle);
+    benchkit::InTurns cycles;
+    const size_t cycle = cycles.Add("root cycle", 1, EngineCycle);
+    const size_t loop = cycles.Add("Python loop", 1, PythonCycle);
+    cycles.Run(kCycleRounds);
     // Every script item was cycled once per root cycle, like every plain object per loop.
-    if (w.TickerCount(0) - before != 50 || w.TickerCount(kItems - 1) - before != 50 ||
-        w.PlainCount(0) - plainBefore != 50) {
+    if (w.TickerCount(0) - before != kCycleRounds || w.TickerCount(kItems - 1) - before != kCycleRounds ||
+        w.PlainCount(0) - plainBefore != kCycleRounds) {
         std::printf("the script items were not all cycled\n");
         return 1;
     }
-    std::printf("%d script items, one root cycle %.1f us; Python loop over %d plain objects %.1f us; ratio %.2f\n",
-                kItems, cycle * 1e6, kItems, loop * 1e6, cycle / loop);
+    std::printf("%d script items, one root cycle %.1f us; Python loop over %d plain objects %.1f us (medians of %d "
+                "rounds in turns)\n",
+                kItems, cycles.Wall(cycle) * 1e6, kItems, cycles.Wall(loop) * 1e6, kCycleRounds);
+    cycles.PrintWallRatio(cycle, loop, "root cycle over script items / Python loop over plain objects");
 
-    const double engine = benchkit::BestOf(3, EngineAccess);
-    const double plain = benchkit::BestOf(3, PythonAccess);
+    benchkit::InTurns accesses;
+    const size_t engine = accesses.Add("engine item", 1, EngineAccess);
+    const size_t plain = accesses.Add("plain class", 1, PythonAccess);
+    accesses.Run(kAccessRounds);
     const int alpha = bp::extract<int>(w.ns["actor"].attr("alpha"));
     if (alpha != (kAccesses - 1) % 256) {
         std::printf("Actor.SetAlpha did not reach the actor\n");
         return 1;
     }
-    std::printf("%d x (position read + write + SetAlpha): engine item %.1f ms, plain class %.1f ms, ratio %.2f\n",
-                kAccesses, engine * 1e3, plain * 1e3, engine / plain);
+    std::printf("%d x (position read + write + SetAlpha): engine item %.1f ms, plain class %.1f ms (medians of %d "
+                "rounds in turns)\n",
+                kAccesses, accesses.Wall(engine) * 1e3, accesses.Wall(plain) * 1e3, kAccessRounds);
+    accesses.PrintWallRatio(engine, plain, "position read + write + SetAlpha, engine item / plain class");
     benchmark::Shutdown();
     return 0;
 }
