@@ -25,19 +25,21 @@ std::unique_ptr<ResID> FileDescriptor(const wchar_t* type, const std::wstring& i
 }
 ResourceManager::SoundResourceFactory soundFactory = nullptr;
 
-std::wstring GameText(const std::wstring& key) {
-    pf::Game* game = pf::GetGameInstance();
-    return game ? game->LookupText(key) : std::wstring();
-}
+// The global manager as XmlData's source.
+class ManagerDocuments : public XmlDocumentSource {
+public:
+    XmlData* GetXmlData(const std::wstring& file) override { return globalManager->GetXmlData(file); }
+    pf::FileSystem* GetFileSystem() override { return globalManager->GetFileSystem(); }
+    std::wstring GetString(const std::wstring& key) override { return globalManager->GetString(key, std::wstring()); }
+};
 
 }  // namespace
 
 ResourceManager* GetResourceManager() { return globalManager; }
-void SetResourceManager(ResourceManager* manager) { globalManager = manager; }
-
-std::wstring LookupStringKey(const std::wstring& key) {
-    if (globalManager) return globalManager->GetString(key, std::wstring());
-    return GameText(key);
+void SetResourceManager(ResourceManager* manager) {
+    static ManagerDocuments documents;
+    globalManager = manager;
+    SetXmlDocumentSource(manager ? &documents : nullptr);
 }
 
 void ResourceManager::SetSoundResourceFactory(SoundResourceFactory factory) { soundFactory = factory; }
@@ -170,7 +172,7 @@ std::wstring ResourceManager::ResolveString(const std::wstring& text) {
 std::wstring ResourceManager::GetString(const std::wstring& key, const std::wstring& def) {
     const auto it = strings_.find(key);
     if (it != strings_.end()) return it->second;
-    std::wstring text = GameText(key);
+    std::wstring text = pf::GameText(key);
     return text.empty() ? def : text;
 }
 

@@ -97,11 +97,10 @@ private:
     pf::Mutex mutex_;
 };
 
-// The one resource manager (null until the game makes it).
+// The one resource manager (null until the game makes it); setting it makes it XmlData's
+// source of documents and string keys.
 ResourceManager* GetResourceManager();
 void SetResourceManager(ResourceManager* manager);
-// A string-table key through the resource manager, else the game's text, else "".
-std::wstring LookupStringKey(const std::wstring& key);
 
 // The colorTransform matrix text: 16 numbers by blanks, or one token split at " ,;\t".
 // An empty or missing attribute keeps def and answers false.

@@ -6,7 +6,6 @@
 #include <tinyxml.h>
 
 #include "content/ResID.h"
-#include "content/ResourceManager.h"
 #include "shell/FileSystem.h"
 #include "shell/Application.h"
 #include "shell/foundation/Log.h"
@@ -42,6 +41,9 @@ namespace {
 // file itself instead of asking the cache again. Per thread: a worker never sees the main
 // thread's load in progress.
 thread_local bool xmlCacheGuard = false;
+
+// The resource manager's documents while it is the global manager (SetResourceManager).
+XmlDocumentSource* documentSource = nullptr;
 
 class CacheGuard {
 public:
@@ -337,14 +339,20 @@ bool XmlData::Load(const std::wstring& spec) {
     return LoadFile(spec.substr(0, colon), path);
 }
 
+void SetXmlDocumentSource(XmlDocumentSource* source) { documentSource = source; }
+
+std::wstring LookupStringKey(const std::wstring& key) {
+    return documentSource ? documentSource->GetString(key) : pf::GameText(key);
+}
+
 bool XmlData::LoadFile(const std::wstring& file, const std::wstring& path) {
     fileName_ = file;
-    ResourceManager* manager = GetResourceManager();
-    if (!xmlCacheGuard && manager) {
+    XmlDocumentSource* source = documentSource;
+    if (!xmlCacheGuard && source) {
         XmlData* cached = nullptr;
         {
             CacheGuard guard;
-            cached = manager->GetXmlData(file);
+            cached = source->GetXmlData(file);
         }
         if (!cached) return false;
         TiXmlNode* node = cached->tree_->Find(*cached, path);
@@ -359,8 +367,8 @@ bool XmlData::LoadFile(const std::wstring& file, const std::wstring& path) {
 bool XmlData::LoadFileDirect(const std::wstring& file, const std::wstring& path, pf::FileSystem* fs) {
     fileName_ = file;
     if (!fs) {
-        ResourceManager* manager = GetResourceManager();
-        fs = manager ? manager->GetFileSystem() : pf::Application2::GetInstance().GetFileSystem();
+        XmlDocumentSource* source = documentSource;
+        fs = source ? source->GetFileSystem() : pf::Application2::GetInstance().GetFileSystem();
     }
     pf::FileBuffer buffer;
     if (!fs || (!fs->ReadResourceFile(buffer, file) && !fs->ReadUserFile(buffer, file, true))) return false;

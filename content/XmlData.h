@@ -92,3 +92,19 @@ public:
     virtual void AddChild(const std::wstring& name);
     virtual void RemoveAttribute(const std::wstring& name);
 };
+
+// Where XmlData turns for what lies outside its own text: whole documents by file name (the
+// resource manager's cache, so each file is read once), the file system files come from, and
+// the text of "#key" string keys. The global resource manager is the source while it is set;
+// without one, files come from the application's file system and string keys from the
+// game's text.
+class XmlDocumentSource {
+public:
+    virtual ~XmlDocumentSource() = default;
+    virtual XmlData* GetXmlData(const std::wstring& file) = 0;
+    virtual pf::FileSystem* GetFileSystem() = 0;
+    virtual std::wstring GetString(const std::wstring& key) = 0;
+};
+void SetXmlDocumentSource(XmlDocumentSource* source);
+// A string-table key through the source, else the game's text, else "".
+std::wstring LookupStringKey(const std::wstring& key);

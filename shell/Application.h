@@ -232,6 +232,8 @@ private:
 
 // GetInstance().GetGame().
 Game* GetGameInstance();
+// The running game's text for key (its LookupText), or "" without a game.
+std::wstring GameText(const std::wstring& key);
 // GetInstance().SetCursorVisible(show).
 void ShowSystemCursor(bool show);
 // The mouse position of the application's event system (its last posted mouse event).

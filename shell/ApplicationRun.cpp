@@ -26,6 +26,11 @@ ApplicationWin32& Application2::GetInstance() {
 
 Game* GetGameInstance() { return Application2::GetInstance().GetGame(); }
 
+std::wstring GameText(const std::wstring& key) {
+    Game* game = GetGameInstance();
+    return game ? game->LookupText(key) : std::wstring();
+}
+
 void ShowSystemCursor(bool show) { Application2::GetInstance().SetCursorVisible(show); }
 
 Point GetMousePosition() { return Application2::GetInstance().GetEventSystem()->GetMousePosition(); }
