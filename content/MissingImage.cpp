@@ -1,26 +1,15 @@
 #include "content/MissingImage.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
 #include <algorithm>
 #include <cstdint>
 
 #include "shell/ImageKernels.h"
 #include "shell/OverlayFont.h"
+#include "shell/platform/FreeTypeFace.h"
 
 namespace {
 
 constexpr int kTextPixelHeight = 16;
-
-struct Face {
-    FT_Library library = nullptr;
-    FT_Face face = nullptr;
-    ~Face() {
-        if (face) FT_Done_Face(face);
-        if (library) FT_Done_FreeType(library);
-    }
-};
 
 const std::string& FontFile() {
     static const std::string file = pf::OverlayFont::FindFontFile();
@@ -39,39 +28,40 @@ class TextPainter {
 public:
     TextPainter() {
         const std::string& file = FontFile();
-        ready_ = !file.empty() && FT_Init_FreeType(&ft_.library) == 0 &&
-                 FT_New_Face(ft_.library, file.c_str(), 0, &ft_.face) == 0 &&
-                 FT_Set_Pixel_Sizes(ft_.face, 0, kTextPixelHeight) == 0;
+        ready_ = !file.empty() && face_.Open(file) && face_.SetPixelHeight(kTextPixelHeight);
     }
     bool Draw(pf::PixelView& view, int x, int y, const std::wstring& text) {
         if (!ready_ || !view.data || view.bytesPerPixel != 4) return false;
-        const int ascender = int(ft_.face->size->metrics.ascender >> 6);
+        const int ascender = int(face_.Ascender26_6() >> 6);
         int pen = x;
         for (wchar_t c : text) {
             if (pen >= view.width) break;
-            if (FT_Load_Char(ft_.face, FT_ULong(c), FT_LOAD_RENDER) != 0) continue;
-            const FT_GlyphSlot slot = ft_.face->glyph;
-            const FT_Bitmap& bitmap = slot->bitmap;
-            const int left = pen + slot->bitmap_left, top = y + ascender - slot->bitmap_top;
-            for (int row = 0; row < int(bitmap.rows); ++row) {
-                const int py = top + row;
-                if (py < 0 || py >= view.height) continue;
-                uint8_t* line = view.data + size_t(py) * size_t(view.pitch);
-                const uint8_t* coverage = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
-                for (int col = 0; col < int(bitmap.width); ++col) {
-                    const int px = left + col;
-                    if (px < 0 || px >= view.width || coverage[col] == 0) continue;
-                    uint8_t* p = line + size_t(px) * 4;
-                    for (int b = 0; b < 3; ++b) p[b] = std::max(p[b], coverage[col]);
-                }
-            }
-            pen += int(slot->advance.x >> 6);
+            if (!face_.RenderChar(uint32_t(c))) continue;
+            const pf::FaceGlyph& glyph = face_.Glyph();
+            // Only coverage bytes are read: a one-bit bitmap from the file has no such rows.
+            if (glyph.gray) Blend(view, pen + glyph.left, y + ascender - glyph.top, glyph);
+            pen += int(glyph.advance26_6 >> 6);
         }
         return true;
     }
 
 private:
-    Face ft_;
+    static void Blend(pf::PixelView& view, int left, int top, const pf::FaceGlyph& glyph) {
+        for (int row = 0; row < glyph.rows; ++row) {
+            const int py = top + row;
+            if (py < 0 || py >= view.height) continue;
+            uint8_t* line = view.data + size_t(py) * size_t(view.pitch);
+            const uint8_t* coverage = glyph.buffer + ptrdiff_t(row) * glyph.pitch;
+            for (int col = 0; col < glyph.width; ++col) {
+                const int px = left + col;
+                if (px < 0 || px >= view.width || coverage[col] == 0) continue;
+                uint8_t* p = line + size_t(px) * 4;
+                for (int b = 0; b < 3; ++b) p[b] = std::max(p[b], coverage[col]);
+            }
+        }
+    }
+
+    pf::FreeTypeFace face_;
     bool ready_ = false;
 };
 

@@ -9,17 +9,7 @@ ResFont::ResFont() { SetName(L"ResFont"); }
 
 ResFont::~ResFont() { delete GetFont(); }
 
-pf::FontBase ToFontBase(const FontDesc& desc) {
-    pf::FontBase base;
-    base.id = desc.id;
-    base.file = desc.name;
-    base.bold = desc.bold;
-    base.italic = desc.italic;
-    base.underline = desc.underline;
-    base.size = desc.size;
-    base.outline = desc.outline;
-    return base;
-}
+pf::FontBase ToFontBase(const FontDesc& desc) { return desc; }
 
 bool ResFont::LoadFromDescriptor(pf::ImageLoader* loader, pf::FileSystem* fs, pf::Display* display,
                                  const ResID* d) {
@@ -37,7 +27,7 @@ bool ResFont::Load(pf::ImageLoader* loader, pf::FileSystem* fs, pf::Display* dis
     size_ = size;
     FontDesc desc;
     desc.id = GetId();
-    desc.name = name;
+    desc.file = name;
     desc.bold = bold;
     desc.italic = italic;
     desc.underline = underline;

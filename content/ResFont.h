@@ -5,18 +5,11 @@
 #include "content/ResID.h"
 #include "shell/Font.h"
 
-// What the font loaders are given.
-struct FontDesc {
-    std::wstring id;
-    std::wstring name;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    int size = 10;
-    float outline = 0.0f;
-};
+// What the font loaders are given: the shell's description of a font, whose file is the
+// font name the resource gives.
+struct FontDesc : pf::FontBase {};
 
-// The shell's description of the font: the name becomes the font file.
+// The shell's description of the font.
 pf::FontBase ToFontBase(const FontDesc& desc);
 
 class ResFont : public Res {

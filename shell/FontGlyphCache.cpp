@@ -6,6 +6,7 @@
 
 #include "shell/Font.h"
 #include "shell/foundation/Log.h"
+#include "shell/ShelfPacker.h"
 
 namespace pf {
 
@@ -16,29 +17,25 @@ bool DrawGlyphPage(GlyphSource& glyphs, int margin, CoverageView& coverage, Rect
         DebugStream() << "Font - an outline margin of " << o << " pixels leaves no room for the glyphs";
         return false;
     }
-    int x = 0, y = 0, needed = 0;
+    // Cells with their margins, one page pixel apart, on whole page pixels.
+    ShelfPacker shelves(kGlyphRenderSide, 0, 4, 4);
+    int needed = 0;
     for (int i = 0; i < kFontGlyphCount; ++i) {
         const wchar_t ch = static_cast<wchar_t>(kFontFirstChar + i);
         int cx = 0, cy = 0;
         glyphs.Extent(ch, cx, cy);
         cx = std::clamp(cx, 0, kGlyphRenderSide);
         cy = std::clamp(cy, 0, kGlyphRenderSide);
-        if (cx + 8 * o + x + 4 > kGlyphRenderSide) {
-            x = 0;
-            y += cy + 8 * o + 4;
-        }
-        y = y / 4 * 4;
-        if (y >= kGlyphRenderSide) {
+        const Point at = shelves.Place(cx + 8 * o, cy + 8 * o);
+        if (at.y >= kGlyphRenderSide) {
             DebugStream() << "Font - the glyphs do not fit in one page (cell " << cx << " x " << cy << ")";
             return false;
         }
-        rects[i] = Rect(x / 4 + o, y / 4 + o, cx / 4 + 1, cy / 4);
-        const int left = (x / 4) * 4;
-        glyphs.Draw(ch, left + 4 * o, y + 4 * o, coverage);
-        x = left + cx + 8 * o + 4;
+        rects[i] = Rect(at.x / 4 + o, at.y / 4 + o, cx / 4 + 1, cy / 4);
+        glyphs.Draw(ch, at.x + 4 * o, at.y + 4 * o, coverage);
         // The glyph's rows and its margin below must lie above the page's last row, which
         // the filter leaves empty.
-        needed = std::max(needed, y + 4 * o + cy + 4);
+        needed = std::max(needed, at.y + 4 * o + cy + 4);
     }
     if (needed >= kGlyphRenderSide) {
         DebugStream() << "Font - the glyphs do not fit in one page (" << needed << " rows at 4x)";

@@ -1,11 +1,9 @@
 #include "shell/OverlayFont.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_SIZES_H
-
 #include "shell/foundation/Log.h"
+#include "shell/ShelfPacker.h"
 #include "shell/platform/FontLookup.h"
+#include "shell/platform/FreeTypeFace.h"
 #include "shell/platform/LocalFiles.h"
 
 namespace pf {
@@ -14,15 +12,6 @@ namespace {
 
 constexpr const char* kDebianFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr int kAtlasWidth = 512;
-
-struct FreeTypeFace {
-    FT_Library library = nullptr;
-    FT_Face face = nullptr;
-    ~FreeTypeFace() {
-        if (face) FT_Done_Face(face);
-        if (library) FT_Done_FreeType(library);
-    }
-};
 
 }  // namespace
 
@@ -36,60 +25,52 @@ std::string OverlayFont::FindFontFile() {
 
 bool OverlayFont::Create(RenderDevice& device, int cellHeight, const std::string& fontFile) {
     texture_.reset();
-    FreeTypeFace ft;
-    if (fontFile.empty() || FT_Init_FreeType(&ft.library) != 0 ||
-        FT_New_Face(ft.library, fontFile.c_str(), 0, &ft.face) != 0) {
+    FreeTypeFace face;
+    if (fontFile.empty() || !face.Open(fontFile)) {
         DebugStream() << "OverlayFont - no usable font file ('" << fontFile << "'); the overlay draws no text";
         return false;
     }
-    FT_Size_RequestRec request = {};
-    request.type = FT_SIZE_REQUEST_TYPE_CELL;
-    request.height = FT_Long(cellHeight) << 6;
-    if (FT_Request_Size(ft.face, &request) != 0) {
+    if (!face.SetCellHeight(cellHeight)) {
         DebugStream() << "OverlayFont - the face cannot be sized: '" << fontFile << "'";
         return false;
     }
-    ascender_ = int(ft.face->size->metrics.ascender >> 6);
+    ascender_ = int(face.Ascender26_6() >> 6);
     lineHeight_ = cellHeight;
 
-    // First pass: render every glyph and place it on shelves.
+    // First pass: render every glyph and place it on shelves, a pixel apart and from the
+    // texture's edges.
     struct Bitmap {
         std::vector<uint8_t> pixels;
         int width = 0, height = 0;
     };
     std::vector<Bitmap> bitmaps(kLast + 1);
-    int penX = 1, penY = 1, shelf = 0;
+    ShelfPacker shelves(kAtlasWidth, 1, 1);
     for (int c = kFirst; c <= kLast; ++c) {
         Glyph& g = glyphs_[c];
         g = Glyph();
-        if (FT_Load_Char(ft.face, FT_ULong(c), FT_LOAD_RENDER) != 0) continue;
-        const FT_GlyphSlot slot = ft.face->glyph;
-        const FT_Bitmap& bm = slot->bitmap;
-        if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.width > 0) continue;
+        if (!face.RenderChar(uint32_t(c))) continue;
+        const FaceGlyph& bm = face.Glyph();
+        if (!bm.gray && bm.width > 0) continue;
+        // A glyph wider than the texture has no place in it: drawn as a missing one.
+        if (!shelves.Fits(bm.width)) continue;
         Bitmap& b = bitmaps[c];
-        b.width = int(bm.width);
-        b.height = int(bm.rows);
+        b.width = bm.width;
+        b.height = bm.rows;
         b.pixels.resize(size_t(b.width) * b.height);
         for (int y = 0; y < b.height; ++y)
             for (int x = 0; x < b.width; ++x) b.pixels[size_t(y) * b.width + x] = bm.buffer[y * bm.pitch + x];
-        if (penX + b.width + 1 > kAtlasWidth) {
-            penX = 1;
-            penY += shelf + 1;
-            shelf = 0;
-        }
-        g.x = penX;
-        g.y = penY;
+        const Point at = shelves.Place(b.width, b.height);
+        g.x = at.x;
+        g.y = at.y;
         g.width = b.width;
         g.height = b.height;
-        g.left = slot->bitmap_left;
-        g.top = slot->bitmap_top;
-        g.advance = int(slot->advance.x >> 6);
+        g.left = bm.left;
+        g.top = bm.top;
+        g.advance = int(bm.advance26_6 >> 6);
         g.present = true;
-        penX += b.width + 1;
-        if (b.height > shelf) shelf = b.height;
     }
     int height = 1;
-    while (height < penY + shelf + 1) height *= 2;
+    while (height < shelves.Height()) height *= 2;
 
     my_intrusive_ptr<DeviceTexture> texture;
     if (!Succeeded(device.CreateTexture(kAtlasWidth, height, 1, UsageNone, DeviceFormat::A8, MemoryPool::Managed,

@@ -1,8 +1,5 @@
 #include "shell/platform/GlyphRasterizer.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_SYNTHESIS_H
 #include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 
@@ -11,6 +8,7 @@
 
 #include "shell/foundation/Log.h"
 #include "shell/foundation/TextHelpers.h"
+#include "shell/platform/FreeTypeFace.h"
 #include "shell/platform/PathResolve.h"
 
 namespace pf {
@@ -57,36 +55,28 @@ std::string FindInstalledFont(const std::string& fileName) {
     return found;
 }
 
-int RoundPixels(FT_Pos value26_6) { return int((value26_6 + 32) >> 6); }
+int RoundPixels(long value26_6) { return int((value26_6 + 32) >> 6); }
 
 class FreeTypeGlyphs : public GlyphSource {
 public:
-    ~FreeTypeGlyphs() override {
-        if (face_) FT_Done_Face(face_);
-        if (library_) FT_Done_FreeType(library_);
-    }
-
     bool Open(const std::string& path, const GlyphStyle& style) {
         style_ = style;
-        if (FT_Init_FreeType(&library_) != 0 || FT_New_Face(library_, path.c_str(), 0, &face_) != 0) {
+        if (!face_.Open(path)) {
             DebugStream() << "Font - FreeType cannot load the font file '" << path << "'";
             return false;
         }
-        FT_Size_RequestRec request = {};
-        request.type = FT_SIZE_REQUEST_TYPE_CELL;
-        request.height = FT_Long(std::max(1, style.cellHeight)) * 64;
-        if (FT_Request_Size(face_, &request) != 0) {
+        if (!face_.SetCellHeight(std::max(1, style.cellHeight))) {
             DebugStream() << "Font - the face in '" << path << "' cannot be sized to " << style.cellHeight
                           << " pixels";
             return false;
         }
-        ascent_ = RoundPixels(face_->size->metrics.ascender);
-        syntheticBold_ = style.bold && !(face_->style_flags & FT_STYLE_FLAG_BOLD);
-        syntheticOblique_ = style.italic && !(face_->style_flags & FT_STYLE_FLAG_ITALIC);
-        if (FT_IS_SCALABLE(face_) && face_->underline_thickness > 0) {
-            const FT_Fixed scale = face_->size->metrics.y_scale;
-            underlineTop_ = -RoundPixels(FT_MulFix(face_->underline_position, scale));
-            underlineThickness_ = std::max(1, RoundPixels(FT_MulFix(face_->underline_thickness, scale)));
+        ascent_ = RoundPixels(face_.Ascender26_6());
+        syntheticBold_ = style.bold && !face_.IsBold();
+        syntheticOblique_ = style.italic && !face_.IsItalic();
+        long position = 0, thickness = 0;
+        if (face_.ScaledUnderline(position, thickness)) {
+            underlineTop_ = -RoundPixels(position);
+            underlineThickness_ = std::max(1, RoundPixels(thickness));
             underlineTop_ -= underlineThickness_ / 2;
         } else {
             underlineThickness_ = std::max(1, style.cellHeight / 20);
@@ -97,17 +87,15 @@ public:
 
     void Extent(wchar_t ch, int& cx, int& cy) override {
         cy = style_.cellHeight;
-        cx = LoadRendered(ch) ? RoundPixels(face_->glyph->advance.x) : 0;
+        cx = LoadRendered(ch) ? RoundPixels(face_.Glyph().advance26_6) : 0;
     }
 
     void Draw(wchar_t ch, int x, int y, CoverageView& target) override {
         if (!LoadRendered(ch)) return;
-        const FT_GlyphSlot slot = face_->glyph;
-        const FT_Bitmap& bitmap = slot->bitmap;
-        if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY)
-            Blit(bitmap, x + slot->bitmap_left, y + ascent_ - slot->bitmap_top, target);
+        const FaceGlyph& glyph = face_.Glyph();
+        if (glyph.gray) Blit(glyph, x + glyph.left, y + ascent_ - glyph.top, target);
         if (style_.underline) {
-            const int width = RoundPixels(slot->advance.x);
+            const int width = RoundPixels(glyph.advance26_6);
             FillBar(x, y + ascent_ + underlineTop_, width, underlineThickness_, target);
         }
     }
@@ -119,21 +107,15 @@ private:
         if (haveLast_ && ch == last_) return lastOk_;
         haveLast_ = true;
         last_ = ch;
-        lastOk_ = false;
-        if (FT_Load_Char(face_, FT_ULong(static_cast<uint32_t>(ch)), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0)
-            return false;
-        if (syntheticOblique_) FT_GlyphSlot_Oblique(face_->glyph);
-        if (syntheticBold_) FT_GlyphSlot_Embolden(face_->glyph);
-        lastOk_ = FT_Render_Glyph(face_->glyph, FT_RENDER_MODE_NORMAL) == 0;
+        lastOk_ = face_.RenderOutline(static_cast<uint32_t>(ch), syntheticOblique_, syntheticBold_);
         return lastOk_;
     }
 
-    static void Blit(const FT_Bitmap& bitmap, int left, int top, CoverageView& target) {
-        const int width = int(bitmap.width), rows = int(bitmap.rows);
+    static void Blit(const FaceGlyph& glyph, int left, int top, CoverageView& target) {
         const int x0 = std::max(0, left), y0 = std::max(0, top);
-        const int x1 = std::min(target.width, left + width), y1 = std::min(target.height, top + rows);
+        const int x1 = std::min(target.width, left + glyph.width), y1 = std::min(target.height, top + glyph.rows);
         for (int y = y0; y < y1; ++y) {
-            const uint8_t* src = bitmap.buffer + ptrdiff_t(y - top) * bitmap.pitch + (x0 - left);
+            const uint8_t* src = glyph.buffer + ptrdiff_t(y - top) * glyph.pitch + (x0 - left);
             uint8_t* dst = target.data + ptrdiff_t(y) * target.pitch + x0;
             for (int x = 0; x < x1 - x0; ++x) dst[x] = std::max(dst[x], src[x]);
         }
@@ -146,8 +128,7 @@ private:
             if (x1 > x0) std::memset(target.data + ptrdiff_t(y) * target.pitch + x0, 255, size_t(x1 - x0));
     }
 
-    FT_Library library_ = nullptr;
-    FT_Face face_ = nullptr;
+    FreeTypeFace face_;
     GlyphStyle style_;
     int ascent_ = 0;
     bool syntheticBold_ = false, syntheticOblique_ = false;

@@ -10,6 +10,7 @@
 #include "fonts/FontsFixture.h"
 #include "shell/FontGlyphCache.h"
 #include "shell/ImageLoaderGDI.h"
+#include "shell/ShelfPacker.h"
 
 namespace {
 
@@ -64,6 +65,55 @@ TEST(GlyphLayout, PageHeightThresholds) {
     BoxGlyphs huge(600, 400);
     Page page;
     EXPECT_FALSE(pf::DrawGlyphPage(huge, 1, page.view, page.rects, page.height4x));
+}
+
+TEST(GlyphLayout, ShelvesWrapBelowTheirTallestAndAlign) {
+    struct Step {
+        int width, height;
+        pf::Point at;
+    };
+    struct Case {
+        const char* name;
+        int strip, border, gap, align;
+        std::vector<Step> steps;
+        int height;
+    };
+    const Case cases[] = {
+        // The overlay's atlas: a pixel from the edges and between glyphs; the third starts
+        // a shelf below the taller of the first two.
+        {"bordered", 24, 1, 1, 1, {{10, 5, {1, 1}}, {10, 8, {12, 1}}, {5, 3, {1, 10}}}, 14},
+        // The glyph page at 4x: whole page pixels, a page pixel apart.
+        {"aligned", 64, 0, 4, 4, {{10, 9, {0, 0}}, {10, 9, {12, 0}}, {30, 13, {24, 0}}, {3, 5, {0, 16}}}, 25},
+        // Too wide for any shelf: it stays on the empty one, and the next goes below it.
+        {"too wide", 16, 1, 1, 1, {{15, 2, {1, 1}}, {3, 2, {1, 4}}, {0, 0, {5, 4}}}, 7},
+    };
+    for (const Case& c : cases) {
+        pf::ShelfPacker shelves(c.strip, c.border, c.gap, c.align);
+        for (const Step& s : c.steps) EXPECT_EQ(shelves.Place(s.width, s.height), s.at) << c.name << " " << s.width;
+        EXPECT_EQ(shelves.Height(), c.height) << c.name;
+    }
+    pf::ShelfPacker shelves(16, 1, 1);
+    EXPECT_TRUE(shelves.Fits(14));
+    EXPECT_FALSE(shelves.Fits(15));
+}
+
+TEST(GlyphLayout, RowsOfUnevenCellsDoNotOverlap) {
+    // Every third character is twice as tall: a row ends below its tallest cell.
+    class Uneven : public pf::GlyphSource {
+    public:
+        void Extent(wchar_t ch, int& cx, int& cy) override { cx = 100, cy = ch % 3 ? 40 : 80; }
+        void Draw(wchar_t, int, int, pf::CoverageView&) override {}
+    } glyphs;
+    Page page;
+    ASSERT_TRUE(pf::DrawGlyphPage(glyphs, 1, page.view, page.rects, page.height4x));
+    for (int i = 0; i < pf::kFontGlyphCount; ++i)
+        for (int j = i + 1; j < pf::kFontGlyphCount; ++j) {
+            const pf::Rect& a = page.rects[i];
+            const pf::Rect& b = page.rects[j];
+            const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
+                               b.y + b.height <= a.y;
+            ASSERT_TRUE(apart) << i << " and " << j;
+        }
 }
 
 TEST(GlyphLayout, BoxFilterAveragesBlocksAndKeepsTheLastRowAndColumnEmpty) {
