@@ -8,22 +8,16 @@ namespace bp = boost::python;
 
 namespace {
 
-PyObject* Peer(const RefCounter* object) { return static_cast<PyObject*>(object->GetScriptPeer()); }
-
-void IncPeer(const RefCounter* object) {
-    PyObject* peer = Peer(object);
-    if (peer && ScriptObjectsAlive()) Py_INCREF(peer);
-}
-
-void DecPeer(const RefCounter* object) {
-    PyObject* peer = Peer(object);
-    if (peer && ScriptObjectsAlive()) Py_DECREF(peer);
-}
+// Whether script objects may be touched: the interpreter runs (or is being finalised) on
+// this process's behalf.
+bool ScriptObjectsAlive() { return _PyThreadState_UncheckedGet() != nullptr; }
 
 // The peer is held for the call: the script method may drop the last other reference.
 class PeerHold {
 public:
-    explicit PeerHold(const RefCounter* object) : peer_(Peer(object)) { Py_XINCREF(peer_); }
+    explicit PeerHold(const RefCounter& object) : peer_(static_cast<PyObject*>(object.GetScriptPeer())) {
+        Py_XINCREF(peer_);
+    }
     ~PeerHold() { Py_XDECREF(peer_); }
     PeerHold(const PeerHold&) = delete;
     PeerHold& operator=(const PeerHold&) = delete;
@@ -32,6 +26,16 @@ public:
 private:
     PyObject* peer_;
 };
+
+// An overridable operation: the script method while the wrapper forwards to its script
+// object, else the engine's own. The peer is held until either is done: both may drop
+// the last other reference to it. A script error leaves as error_already_set.
+template <typename Script, typename Engine>
+auto Forward(const RefCounter& object, bool forward, Script script, Engine engine) {
+    PeerHold hold(object);
+    if (forward && hold.get()) return script(hold.get());
+    return engine();
+}
 
 // Calls the script method `name` of peer with no arguments and drops the result. The
 // name is looked up through the interpreter's identifier cache (made once, released with
@@ -59,90 +63,73 @@ bool Answer(const bp::object& result) {
 _Py_IDENTIFIER(Cycle);
 _Py_IDENTIFIER(cleanup);
 
+// The script methods of the overridable operations, as Forward calls them.
+void ScriptCycle(PyObject* peer) { CallNoArgs(peer, &PyId_Cycle); }
+void ScriptCleanup(PyObject* peer) { CallNoArgs(peer, &PyId_cleanup); }
+auto ScriptDraw(const RenderState& in) {
+    return [&in](PyObject* peer) { bp::call_method<void>(peer, "Draw", in); };
+}
+// HandleEvent and PassEvent: the engine's event is lent to the script for the call.
+auto ScriptEventMethod(const char* name, const TreeState& state, pf::Event& e) {
+    return [name, &state, &e](PyObject* peer) {
+        EventLease lease(e);
+        return Answer(bp::call_method<bp::object>(peer, name, state, lease.object()));
+    };
+}
+
 }  // namespace
 
-// ---- ItemWrap ---------------------------------------------------------------------------
+// ---- Counting through the script object -------------------------------------------------
 
-ItemWrap::ItemWrap(PyObject* self) { SetScriptPeer(self); }
-void ItemWrap::AddRef() { IncPeer(this); }
-void ItemWrap::Release() { DecPeer(this); }
+void AddRefScriptPeer(void* peer) {
+    if (peer && ScriptObjectsAlive()) Py_INCREF(static_cast<PyObject*>(peer));
+}
+
+void ReleaseScriptPeer(void* peer) {
+    if (peer && ScriptObjectsAlive()) Py_DECREF(static_cast<PyObject*>(peer));
+}
+
+// ---- ItemWrap ---------------------------------------------------------------------------
 
 void ItemWrap::Cycle() {
     // Held until the engine's part is done too: the script's Cycle may drop the last
     // other reference.
-    PeerHold hold(this);
-    if (pythonOverloads && hold.get()) CallNoArgs(hold.get(), &PyId_Cycle);
+    PeerHold hold(*this);
+    if (pythonOverloads && hold.get()) ScriptCycle(hold.get());
     Item::Cycle();
 }
 
 void ItemWrap::cleanup() {
-    PeerHold hold(this);
-    if (hold.get()) {
-        CallNoArgs(hold.get(), &PyId_cleanup);
-    } else {
-        Item::cleanup();
-    }
+    Forward(*this, true, ScriptCleanup, [this] { Item::cleanup(); });
 }
 
 void ItemWrap::Draw(const RenderState& in) {
-    PeerHold hold(this);
-    if (pythonOverloads && hold.get()) {
-        bp::call_method<void>(hold.get(), "Draw", in);
-    } else {
-        Item::Draw(in);
-    }
+    Forward(*this, pythonOverloads, ScriptDraw(in), [&] { Item::Draw(in); });
 }
 
 bool ItemWrap::HandleEvent(const TreeState& state, pf::Event& e) {
-    PeerHold hold(this);
-    if (pythonOverloads && hold.get()) {
-        EventLease lease(e);
-        return Answer(bp::call_method<bp::object>(hold.get(), "HandleEvent", state, lease.object()));
-    }
-    return Item::HandleEvent(state, e);
+    return Forward(*this, pythonOverloads, ScriptEventMethod("HandleEvent", state, e),
+                   [&] { return Item::HandleEvent(state, e); });
 }
 
 bool ItemWrap::PassEvent(const TreeState& state, pf::Event& e) {
-    PeerHold hold(this);
-    if (pythonOverloads && hold.get()) {
-        EventLease lease(e);
-        return Answer(bp::call_method<bp::object>(hold.get(), "PassEvent", state, lease.object()));
-    }
-    return Item::PassEvent(state, e);
+    return Forward(*this, pythonOverloads, ScriptEventMethod("PassEvent", state, e),
+                   [&] { return Item::PassEvent(state, e); });
 }
 
 // ---- ActorWrap --------------------------------------------------------------------------
 
-ActorWrap::ActorWrap(PyObject* self) { SetScriptPeer(self); }
-ActorWrap::ActorWrap(PyObject* self, const Actor& other) : Actor(other) { SetScriptPeer(self); }
-void ActorWrap::AddRef() { IncPeer(this); }
-void ActorWrap::Release() { DecPeer(this); }
-
 void ActorWrap::Cycle() {
-    PeerHold hold(this);
-    if (pythonOverloads && hold.get()) {
-        CallNoArgs(hold.get(), &PyId_Cycle);
-    } else {
-        Item::Cycle();
-    }
+    Forward(*this, pythonOverloads, ScriptCycle, [this] { Item::Cycle(); });
 }
 
 void ActorWrap::Draw(const RenderState& in) {
-    PeerHold hold(this);
-    if (pythonOverloads && hold.get()) {
-        bp::call_method<void>(hold.get(), "Draw", in);
-    } else {
-        Actor::Draw(in);
-    }
+    Forward(*this, pythonOverloads, ScriptDraw(in), [&] { Actor::Draw(in); });
 }
 
 bool ActorWrap::HandleEvent(const TreeState& state, pf::Event& e) {
-    PeerHold hold(this);
-    if (pythonOverloads && hold.get()) {
-        EventLease lease(e);
-        return Answer(bp::call_method<bp::object>(hold.get(), "HandleEvent", state, lease.object()));
-    }
-    return Item::HandleEvent(state, e);
+    return Forward(*this, pythonOverloads, ScriptEventMethod("HandleEvent", state, e),
+                   [&] { return Item::HandleEvent(state, e); });
 }
 
 // ---- Callbacks --------------------------------------------------------------------------

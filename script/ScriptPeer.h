@@ -14,14 +14,15 @@
 #include "scene/Item.h"
 #include "script/bindings/Holders.h"
 
-// Whether script objects may be touched: the interpreter runs (or is being finalised) on
-// this process's behalf. Once it has been finalised, an engine object that a script made
-// and the engine still holds keeps its script instance: counting on it now would free it
-// into an interpreter that is gone.
-inline bool ScriptObjectsAlive() { return _PyThreadState_UncheckedGet() != nullptr; }
+// Counting on a script object that holds an engine object: +1 or -1 on its reference
+// count. A null peer is not counted, and neither is any peer once the interpreter has
+// been finalised: counting on it then would free it into an interpreter that is gone.
+void AddRefScriptPeer(void* peer);
+void ReleaseScriptPeer(void* peer);
 
-// The form in which a script class holds a counted engine object it created: embedded in
-// its script instance, counting through it.
+// The form in which a script class holds an engine object it created: embedded in its
+// script instance (self), counting through it, so the engine object lives exactly as
+// long as the script object. Every other operation is T's own.
 template <typename T>
 class classWrap : public T {
 public:
@@ -29,14 +30,8 @@ public:
     explicit classWrap(PyObject* self, Args&&... args) : T(std::forward<Args>(args)...) {
         this->SetScriptPeer(self);
     }
-    void AddRef() override {
-        auto* peer = static_cast<PyObject*>(this->GetScriptPeer());
-        if (peer && ScriptObjectsAlive()) Py_INCREF(peer);
-    }
-    void Release() override {
-        auto* peer = static_cast<PyObject*>(this->GetScriptPeer());
-        if (peer && ScriptObjectsAlive()) Py_DECREF(peer);
-    }
+    void AddRef() override { AddRefScriptPeer(this->GetScriptPeer()); }
+    void Release() override { ReleaseScriptPeer(this->GetScriptPeer()); }
 };
 
 // Whether the engine hands a script subclass its overridable operations.
@@ -45,12 +40,11 @@ public:
     bool pythonOverloads = false;
 };
 
-// The script class Item's objects.
-class ItemWrap : public Item, public PythonOverloadeable {
+// The script class Item's objects. Cycle runs the script's Cycle before the engine's own;
+// cleanup always reaches the script.
+class ItemWrap : public classWrap<Item>, public PythonOverloadeable {
 public:
-    explicit ItemWrap(PyObject* self);
-    void AddRef() override;
-    void Release() override;
+    explicit ItemWrap(PyObject* self) : classWrap(self) {}
     void Cycle() override;
     void cleanup() override;
     void Draw(const RenderState& in) override;
@@ -58,13 +52,11 @@ public:
     bool PassEvent(const TreeState& state, pf::Event& e) override;
 };
 
-// The script class Actor's objects.
-class ActorWrap : public Actor, public PythonOverloadeable {
+// The script class Actor's objects. Cycle runs the script's Cycle instead of the engine's.
+class ActorWrap : public classWrap<Actor>, public PythonOverloadeable {
 public:
-    explicit ActorWrap(PyObject* self);
-    ActorWrap(PyObject* self, const Actor& other);
-    void AddRef() override;
-    void Release() override;
+    explicit ActorWrap(PyObject* self) : classWrap(self) {}
+    ActorWrap(PyObject* self, const Actor& other) : classWrap(self, other) {}
     void Cycle() override;
     void Draw(const RenderState& in) override;
     bool HandleEvent(const TreeState& state, pf::Event& e) override;

@@ -127,6 +127,58 @@ TEST_F(SceneBindings, OverriddenOperationsFollowTheWrapperTable) {
     }
 }
 
+TEST_F(SceneBindings, EachWrapperForwardsOnlyTheOperationsItReplaces) {
+    // Every overridable operation defined by the script: which of them the engine's calls
+    // reach, and what the engine's HandleEvent and PassEvent answer (the script answers
+    // True). An actor's PassEvent is the engine's, which hands the event on to the actor's
+    // own HandleEvent: the script's, once it overloads.
+    bp::object ns = Exec(
+        "def make(base, overloads):\n"
+        "    class Probe(base):\n"
+        "        def note(self, name):\n"
+        "            self.calls.append(name)\n"
+        "            return True\n"
+        "        def Draw(self, rs): self.note('Draw')\n"
+        "        def HandleEvent(self, state, event): return self.note('HandleEvent')\n"
+        "        def PassEvent(self, state, event): return self.note('PassEvent')\n"
+        "        def cleanup(self): self.note('cleanup')\n"
+        "    p = Probe()\n"
+        "    p.calls = []\n"
+        "    p.pythonOverloads = overloads\n"
+        "    return p\n");
+    struct Case {
+        const char* base;
+        bool overloads;
+        const char* reached;
+        bool handled, passed;
+    };
+    const Case cases[] = {
+        {"Item", false, "cleanup", false, false},
+        {"Item", true, "Draw HandleEvent PassEvent cleanup", true, true},
+        {"Actor", false, "", false, false},
+        {"Actor", true, "Draw HandleEvent HandleEvent", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.base) + (c.overloads ? " overloads" : " plain"));
+        try {
+            bp::object probe = ns["make"](bp::object(ns["ruv3"].attr(c.base)), c.overloads);
+            Item* item = EngineItem(probe);
+            pf::Event e(pf::EventType::KeyDown, 0);
+            item->Draw(RenderState());
+            const bool handled = item->HandleEvent(TreeState(), e);
+            const bool passed = item->PassEvent(TreeState(), e);
+            item->cleanup();
+            const std::string reached = bp::extract<std::string>(bp::str(" ").join(bp::object(probe.attr("calls"))));
+            EXPECT_EQ(reached, c.reached);
+            EXPECT_EQ(handled, c.handled);
+            EXPECT_EQ(passed, c.passed);
+        } catch (const bp::error_already_set&) {
+            PyErr_Print();
+            ADD_FAILURE();
+        }
+    }
+}
+
 TEST_F(SceneBindings, AnAnswerWhoseTruthTestFailsIsAScriptErrorNotAnAnswer) {
     // An int whose truth test raises: the engine must not read an answer while the
     // error stays pending for some later, unrelated call to find.
