@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/common/InTurns.h"
+#include "sound/OggStream.h"
 #include "sound/OpenAL.h"
 #include "sound/SoundSystemOAL.h"
 

@@ -1,6 +1,10 @@
 #include "sound/SoundSystemOAL.h"
 
+#include "sound/OggStream.h"
 #include "sound/OpenAL.h"
+
+ChannelOAL::ChannelOAL(SoundSystemOAL* owner, int index, SoundName source)
+    : owner_(owner), index_(index), source_(source) {}
 
 ChannelOAL::~ChannelOAL() = default;
 

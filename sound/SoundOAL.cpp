@@ -5,6 +5,7 @@
 
 #include "sound/SoundSystemOAL.h"
 
+#include "sound/OggStream.h"
 #include "sound/OpenAL.h"
 
 void CheckAlError() {

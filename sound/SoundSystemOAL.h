@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "sound/OggStream.h"
 #include "sound/SoundSystem.h"
 
+class OggStream;
 class SoundSystemOAL;
 
 // OpenAL's objects as callers of the sound system see them. Only the sound system's own
@@ -52,7 +52,7 @@ private:
 
 class ChannelOAL : public Channel {
 public:
-    ChannelOAL(SoundSystemOAL* owner, int index, SoundName source) : owner_(owner), index_(index), source_(source) {}
+    ChannelOAL(SoundSystemOAL* owner, int index, SoundName source);
     ~ChannelOAL() override;
 
     void Play(const PlayParams& params) override;
