@@ -51,7 +51,17 @@ foreach(folder IN LISTS folders)
       if(NOT folder STREQUAL "shell/platform" AND header MATCHES "${system_header_regex}")
         string(APPEND offences "  ${file}: #include <${header}>\n")
       endif()
-      get_filename_component(header_folder "${header}" DIRECTORY)
+      # A quoted include is looked for first beside the including file, so "../game/X.h"
+      # or "platform/X.h" name a header by its place from there; everything else is
+      # named from the top of the tree.
+      get_filename_component(file_folder "${SOURCE_DIR}/${file}" DIRECTORY)
+      if(line MATCHES "include[ \t]*\"" AND (header MATCHES "^\\.\\.?/" OR EXISTS "${file_folder}/${header}"))
+        get_filename_component(header_path "${header}" ABSOLUTE BASE_DIR "${file_folder}")
+      else()
+        get_filename_component(header_path "${header}" ABSOLUTE BASE_DIR "${SOURCE_DIR}")
+      endif()
+      file(RELATIVE_PATH header_path "${SOURCE_DIR}" "${header_path}")
+      get_filename_component(header_folder "${header_path}" DIRECTORY)
       if(DEFINED rank_of_${header_folder} AND rank_of_${header_folder} GREATER rank_of_${folder})
         string(APPEND order_offences "  ${file}: #include \"${header}\" (${header_folder} is above ${folder})\n")
       endif()

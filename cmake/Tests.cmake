@@ -74,7 +74,11 @@ add_test(NAME PlatformSeam.NoSystemHeadersOutsidePlatform
 set(seam_fixture_cases
     "CheckFindsAnOffendingInclude" "scene/Leaky.h: #include <sys/stat.h>"
     "CheckFindsAnIncludeAgainstTheAreaOrder"
-    "shell/foundation/Climbs.h: #include \"scene/Item.h\" \\(scene is above shell/foundation\\)")
+    "shell/foundation/Climbs.h: #include \"scene/Item.h\" \\(scene is above shell/foundation\\)"
+    "CheckFindsARelativeIncludeAgainstTheAreaOrder"
+    "scene/Sneaks.h: #include \"../game/Game.h\" \\(game is above scene\\)"
+    "CheckFindsAnAngleIncludeAgainstTheAreaOrder"
+    "scene/Sneaks.h: #include \"script/PythonHost.h\" \\(script is above scene\\)")
 set(seam_tests PlatformSeam.NoSystemHeadersOutsidePlatform)
 while(seam_fixture_cases)
   list(POP_FRONT seam_fixture_cases case_name case_line)

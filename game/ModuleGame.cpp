@@ -23,6 +23,10 @@
 
 namespace bp = boost::python;
 
+// The module's initialisation (BOOST_PYTHON_MODULE below), run by the first script import
+// of `game`.
+extern "C" PyObject* PyInit_game();
+
 namespace {
 
 // The running game, which scripts reach but never make.

@@ -24,7 +24,9 @@ bool DrawGlyphPage(GlyphSource& glyphs, int margin, CoverageView& coverage, Rect
         const wchar_t ch = static_cast<wchar_t>(kFontFirstChar + i);
         int cx = 0, cy = 0;
         glyphs.Extent(ch, cx, cy);
-        cx = std::clamp(cx, 0, kGlyphRenderSide);
+        // A cell, its margins and the gap after it fit on one shelf: a wider glyph is cut
+        // to the page rather than given a rectangle past its edge.
+        cx = std::clamp(cx, 0, kGlyphRenderSide - 8 * o - 4);
         cy = std::clamp(cy, 0, kGlyphRenderSide);
         const Point at = shelves.Place(cx + 8 * o, cy + 8 * o);
         if (at.y >= kGlyphRenderSide) {

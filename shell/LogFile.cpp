@@ -8,8 +8,9 @@
 namespace pf {
 
 void OpenLog(const std::wstring& path) {
-    CloseLog();
-    // A link under the name is replaced, never followed: its target is not truncated.
+    // A link under the name is replaced, never followed: its target is not truncated. The
+    // file open until now takes lines until the new one replaces it in one step, so a line
+    // another thread writes meanwhile is not dropped.
     std::FILE* file = CreateFileReplacingLink(ToUtf8(path));
     UseLogFile(file);
     // A user folder that cannot be written leaves no log file: say so where lines still go.

@@ -1,5 +1,7 @@
 #include "shell/platform/FreeTypeFace.h"
 
+#include <sys/stat.h>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
@@ -25,6 +27,10 @@ void FreeTypeFace::Close() {
 
 bool FreeTypeFace::Open(const std::string& osPath) {
     Close();
+    // FreeType reads the path as a stream: only a regular file is handed to it (a pipe
+    // under the name would stall the caller until something writes into it).
+    struct stat st;
+    if (::stat(osPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     auto ft = std::make_unique<Handles>();
     if (FT_Init_FreeType(&ft->library) != 0 || FT_New_Face(ft->library, osPath.c_str(), 0, &ft->face) != 0)
         return false;

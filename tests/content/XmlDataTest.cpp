@@ -298,3 +298,39 @@ TEST_F(ContentTest, PrintedXmlParsesAgain) {
         EXPECT_EQ(again.ToXmlString(), x->ToXmlString()) << doc;
     }
 }
+
+// Hostile documents from files, read directly with and without the resource manager set,
+// and through its cache: nesting past the bound is refused with a line naming the file, a
+// large but flat file loads whole, and a refused file leaves nothing in the cache.
+TEST_F(ContentTest, XmlDeepAndHugeFilesWithAndWithoutTheManager) {
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) deep += "<d>";
+    Write("deep.xml", deep);
+    std::string huge = "<root>";
+    for (int i = 0; i < 100000; ++i) huge += "<e n='" + std::to_string(i) + "'>some text</e>";
+    Write("huge.xml", huge + "</root>");
+    const auto countChildren = [](XmlData& data) {
+        int count = 0;
+        for (std::unique_ptr<XmlData> child(data.FirstChild(L"")); child; child.reset(data.NextChild())) ++count;
+        return count;
+    };
+
+    for (const bool withManager : {true, false}) {
+        SetResourceManager(withManager ? manager.get() : nullptr);
+        testkit::LogCapture log;
+        XmlData refused;
+        EXPECT_FALSE(refused.LoadFileDirect(L"deep.xml", L"", &fs)) << withManager;
+        EXPECT_FALSE(refused.IsValid()) << withManager;
+        EXPECT_TRUE(log.Contains("xml: 'deep.xml' nests elements deeper than")) << withManager;
+        XmlData big;
+        ASSERT_TRUE(big.LoadFileDirect(L"huge.xml", L"", &fs)) << withManager;
+        EXPECT_EQ(countChildren(big), 100000) << withManager;
+    }
+    SetResourceManager(manager.get());
+    XmlData viaCache;
+    EXPECT_FALSE(viaCache.LoadFile(L"deep.xml", L""));
+    EXPECT_EQ(manager->GetXmlData(L"deep.xml"), nullptr);
+    XmlData cached;
+    ASSERT_TRUE(cached.LoadFile(L"huge.xml", L""));
+    EXPECT_EQ(countChildren(cached), 100000);
+}

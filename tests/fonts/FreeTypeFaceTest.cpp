@@ -2,7 +2,11 @@
 // share: files that are no font, and what a real face answers.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "common/Oracle.h"
 #include "common/TestSupport.h"
@@ -22,8 +26,15 @@ int MaxCoverage(const pf::FaceGlyph& g) {
 
 TEST(FreeTypeFace, FilesThatAreNoFontLeaveItClosedAndAnsweringNothing) {
     testkit::TempDir dir;
-    const std::string files[] = {"", "/nonexistent/font.ttf", dir.Write("bad.ttf", "not a font").string(),
-                                 dir.Path().string()};
+    // A pipe under the name: FreeType would wait on it for a writer that never comes.
+    const std::string pipe = (dir.Path() / "pipe.ttf").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string files[] = {"",
+                                 "/nonexistent/font.ttf",
+                                 dir.Write("bad.ttf", "not a font").string(),
+                                 dir.Write("empty.ttf", "").string(),
+                                 dir.Path().string(),
+                                 pipe};
     for (const std::string& file : files) {
         pf::FreeTypeFace face;
         EXPECT_FALSE(face.Open(file)) << file;
@@ -81,6 +92,35 @@ TEST(FreeTypeFace, RendersSizedGlyphsOfARealFace) {
     EXPECT_TRUE(face.IsBold());
     EXPECT_FALSE(face.Open("/nonexistent/font.ttf"));
     EXPECT_FALSE(face.IsOpen());
+}
+
+// A font file cut short keeps its header and table directory, but the tables they point at
+// end early: either it is refused or every glyph asked of it comes back whole or not at all.
+TEST(FreeTypeFace, TruncatedFontFilesAreRefusedOrRenderSafely) {
+    RUV3_REQUIRE_ORACLE(!pf::FindFontFile(pf::FromUtf8(fonttest::kDejaVuSans)).empty(), "the DejaVu Sans font");
+    std::ifstream in(fonttest::kDejaVuSans, std::ios::binary);
+    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(whole.size(), 4096u);
+    testkit::TempDir dir;
+    for (const size_t size : {size_t(12), size_t(200), size_t(4096), whole.size() / 2, whole.size() - 1}) {
+        const std::string file = dir.Write("cut.ttf", whole.substr(0, size)).string();
+        pf::FreeTypeFace face;
+        if (!face.Open(file)) continue;
+        face.SetCellHeight(32);
+        // Every coverage byte of a rendered glyph is read (the sanitizer build checks the
+        // reads), and the glyph stays within a few cells.
+        const auto sane = [](const pf::FaceGlyph& g) {
+            return g.width >= 0 && g.rows >= 0 && g.width < 4 * 32 && g.rows < 4 * 32 && MaxCoverage(g) <= 255;
+        };
+        for (const uint32_t ch : {uint32_t('H'), uint32_t('g'), uint32_t(0x416), uint32_t(0xFFFD)}) {
+            if (face.RenderChar(ch)) {
+                EXPECT_TRUE(sane(face.Glyph())) << size << " " << ch;
+            }
+            if (face.RenderOutline(ch, true, true)) {
+                EXPECT_TRUE(sane(face.Glyph())) << size << " " << ch;
+            }
+        }
+    }
 }
 
 }  // namespace

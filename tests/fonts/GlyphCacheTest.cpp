@@ -116,6 +116,22 @@ TEST(GlyphLayout, RowsOfUnevenCellsDoNotOverlap) {
         }
 }
 
+// A glyph as wide as the page (a hostile or broken font) either has no page or a cell that
+// lies inside it: its rectangle never reaches past the page's last column.
+TEST(GlyphLayout, PageWideGlyphsStayInsideThePage) {
+    for (const int margin : {0, 1, 3})
+        for (const int width : {pf::kGlyphRenderSide, pf::kGlyphRenderSide - 1, pf::kGlyphRenderSide - 8}) {
+            BoxGlyphs glyphs(width, 4);
+            Page page;
+            if (!pf::DrawGlyphPage(glyphs, margin, page.view, page.rects, page.height4x)) continue;
+            for (const pf::Rect& r : page.rects) {
+                EXPECT_GE(r.x, 0) << margin << " " << width;
+                EXPECT_LE(r.x + r.width, pf::kGlyphPageWidth) << margin << " " << width;
+                EXPECT_LE(r.y + r.height, page.height4x / 4) << margin << " " << width;
+            }
+        }
+}
+
 TEST(GlyphLayout, BoxFilterAveragesBlocksAndKeepsTheLastRowAndColumnEmpty) {
     Page page;
     page.coverage.assign(page.coverage.size(), 0);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -117,6 +119,43 @@ TEST_F(LogTest, ALinkInPlaceOfTheLogIsReplacedNotFollowed) {
     DebugStream() << "logged";
     CloseLog();
     EXPECT_EQ(testkit::ReadFile(victim), "precious\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(testkit::ReadFile(path), "logged\n");
+}
+
+// A log name taken by a folder or a pipe is left as it is: one line says the log cannot be
+// opened, and the game goes on without waiting on the pipe.
+TEST_F(LogTest, ANameTakenByAFolderOrAPipeIsToldOnceAndLeftAlone) {
+    testkit::TempDir dir;
+    const auto folder = dir.Path() / "folder";
+    std::filesystem::create_directory(folder);
+    const auto pipe = dir.Path() / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const auto& path : {folder, pipe}) {
+        SetLogToStderr(true);
+        testing::internal::CaptureStderr();
+        OpenLog(FromUtf8(path.string()));
+        const std::string told = testing::internal::GetCapturedStderr();
+        SetLogToStderr(false);
+        const std::string line = "log: can't open '" + path.string() + "' for writing";
+        EXPECT_NE(told.find(line), std::string::npos) << told;
+        EXPECT_EQ(told.find(line), told.rfind(line)) << told;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+}
+
+// A link whose target does not exist is replaced like any other: nothing is made where it
+// pointed.
+TEST_F(LogTest, ADanglingLinkInPlaceOfTheLogIsReplaced) {
+    testkit::TempDir dir;
+    const auto target = dir.Path() / "missing" / "target.txt";
+    const auto path = dir.Path() / "log.txt";
+    std::filesystem::create_symlink(target, path);
+    OpenLog(FromUtf8(path.string()));
+    DebugStream() << "logged";
+    CloseLog();
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing"));
     EXPECT_FALSE(std::filesystem::is_symlink(path));
     EXPECT_EQ(testkit::ReadFile(path), "logged\n");
 }

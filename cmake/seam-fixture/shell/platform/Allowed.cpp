@@ -4,3 +4,4 @@
 #include <SDL.h>
 #include "shell/foundation/Log.h"
 #include "shell/render/SoftDevice.h"
+#include "../pixels/Surface.h"
