@@ -25,12 +25,16 @@ std::unique_ptr<ResID> FileDescriptor(const wchar_t* type, const std::wstring& i
 }
 ResourceManager::SoundResourceFactory soundFactory = nullptr;
 
-// The global manager as XmlData's source.
+// The global manager as XmlData's source. It keeps the last manager set: a load that took
+// the source just before the manager was cleared goes on with that manager, as a load that
+// had asked for the manager itself would.
 class ManagerDocuments : public XmlDocumentSource {
 public:
-    XmlData* GetXmlData(const std::wstring& file) override { return globalManager->GetXmlData(file); }
-    pf::FileSystem* GetFileSystem() override { return globalManager->GetFileSystem(); }
-    std::wstring GetString(const std::wstring& key) override { return globalManager->GetString(key, std::wstring()); }
+    ResourceManager* manager = nullptr;
+
+    XmlData* GetXmlData(const std::wstring& file) override { return manager->GetXmlData(file); }
+    pf::FileSystem* GetFileSystem() override { return manager->GetFileSystem(); }
+    std::wstring GetString(const std::wstring& key) override { return manager->GetString(key, std::wstring()); }
 };
 
 }  // namespace
@@ -39,6 +43,7 @@ ResourceManager* GetResourceManager() { return globalManager; }
 void SetResourceManager(ResourceManager* manager) {
     static ManagerDocuments documents;
     globalManager = manager;
+    if (manager) documents.manager = manager;
     SetXmlDocumentSource(manager ? &documents : nullptr);
 }
 
