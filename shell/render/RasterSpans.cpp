@@ -170,33 +170,70 @@ inline uint32_t PackColor(int32_t a, int32_t r, int32_t g, int32_t b) {
     return uint32_t(a >> 16) << 24 | uint32_t(r >> 16) << 16 | uint32_t(g >> 16) << 8 | uint32_t(b >> 16);
 }
 
-inline int ClampIndex(int x, int n) { return x < 0 ? 0 : (x >= n ? n - 1 : x); }
+// ---- texel addressing ------------------------------------------------------------------
+// Every fetch but the eight-pixel one finds its texels and weights here. Coordinates are
+// 16.16 texels in 64 bits: a wide span stepping many texels a pixel goes far past 32-bit
+// texel indices, so an index is brought inside the texture before it is narrowed.
 
-inline uint32_t FetchPoint(const TexelView& t, int64_t u, int64_t v) {
-    const int x = ClampIndex(int(u >> 16), t.width), y = ClampIndex(int(v >> 16), t.height);
-    return t.texels[size_t(y) * t.pitch + x];
+// One axis of a fetch at the coordinate c over n texels: the texel at or before c and the
+// next one, each brought inside 0..n-1 by the addressing mode, and the second's weight in
+// 256ths.
+struct TexelAxis {
+    int i0, i1;
+    uint32_t f;
+};
+
+inline int AddressIndex(int64_t x, int n, uint32_t mode) {
+    switch (mode) {
+        case AddressWrap: { const int64_t m = x % n; return int(m < 0 ? m + n : m); }
+        case AddressMirror: {
+            int64_t m = x % (2 * int64_t(n));
+            if (m < 0) m += 2 * int64_t(n);
+            return int(m < n ? m : 2 * int64_t(n) - 1 - m);
+        }
+        default: return int(x < 0 ? 0 : (x >= n ? n - 1 : x));
+    }
 }
+
+inline TexelAxis AxisAt(int64_t c, int n, uint32_t mode = AddressClamp) {
+    const int64_t i = c >> 16;
+    return {AddressIndex(i, n, mode), AddressIndex(i + 1, n, mode), uint32_t(c >> 8) & 255};
+}
+
+// The texel under (u, v), as point sampling takes it.
+inline uint32_t TexelAt(const TexelView& t, int64_t u, int64_t v, uint32_t modeU = AddressClamp,
+                        uint32_t modeV = AddressClamp) {
+    return t.texels[size_t(AddressIndex(v >> 16, t.height, modeV)) * t.pitch + AddressIndex(u >> 16, t.width, modeU)];
+}
+
+// The four texels around (u, v) and their bilinear weights, which sum to 256.
+struct BilinearTaps {
+    uint32_t t00, t10, t01, t11;
+    uint32_t w00, w10, w01, w11;
+};
+
+inline BilinearTaps TapsAt(const TexelView& t, int64_t u, int64_t v, uint32_t modeU = AddressClamp,
+                           uint32_t modeV = AddressClamp) {
+    const TexelAxis x = AxisAt(u, t.width, modeU), y = AxisAt(v, t.height, modeV);
+    const uint32_t* r0 = t.texels + size_t(y.i0) * t.pitch;
+    const uint32_t* r1 = t.texels + size_t(y.i1) * t.pitch;
+    const uint32_t w11 = (x.f * y.f + 128) >> 8;
+    return {r0[x.i0], r0[x.i1], r1[x.i0], r1[x.i1], 256 - x.f - y.f + w11, x.f - w11, y.f - w11, w11};
+}
+
+inline uint32_t FetchPoint(const TexelView& t, int64_t u, int64_t v) { return TexelAt(t, u, v); }
 
 // The four texels weighted in one pass; the weights sum to 256, so each 16-bit lane of
 // the sum stays below 65536.
-inline uint32_t Bilinear(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t t11, uint32_t fx, uint32_t fy) {
-    const uint32_t w11 = (fx * fy + 128) >> 8, w10 = fx - w11, w01 = fy - w11;
-    const uint32_t w00 = 256 - fx - fy + w11;
-    const uint32_t rb = ((t00 & kLanes) * w00 + (t10 & kLanes) * w10 + (t01 & kLanes) * w01 +
-                         (t11 & kLanes) * w11) >> 8;
-    const uint32_t ag = ((t00 >> 8) & kLanes) * w00 + ((t10 >> 8) & kLanes) * w10 +
-                        ((t01 >> 8) & kLanes) * w01 + ((t11 >> 8) & kLanes) * w11;
+inline uint32_t Bilinear(const BilinearTaps& q) {
+    const uint32_t rb = ((q.t00 & kLanes) * q.w00 + (q.t10 & kLanes) * q.w10 + (q.t01 & kLanes) * q.w01 +
+                         (q.t11 & kLanes) * q.w11) >> 8;
+    const uint32_t ag = ((q.t00 >> 8) & kLanes) * q.w00 + ((q.t10 >> 8) & kLanes) * q.w10 +
+                        ((q.t01 >> 8) & kLanes) * q.w01 + ((q.t11 >> 8) & kLanes) * q.w11;
     return (rb & kLanes) | (ag & 0xFF00FF00u);
 }
 
-inline uint32_t FetchBilinear(const TexelView& t, int64_t u, int64_t v) {
-    const int xi = int(u >> 16), yi = int(v >> 16);
-    const uint32_t fx = uint32_t(u >> 8) & 255, fy = uint32_t(v >> 8) & 255;
-    const int x0 = ClampIndex(xi, t.width), x1 = ClampIndex(xi + 1, t.width);
-    const uint32_t* r0 = t.texels + size_t(ClampIndex(yi, t.height)) * t.pitch;
-    const uint32_t* r1 = t.texels + size_t(ClampIndex(yi + 1, t.height)) * t.pitch;
-    return Bilinear(r0[x0], r0[x1], r1[x0], r1[x1], fx, fy);
-}
+inline uint32_t FetchBilinear(const TexelView& t, int64_t u, int64_t v) { return Bilinear(TapsAt(t, u, v)); }
 
 #if defined(__SSE2__)
 // Bilinear samples of four pixels stepping from (u, v) by (du, dv): the texels and
@@ -208,20 +245,15 @@ inline void FetchBilinear4(const TexelView& t, int64_t u, int64_t v, int64_t du,
     alignas(16) uint32_t q[4][4];  // per pixel: t00, t10, t01, t11
     alignas(16) uint16_t w[4][4];  // per pixel: w00, w10, w01, w11
     for (int k = 0; k < 4; ++k, u += du, v += dv) {
-        const int xi = int(u >> 16), yi = int(v >> 16);
-        const uint32_t fx = uint32_t(u >> 8) & 255, fy = uint32_t(v >> 8) & 255;
-        const int x0 = ClampIndex(xi, t.width), x1 = ClampIndex(xi + 1, t.width);
-        const uint32_t* r0 = t.texels + size_t(ClampIndex(yi, t.height)) * t.pitch;
-        const uint32_t* r1 = t.texels + size_t(ClampIndex(yi + 1, t.height)) * t.pitch;
-        q[k][0] = r0[x0];
-        q[k][1] = r0[x1];
-        q[k][2] = r1[x0];
-        q[k][3] = r1[x1];
-        const uint32_t w11 = (fx * fy + 128) >> 8;
-        w[k][0] = uint16_t(256 - fx - fy + w11);
-        w[k][1] = uint16_t(fx - w11);
-        w[k][2] = uint16_t(fy - w11);
-        w[k][3] = uint16_t(w11);
+        const BilinearTaps taps = TapsAt(t, u, v);
+        q[k][0] = taps.t00;
+        q[k][1] = taps.t10;
+        q[k][2] = taps.t01;
+        q[k][3] = taps.t11;
+        w[k][0] = uint16_t(taps.w00);
+        w[k][1] = uint16_t(taps.w10);
+        w[k][2] = uint16_t(taps.w01);
+        w[k][3] = uint16_t(taps.w11);
     }
     const __m128i z = _mm_setzero_si128();
     auto pair = [&](int k) {  // pixels k and k + 1 as 16-bit channels
@@ -245,7 +277,8 @@ inline void FetchBilinear4(const TexelView& t, int64_t u, int64_t v, int64_t du,
 
 #if defined(RUV3_HAVE_AVX2_SPANS)
 // Whether eight pixels from (u, v) stepping by (du, dv) keep their texel coordinates
-// well inside 32 bits, as FetchBilinear8 works them out.
+// well inside 32 bits, as FetchBilinear8 works them out: there its lanes find the same
+// texels and weights as TapsAt. Elsewhere the four-pixel fetch takes over.
 inline bool FitsBilinear8(int64_t u, int64_t v, int64_t du, int64_t dv) {
     constexpr int64_t kLimit = int64_t(1) << 30, kStep = int64_t(1) << 26;
     auto fits = [&](int64_t a, int64_t d) {
@@ -298,29 +331,11 @@ __attribute__((target("avx2"))) void FetchBilinear8(const TexelView& t, int64_t 
 
 // ---- the generic path ------------------------------------------------------------------
 
-inline int Address(int x, int n, uint32_t mode) {
-    switch (mode) {
-        case AddressWrap: { int m = x % n; return m < 0 ? m + n : m; }
-        case AddressMirror: {
-            int m = x % (2 * n);
-            if (m < 0) m += 2 * n;
-            return m < n ? m : 2 * n - 1 - m;
-        }
-        default: return ClampIndex(x, n);
-    }
-}
-
 uint32_t FetchGeneric(const PixelPipeline& p, int64_t u, int64_t v, uint32_t filter) {
     const TexelView& t = p.tex;
     if (!t.texels) return 0xFFFFFFFFu;
-    const int xi = int(u >> 16), yi = int(v >> 16);
-    auto at = [&](int x, int y) {
-        return t.texels[size_t(Address(y, t.height, p.addressV)) * t.pitch +
-                        Address(x, t.width, p.addressU)];
-    };
-    if (filter != SampleLinear) return at(xi, yi);
-    const uint32_t fx = uint32_t(u >> 8) & 255, fy = uint32_t(v >> 8) & 255;
-    return Bilinear(at(xi, yi), at(xi + 1, yi), at(xi, yi + 1), at(xi + 1, yi + 1), fx, fy);
+    if (filter != SampleLinear) return TexelAt(t, u, v, p.addressU, p.addressV);
+    return Bilinear(TapsAt(t, u, v, p.addressU, p.addressV));
 }
 
 uint32_t ApplyOp(uint32_t op, uint32_t a, uint32_t b) {

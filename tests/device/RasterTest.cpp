@@ -621,6 +621,53 @@ TEST(FastPaths, OneToOneBilinearIsPointSamplingExactly) {
         }
 }
 
+// The widest back buffer with a quad stepping 2^17 texels a pixel: the texel coordinates
+// run past 2^31 texels (and, stepping backwards, below -2^31), where 32-bit texel indices
+// overflow. Every pixel lies beyond the texture's edge and shows the edge texel, in every
+// loop: point and bilinear, the specialised loops with wide and narrow vectors, and the
+// generic one. The forward quad starts where a bilinear index reaches 2^31 - 1 exactly.
+TEST(Sampling, CoordinatesPastTwoToThe31ClampToTheEdge) {
+    constexpr int kWide = 16384;
+    constexpr float kSpan = float(int64_t(1) << 31);  // texels across the quad
+    const uint32_t t00 = 0xFFFF0000u, t10 = 0xFF00FF00u, t01 = 0xFF0000FFu, t11 = 0xFFFFFF00u;
+    struct Case {
+        const char* name;
+        bool alongV, backwards;
+        uint32_t want;
+    };
+    const Case cases[] = {{"u forwards", false, false, t10},
+                          {"u backwards", false, true, t00},
+                          {"v forwards", true, false, t01},
+                          {"v backwards", true, true, t00}};
+    for (const Case& c : cases)
+        for (uint32_t filter : {SamplePoint, SampleLinear})
+            for (int loop = 0; loop < 3; ++loop) {  // 0 wide vectors, 1 narrow, 2 generic
+                UseWideVectorSpans(loop == 0);
+                Rig rig(kWide, 1);
+                rig.d().SetForceGenericSpans(loop == 2);
+                SetDisplayStates(rig.d(), filter);
+                SetBlend(rig.d(), false);
+                rig.d().Clear(0xFF808080u);
+                auto tex = MakeTexture(rig.d(), 2, 2, {t00, t10, t01, t11});
+                rig.d().SetTexture(0, tex.get());
+                // Across the quad the stepped coordinate runs from 2^16 to 2^31 + 2^16
+                // texels (or down from -2^16); the other stays on the first texel's centre.
+                const float from = c.backwards ? -65536.0f : 65536.0f, to = c.backwards ? from - kSpan : from + kSpan;
+                Quad q = MakeQuad(0, 0, float(kWide), 1, 0, 0, 1, 1, 2, 2);
+                for (int i = 0; i < 4; ++i) {
+                    const float stepped = (i % 2 ? to : from) / 2, fixed = 0.25f;
+                    q.v[i].u = c.alongV ? fixed : stepped;
+                    q.v[i].v = c.alongV ? stepped : fixed;
+                }
+                ASSERT_EQ(DrawQuad(rig.d(), q), DeviceResult::Ok);
+                const auto px = rig.Pixels();
+                const size_t wrong = size_t(std::find_if(px.begin(), px.end(), [&](uint32_t p) { return p != c.want; }) - px.begin());
+                EXPECT_EQ(wrong, px.size()) << c.name << ", filter " << filter << ", loop " << loop << ": the first wrong pixel"
+                                            << std::hex << " is 0x" << (wrong < px.size() ? px[wrong] : 0);
+            }
+    UseWideVectorSpans(true);
+}
+
 // The display's usual state combinations take the specialised loops.
 TEST(FastPaths, DisplayStatesResolveToSpecialisedLoops) {
     const uint32_t texel = 0xFFFFFFFFu;
