@@ -456,9 +456,11 @@ DeviceResult SoftDevice::Present() {
         return DeviceResult::InvalidCall;
     }
     std::lock_guard<std::mutex> lock(bb->Guard());
-    target_->PresentFrame(reinterpret_cast<const uint32_t*>(bb->Bits()), bb->Width(), bb->Height(),
-                          bb->Pitch() / 4);
-    return DeviceResult::Ok;
+    // The target logs why it could not show the frame.
+    return target_->PresentFrame(reinterpret_cast<const uint32_t*>(bb->Bits()), bb->Width(), bb->Height(),
+                                 bb->Pitch() / 4)
+               ? DeviceResult::Ok
+               : DeviceResult::NotAvailable;
 }
 
 DeviceResult SoftDevice::SetCursorProperties(int hotX, int hotY, DeviceSurface* image) {

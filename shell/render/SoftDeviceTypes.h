@@ -33,7 +33,7 @@ enum class DeviceResult : int {
     DeviceNotReset,  // the device is lost and can be reset now
     InvalidCall,     // bad arguments or a call in the wrong state
     OutOfMemory,
-    NotAvailable,    // creation or reset failed
+    NotAvailable,    // creation or reset failed, or the frame could not be presented
 };
 inline bool Succeeded(DeviceResult r) { return r == DeviceResult::Ok; }
 const char* DeviceResultName(DeviceResult r);

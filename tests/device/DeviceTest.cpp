@@ -230,6 +230,31 @@ TEST(Present, TheBackBufferKeepsTheLastFrameForCopiesOutsideAFrame) {
     EXPECT_TRUE(log.Contains("outside BeginScene"));
 }
 
+// A target that cannot show the frame (a window whose surface is gone): Present answers
+// failure rather than success, and presents again once the target takes frames.
+TEST(Present, FailsWhenTheTargetCannotShowTheFrame) {
+    struct FailingTarget : MemoryPresentTarget {
+        bool fail = true;
+        bool PresentFrame(const uint32_t* pixels, int width, int height, int pitch) override {
+            return !fail && MemoryPresentTarget::PresentFrame(pixels, width, height, pitch);
+        }
+    } target;
+    PresentParams p;
+    p.width = 4;
+    p.height = 3;
+    auto d = CreateSoftDevice(p, &target);
+    ASSERT_NE(d, nullptr);
+    d->BeginScene();
+    d->Clear(0xFF204060u);
+    d->EndScene();
+    EXPECT_EQ(d->Present(), DeviceResult::NotAvailable);
+    EXPECT_EQ(target.PresentCount(), 0);
+    target.fail = false;
+    EXPECT_EQ(d->Present(), DeviceResult::Ok);
+    ASSERT_EQ(target.PresentCount(), 1);
+    EXPECT_EQ(target.Pixel(3, 2), 0xFF204060u);
+}
+
 TEST(Present, CursorImageMustBe32By32) {
     Rig rig;
     auto small = MakeTexture(rig.d(), 16, 16, std::vector<uint32_t>(256, 0xFFFFFFFFu));
