@@ -1,5 +1,6 @@
 #include "shell/render/RasterSpans.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
@@ -9,6 +10,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "shell/render/FrameScaler.h"
 
 namespace pf {
 
@@ -711,6 +714,14 @@ bool UseWideVectorSpans(bool on) {
 #endif
 }
 
+bool WideVectorSpans() {
+#if defined(RUV3_HAVE_AVX2_SPANS)
+    return gUseAvx2.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
+}
+
 void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows,
               const SpanStart& start, const int64_t* u, const int64_t* v) {
 #if defined(RUV3_HAVE_AVX2_SPANS)
@@ -735,6 +746,18 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
         }
     }
 #endif
+    // Unrotated and unblended bilinear texels (a picture drawn scaled onto the screen):
+    // each column samples the same texels on every row, so their positions and weights
+    // are worked out once for all rows. The pixels are those of the span.
+    constexpr int kScaledMin = 32;
+    if (span == &FastSpan<2, 0, false, 0> && start.dv == 0 && n >= kScaledMin && rows > 1 &&
+        std::all_of(u, u + rows, [&](int64_t x) { return x == u[0]; })) {
+        thread_local FrameScaler scaler;
+        scaler.SetColumns(u[0], start.du, n, p.tex.width);
+        for (int k = 0; k < rows; ++k, dst += pitch)
+            scaler.Row(p.tex.texels, p.tex.pitch, p.tex.height, v[k], dst, uint32_t(p.alphaMin), p.dstAlphaOr);
+        return;
+    }
     SpanStart row = start;
     for (int k = 0; k < rows; ++k, dst += pitch) {
         row.u = u[k];

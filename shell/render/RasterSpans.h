@@ -68,6 +68,8 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
 // Whether the 256-bit loops run where the processor has them (on by default); answers
 // whether they now run. For tests of the narrower loops.
 bool UseWideVectorSpans(bool on);
+// Whether they run now.
+bool WideVectorSpans();
 
 // Exact round(x / 255) for 0 <= x <= 65535 + 127.
 inline uint32_t Div255(uint32_t x) {

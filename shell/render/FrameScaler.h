@@ -1,0 +1,55 @@
+// Bilinear scaling of 32-bit pixels (0xAARRGGBB) by tables worked out once for a size:
+// for each target column the pair of source columns it falls between and its weight,
+// so that each target row costs one pass over the two source rows it falls between and
+// one over its own pixels. Used for a frame shown larger or smaller than it is drawn, and
+// by the rasteriser for unrotated, unblended quads filtered bilinearly (a picture drawn
+// scaled onto the whole screen).
+//
+// Positions are 16.16 texels measured from the corner of texel 0 (a texel's centre
+// lies at +0.5 minus the half texel the bilinear filter moves by, so whole numbers are
+// texel centres), clamped to the picture's edges. The pixels are those of the
+// rasteriser's bilinear fetch at the same positions, bit for bit: 8-bit weights, each
+// channel the floor of the weighted sum over 256.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace pf {
+
+class FrameScaler {
+public:
+    // Target columns k = 0..count-1 sample the source (width texels wide) at u0 + k x du.
+    void SetColumns(int64_t u0, int64_t du, int count, int width);
+
+    // One target row sampling the source rows at v (16.16; height rows, pitch pixels
+    // apart) along the columns set. A pixel whose alpha is below alphaMin is left as
+    // it was; the others are written ORed with alphaOr.
+    void Row(const uint32_t* src, int pitch, int height, int64_t v, uint32_t* dst, uint32_t alphaMin = 0,
+             uint32_t alphaOr = 0);
+
+    // The whole source picture onto the whole target, pixel centres onto pixel centres
+    // (the columns and rows kept from the last call of the same sizes).
+    void Scale(const uint32_t* src, int width, int height, int pitch, uint32_t* dst, int targetWidth,
+               int targetHeight, int targetPitch);
+
+    // Where target pixel i of `to` samples a source of `from` pixels when pixel centres
+    // are mapped onto pixel centres, 16.16 as above.
+    static int64_t CentredPosition(int i, int from, int to);
+
+private:
+    template <typename Position>
+    void BuildColumns(int count, int width, Position position);
+
+    int count_ = 0, width_ = 0;
+    int first_ = 0, entries_ = 0;      // the source column pairs the columns use
+    std::vector<int32_t> entry_;       // per column: its pair, counted from first_
+    std::vector<uint16_t> fx_;         // per column: its weight, four times (one per channel)
+    // Per pair of the row in hand, four 16-bit channels each: the top texel weighted with
+    // the bottom one, and the differences across the pair (see Row).
+    std::vector<uint16_t> sum_, across_, twist_;
+    int scaledTo_ = 0, scaledHeight_ = 0;  // the sizes Scale's columns and rows were made for
+    std::vector<int64_t> rows_;
+};
+
+}  // namespace pf

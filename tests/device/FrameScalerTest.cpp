@@ -1,0 +1,110 @@
+// The bilinear frame scaler: against a reference bilinear computation, and as the
+// rasteriser's loop for unrotated, unblended bilinear quads, against its generic loop.
+#include <cmath>
+#include <random>
+
+#include "shell/render/FrameScaler.h"
+#include "shell/render/RasterSpans.h"
+#include "tests/device/DeviceTestSupport.h"
+
+namespace devtest {
+namespace {
+
+// Target pixel (x, y) of the source scaled to tw x th, pixel centres onto pixel centres,
+// texels outside clamped to the edge, worked out in floating point.
+uint32_t ReferenceBilinear(const std::vector<uint32_t>& src, int sw, int sh, int tw, int th, int x, int y) {
+    const double u = (x + 0.5) * sw / tw - 0.5, v = (y + 0.5) * sh / th - 0.5;
+    const double fu = std::floor(u), fv = std::floor(v);
+    const double ax = u - fu, ay = v - fv;
+    auto at = [&](double tx, double ty) {
+        const int cx = std::min(std::max(int(tx), 0), sw - 1), cy = std::min(std::max(int(ty), 0), sh - 1);
+        return src[size_t(cy) * sw + cx];
+    };
+    const uint32_t t00 = at(fu, fv), t10 = at(fu + 1, fv), t01 = at(fu, fv + 1), t11 = at(fu + 1, fv + 1);
+    uint32_t out = 0;
+    for (int sh8 = 0; sh8 < 32; sh8 += 8) {
+        auto ch = [&](uint32_t c) { return double((c >> sh8) & 255); };
+        const double value = (ch(t00) * (1 - ax) + ch(t10) * ax) * (1 - ay) + (ch(t01) * (1 - ax) + ch(t11) * ax) * ay;
+        out |= uint32_t(std::lround(value)) << sh8;
+    }
+    return out;
+}
+
+// Enlarged (the game's frame on a larger screen, by a whole and an uneven factor), shrunk,
+// one pixel spread over many, and the same size. Near the edges the outer texels repeat.
+// The scaler's weights are in 256ths of a texel, rounded down: within 2 of the exact value.
+TEST(FrameScaler, MatchesAReferenceBilinearComputationEdgesIncluded) {
+    struct Case {
+        int sw, sh, tw, th;
+    };
+    const Case cases[] = {{8, 6, 16, 12}, {8, 6, 19, 11}, {13, 9, 5, 4}, {1, 1, 6, 3}, {7, 5, 7, 5}, {3, 40, 37, 9}};
+    std::mt19937 rng(99);
+    for (bool wide : {true, false}) {
+        UseWideVectorSpans(wide);
+        for (const Case& c : cases) {
+            std::vector<uint32_t> src(size_t(c.sw) * c.sh);
+            for (auto& p : src) p = rng();
+            // A target wider than the picture it gets, so each row's end stays untouched.
+            const int pitch = c.tw + 3;
+            std::vector<uint32_t> dst(size_t(pitch) * c.th, 0x12345678u);
+            FrameScaler scaler;
+            scaler.Scale(src.data(), c.sw, c.sh, c.sw, dst.data(), c.tw, c.th, pitch);
+            for (int y = 0; y < c.th; ++y) {
+                for (int x = 0; x < c.tw; ++x)
+                    ASSERT_TRUE(Near(dst[size_t(y) * pitch + x], ReferenceBilinear(src, c.sw, c.sh, c.tw, c.th, x, y), 2))
+                        << c.sw << "x" << c.sh << " -> " << c.tw << "x" << c.th << " at " << x << ", " << y
+                        << (wide ? " wide" : " narrow");
+                for (int x = c.tw; x < pitch; ++x) ASSERT_EQ(dst[size_t(y) * pitch + x], 0x12345678u);
+            }
+            // Pixel centres that land on texel centres take the texel as it is.
+            if (c.tw == c.sw && c.th == c.sh) {
+                EXPECT_EQ(std::vector<uint32_t>(dst.begin(), dst.begin() + c.tw),
+                          std::vector<uint32_t>(src.begin(), src.begin() + c.sw));
+            }
+        }
+    }
+    UseWideVectorSpans(true);
+}
+
+// The display's letterbox draws the game's picture as one unrotated bilinear quad with
+// blending off and the alpha test on: those rows go through the scaler. Its pixels are
+// the generic loop's, bit for bit, enlarged, shrunk, mirrored and reaching past the
+// texture's edges, with transparent texels left out by the alpha test.
+TEST(FrameScaler, UnrotatedBilinearQuadsMatchTheGenericLoop) {
+    struct Case {
+        const char* name;
+        float x, y, w, h;       // on the target
+        float sx, sy, sw, sh;   // source rectangle in texels
+    };
+    const int tw = 40, th = 30;
+    const Case cases[] = {{"enlarged 1.8 times, as the letterbox at 1920x1080", 3, 2, 72, 54, 0, 0, tw, th},
+                          {"enlarged unevenly, off the pixel grid", 1.3f, 0.6f, 77.4f, 41.2f, 0, 0, tw, th},
+                          {"shrunk", 5, 4, 33, 21, 0, 0, tw, th},
+                          {"mirrored", 80, 2, -70, 50, 0, 0, tw, th},
+                          {"past the edges", 2, 2, 76, 56, -6.5f, -4.25f, tw + 13, th + 9}};
+    std::mt19937 rng(7);
+    std::vector<uint32_t> texels(size_t(tw) * th);
+    for (auto& t : texels) t = rng() % 5 == 0 ? rng() & 0x00FFFFFFu : rng() | 0xFF000000u;
+    for (bool wide : {true, false})
+        for (const Case& c : cases) {
+            std::vector<uint32_t> results[2];
+            for (int generic = 0; generic < 2; ++generic) {
+                UseWideVectorSpans(wide);
+                Rig rig(84, 64);
+                rig.d().SetForceGenericSpans(generic == 1);
+                SetDisplayStates(rig.d(), SampleLinear);
+                SetBlend(rig.d(), false);
+                rig.d().Clear(0xFF336699u);
+                auto tex = MakeTexture(rig.d(), tw, th, texels);
+                rig.d().SetTexture(0, tex.get());
+                ASSERT_EQ(DrawQuad(rig.d(), MakeQuad(c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh, tw, th)), DeviceResult::Ok);
+                results[generic] = rig.Pixels();
+            }
+            EXPECT_EQ(results[0], results[1]) << c.name << (wide ? ", wide vectors" : ", narrow vectors");
+            EXPECT_GT(std::count(results[0].begin(), results[0].end(), 0xFF336699u), 0) << c.name;
+        }
+    UseWideVectorSpans(true);
+}
+
+}  // namespace
+}  // namespace devtest
