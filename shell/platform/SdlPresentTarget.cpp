@@ -14,19 +14,23 @@ SdlWindowPresentTarget::~SdlWindowPresentTarget() {
 
 namespace {
 
-// The frame copied row by row into a window surface of its size whose pixels are laid
-// out as the frame's (32-bit, colour in the low 24 bits, an alpha or unused top byte):
-// one plain copy, no conversion. False when the surface is laid out otherwise.
-bool CopyFrameAsIs(const uint32_t* pixels, int width, int height, int pitch, SDL_Surface* screen, bool& ok) {
+// The frame written into a window surface whose pixels are laid out as the frame's
+// (32-bit, colour in the low 24 bits, an alpha or unused top byte): copied row by row
+// when the sizes agree, else scaled bilinearly onto the whole surface. False when the
+// surface is laid out otherwise.
+bool WriteFrameAsIs(const uint32_t* pixels, int width, int height, int pitch, SDL_Surface* screen,
+                    FrameScaler& scaler, bool& ok) {
     const uint32_t format = screen->format->format;
-    if (screen->w != width || screen->h != height ||
-        (format != SDL_PIXELFORMAT_ARGB8888 && format != SDL_PIXELFORMAT_RGB888))
+    if ((format != SDL_PIXELFORMAT_ARGB8888 && format != SDL_PIXELFORMAT_RGB888) || screen->pitch % 4 != 0)
         return false;
     ok = SDL_LockSurface(screen) == 0;
     if (!ok) return true;
     auto* out = static_cast<uint8_t*>(screen->pixels);
     const size_t row = size_t(width) * 4;
-    if (size_t(screen->pitch) == row && pitch == width) {
+    if (screen->w != width || screen->h != height) {
+        scaler.Scale(pixels, width, height, pitch, reinterpret_cast<uint32_t*>(out), screen->w, screen->h,
+                     screen->pitch / 4);
+    } else if (size_t(screen->pitch) == row && pitch == width) {
         std::memcpy(out, pixels, row * size_t(height));
     } else {
         for (int y = 0; y < height; ++y)
@@ -41,8 +45,8 @@ bool CopyFrameAsIs(const uint32_t* pixels, int width, int height, int pitch, SDL
 bool SdlWindowPresentTarget::PresentFrame(const uint32_t* pixels, int width, int height, int pitch) {
     SDL_Surface* screen = window_ ? SDL_GetWindowSurface(window_) : nullptr;
     bool ok = screen != nullptr;
-    if (ok && !CopyFrameAsIs(pixels, width, height, pitch, screen, ok)) {
-        // Another layout or size: SDL converts and scales.
+    if (ok && !WriteFrameAsIs(pixels, width, height, pitch, screen, scaler_, ok)) {
+        // Another layout: SDL converts (and scales).
         SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
                                                                 pitch * 4, SDL_PIXELFORMAT_ARGB8888);
         ok = frame != nullptr;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "shell/render/FrameScaler.h"
 #include "shell/render/PresentTarget.h"
 
 struct SDL_Window;
@@ -10,7 +11,8 @@ struct SDL_Cursor;
 
 namespace pf {
 
-// Copies each frame into the window's surface (scaled when the sizes differ). The window
+// Copies each frame into the window's surface, scaled bilinearly onto the whole surface
+// when the sizes differ (a window shown full screen at the desktop's size). The window
 // belongs to the caller and must outlive this target.
 class SdlWindowPresentTarget : public PresentTarget {
 public:
@@ -26,6 +28,7 @@ public:
 private:
     SDL_Window* window_;
     SDL_Cursor* cursor_ = nullptr;
+    FrameScaler scaler_;  // keeps its tables while the sizes stay
     bool failureLogged_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <cstdlib>
 #include <thread>
@@ -364,17 +365,36 @@ TEST(Recording, WritesDownCallsInOrderAndStillDraws) {
     EXPECT_EQ(target.PresentCount(), 1);
 }
 
+// SDL's video for one test. The X, cursor and D-Bus client libraries under SDL keep
+// allocations they never free (some in libraries unloaded at quit): none of them is
+// counted as a leak.
+struct SdlVideo {
+    SdlVideo() {
+        DEVTEST_LSAN_DISABLE();
+        started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    ~SdlVideo() {
+        if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        DEVTEST_LSAN_ENABLE();
+    }
+    bool started = false;
+};
+
+// A locked window surface's pixel as 0xRRGGBB, whatever its layout.
+uint32_t SurfaceRgb(const SDL_Surface* s, int x, int y) {
+    Uint32 raw = 0;
+    std::memcpy(&raw, static_cast<const uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel,
+                size_t(s->format->BytesPerPixel));
+    Uint8 r, g, b;
+    SDL_GetRGB(raw, s->format, &r, &g, &b);
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+}
+
 TEST(Window, PresentsIntoAnSdlWindow) {
     RUV3_REQUIRE_DISPLAY();
-    // The X, cursor and D-Bus client libraries under SDL keep allocations they never
-    // free (some in libraries unloaded at quit): none of them is counted as a leak.
-    struct LeakCheckOff {
-        LeakCheckOff() { DEVTEST_LSAN_DISABLE(); }
-        ~LeakCheckOff() { DEVTEST_LSAN_ENABLE(); }
-    } leakCheckOff;
-    const int init = SDL_InitSubSystem(SDL_INIT_VIDEO);
-    SDL_Window* window = init == 0 ? SDL_CreateWindow("device test", 0, 0, 32, 24, SDL_WINDOW_HIDDEN) : nullptr;
-    ASSERT_EQ(init, 0) << SDL_GetError();
+    SdlVideo video;
+    ASSERT_TRUE(video.started) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("device test", 0, 0, 32, 24, SDL_WINDOW_HIDDEN);
     ASSERT_NE(window, nullptr) << SDL_GetError();
     {
         SdlWindowPresentTarget target(window);
@@ -407,14 +427,7 @@ TEST(Window, PresentsIntoAnSdlWindow) {
         ASSERT_EQ(SDL_LockSurface(s), 0);
         int mismatches = 0;
         for (int y = 0; y < 24; ++y)
-            for (int x = 0; x < 32; ++x) {
-                Uint32 raw = 0;
-                std::memcpy(&raw, static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel,
-                            size_t(s->format->BytesPerPixel));
-                Uint8 r, g, b;
-                SDL_GetRGB(raw, s->format, &r, &g, &b);
-                mismatches += (uint32_t(r) << 16 | uint32_t(g) << 8 | b) != (frame[size_t(y) * 32 + x] & 0xFFFFFFu);
-            }
+            for (int x = 0; x < 32; ++x) mismatches += SurfaceRgb(s, x, y) != (frame[size_t(y) * 32 + x] & 0xFFFFFFu);
         SDL_UnlockSurface(s);
         EXPECT_EQ(mismatches, 0) << "window surface format " << SDL_GetPixelFormatName(s->format->format);
         // The window resized between frames, smaller and larger than the frame: the
@@ -426,19 +439,62 @@ TEST(Window, PresentsIntoAnSdlWindow) {
             ASSERT_NE(now, nullptr);
             EXPECT_EQ(now->w, size.first);
             ASSERT_EQ(SDL_LockSurface(now), 0);
-            Uint32 raw = 0;
-            std::memcpy(&raw, now->pixels, size_t(now->format->BytesPerPixel));
-            Uint8 r, g, b;
-            SDL_GetRGB(raw, now->format, &r, &g, &b);
+            const uint32_t corner = SurfaceRgb(now, 0, 0);
             SDL_UnlockSurface(now);
-            EXPECT_EQ(uint32_t(r) << 16 | uint32_t(g) << 8 | b, 0x3366CCu) << size.first << " x " << size.second;
+            EXPECT_EQ(corner, 0x3366CCu) << size.first << " x " << size.second;
         }
         std::vector<uint32_t> cursor(32 * 32, 0xFFFFFFFFu);
         auto tex = MakeTexture(*d, 32, 32, cursor);
         EXPECT_EQ(d->SetCursorProperties(1, 1, tex->GetSurfaceLevel(0)), DeviceResult::Ok);
     }
     SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// A window larger than the frame (full screen at the desktop's size): the frame fills
+// the whole window, no bars, and the pixel under a window point is the frame's pixel at
+// the point the display maps the mouse to (x frameWidth / windowWidth, likewise down),
+// for uneven and whole factors. The frame is blocks of one colour, so away from a
+// block's edge the smoothing leaves the colour as it is.
+TEST(Window, AScaledPresentFillsTheWindowAsTheMouseMapsIt) {
+    RUV3_REQUIRE_DISPLAY();
+    SdlVideo video;
+    ASSERT_TRUE(video.started) << SDL_GetError();
+    constexpr int fw = 40, fh = 30, block = 10;
+    std::vector<uint32_t> frame(size_t(fw) * fh);
+    for (int y = 0; y < fh; ++y)
+        for (int x = 0; x < fw; ++x)
+            frame[size_t(y) * fw + x] = 0xFF000000u | uint32_t(40 + 50 * (x / block)) << 16 | uint32_t(60 + 60 * (y / block)) << 8 |
+                                        uint32_t(200 - 30 * (x / block + y / block));
+    for (const auto& size : {std::pair{96, 54}, std::pair{80, 60}}) {
+        SDL_Window* window = SDL_CreateWindow("scaled present", 0, 0, size.first, size.second, SDL_WINDOW_HIDDEN);
+        ASSERT_NE(window, nullptr) << SDL_GetError();
+        {
+            SdlWindowPresentTarget target(window);
+            EXPECT_TRUE(target.PresentFrame(frame.data(), fw, fh, fw));
+            SDL_Surface* s = SDL_GetWindowSurface(window);
+            ASSERT_NE(s, nullptr);
+            ASSERT_EQ(s->w, size.first);
+            ASSERT_EQ(SDL_LockSurface(s), 0);
+            auto windowPixel = [&](int x, int y) { return 0xFF000000u | SurfaceRgb(s, x, y); };
+            int checked = 0;
+            for (int y = 0; y < s->h; ++y)
+                for (int x = 0; x < s->w; ++x) {
+                    // Where the display maps a mouse at the pixel's centre.
+                    const double gx = (x + 0.5) * fw / s->w, gy = (y + 0.5) * fh / s->h;
+                    const double ex = std::fmod(gx, block), ey = std::fmod(gy, block);
+                    if (ex < 1.5 || ex > block - 1.5 || ey < 1.5 || ey > block - 1.5) continue;
+                    ++checked;
+                    ASSERT_EQ(windowPixel(x, y), frame[size_t(gy) * fw + size_t(gx)])
+                        << "window " << size.first << "x" << size.second << " at " << x << ", " << y;
+                }
+            EXPECT_GT(checked, s->w * s->h / 3);
+            // The corners show the frame's corners: the picture reaches the window's edges.
+            EXPECT_EQ(windowPixel(0, 0), frame[0]);
+            EXPECT_EQ(windowPixel(s->w - 1, s->h - 1), frame.back());
+            SDL_UnlockSurface(s);
+        }
+        SDL_DestroyWindow(window);
+    }
 }
 
 }  // namespace
