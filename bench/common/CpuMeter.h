@@ -54,13 +54,8 @@ inline int FindXServer() {
     return found;
 }
 
-// The server's CPU time in seconds (nanosecond run time from schedstat where the kernel
-// keeps it, else user + system ticks); 0 without a server.
-inline double XServerCpuSeconds(int pid) {
-    if (pid <= 0) return 0;
-    std::ifstream sched("/proc/" + std::to_string(pid) + "/schedstat");
-    double ns = 0;
-    if (sched >> ns) return ns * 1e-9;
+// The CPU time of another process, all its threads, in seconds (user + system ticks).
+inline double ProcessCpuSecondsOf(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
@@ -80,6 +75,21 @@ inline double XServerCpuSeconds(int pid) {
     return (std::atof(fields[11].c_str()) + std::atof(fields[12].c_str())) / double(sysconf(_SC_CLK_TCK));
 }
 
+// The server's CPU time in seconds (nanosecond run time from schedstat where the kernel
+// keeps it, else user + system ticks); 0 without a server.
+inline double XServerCpuSeconds(int pid) {
+    if (pid <= 0) return 0;
+    std::ifstream sched("/proc/" + std::to_string(pid) + "/schedstat");
+    double ns = 0;
+    if (sched >> ns) return ns * 1e-9;
+    return ProcessCpuSecondsOf(pid);
+}
+
+inline void SleepSeconds(double seconds) {
+    const timespec ts{time_t(seconds), long((seconds - double(time_t(seconds))) * 1e9)};
+    nanosleep(&ts, nullptr);
+}
+
 // CPU of this process plus the X server, and wall time, over a stretch of work.
 struct CpuSample {
     double wall = 0, process = 0, server = 0;
@@ -94,6 +104,19 @@ CpuSample MeasureCpu(int server, F f) {
     CpuSample s;
     s.process = ProcessCpuSeconds() - p0;
     s.server = XServerCpuSeconds(server) - s0;
+    s.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return s;
+}
+
+// Another process's CPU (all its threads) and wall time while f runs here (f waiting,
+// so that the figure is that process's alone).
+template <typename F>
+CpuSample MeasureProcess(int pid, F f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const double p0 = ProcessCpuSecondsOf(pid);
+    f();
+    CpuSample s;
+    s.process = ProcessCpuSecondsOf(pid) - p0;
     s.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     return s;
 }
