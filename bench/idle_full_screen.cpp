@@ -7,7 +7,10 @@
 // the medians printed. Each game's log must show the mode it was asked for, and both must
 // still run at the end, or no figure is printed.
 //
-//     build-rel/bench_idle_full_screen          (needs Xvfb; no display of its own)
+//     build-rel/bench_idle_full_screen [game executable]   (needs Xvfb, no display of its own)
+//
+// The game executable defaults to the build's own `tessmar` (another build's, to compare,
+// runs from the same folder, beside the packed content).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -96,12 +99,13 @@ struct Game {
     fs::path home;
     int pid = -1;
 
-    Game(const fs::path& root, const std::string& name, bool fullScreen, const std::string& display) {
+    Game(const fs::path& root, const std::string& name, bool fullScreen, const std::string& display,
+         const std::string& executable) {
         home = root / name;
         const fs::path user = home / Vendor() / "Tessmar5";
         fs::create_directories(user);
         std::ofstream(user / "options.cfg") << "[main]\nfullScreen=" << (fullScreen ? "true" : "false") << "\n";
-        pid = Spawn({TESSMAR_EXE}, {"DISPLAY=" + display, "XDG_DATA_HOME=" + home.string()}, GAME_FOLDER,
+        pid = Spawn({executable}, {"DISPLAY=" + display, "XDG_DATA_HOME=" + home.string()}, GAME_FOLDER,
                     (root / (name + ".out")).string());
     }
     ~Game() { Stop(pid); }
@@ -120,7 +124,8 @@ struct Game {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::string executable = argc > 1 ? fs::absolute(argv[1]).string() : std::string(TESSMAR_EXE);
     const fs::path root = fs::temp_directory_path() / ("bench_idle_full_screen." + std::to_string(getpid()));
     fs::create_directories(root);
     bool ok = false;
@@ -129,7 +134,8 @@ int main() {
         if (fullServer.display.empty() || windowServer.display.empty()) {
             std::fprintf(stderr, "bench_idle_full_screen: Xvfb did not start\n");
         } else {
-            Game full(root, "full", true, fullServer.display), windowed(root, "window", false, windowServer.display);
+            Game full(root, "full", true, fullServer.display, executable);
+            Game windowed(root, "window", false, windowServer.display, executable);
             // Start-up: both logs show the display's parameters (a generous deadline).
             const auto deadline = Clock::now() + std::chrono::seconds(120);
             while (Clock::now() < deadline && !(full.Started() && windowed.Started()) && Running(full.pid) &&
@@ -152,6 +158,7 @@ int main() {
                                  root.c_str());
                 } else {
                     using M = benchkit::InTurns::Measure;
+                    std::printf("%s\n", executable.c_str());
                     std::printf("idle sample on %d x %d virtual screens, %d turns of %.0f s each from %.0f s after "
                                 "start-up: full screen %.1f %% of a core, windowed %.1f %%\n",
                                 kScreenW, kScreenH, kRounds, kTurnSeconds, kSettleSeconds,
