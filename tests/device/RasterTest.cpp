@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <set>
 
 #include "tests/device/DeviceTestSupport.h"
 
@@ -665,6 +666,58 @@ TEST(Sampling, CoordinatesPastTwoToThe31ClampToTheEdge) {
                 EXPECT_EQ(wrong, px.size()) << c.name << ", filter " << filter << ", loop " << loop << ": the first wrong pixel"
                                             << std::hex << " is 0x" << (wrong < px.size() ? px[wrong] : 0);
             }
+    UseWideVectorSpans(true);
+}
+
+// Steps of about 2^10 texels a pixel, just inside and just outside what the eight-pixel
+// bilinear fetch takes in 32-bit lanes, from about -2^14 texels to past +2^14 (and back):
+// the row crosses the texture in a few pixels and leaves the lanes' range part way, so
+// some blocks take the eight-pixel fetch and the rest the four-pixel one. Every loop
+// shows the generic loop's pixels, bit for bit; a quad three rows tall and not stepping
+// down the texture takes the scaler of whole rows.
+TEST(Sampling, StepsAtTheEdgeOfTheEightPixelFetchMatchTheGenericLoop) {
+    constexpr int kTex = 4096, kWide = 64;
+    std::mt19937 rng(2026);
+    const auto texels = RandomTexels(kTex * 4, rng, true);
+    struct Case {
+        float start, step;  // texels along the stepped axis, per pixel
+        bool alongV;
+        int rows;
+    };
+    const Case cases[] = {{-16000.3f, 1023.7f, false, 1}, {-16383.9f, 1024.3f, false, 1},
+                          {16380.6f, -1023.2f, false, 1}, {-12000.1f, 900.55f, false, 1},
+                          {-16000.3f, 1023.7f, true, 1},  {16380.6f, -1023.99f, true, 1},
+                          {-16000.3f, 1023.7f, false, 3}, {16380.6f, -1023.2f, false, 3}};
+    for (const Case& c : cases)
+        for (bool wide : {true, false}) {
+            std::vector<uint32_t> results[2];
+            for (int generic = 0; generic < 2; ++generic) {
+                UseWideVectorSpans(wide);
+                Rig rig(kWide, c.rows);
+                rig.d().SetForceGenericSpans(generic == 1);
+                SetDisplayStates(rig.d(), SampleLinear);
+                SetBlend(rig.d(), false);
+                rig.d().Clear(0xFF808080u);
+                const int tw = c.alongV ? 4 : kTex, th = c.alongV ? kTex : 4;
+                auto tex = MakeTexture(rig.d(), tw, th, texels);
+                rig.d().SetTexture(0, tex.get());
+                const float span = c.step * kWide, across = 1.3f;
+                Quad q = c.alongV ? MakeQuad(0, 0, kWide, float(c.rows), 0, 0, 1, 1, float(tw), float(th))
+                                  : MakeQuad(0, 0, kWide, float(c.rows), c.start, across, span, 0, float(tw), float(th));
+                if (c.alongV)  // v runs along the row, u stays put
+                    for (int i = 0; i < 4; ++i) {
+                        q.v[i].u = across / float(tw);
+                        q.v[i].v = (i % 2 ? c.start + span : c.start) / float(th);
+                    }
+                ASSERT_EQ(DrawQuad(rig.d(), q), DeviceResult::Ok);
+                results[generic] = rig.Pixels();
+            }
+            EXPECT_EQ(results[0], results[1]) << "from " << c.start << " by " << c.step << (c.alongV ? " along v" : " along u")
+                                              << ", " << c.rows << " rows" << (wide ? ", wide vectors" : ", narrow vectors");
+            // The row crosses the texture: it shows more than the two edge texels.
+            std::set<uint32_t> seen(results[1].begin(), results[1].end());
+            EXPECT_GT(seen.size(), 3u) << "from " << c.start << " by " << c.step;
+        }
     UseWideVectorSpans(true);
 }
 
