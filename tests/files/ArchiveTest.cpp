@@ -234,6 +234,41 @@ TEST_F(ArchiveTest, ConcurrentReaderThreadsGetWholeEntries) {
     EXPECT_EQ(failures.load(), 0);
 }
 
+TEST_F(ArchiveTest, ArchiveReopenedWhileReaderThreadsRead) {
+    // Entries are read outside the archive's lock: a read that found its entry in one
+    // archive finishes in that file, whole, while another archive replaces it.
+    std::vector<std::string> names;
+    std::vector<std::string> contents[2];
+    for (int i = 0; i < 8; ++i) names.push_back("f" + std::to_string(i) + ".bin");
+    for (int a = 0; a < 2; ++a) {
+        for (int i = 0; i < 8; ++i) {
+            contents[a].push_back(SampleBytes(30000 + i * 1000, 60 + 10 * a + i));
+            Stage(names[size_t(i)], contents[a].back());
+        }
+        Zip(a ? "b.zip" : "a.zip", std::string(a ? "-0 " : "") + "-P " + kPassword, names);
+    }
+    ASSERT_TRUE(Open("a.zip"));
+    std::atomic<bool> done{false};
+    std::atomic<int> wrong{0}, reads{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (size_t k = size_t(t); !done.load(); ++k) {
+                const size_t i = k % names.size();
+                pf::FileBuffer buffer;
+                const bool read = fs.ReadResourceFile(buffer, pf::FromUtf8(names[i]));
+                const std::string got = AsString(buffer);
+                if (!read || (got != contents[0][i] && got != contents[1][i])) ++wrong;
+                ++reads;
+            }
+        });
+    }
+    for (int round = 0; round < 40 || reads.load() < 200; ++round) ASSERT_TRUE(Open(round % 2 ? "a.zip" : "b.zip"));
+    done = true;
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
 TEST_F(ArchiveTest, EntryClaimingAnotherSizeCostsOnlyItsData) {
     // A real archive of one 1 MB entry whose directory (and local header) then claim
     // another size: reading it must fail as damaged without allocating what it claims.
