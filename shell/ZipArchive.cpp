@@ -293,6 +293,12 @@ bool ZipArchive::ReadLocatedEntry(const ZipLocatedEntry& entry, FileBuffer& buff
     size_t size = static_cast<size_t>(entry.storedSize);
     const bool encrypted = entry.flags & kFlagEncrypted;
     ZipCipher cipher(entry.keys);
+    // The local header places the bytes; when they would reach past the file, nothing
+    // is allocated for them.
+    if (at > file.Size() || entry.storedSize > file.Size() - at) {
+        DebugStream() << "archive: the entry '" << entry.name << "' is truncated";
+        return false;
+    }
     if (encrypted) {
         uint8_t header[kEncryptionHeaderSize];
         if (size < kEncryptionHeaderSize || file.ReadAt(at, header, kEncryptionHeaderSize) != kEncryptionHeaderSize) {

@@ -381,6 +381,52 @@ TEST_F(ArchiveTest, ArchiveTruncatedOrReplacedWhileOpen) {
     EXPECT_EQ(log.Lines().size(), static_cast<size_t>(failed)) << log.Text();
 }
 
+TEST_F(ArchiveTest, LocalHeaderDisagreeingWithTheDirectoryFailsWithOneLogLine) {
+    // Real archives (a stored entry of 4 MB after a small one) whose local header of the
+    // big entry is then made to disagree with the directory: the read fails with its log
+    // line, reads nothing past the file and allocates no more than the small entries need.
+    const std::string big = NoiseBytes(4 << 20, 31);
+    Stage("a.txt", "small");
+    Stage("big.bin", big);
+    dir.Write("res/big.bin", "from the folder");
+    struct Case {
+        const char* what;
+        std::string options;
+        size_t field;     // offset in the big entry's local header
+        uint32_t value;   // written there (2 bytes)
+        const char* log;  // what the log line says
+    };
+    const Case cases[] = {
+        {"extra field pushes the data past the end", "-0", 28, 0xFFFF, "is truncated"},
+        {"extra field pushes the data past the end, encrypted", std::string("-0 -P ") + kPassword, 28, 0xFFFF, "is truncated"},
+        {"name length disagrees", "-0", 26, 200, "can't open the entry 'big.bin'"},
+        {"method disagrees", std::string("-0 -P ") + kPassword, 8, 8, "can't open the entry 'big.bin'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(dir.Path() / "data.zip");
+        Zip("data.zip", c.options, {"a.txt", "big.bin"});
+        std::string bytes = testkit::ReadFile(dir.Path() / "data.zip");
+        const size_t local = bytes.find(std::string("PK\x03\x04", 4), 1);
+        ASSERT_NE(local, std::string::npos);
+        ASSERT_EQ(bytes.compare(local + 30, 7, "big.bin"), 0);
+        bytes[local + c.field] = static_cast<char>(c.value);
+        bytes[local + c.field + 1] = static_cast<char>(c.value >> 8);
+        dir.Write("bad.zip", bytes);
+        ASSERT_TRUE(Open("bad.zip"));
+        testkit::LogCapture log;
+        const bool watched = WatchAllocations();
+        EXPECT_EQ(ReadResource(L"big.bin"), "from the folder");
+        const size_t largest = LargestAllocation();
+        if (watched) {
+            EXPECT_LT(largest, size_t{1} << 20);
+        }
+        EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+        EXPECT_TRUE(log.Contains(c.log)) << log.Text();
+        EXPECT_EQ(ReadResource(L"a.txt"), "small");
+    }
+}
+
 TEST_F(ArchiveTest, PlainArchiveWithoutPassword) {
     Stage("a.txt", "plain");
     Zip("plain.zip", "", {"a.txt"});
