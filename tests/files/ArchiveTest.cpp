@@ -427,6 +427,55 @@ TEST_F(ArchiveTest, LocalHeaderDisagreeingWithTheDirectoryFailsWithOneLogLine) {
     }
 }
 
+TEST_F(ArchiveTest, DirectorySizeClaimsBeyondTheFileAreRefusedUnread) {
+    const std::string deflated = NoiseBytes(100000, 51), stored = NoiseBytes(70000, 52);
+    Stage("d.bin", deflated);
+    Stage("s.bin", stored);
+    // Directories claiming a stored entry of 4 GB, stored bytes past the file, or more
+    // than deflate can give: refused before anything is read or allocated for them.
+    Zip("data.zip", std::string("-P ") + kPassword, {"d.bin"});
+    Zip("data.zip", std::string("-0 -P ") + kPassword, {"s.bin"});
+    const std::string honest = testkit::ReadFile(dir.Path() / "data.zip");
+    const size_t end = honest.rfind("PK\x05\x06");
+    ASSERT_NE(end, std::string::npos);
+    const size_t central = GetLe32(honest, end + 16);
+    const size_t second = honest.find("PK\x01\x02", central + 4);
+    ASSERT_NE(second, std::string::npos);
+    ASSERT_EQ(honest.compare(central + 46, 5, "d.bin"), 0);
+    ASSERT_EQ(honest.compare(second + 46, 5, "s.bin"), 0);
+    struct Case {
+        const char* what;
+        size_t record;
+        size_t field;  // 20 stored size, 24 size
+        uint32_t value;
+    };
+    const Case cases[] = {
+        {"stored entry of 4 GB", second, 24, 0xFFFFFFF0u},
+        {"stored entry of 4 GB stored", second, 20, 0xFFFFFFF0u},
+        {"stored bytes past the file", second, 20, 70012u + static_cast<uint32_t>(honest.size())},
+        {"deflated bytes past the file", central, 20, static_cast<uint32_t>(honest.size()) + 1},
+        {"deflate beyond its ratio", central, 24, 0x7FFFFFF0u},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string lying = honest;
+        PutLe32(lying, c.record + c.field, c.value);
+        dir.Write("lying.zip", lying);
+        ASSERT_TRUE(Open("lying.zip"));
+        testkit::LogCapture log;
+        const bool watched = WatchAllocations();
+        bool ok = true;
+        ReadResource(c.record == central ? L"d.bin" : L"s.bin", &ok);
+        const size_t largest = LargestAllocation();
+        EXPECT_FALSE(ok);
+        if (watched) {
+            EXPECT_LT(largest, size_t{1} << 20);
+        }
+        EXPECT_TRUE(log.Contains("has impossible sizes")) << log.Text();
+        EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+    }
+}
+
 TEST_F(ArchiveTest, PlainArchiveWithoutPassword) {
     Stage("a.txt", "plain");
     Zip("plain.zip", "", {"a.txt"});
