@@ -1,6 +1,8 @@
 // Loads queued resources on worker threads (one per processor by default, or on the
 // calling thread with a count of 0) while the main thread goes on. The queue holds a
 // counted reference to each entry, so a resource is never freed while it waits or loads.
+// Making a queue sets the process's allocator to keep freed memory for the next loads
+// (pf::KeepFreedMemoryForReuse).
 #pragma once
 
 #include <atomic>

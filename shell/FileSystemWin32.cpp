@@ -131,14 +131,15 @@ void FileSystemWin32::GetUserPath(wchar_t* buffer, int size) { CopyFolder(userFo
 
 bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& path) {
     buffer.clear();
-    ZipStoredEntry entry;
-    bool stored;
+    const std::string name = NormalizeArchivePath(path);
+    ZipLocatedEntry entry;
+    bool located;
     {
-        // Only the stored bytes are read under the lock; decoding runs in parallel.
+        // Only finding the entry takes the lock; its bytes are read and decoded in parallel.
         std::lock_guard<std::mutex> lock(archiveLock_);
-        stored = archive_->IsOpen() && archive_->ReadStoredEntry(NormalizeArchivePath(path), entry);
+        located = archive_->IsOpen() && archive_->LocateEntry(name, entry);
     }
-    if (stored && ZipArchive::DecodeEntry(entry, buffer)) return true;
+    if (located && ZipArchive::ReadLocatedEntry(entry, buffer)) return true;
     return ReadFromFolder(buffer, resourceFolder_, path, true);
 }
 

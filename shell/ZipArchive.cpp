@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include "shell/foundation/Log.h"
+#include "shell/platform/ReadOnlyFile.h"
 #include "shell/ZipArchiveStream.h"
 
 namespace pf {
@@ -61,7 +62,7 @@ public:
 
     // Decrypts the 12-byte header and answers whether its last byte is the check byte:
     // the CRC's high byte, or the DOS time's high byte when a data descriptor follows.
-    bool CheckHeader(const uint8_t* header, const ZipStoredEntry& entry) {
+    bool CheckHeader(const uint8_t* header, const ZipLocatedEntry& entry) {
         uint8_t plain[kEncryptionHeaderSize];
         std::memcpy(plain, header, kEncryptionHeaderSize);
         Decrypt(plain, kEncryptionHeaderSize);
@@ -210,8 +211,7 @@ bool ZipArchive::Open(const std::string& osPath, const char* password) {
         if (!key.empty()) {
             // The local header repeats the name and holds an extra field of its own,
             // usually about as long as the directory's.
-            const uint64_t span = 30 + 2 * (uint64_t{info.size_filename} + info.size_file_extra) + 64 +
-                                  info.compressed_size;
+            const uint64_t span = 30 + 2 * (uint64_t{info.size_filename} + info.size_file_extra) + 64;
             IndexEntry entry{pos.pos_in_zip_directory, pos.num_of_file, info.compressed_size, info.uncompressed_size,
                              static_cast<uint32_t>(info.crc), static_cast<uint32_t>(info.dosDate),
                              static_cast<uint32_t>(info.flag), static_cast<uint32_t>(info.compression_method),
@@ -235,7 +235,7 @@ std::vector<std::string> ZipArchive::EntryNames() const {
     return names;
 }
 
-bool ZipArchive::Locate(const std::string& name, ZipStoredEntry& entry) {
+bool ZipArchive::LocateEntry(const std::string& name, ZipLocatedEntry& entry) {
     if (!handle_) return false;
     auto it = index_.find(name);
     if (it == index_.end()) return false;
@@ -252,7 +252,7 @@ bool ZipArchive::Locate(const std::string& name, ZipStoredEntry& entry) {
     entry.crc = found.crc;
     entry.dosDateTime = found.dosDateTime;
     entry.size = found.size;
-    entry.data.clear();
+    entry.file.reset();
 
     const uint64_t header = (entry.flags & kFlagEncrypted) ? kEncryptionHeaderSize : 0;
     const char* problem = nullptr;
@@ -271,60 +271,66 @@ bool ZipArchive::Locate(const std::string& name, ZipStoredEntry& entry) {
         DebugStream() << "archive: the entry '" << name << "' " << problem;
         return false;
     }
-    stream_->ExpectRead(found.localSpan);
+    // minizip reads and checks the local header; the bytes after it are read by the caller.
+    stream_->ExpectRead(found.headerSpan);
     int method = 0, level = 0;
     if (unzOpenCurrentFile2(Handle(handle_), &method, &level, 1) != UNZ_OK) {
         DebugStream() << "archive: can't open the entry '" << name << "'";
         return false;
     }
+    entry.offset = unzGetCurrentFileZStreamPos64(Handle(handle_));
+    unzCloseCurrentFile(Handle(handle_));  // answers a CRC error in raw mode: not meaningful
     entry.storedSize = found.storedSize;
+    entry.file = stream_->File();
     return true;
 }
 
-bool ZipArchive::ReadStoredEntry(const std::string& name, ZipStoredEntry& entry) {
-    if (!Locate(name, entry)) return false;
-    entry.data.resize(static_cast<size_t>(entry.storedSize));
-    size_t done = 0;
-    const size_t total = entry.data.size();
-    while (done < total) {
-        size_t want = total - done < (1u << 30) ? total - done : (1u << 30);
-        int n = unzReadCurrentFile(Handle(handle_), entry.data.data() + done, static_cast<unsigned>(want));
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    unzCloseCurrentFile(Handle(handle_));  // answers a CRC error in raw mode: not meaningful
-    if (done != total) {
-        DebugStream() << "archive: the entry '" << name << "' is truncated";
-        entry.data.clear();
+bool ZipArchive::ReadLocatedEntry(const ZipLocatedEntry& entry, FileBuffer& buffer) {
+    buffer.clear();
+    if (!entry.file) return false;
+    const ReadOnlyFile& file = *entry.file;
+    uint64_t at = entry.offset;
+    size_t size = static_cast<size_t>(entry.storedSize);
+    const bool encrypted = entry.flags & kFlagEncrypted;
+    ZipCipher cipher(entry.keys);
+    // The local header places the bytes; when they would reach past the file, nothing
+    // is allocated for them.
+    if (at > file.Size() || entry.storedSize > file.Size() - at) {
+        DebugStream() << "archive: the entry '" << entry.name << "' is truncated";
         return false;
     }
-    return true;
-}
-
-bool ZipArchive::DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer) {
-    buffer.clear();
-    uint8_t* data = entry.data.data();
-    size_t size = entry.data.size();
-    if (entry.flags & kFlagEncrypted) {
-        ZipCipher cipher(entry.keys);
-        if (size < kEncryptionHeaderSize || !cipher.CheckHeader(data, entry)) {
+    if (encrypted) {
+        uint8_t header[kEncryptionHeaderSize];
+        if (size < kEncryptionHeaderSize || file.ReadAt(at, header, kEncryptionHeaderSize) != kEncryptionHeaderSize) {
+            DebugStream() << "archive: the entry '" << entry.name << "' is truncated";
+            return false;
+        }
+        if (!cipher.CheckHeader(header, entry)) {
             DebugStream() << "archive: wrong password for the entry '" << entry.name << "'";
             return false;
         }
-        data += kEncryptionHeaderSize;
+        at += kEncryptionHeaderSize;
         size -= kEncryptionHeaderSize;
-        cipher.Decrypt(data, size);  // in place: the stored bytes are not needed again
     }
-    FileBuffer out;
-    bool ok;
+    // A stored entry is read where its content ends up; a deflated one next to it.
+    FileBuffer out, deflated;
+    uint8_t* data;
     if (entry.method == kMethodStored) {
-        ok = size == entry.size;  // the stored bytes are at hand: the claim is the truth
-        uint8_t* target = ok ? ResizeBuffer(out, size) : nullptr;
-        if (ok && size) std::memcpy(target, data, size);
+        if (size != entry.size) {
+            DebugStream() << "archive: the entry '" << entry.name << "' is damaged";
+            return false;
+        }
+        data = ResizeBuffer(out, size);
     } else {
-        ok = Inflate(data, size, entry.size, out);
+        deflated.resize(size);
+        data = deflated.data();
     }
-    if (!ok) {
+    if (file.ReadAt(at, data, size) != size) {
+        DebugStream() << "archive: the entry '" << entry.name << "' is truncated";
+        return false;
+    }
+    if (encrypted) cipher.Decrypt(data, size);
+    if (entry.method != kMethodStored && !Inflate(data, size, entry.size, out)) {
         DebugStream() << "archive: the entry '" << entry.name << "' is damaged";
         return false;
     }
@@ -338,23 +344,23 @@ bool ZipArchive::DecodeEntry(ZipStoredEntry& entry, FileBuffer& buffer) {
 
 bool ZipArchive::ReadFile(FileBuffer& buffer, const std::string& name) {
     buffer.clear();
-    ZipStoredEntry entry;
-    return ReadStoredEntry(name, entry) && DecodeEntry(entry, buffer);
+    ZipLocatedEntry entry;
+    return LocateEntry(name, entry) && ReadLocatedEntry(entry, buffer);
 }
 
 bool ZipArchive::GetFileSize(const std::string& name, int& size) {
-    ZipStoredEntry entry;
-    if (!Locate(name, entry)) return false;
-    bool ok = true;
+    ZipLocatedEntry entry;
+    if (!LocateEntry(name, entry)) return false;
     if (entry.flags & kFlagEncrypted) {
         uint8_t header[kEncryptionHeaderSize];
-        ok = unzReadCurrentFile(Handle(handle_), header, kEncryptionHeaderSize) ==
-             static_cast<int>(kEncryptionHeaderSize) && ZipCipher(keys_).CheckHeader(header, entry);
-        if (!ok) DebugStream() << "archive: wrong password for the entry '" << name << "'";
+        if (entry.file->ReadAt(entry.offset, header, kEncryptionHeaderSize) != kEncryptionHeaderSize ||
+            !ZipCipher(keys_).CheckHeader(header, entry)) {
+            DebugStream() << "archive: wrong password for the entry '" << name << "'";
+            return false;
+        }
     }
-    unzCloseCurrentFile(Handle(handle_));
-    if (ok) size = static_cast<int>(entry.size);
-    return ok;
+    size = static_cast<int>(entry.size);
+    return true;
 }
 
 }  // namespace pf

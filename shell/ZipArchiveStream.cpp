@@ -47,7 +47,9 @@ bool ZipArchiveStream::Open(const std::string& osPath) {
     windowSize_ = 0;
     fillSize_ = kDefaultFill;
     window_.resize(kMaxFill);
-    return file_.Open(osPath);
+    // A new file object: readers still holding the old one finish with it.
+    file_ = std::make_shared<ReadOnlyFile>();
+    return file_->Open(osPath);
 }
 
 zlib_filefunc64_def ZipArchiveStream::Functions() {
@@ -66,7 +68,7 @@ zlib_filefunc64_def ZipArchiveStream::Functions() {
 void ZipArchiveStream::KeepDirectory(uint64_t maxBytes) {
     if (lowestRead_ >= Size() || Size() - lowestRead_ > maxBytes) return;
     std::vector<uint8_t> bytes(static_cast<size_t>(Size() - lowestRead_));
-    bytes.resize(file_.ReadAt(lowestRead_, bytes.data(), bytes.size()));
+    bytes.resize(file_->ReadAt(lowestRead_, bytes.data(), bytes.size()));
     directoryBegin_ = lowestRead_;
     directory_.swap(bytes);
 }
@@ -119,14 +121,14 @@ size_t ZipArchiveStream::ReadMore(uint8_t* out, size_t n) {
         if (count == 0) count = CopyFrom(windowBegin_, window_.data(), windowSize_, out + done, n - done);
         if (count == 0 && n - done >= fillSize_) {
             // A large read goes straight into the caller's memory.
-            count = file_.ReadAt(position_, out + done, n - done);
+            count = file_->ReadAt(position_, out + done, n - done);
             done += count;
             position_ += count;
             break;
         }
         if (count == 0) {
             windowBegin_ = position_;
-            windowSize_ = file_.ReadAt(position_, window_.data(), fillSize_);
+            windowSize_ = file_->ReadAt(position_, window_.data(), fillSize_);
             if (windowSize_ == 0) break;
             continue;
         }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,10 @@ class ZipArchiveStream {
 public:
     // Opens a regular file; false when it is missing or not a regular file.
     bool Open(const std::string& osPath);
-    uint64_t Size() const { return file_.Size(); }
+    uint64_t Size() const { return file_->Size(); }
+    // The file itself, for reads at known offsets on any thread (outside minizip); it
+    // stays open for as long as a holder keeps it, also once this stream is gone.
+    std::shared_ptr<const ReadOnlyFile> File() const { return file_; }
     // Callbacks for unzOpen2_64 reading this stream (which must outlive the unzFile).
     zlib_filefunc64_def Functions();
     // Keeps the bytes from the lowest offset read so far to the end of the file in memory.
@@ -50,7 +54,7 @@ private:
     // ([begin, begin + size)); 0 when the position is outside it.
     size_t CopyFrom(uint64_t begin, const uint8_t* bytes, size_t size, uint8_t* out, size_t n) const;
 
-    ReadOnlyFile file_;
+    std::shared_ptr<ReadOnlyFile> file_ = std::make_shared<ReadOnlyFile>();
     uint64_t position_ = 0;
     uint64_t lowestRead_ = UINT64_MAX;
     uint64_t directoryBegin_ = 0;

@@ -1,12 +1,16 @@
 // The loading queue with real worker threads; these tests also run under ThreadSanitizer.
 #include <atomic>
+#include <filesystem>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
 #include "ContentFixture.h"
 #include "common/NullDisplay.h"
+#include "common/Oracle.h"
 #include "content/Resources.h"
 #include "content/ThreadResourcesQueue.h"
 
@@ -192,4 +196,99 @@ TEST_F(ResourceQueueThreads, DrawingRacesTheWorkers) {
     }
     WaitIdle(queue);
     EXPECT_EQ(safeDisplay.textures.load(), 16);  // each loaded exactly once
+}
+
+namespace {
+
+// Real PNGs of the layouts ImageMagick writes, with pixels that do not compress away:
+// 8-bit RGBA with varying alpha, a palette, grey, 16-bit RGB, interlaced. Made at run time.
+const char* const kDrawnPngs[][2] = {
+    {"alpha.png", "-size 240x240 -seed 7 plasma: \\( -size 240x240 gradient: \\) -compose CopyOpacity -composite PNG32:"},
+    {"palette.png", "-size 200x150 -seed 3 plasma: -colors 64 PNG8:"},
+    {"grey.png", "-size 180x120 -seed 4 plasma: -colorspace Gray -depth 8 PNG:"},
+    {"deep.png", "-size 160x160 -seed 5 plasma: -depth 16 PNG48:"},
+    {"interlaced.png", "-size 200x200 -seed 6 plasma: -interlace PNG PNG32:"},
+};
+// The small fixtures of the loader tests, one of each remaining layout.
+const char* const kLayoutPngs[] = {"palette_trns.png", "rgba16.png"};
+
+std::string LayoutFixture(const std::string& name) {
+    return std::string(RUV3_SOURCE_DIR) + "/tests/images/fixtures/" + name;
+}
+
+// The rows of a view, without what lies between them.
+std::string RowsOf(const pf::PixelView& view) {
+    std::string rows;
+    for (int y = 0; y < view.height; ++y)
+        rows.append(reinterpret_cast<const char*>(view.data) + ptrdiff_t(y) * view.pitch,
+                    size_t(view.width) * size_t(view.bytesPerPixel));
+    return rows;
+}
+
+}  // namespace
+
+TEST_F(ResourceQueueThreads, ImagesFromTheArchiveMatchTheSerialDecodeByteForByte) {
+    RUV3_REQUIRE_PROGRAM("convert");
+    RUV3_REQUIRE_PROGRAM("zip");
+    // Every PNG decoded once, serially, from its file's own bytes: what loading gave before
+    // the archive and the queue ran in parallel.
+    std::map<std::string, std::string> expected;
+    std::map<std::string, std::pair<int, int>> sizes;
+    std::string names;
+    auto add = [&](const std::string& name, const std::filesystem::path& from) {
+        std::filesystem::copy_file(from, Res() / name, std::filesystem::copy_options::overwrite_existing);
+        const std::string bytes = testkit::ReadFile(from);
+        pf::MemorySurface image;
+        ASSERT_TRUE(loader.Load(image, bytes.data(), int(bytes.size()), pf::PixelFormat::A8R8G8B8)) << name;
+        expected[name] = RowsOf(image.GetView());
+        sizes[name] = {image.GetWidth(), image.GetHeight()};
+        names += " " + name;
+    };
+    for (const auto& drawn : kDrawnPngs) {
+        const std::filesystem::path file = dir.Path() / drawn[0];
+        const std::string command = std::string("convert ") + drawn[1] + "'" + file.string() + "'";
+        ASSERT_EQ(testkit::RunCommand(command), 0) << command;
+        add(drawn[0], file);
+    }
+    for (const char* png : kLayoutPngs) add(png, LayoutFixture(png));
+
+    // Stored and deflated entries, each in a real encrypted archive.
+    for (const char* method : {"-0", "-9"}) {
+        SCOPED_TRACE(method);
+        const std::string command = "cd '" + Res().string() + "' && rm -f data.zip && zip -q " + method + " -P " +
+                                    contenttest::kPassword + " data.zip" + names;
+        ASSERT_EQ(testkit::RunCommand(command), 0) << command;
+        ASSERT_TRUE(fs.OpenArchive(pf::FromUtf8((Res() / "data.zip").string()), contenttest::kPassword));
+        // The loose copies take other names, so only the archive can give the images.
+        std::string body;
+        std::vector<std::string> order;
+        for (int i = 0; i < 36; ++i) {
+            const auto it = std::next(expected.begin(), i % long(expected.size()));
+            const auto [width, height] = sizes[it->first];
+            body += "<image id='i" + std::to_string(i) + "' file='" + it->first + "' rect='0,0," +
+                    std::to_string(width) + "," + std::to_string(height) + "'/>";
+            order.push_back(it->first);
+        }
+        for (const auto& entry : expected) std::filesystem::rename(Res() / entry.first, Res() / (entry.first + ".x"));
+        Write("list.xml", "<resources>" + body + "</resources>");
+        ThreadResourcesQueue queue(Services());
+        Resources list(Services());
+        ASSERT_TRUE(list.load(L"list.xml", &queue));
+        queue.SetThreadsCount(4);
+        queue.Start();
+        WaitIdle(queue);
+        ASSERT_EQ(list.GetCount(), int(order.size()));
+        for (int i = 0; i < list.GetCount(); ++i) {
+            SCOPED_TRACE(order[size_t(i)]);
+            ResAnim* anim = list.getAnimByIndex(unsigned(i));
+            ASSERT_TRUE(anim->IsLoaded());
+            const pf::SurfacePtr surface = anim->GetSurface();
+            const pf::PixelView view = pf::LockView(surface.get(), nullptr, true, false);
+            ASSERT_TRUE(view.data);
+            EXPECT_EQ(view.format, pf::PixelFormat::A8R8G8B8);
+            EXPECT_TRUE(RowsOf(view) == expected[order[size_t(i)]]) << "the pixels differ";
+            surface->Unlock();
+        }
+        for (const auto& entry : expected) std::filesystem::rename(Res() / (entry.first + ".x"), Res() / entry.first);
+    }
 }

@@ -234,6 +234,41 @@ TEST_F(ArchiveTest, ConcurrentReaderThreadsGetWholeEntries) {
     EXPECT_EQ(failures.load(), 0);
 }
 
+TEST_F(ArchiveTest, ArchiveReopenedWhileReaderThreadsRead) {
+    // Entries are read outside the archive's lock: a read that found its entry in one
+    // archive finishes in that file, whole, while another archive replaces it.
+    std::vector<std::string> names;
+    std::vector<std::string> contents[2];
+    for (int i = 0; i < 8; ++i) names.push_back("f" + std::to_string(i) + ".bin");
+    for (int a = 0; a < 2; ++a) {
+        for (int i = 0; i < 8; ++i) {
+            contents[a].push_back(SampleBytes(30000 + i * 1000, 60 + 10 * a + i));
+            Stage(names[size_t(i)], contents[a].back());
+        }
+        Zip(a ? "b.zip" : "a.zip", std::string(a ? "-0 " : "") + "-P " + kPassword, names);
+    }
+    ASSERT_TRUE(Open("a.zip"));
+    std::atomic<bool> done{false};
+    std::atomic<int> wrong{0}, reads{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (size_t k = size_t(t); !done.load(); ++k) {
+                const size_t i = k % names.size();
+                pf::FileBuffer buffer;
+                const bool read = fs.ReadResourceFile(buffer, pf::FromUtf8(names[i]));
+                const std::string got = AsString(buffer);
+                if (!read || (got != contents[0][i] && got != contents[1][i])) ++wrong;
+                ++reads;
+            }
+        });
+    }
+    for (int round = 0; round < 40 || reads.load() < 200; ++round) ASSERT_TRUE(Open(round % 2 ? "a.zip" : "b.zip"));
+    done = true;
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
 TEST_F(ArchiveTest, EntryClaimingAnotherSizeCostsOnlyItsData) {
     // A real archive of one 1 MB entry whose directory (and local header) then claim
     // another size: reading it must fail as damaged without allocating what it claims.
@@ -344,6 +379,101 @@ TEST_F(ArchiveTest, ArchiveTruncatedOrReplacedWhileOpen) {
     EXPECT_GE(read, 2);
     EXPECT_GE(failed, 2);
     EXPECT_EQ(log.Lines().size(), static_cast<size_t>(failed)) << log.Text();
+}
+
+TEST_F(ArchiveTest, LocalHeaderDisagreeingWithTheDirectoryFailsWithOneLogLine) {
+    // Real archives (a stored entry of 4 MB after a small one) whose local header of the
+    // big entry is then made to disagree with the directory: the read fails with its log
+    // line, reads nothing past the file and allocates no more than the small entries need.
+    const std::string big = NoiseBytes(4 << 20, 31);
+    Stage("a.txt", "small");
+    Stage("big.bin", big);
+    dir.Write("res/big.bin", "from the folder");
+    struct Case {
+        const char* what;
+        std::string options;
+        size_t field;     // offset in the big entry's local header
+        uint32_t value;   // written there (2 bytes)
+        const char* log;  // what the log line says
+    };
+    const Case cases[] = {
+        {"extra field pushes the data past the end", "-0", 28, 0xFFFF, "is truncated"},
+        {"extra field pushes the data past the end, encrypted", std::string("-0 -P ") + kPassword, 28, 0xFFFF, "is truncated"},
+        {"name length disagrees", "-0", 26, 200, "can't open the entry 'big.bin'"},
+        {"method disagrees", std::string("-0 -P ") + kPassword, 8, 8, "can't open the entry 'big.bin'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(dir.Path() / "data.zip");
+        Zip("data.zip", c.options, {"a.txt", "big.bin"});
+        std::string bytes = testkit::ReadFile(dir.Path() / "data.zip");
+        const size_t local = bytes.find(std::string("PK\x03\x04", 4), 1);
+        ASSERT_NE(local, std::string::npos);
+        ASSERT_EQ(bytes.compare(local + 30, 7, "big.bin"), 0);
+        bytes[local + c.field] = static_cast<char>(c.value);
+        bytes[local + c.field + 1] = static_cast<char>(c.value >> 8);
+        dir.Write("bad.zip", bytes);
+        ASSERT_TRUE(Open("bad.zip"));
+        testkit::LogCapture log;
+        const bool watched = WatchAllocations();
+        EXPECT_EQ(ReadResource(L"big.bin"), "from the folder");
+        const size_t largest = LargestAllocation();
+        if (watched) {
+            EXPECT_LT(largest, size_t{1} << 20);
+        }
+        EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+        EXPECT_TRUE(log.Contains(c.log)) << log.Text();
+        EXPECT_EQ(ReadResource(L"a.txt"), "small");
+    }
+}
+
+TEST_F(ArchiveTest, DirectorySizeClaimsBeyondTheFileAreRefusedUnread) {
+    const std::string deflated = NoiseBytes(100000, 51), stored = NoiseBytes(70000, 52);
+    Stage("d.bin", deflated);
+    Stage("s.bin", stored);
+    // Directories claiming a stored entry of 4 GB, stored bytes past the file, or more
+    // than deflate can give: refused before anything is read or allocated for them.
+    Zip("data.zip", std::string("-P ") + kPassword, {"d.bin"});
+    Zip("data.zip", std::string("-0 -P ") + kPassword, {"s.bin"});
+    const std::string honest = testkit::ReadFile(dir.Path() / "data.zip");
+    const size_t end = honest.rfind("PK\x05\x06");
+    ASSERT_NE(end, std::string::npos);
+    const size_t central = GetLe32(honest, end + 16);
+    const size_t second = honest.find("PK\x01\x02", central + 4);
+    ASSERT_NE(second, std::string::npos);
+    ASSERT_EQ(honest.compare(central + 46, 5, "d.bin"), 0);
+    ASSERT_EQ(honest.compare(second + 46, 5, "s.bin"), 0);
+    struct Case {
+        const char* what;
+        size_t record;
+        size_t field;  // 20 stored size, 24 size
+        uint32_t value;
+    };
+    const Case cases[] = {
+        {"stored entry of 4 GB", second, 24, 0xFFFFFFF0u},
+        {"stored entry of 4 GB stored", second, 20, 0xFFFFFFF0u},
+        {"stored bytes past the file", second, 20, 70012u + static_cast<uint32_t>(honest.size())},
+        {"deflated bytes past the file", central, 20, static_cast<uint32_t>(honest.size()) + 1},
+        {"deflate beyond its ratio", central, 24, 0x7FFFFFF0u},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string lying = honest;
+        PutLe32(lying, c.record + c.field, c.value);
+        dir.Write("lying.zip", lying);
+        ASSERT_TRUE(Open("lying.zip"));
+        testkit::LogCapture log;
+        const bool watched = WatchAllocations();
+        bool ok = true;
+        ReadResource(c.record == central ? L"d.bin" : L"s.bin", &ok);
+        const size_t largest = LargestAllocation();
+        EXPECT_FALSE(ok);
+        if (watched) {
+            EXPECT_LT(largest, size_t{1} << 20);
+        }
+        EXPECT_TRUE(log.Contains("has impossible sizes")) << log.Text();
+        EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+    }
 }
 
 TEST_F(ArchiveTest, PlainArchiveWithoutPassword) {
