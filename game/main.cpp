@@ -1,5 +1,6 @@
-// Process entry: seeds the random generator with the time, creates the game, runs it on
-// the one application object and returns 0 whatever Run answered.
+// Process entry: fixes the locale, seeds the random generator with the time, creates the
+// game, runs it on the one application object and returns 0 whatever Run answered.
+#include <clocale>
 #include <ctime>
 #include <string>
 
@@ -13,6 +14,12 @@
 #include "shell/platform/SdlMessageBox.h"
 
 int main(int argc, char** argv) {
+    // The C locale, for the whole run: the window system's keyboard state is built for the
+    // locale it starts in and a switch under it corrupts that state, so nothing switches it
+    // later (the interpreter is started so that it keeps it). Text that leaves the process
+    // is UTF-8 by the engine's own conversions and the interpreter's UTF-8 mode, whatever
+    // the player's locale.
+    std::setlocale(LC_ALL, "C");
     pf::IgnoreFileSizeSignal();
     pf::SeedRand(static_cast<uint32_t>(std::time(nullptr)));
     static pf::SdlMessageBox messageBox;

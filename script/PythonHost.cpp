@@ -31,6 +31,13 @@ bool RunStatement(const char* statement, bp::object ns) {
     }
 }
 
+void ThrowOnFailure(const PyStatus& status) {
+    if (PyStatus_Exception(status)) {
+        throw std::runtime_error(std::string("Failed to start the script interpreter: ") +
+                                 (status.err_msg ? status.err_msg : "unknown error"));
+    }
+}
+
 }  // namespace
 
 PythonHost::PythonHost() = default;
@@ -54,6 +61,17 @@ void PythonHost::Init(pf::FileSystem* fs) {
     if (PyImport_AppendInittab("ruv3", &PyInit_ruv3) == -1) {
         throw std::runtime_error("Failed to add embedded_hello to the interpreter's builtin modules");
     }
+    // The process's locale is fixed before the window system starts, which keeps state
+    // built for it: the interpreter leaves it as it is (no locale from the environment, no
+    // switch away from the C locale) and reads and writes its text as UTF-8, as the engine
+    // does. Its own settings come from here, not from the environment.
+    PyPreConfig preconfig;
+    PyPreConfig_InitPythonConfig(&preconfig);
+    preconfig.configure_locale = 0;
+    preconfig.utf8_mode = 1;
+    preconfig.use_environment = 0;
+    preconfig.parse_argv = 0;
+    ThrowOnFailure(Py_PreInitialize(&preconfig));
     PyConfig config;
     PyConfig_InitPythonConfig(&config);
     // Ctrl-C and SIGPIPE stay the engine's: no KeyboardInterrupt inside a frame.
@@ -70,10 +88,7 @@ void PythonHost::Init(pf::FileSystem* fs) {
     config.inspect = 1;
     const PyStatus status = Py_InitializeFromConfig(&config);
     PyConfig_Clear(&config);
-    if (PyStatus_Exception(status)) {
-        throw std::runtime_error(std::string("Failed to start the script interpreter: ") +
-                                 (status.err_msg ? status.err_msg : "unknown error"));
-    }
+    ThrowOnFailure(status);
     // Importing the signal module puts the interpreter's Ctrl-C handler in place whenever
     // SIGINT is at its default, whatever the configuration says. Import it now, with
     // SIGINT set aside for that moment, so a script's import later leaves SIGINT alone.

@@ -1,6 +1,21 @@
 #include "shell/Settings.h"
 
+#include <climits>
+
 namespace pf {
+
+namespace {
+
+// A saved window side. One outside int, which read as int would wrap to a size that looks
+// usable (4294967936 to 640), reads as the nearest int, which no display can use.
+int SavedSide(const std::wstring& text) {
+    const double value = ToDouble(text);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return ToInt(text);
+}
+
+}  // namespace
 
 Settings::Settings(FileSystem* fs) : players_(fs), options_(fs) {}
 
@@ -27,7 +42,7 @@ void Settings::Load() {
 }
 
 Settings::DisplayMode Settings::GetDisplayMode() const {
-    return DisplayMode{ToInt(options_.GetOption(kOptionAppWidth)), ToInt(options_.GetOption(kOptionAppHeight)),
+    return DisplayMode{SavedSide(options_.GetOption(kOptionAppWidth)), SavedSide(options_.GetOption(kOptionAppHeight)),
                        ToBool(options_.GetOption(kOptionFullScreen)),
                        ToBool(options_.GetOption(kOptionWideScreenSupport))};
 }

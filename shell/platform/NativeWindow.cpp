@@ -9,7 +9,9 @@
 #include "shell/foundation/KeyTables.h"
 #include "shell/foundation/Log.h"
 #include "shell/foundation/TextHelpers.h"
+#include "shell/platform/LostDisplay.h"
 #include "shell/platform/MessageQueue.h"
+#include "shell/platform/StopSignals.h"
 
 namespace pf {
 
@@ -45,12 +47,26 @@ void TakeLockKeysFromSystem(MessageQueue& queue) {
 class SdlEventSource : public PlatformEventSource {
 public:
     void Pump(MessageQueue& queue) override {
+        TakeStopRequests(queue);
         SDL_Event event;
         while (SDL_PollEvent(&event)) Translate(queue, event);
     }
     void Wait(int timeoutMs) override { SDL_WaitEventTimeout(nullptr, timeoutMs); }
 
 private:
+    // The first stop signal asks the game to close, as the window's close button does. One
+    // after it (the game did not end) quits through the normal shutdown: content that
+    // ignores Close can still be ended from outside.
+    void TakeStopRequests(MessageQueue& queue) {
+        for (int n = TakeStopSignals(); n > 0; --n) {
+            NativeWindow* w = MainWindow();
+            if (stopsTaken_++ == 0 && w)
+                queue.Post(w, WindowMessage::Close);
+            else
+                queue.PostQuit(0);
+        }
+    }
+
     static NativeWindow* MainWindow() {
         for (NativeWindow* w : Windows())
             if (!w->IsHeadless()) return w;
@@ -60,7 +76,7 @@ private:
     void Translate(MessageQueue& queue, const SDL_Event& event) {
         switch (event.type) {
             case SDL_QUIT:
-                // Last window closed or an interrupt: the game decides, as for a close.
+                // A quit request: the game decides, as for a close.
                 if (NativeWindow* w = MainWindow()) queue.Post(w, WindowMessage::Close);
                 break;
             case SDL_WINDOWEVENT:
@@ -219,6 +235,7 @@ private:
         queue.Post(w, kind, 0, MakeLParam(e.x, e.y));
     }
 
+    int stopsTaken_ = 0;
     intptr_t lastKeyLParam_ = MakeKeyLParam(0, false, false, false, false);
     SDL_Keycode lastKeySym_ = SDLK_UNKNOWN;
     struct Typed {
@@ -246,10 +263,22 @@ WindowProcedure FindWindowClass(const std::string& name) {
     return it == Classes().end() ? nullptr : it->second;
 }
 
+namespace {
+
+// SDL's drivers that show nothing, which it falls back to when no display opens.
+bool ShowsNothing(const char* driver) {
+    return driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
+}  // namespace
+
 bool StartVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     // Closing the last window is a close request for the game, not a quit.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // SIGTERM and SIGINT are counted by handlers of ours (the pump turns them into a close,
+    // then a quit), not turned into SDL's quit event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // The software device draws every frame itself: its pictures go to the window through
     // the system's own framebuffer, not through a texture of a GPU renderer, which on a
     // machine without one means a software OpenGL driver (tens of megabytes, and a slower
@@ -259,8 +288,20 @@ bool StartVideo() {
         DebugStream() << "NativeWindow - video start failed: " << SDL_GetError();
         return false;
     }
+    // Without a display SDL falls back to a driver that shows nothing: a game nobody can
+    // see would run on, holding its lock. Such a driver is taken only when named.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* named = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (ShowsNothing(driver) && !(named && *named)) {
+        DebugStream() << "NativeWindow - no display could be opened (only SDL's '" << driver
+                      << "' driver started, which shows nothing; SDL_VIDEODRIVER=" << driver << " asks for it)";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    if (driver && SDL_strcmp(driver, "x11") == 0) EndProcessWhenDisplayIsLost();
     static SdlEventSource source;
     GetMessageQueue().SetPlatformSource(&source);
+    InstallStopSignals();
     TakeLockKeysFromSystem(GetMessageQueue());
     return true;
 }

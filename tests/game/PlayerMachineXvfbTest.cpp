@@ -36,6 +36,8 @@ protected:
     void Options(const std::string& text) { dir.Write("home/Tarn/Tessmar5/options.cfg", text); }
     std::string UserFile(const std::string& name) { return testkit::ReadFile(user / name); }
     std::string Log() { return UserFile("log.txt"); }
+    // Removes the last run's log, so that waiting for a line waits for the next run's.
+    void ForgetLog() { std::filesystem::remove(user / "log.txt"); }
 
     // Packs a start-up module over the sample one.
     void StartupScript(const std::string& source) {
@@ -55,7 +57,7 @@ protected:
             "waitfor() { i=0; while ! eval \"$1\"; do i=$((i+1)); [ $i -gt 600 ] && return 1; sleep 0.1; done; }\n"
             "cd '" + run.string() + "' && export XDG_DATA_HOME='" + d + "/home' XDG_RUNTIME_DIR='" + d +
             "/runtime' LSAN_OPTIONS=suppressions='" GAME_LSAN_SUPPRESSIONS "'\n" + before +
-            "timeout 120 '" TESSMAR_EXE "' >'" + d + "/out.txt' 2>&1 & pid=$!\n" +
+            "timeout -k 10 120 '" TESSMAR_EXE "' >'" + d + "/out.txt' 2>&1 & pid=$!\n" +
             (window ? "wid=$(timeout 60 xdotool search --sync --name '^Tessmar Nightwake$' | head -n 1)\n"
                       "if [ -z \"$wid\" ]; then kill $pid; fi\n"
                     : "") +
@@ -65,6 +67,15 @@ protected:
         return Trimmed(testkit::ReadFile(dir.Path() / "exit.txt"));
     }
     std::string Output() { return testkit::ReadFile(dir.Path() / "out.txt"); }
+    // Shell lines for Play's `before`: an X server of the test's own on a free display
+    // number, which the game and xdotool then use ($xpid: the server, ended with the script).
+    std::string PrivateServer(const std::string& name) {
+        const std::string number = d + "/" + name + ".display";
+        return "Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>'" + number + "' >/dev/null 2>&1 & xpid=$!\n"
+               "trap 'kill $xpid 2>/dev/null' EXIT\n"
+               "waitfor \"[ -s '" + number + "' ]\"\n"
+               "export DISPLAY=:$(cat '" + number + "')\n";
+    }
 
     testkit::TempDir dir;
     const std::filesystem::path run = dir.Path() / "run";
@@ -72,6 +83,8 @@ protected:
     const std::string d = dir.Path().string();
     const std::string logFile = d + "/home/Tarn/Tessmar5/log.txt";
     const std::string escape = "timeout 10 xdotool key --window \"$wid\" Escape\n";
+    const std::string started =
+        "waitfor \"grep -q 'completed TM5Game::loadingThread' '" + logFile + "' 2>/dev/null\"\n";
 };
 
 }  // namespace
@@ -79,7 +92,10 @@ protected:
 // A saved window size no display can use (none, negative, not a number, beyond the
 // monitor) gives the default 800 x 600 with one log line, and the game runs.
 TEST_F(PlayerMachine, UnusableSavedWindowSizesFallBackToTheDefault) {
-    const char* sizes[][2] = {{"0", "600"}, {"-800", "-600"}, {"wide", "tall"}, {"99999", "600"}, {"800", "70000"}};
+    const char* sizes[][2] = {{"0", "600"},         {"-800", "-600"},  {"wide", "tall"},
+                              {"99999", "600"},     {"800", "70000"},
+                              // Outside int: read as int they would wrap to 640 x 600.
+                              {"4294967936", "600"}, {"800", "-4294966696"}};
     for (const auto& size : sizes) {
         Options(std::string("[main]\nfullScreen=false\nappWidth=") + size[0] + "\nappHeight=" + size[1] + "\n");
         const std::string exitStatus =
@@ -142,4 +158,109 @@ TEST_F(PlayerMachine, AnErrorEveryFrameIsPrintedOnceThenCounted) {
     const std::string log = Log();
     EXPECT_EQ(Count(log, "RuntimeError: broken every frame"), 1u) << log.substr(0, 4000);
     EXPECT_NE(log.find("the same error again (256 repeats)"), std::string::npos) << log.substr(0, 4000);
+}
+
+// The X server goes away under the running game (a desktop session that ends): the game
+// ends at once with one log line and its files as they were, and the next start, on
+// another X server, runs.
+TEST_F(PlayerMachine, LosingTheXServerEndsTheGameAndTheNextStartRuns) {
+    RUV3_REQUIRE_PROGRAM("Xvfb");
+    ForgetLog();
+    const std::string lost =
+        Play(started + "kill -9 $xpid\nwaitfor '! kill -0 $pid 2>/dev/null'\n", true, PrivateServer("lost"));
+    EXPECT_EQ(lost, "1") << Output();
+    EXPECT_EQ(Count(Log(), "the connection to the X server was lost"), 1u) << Log();
+    EXPECT_EQ(UserFile("options.cfg"), "[main]\nfullScreen=false\n");
+
+    ForgetLog();
+    EXPECT_EQ(Play(started + escape, true, PrivateServer("next")), "0") << Output();
+    EXPECT_EQ(Count(Log(), "Only one game instance"), 0u) << Log();
+}
+
+// With no X server to open (none named, or one that is not there) the display fails as it
+// says, on standard error where no box can be shown, and the game ends and frees its lock.
+// A video driver the environment names is still used, even one that shows nothing.
+TEST_F(PlayerMachine, WithoutADisplayTheGameSaysSoAndEnds) {
+    for (const char* display : {"unset DISPLAY", "export DISPLAY=:65123"}) {
+        EXPECT_EQ(Play("", false, std::string("unset WAYLAND_DISPLAY SDL_VIDEODRIVER; ") + display + "\n"), "0")
+            << display << "\n" << Output();
+        EXPECT_NE(Output().find("[error] error : 'display initialization failed'"), std::string::npos) << Output();
+        EXPECT_NE(Log().find("exception: error : 'display initialization failed'"), std::string::npos) << Log();
+    }
+    ForgetLog();
+    EXPECT_EQ(Play(started + escape), "0") << Output();
+
+    ForgetLog();
+    EXPECT_EQ(Play(started + "kill $pid\n", false, "unset DISPLAY WAYLAND_DISPLAY; export SDL_VIDEODRIVER=offscreen\n"),
+              "0")
+        << Output();
+    EXPECT_EQ(Count(Log(), "display initialization failed"), 0u) << Log();
+}
+
+// Hundreds of keys, text among them, typed into the window after start-up, with the
+// player's locale set or not: the game takes them all and quits cleanly. (xdotool reads
+// its text in a UTF-8 locale of its own.)
+TEST_F(PlayerMachine, KeysTypedIntoTheWindowAfterStartUpAreSafe) {
+    const std::string alive = d + "/alive.txt";
+    const std::string typing =
+        started +
+        "timeout 10 xdotool mousemove --window \"$wid\" 400 300 windowfocus --sync \"$wid\"\n"
+        "for round in 1 2 3; do\n"
+        "  LC_ALL=C.UTF-8 timeout 60 xdotool type --delay 2 'The quick brown fox jumps over the lazy dog 0123456789 ,.;[]-=/ Gr\u00fc\u00dfe \u00e0\u00e9\u00ee\u00f5'\n"
+        "  timeout 60 xdotool key --delay 2 Return BackSpace Tab Left Right Up Down Home End shift+a ctrl+b space\n"
+        "done\n"
+        "if kill -0 $pid; then echo alive >'" + alive + "'; fi\n" + escape;
+    for (const char* locale : {"export LANG=C.UTF-8", "unset LANG"}) {
+        std::filesystem::remove(alive);
+        ForgetLog();
+        EXPECT_EQ(Play(typing, true, std::string("unset LC_ALL LC_CTYPE LANGUAGE; ") + locale + "\n"), "0")
+            << locale << "\n" << Output();
+        EXPECT_EQ(Trimmed(testkit::ReadFile(alive)), "alive") << locale;
+        EXPECT_EQ(Count(Output(), "AddressSanitizer"), 0u) << Output();
+    }
+}
+
+// Content that ignores Close: a first SIGTERM or SIGINT arrives as Close and the game runs
+// on; a second one ends it through the normal shutdown (exit status 0).
+TEST_F(PlayerMachine, ASecondStopSignalEndsAGameThatIgnoresClose) {
+    StartupScript(
+        "import ruv3\n"
+        "CLOSE = 9\n"
+        "def write(name, text):\n"
+        "    ruv3.Application.GetInstance().GetFileSystem().writeUtf8String2UserFile(name, False, text)\n"
+        "class Stubborn(ruv3.Item):\n"
+        "    def __init__(self):\n"
+        "        ruv3.Item.__init__(self)\n"
+        "        self.pythonOverloads = True\n"
+        "    def HandleEvent(self, treeState, event):\n"
+        "        if event.type != CLOSE:\n"
+        "            return False\n"
+        "        closes[0] += 1\n"
+        "        write(u'closes.txt', u'%d' % closes[0])\n"
+        "        return True\n"
+        "closes = [0]\n"
+        "framesAfter = [0]\n"
+        "root = ruv3.RootItem()\n"
+        "root.AddItem(Stubborn())\n"
+        "ruv3.SetRootItem(root)\n"
+        "def postCycleCall():\n"
+        "    if closes[0]:\n"
+        "        framesAfter[0] += 1\n"
+        "        if framesAfter[0] == 30:\n"
+        "            write(u'ran-on.txt', u'yes')\n");
+    const char* pairs[][2] = {{"TERM", "TERM"}, {"INT", "INT"}, {"TERM", "INT"}};
+    for (const auto& signals : pairs) {
+        std::filesystem::remove(user / "closes.txt");
+        std::filesystem::remove(user / "ran-on.txt");
+        ForgetLog();
+        const std::string exitStatus =
+            Play(started +
+                 "waitfor 'game=$(pgrep -P $pid); [ -n \"$game\" ]'\n"
+                 "kill -" + signals[0] + " $game\n"
+                 "waitfor \"[ -s '" + (user / "ran-on.txt").string() + "' ]\"\n"
+                 "kill -" + signals[1] + " $game\n");
+        EXPECT_EQ(exitStatus, "0") << signals[0] << " then " << signals[1] << "\n" << Output();
+        EXPECT_EQ(UserFile("ran-on.txt"), "yes");
+        EXPECT_EQ(UserFile("closes.txt"), "1");
+    }
 }

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <functional>
 
 #include "GameFakes.h"
@@ -139,5 +141,30 @@ TEST(GameScripts, ScriptErrorInTheCycleSkipsTheHookButNotTheSound) {
         EXPECT_EQ(Count(log, "RuntimeError: the scene broke"), 1u) << log;
         EXPECT_EQ(Count(log, "hook ran"), 1u) << log;
         EXPECT_EQ(Count(log, "no root item"), 0u) << log;
+    });
+}
+
+// The interpreter starts in a process whose environment names a UTF-8 locale: the process
+// keeps the locale it had (the window system's keyboard state is built for it), and the
+// interpreter's text is UTF-8 all the same.
+TEST(GameScripts, TheInterpreterKeepsTheProcessLocale) {
+    InChild([] {
+        setenv("LANG", "C.UTF-8", 1);
+        unsetenv("LC_ALL");
+        unsetenv("LC_CTYPE");
+        ASSERT_STREQ(std::setlocale(LC_ALL, "C"), "C");
+        gametest::FakeApp app;
+        TM5Game* game = ScriptedGame(app, std::string(kStartup) +
+                                              "import sys\n"
+                                              "print('text is %s, paths are %s' % (sys.getdefaultencoding(), "
+                                              "sys.getfilesystemencoding()))\n");
+        game->Init(app);
+        game->Start();
+        EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
+        EXPECT_EQ(std::getenv("LC_CTYPE"), nullptr);
+        game->Shutdown();
+        game->Release();
+        const std::string log = testkit::ReadFile(app.UserFolder("Tarn") / "log.txt");
+        EXPECT_EQ(Count(log, "text is utf-8, paths are utf-8"), 1u) << log;
     });
 }
