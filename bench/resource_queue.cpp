@@ -20,6 +20,7 @@
 #include "content/ResAnim.h"
 #include "content/Resources.h"
 #include "content/ThreadResourcesQueue.h"
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
@@ -293,7 +294,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not make the content (is zip installed?)\n");
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     const bool ok = InTurns();
     if (!ok) std::fprintf(stderr, "an image did not load or decode in the rounds taken in turns\n");
     std::filesystem::remove_all(g_content.folder);
