@@ -3,7 +3,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUV3_TESTS=OFF >/dev/null
+# A build folder keeps the generator it was first set up with (an older build/ may have
+# been made with Makefiles); a new one uses Ninja.
+generator=(-G Ninja)
+[[ -f build/CMakeCache.txt ]] && generator=()
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUV3_TESTS=OFF >/dev/null
 cmake --build build --target tessmar
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then

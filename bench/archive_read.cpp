@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     pf::SetLogToStderr(false);
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
 
     pf::FileSystemWin32 large;
     if (!OpenArchive(large, g_large)) return 1;

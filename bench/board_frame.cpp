@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "game/BoardSpacesActor.h"
 #include "game/FogTurbulenceActor.h"
@@ -163,7 +164,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the board or the fog has nothing to draw\n");
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     const bool ok = InTurns(b);
     benchmark::Shutdown();
     return ok ? 0 : 1;

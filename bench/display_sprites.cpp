@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/DevicePeer.h"
 #include "bench/common/InTurns.h"
 #include "shell/DisplayDX.h"
@@ -140,7 +141,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_display_sprites: the display's frame is not the device's\n");
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     // In turns, so that a busy moment of the machine falls on all three.
     benchkit::InTurns turns;
     constexpr int kRounds = 20;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "shell/BmFont.h"
 #include "shell/FileSystem.h"
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     pf::SetLogToStderr(false);
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
 
     // The two builds in rounds taken in turns.
     std::string failed;

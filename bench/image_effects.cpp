@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "game/EffectKernels.h"
 #include "game/ImageEffects.h"
@@ -277,7 +278,7 @@ int main(int argc, char** argv) {
 
     for (const Effect& e : effects)
         benchmark::RegisterBenchmark((std::string("BM_") + e.name).c_str(), BM_Effect, e)->Unit(benchmark::kMillisecond);
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
 
     // Per effect, in rounds taken in turns: the engine, ImageMagick's command with the
     // operation, and the same command without it, whose time is taken from the operation's.

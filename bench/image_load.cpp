@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "shell/ImageLoaderDX.h"
 #include "shell/foundation/Log.h"
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
     pf::SetLogToStderr(false);
     benchmark::Initialize(&argc, argv);
     LargePng();  // encoded once, outside the timings
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     pf::ImageLoaderDX loader;
     bool decoded = true;
     constexpr int kRounds = 15;

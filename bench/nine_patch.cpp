@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "bench/common/SdlPeer.h"
 #include "content/ResAnim.h"
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     const bool ok = InTurns(s, scene);
     benchmark::Shutdown();
     return ok ? 0 : 1;

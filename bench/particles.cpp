@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/DevicePeer.h"
 #include "bench/common/InTurns.h"
 #include "bench/common/SdlPeer.h"
@@ -176,7 +177,7 @@ bool InTurns(Scene& s) {
 int main(int argc, char** argv) {
     pf::SetLogToStderr(false);
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     Scene& s = TheScene();
     const bool ok = InTurns(s);
     benchmark::Shutdown();

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "shell/render/SoftDevice.h"
 
@@ -334,7 +335,7 @@ bool PrintPair(const char* what, double goal) {
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     std::printf("\nTime ratios (CPU time, device / peer; below 1: the device is faster):\n");
     bool ok = PrintPair<AlphaSpritesDevice, AlphaSpritesSdl>("(a) alpha sprites, device / SDL2 software renderer", 1.0);
     ok &= PrintPair<RotatedSpritesDevice, RotatedSpritesPixman>("(b) rotated bilinear sprites, device / pixman", 1.0);

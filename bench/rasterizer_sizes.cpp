@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "bench/common/Sprites.h"
 #include "shell/DisplayDX.h"
@@ -312,7 +313,7 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(Name("Pixman", k).c_str(), BM_Frames<PixmanSprites>, k)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(Name("Floor", k).c_str(), BM_Frames<MemoryFloor>, k)->Unit(benchmark::kMicrosecond);
     }
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     std::vector<std::unique_ptr<CaseInTurns>> cases;
     for (const SizeCase& k : kCases) {
         cases.push_back(std::make_unique<CaseInTurns>(k));

@@ -26,6 +26,7 @@
 #include "content/ResAnim.h"
 #include "content/Resources.h"
 #include "content/ThreadResourcesQueue.h"
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "shell/FileSystem.h"
 #include "shell/ImageLoaderDX.h"
@@ -342,7 +343,7 @@ int main(int argc, char** argv) {
     }
     std::printf("cores usable: %d; load average before: %s\n", UsableCores(), LoadAverage().c_str());
     bool ok = FirstLoad(4);
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     ok = ok && InTurns();
     std::printf("load average after: %s\n", LoadAverage().c_str());
     if (!ok) std::fprintf(stderr, "an image did not load or decode in the rounds taken in turns\n");

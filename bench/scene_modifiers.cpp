@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "scene/Actor.h"
 #include "scene/RootItem.h"
@@ -112,7 +113,7 @@ BENCHMARK(BM_PlainLoop)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     pf::SetLogToStderr(false);
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     Scene& s = TheScene();
     g_now += 123;
     s.StepScene();

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "scene/Item.h"
 #include "scene/ItemLeakDetector.h"
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     World& w = TheWorld();
     try {
-        benchmark::RunSpecifiedBenchmarks();
+        benchkit::RunBenchmarks();
     } catch (const bp::error_already_set&) {
         pf::SetLogToStderr(true);
         PyErr_Print();

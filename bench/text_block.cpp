@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
 #include "bench/common/InTurns.h"
 #include "bench/common/SdlPeer.h"
 #include "content/ResFont.h"
@@ -210,7 +211,7 @@ bool InTurns(Scene& s) {
 int main(int argc, char** argv) {
     pf::SetLogToStderr(false);
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    benchkit::RunBenchmarks();
     Scene& s = TheScene();
     if (!s.ok) {
         std::printf("text block: no font, nothing compared\n");

@@ -1,6 +1,8 @@
 # One libFuzzer target per file under fuzz/: fuzz_<name>.
 # With RUV3_FUZZ=ON (configure with clang) they link libFuzzer:
-#   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DRUV3_FUZZ=ON -DRUV3_TESTS=OFF -DRUV3_BENCH=OFF
+#   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DRUV3_FUZZ=ON -DRUV3_TESTS=OFF -DRUV3_BENCH=OFF
+# and run with an output folder of their own before the seeds, which they only read (the
+# README's recipe): build-fuzz/fuzz_<name> -max_total_time=600 build-fuzz/corpus/<name> fuzz/corpus/<name>
 # Otherwise they link a small replay driver that runs the entry point over the files and
 # folders named on its command line; CTest replays each target's seed corpus
 # (fuzz/corpus/<name>/) so the targets keep building and the seeds keep passing.

@@ -5,6 +5,7 @@
 #include "scene/ModifierFactory.h"
 #include "scene/RootItem.h"
 #include "sound/SoundPlayer.h"
+#include "sound/SoundSystemOAL.h"
 
 void TM5Game::SilenceSounds() {
     SoundPlayer* player = SoundPlayer::Instance();
@@ -29,4 +30,7 @@ void TM5Game::Shutdown() {
     SetResourceManager(nullptr);
     resourceManager_.reset();
     SetModifierFactory(nullptr);
+    // The sounds are gone with the scripts and the resources: the device closes (left
+    // open, the sound library complains at exit).
+    SoundSystemOAL::Global().Close();
 }

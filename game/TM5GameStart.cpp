@@ -6,7 +6,25 @@
 #include "scene/RootItem.h"
 #include "shell/Application.h"
 #include "shell/Display.h"
+#include "shell/Exception.h"
+#include "shell/FileSystem.h"
 #include "shell/foundation/Log.h"
+#include "shell/foundation/TextHelpers.h"
+
+namespace {
+
+// The folder the game reads its data from (beside the archive), however long.
+std::wstring ResourceFolder(pf::FileSystem* fs) {
+    for (int size = 512; fs && size <= (1 << 20); size *= 2) {
+        std::wstring buffer(static_cast<size_t>(size), L'\0');
+        fs->GetResourcePath(&buffer[0], size);
+        const size_t length = buffer.find(L'\0');
+        if (length != 0 && length != std::wstring::npos) return buffer.substr(0, length);
+    }
+    return L"(unknown)";
+}
+
+}  // namespace
 
 void TM5Game::Start() {
     app_->SetMaxFPS(kLoadingFps);
@@ -35,4 +53,12 @@ void TM5Game::loadingThread() {
     }
     app_->SetMaxFPS(-1);
     pf::DebugStream() << "completed TM5Game::loadingThread";
+    // Without its start-up script the game has nothing to show: say where it looked and
+    // end, rather than leave a black window open.
+    if (host_.StartupModuleMissing()) {
+        const std::string text = "no start-up script: ruv3_init is neither in " + pf::ToUtf8(kArchiveName) +
+                                 " nor in the folder " + pf::ToUtf8(ResourceFolder(app_->GetFileSystem())) +
+                                 "; start the game in the folder that holds its data";
+        throw pf::Exception(text.c_str(), pf::ExceptionType::Error);
+    }
 }

@@ -38,6 +38,26 @@ void ThrowOnFailure(const PyStatus& status) {
     }
 }
 
+// True when the pending error is the import machinery's "No module named" for `name`
+// itself (not for a module that one imports). The error stays pending.
+bool PendingErrorIsMissingModule(const char* name) {
+    if (!PyErr_ExceptionMatches(PyExc_ModuleNotFoundError)) return false;
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    PyErr_NormalizeException(&type, &value, &traceback);
+    bool missing = false;
+    if (value) {
+        if (PyObject* missingName = PyObject_GetAttrString(value, "name")) {
+            missing = PyUnicode_Check(missingName) && PyUnicode_CompareWithASCIIString(missingName, name) == 0;
+            Py_DECREF(missingName);
+        } else {
+            PyErr_Clear();
+        }
+    }
+    PyErr_Restore(type, value, traceback);
+    return missing;
+}
+
 }  // namespace
 
 PythonHost::PythonHost() = default;
@@ -152,6 +172,7 @@ void PythonHost::RunStartupScript() {
         stopTasklets() = dict["tasklets"].attr("stopTasklets");
         onCreateItem() = dict["ruv3"].attr("onCreateItem");
     } catch (const bp::error_already_set&) {
+        startupModuleMissing_ = PendingErrorIsMissingModule("ruv3_init");
         PrintScriptError();
     }
 }

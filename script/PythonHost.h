@@ -30,6 +30,9 @@ public:
     // Loads the start-up module "ruv3_init" and fetches its hooks; prints every script
     // error and never lets one escape.
     void RunStartupScript();
+    // True once RunStartupScript found no start-up module anywhere it looked (a module
+    // that is there but fails is not missing).
+    bool StartupModuleMissing() const { return startupModuleMissing_; }
     // Calls the start-up module's postCycleCall; a script error is printed.
     void PostCycle();
     // The live-item registry's creation hook; context is the host.
@@ -58,6 +61,7 @@ private:
 
     std::unique_ptr<ScriptObjects> objects_ = std::make_unique<ScriptObjects>();
     bool noPostCycleLogged_ = false;
+    bool startupModuleMissing_ = false;
     bool finalized_ = false;
 };
 

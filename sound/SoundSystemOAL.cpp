@@ -1,6 +1,37 @@
 #include "sound/SoundSystemOAL.h"
 
+#include <cstdlib>
+
+#include "shell/foundation/Log.h"
+#include "shell/platform/SharedLibrary.h"
 #include "sound/OpenAL.h"
+
+namespace {
+
+// ALSA's error handler type: file, line, function, error, then a printf format.
+extern "C" void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Where no device can be opened, OpenAL Soft and ALSA under it write some ten lines of
+// their errors to standard error at every start. They stay quiet unless the user asks
+// for OpenAL Soft's messages by setting ALSOFT_LOGLEVEL; the log says that sound is off.
+void QuietSoundLibrariesUnlessAsked() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    if (std::getenv("ALSOFT_LOGLEVEL")) return;
+    setenv("ALSOFT_LOGLEVEL", "0", 0);  // read by OpenAL Soft when the first device opens
+    // ALSA has no such setting, only a handler for its errors. OpenAL Soft loads the same
+    // library when it opens a device, so the handler set here holds there; the library
+    // stays loaded for that.
+    if (void* alsa = pf::OpenSharedLibrary("libasound.so.2")) {
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        using SetHandler = int (*)(Handler);
+        if (auto set = reinterpret_cast<SetHandler>(pf::FindLibrarySymbol(alsa, "snd_lib_error_set_handler")))
+            set(&IgnoreAlsaError);
+    }
+}
+
+}  // namespace
 
 SoundSystemOAL& SoundSystemOAL::Global() {
     // Never destroyed: channels may still be asked to stop by sounds freed at exit.
@@ -12,10 +43,20 @@ SoundSystemOAL::~SoundSystemOAL() { Close(); }
 
 bool SoundSystemOAL::Open(const std::function<SoundDevice*()>& openDevice, const int* contextAttributes) {
     if (device_) return isAvailable();
+    if (!openDevice) QuietSoundLibrariesUnlessAsked();
     device_ = openDevice ? openDevice() : AsSoundDevice(alcOpenDevice(nullptr));
-    if (!device_) return false;
+    if (!device_) {
+        pf::DebugStream() << "sound: no sound device could be opened; sound is off "
+                             "(ALSOFT_LOGLEVEL=3 shows the sound library's reasons on standard error)";
+        return false;
+    }
     context_ = AsSoundContext(alcCreateContext(AlDevice(device_), contextAttributes));
-    if (!context_) return false;
+    if (!context_) {
+        pf::DebugStream() << "sound: the sound device refused a mixing context; sound is off";
+        alcCloseDevice(AlDevice(device_));
+        device_ = nullptr;
+        return false;
+    }
     alcMakeContextCurrent(AlContext(context_));
     for (int i = 0; i < kChannelCount; ++i) {
         ALuint source = 0;

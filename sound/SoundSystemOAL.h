@@ -101,7 +101,9 @@ public:
 
     // Opens the default device (or the one openDevice answers, e.g. a loopback device for
     // tests, with its OpenAL context attributes) and makes the 16 channels. Without a
-    // device or a context sound stays silently off. Answers isAvailable().
+    // device or a context sound stays off, with one log line (and the device closed).
+    // Before the default device opens, OpenAL Soft's and ALSA's messages on standard
+    // error are turned off unless ALSOFT_LOGLEVEL is set. Answers isAvailable().
     bool Open(const std::function<SoundDevice*()>& openDevice = {}, const int* contextAttributes = nullptr);
     // Stops every channel, deletes the voices and closes the context and the device.
     void Close();

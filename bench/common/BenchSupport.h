@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/ConsoleOutput.h"
+
 namespace benchkit {
 
 // The shortest wall-clock time, in seconds, of `runs` calls of f.
@@ -25,12 +27,12 @@ double BestOf(int runs, F f) {
 
 // Keeps each benchmark's real time per iteration, by name, for figures printed after the
 // run.
-class TimesReporter : public benchmark::ConsoleReporter {
+class TimesReporter : public ConsoleOutput {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (!run.error_occurred && run.iterations > 0) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
+        ConsoleOutput::ReportRuns(runs);
     }
     std::map<std::string, double> times;
 };

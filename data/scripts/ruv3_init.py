@@ -56,7 +56,10 @@ class Stage(ruv3.Item):
         return False
 
 
-BOARD_AT = ruv3.Point(160, 60)       # the board's top-left corner on the screen
+# The scene is drawn for 800 x 600; on a larger game screen its background is stretched
+# to the screen and everything else keeps its size, centred.
+SCENE_WIDTH, SCENE_HEIGHT = 800, 600
+BOARD_AT = ruv3.Point(160, 60)       # the board's top-left corner in the scene
 BOARD_COLUMNS, BOARD_ROWS = 12, 8    # cells of 40 pixels
 PLATES = [(1, 1, 0), (3, 6, 1), (9, 6, 2), (10, 7, 3), (5, 1, 1)]   # column, row, cel
 FOG = [(column, row) for column in range(8, 12) for row in range(0, 5)] + [(7, 1), (7, 2), (7, 3)]
@@ -113,18 +116,25 @@ def buildSparks():
 
 def buildScene():
     root = ruv3.RootItem()
+    width, height = root.width, root.height   # the game screen's size
     background = ruv3.Actor()
     background.resanim = resources.getAnim(u"scene_bg")
+    background.scaleX = float(width) / SCENE_WIDTH
+    background.scaleY = float(height) / SCENE_HEIGHT
     root.AddItem(background)
-    root.AddItem(buildBoard())
-    root.AddItem(buildEntrance())
-    root.AddItem(buildFog())
-    root.AddItem(buildSparks())
+
+    scene = ruv3.Item()
+    scene.SetPosition(ruv3.Point((width - SCENE_WIDTH) // 2, (height - SCENE_HEIGHT) // 2))
+    root.AddItem(scene)
+    scene.AddItem(buildBoard())
+    scene.AddItem(buildEntrance())
+    scene.AddItem(buildFog())
+    scene.AddItem(buildSparks())
 
     star = ruv3.Actor()
     star.resanim = resources.getAnim(u"star")
     star.setOriginToCenter()
-    star.SetPosition(ruv3.Point(400, 300))
+    star.SetPosition(ruv3.Point(width // 2, height // 2))
     turn = ruv3.Rotator(6.283)
     star.AddModifierWithTC(turn, ruv3.TimeController().Init(3000, ruv3.TimeController.Forward, -1))
 
@@ -137,7 +147,7 @@ def buildScene():
     stage.priority = -1
     root.AddItem(stage)
     root.AddItem(star)
-    root.AddItem(caption)
+    scene.AddItem(caption)
     return root
 
 

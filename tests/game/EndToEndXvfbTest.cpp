@@ -51,29 +51,41 @@ protected:
             testkit::WaitUntil([&] { return Ended(); });
         }
     }
-    // The environment the game runs in, for a shell line.
-    std::string Environment() const {
+    // The environment the game runs in, for a shell line, with `more` (shell lines) last.
+    // A message box would wait for a click: the game writes it to standard error instead.
+    std::string Environment(const std::string& more = "") const {
         return "cd '" + run.string() + "' && export XDG_DATA_HOME='" + d + "/home' XDG_RUNTIME_DIR='" + d +
                "/runtime' ALSOFT_CONF='" + d + "/openal.conf' LSAN_OPTIONS=suppressions='" GAME_LSAN_SUPPRESSIONS
-               "'\n";
+               "' RUV3_NO_MESSAGE_BOX=1\n" + more + "\n";
     }
-    // Starts the game in the background (its exit status goes to exit.txt when it ends)
-    // and waits for its window.
-    void Start() {
-        dir.Write("start.sh", Environment() + "( timeout 900 '" TESSMAR_EXE "' >'" + d +
+    // Starts the game in the background (its exit status goes to exit.txt when it ends).
+    void Launch(const std::string& environment = "") {
+        dir.Write("start.sh", Environment(environment) + "( timeout 900 '" TESSMAR_EXE "' >'" + d +
                                   "/first.txt' 2>&1 & echo $! >'" + d + "/pid.txt'; wait $!; echo $? >'" + d +
                                   "/exit.tmp'; mv '" + d + "/exit.tmp' '" + d + "/exit.txt' ) </dev/null >/dev/null 2>&1 &\n");
         ASSERT_EQ(testkit::RunCommand("sh '" + d + "/start.sh'"), 0);
         testkit::WaitUntil([&] { return std::filesystem::exists(dir.Path() / "pid.txt"); });
-        const bool found = testkit::WaitUntil([&] {
-            testkit::RunCommand("timeout 30 xdotool search --name '^Tessmar Nightwake$' 2>/dev/null | head -n 1 >'" +
-                                d + "/wid.txt'");
-            wid = Trimmed(testkit::ReadFile(dir.Path() / "wid.txt"));
-            return !wid.empty() || Ended();
+    }
+    // The id of the first window with this title, once one shows (empty if none did
+    // before the game ended or the deadline passed).
+    std::string AwaitWindow(const std::string& title) {
+        std::string found;
+        testkit::WaitUntil([&] {
+            testkit::RunCommand("timeout 30 xdotool search --name '^" + title + "$' 2>/dev/null | head -n 1 >'" + d +
+                                "/wid.txt'");
+            found = Trimmed(testkit::ReadFile(dir.Path() / "wid.txt"));
+            return !found.empty() || Ended();
         });
-        ASSERT_TRUE(found && !wid.empty()) << "no game window\n" << testkit::ReadFile(dir.Path() / "first.txt");
+        return found;
+    }
+    // Launches the game and waits for its window.
+    void Start(const std::string& environment = "") {
+        ASSERT_NO_FATAL_FAILURE(Launch(environment));
+        wid = AwaitWindow("Tessmar Nightwake");
+        ASSERT_FALSE(wid.empty()) << "no game window\n" << testkit::ReadFile(dir.Path() / "first.txt");
     }
     bool Ended() { return std::filesystem::exists(dir.Path() / "exit.txt"); }
+    std::string Output() { return testkit::ReadFile(dir.Path() / "first.txt"); }
     // xdotool on the game's window ("%w" stands for its id).
     bool Xdo(std::string args) {
         for (size_t at = args.find("%w"); at != std::string::npos; at = args.find("%w")) args.replace(at, 2, wid);
@@ -139,6 +151,18 @@ protected:
                 "%[fx:int(255*p{" + at + "}.r)],%[fx:int(255*p{" + at + "}.g)],%[fx:int(255*p{" + at + "}.b)]", "",
                 rgb};
     }
+    // No pixel of a screenshot's area differs from its left neighbour by more than 20% in
+    // grey: where the fog's tiles meet, the fog goes on without a step (a seam between
+    // tiles whose fades differ steps by 30% and more; the board's own lines, where the fog
+    // leaves them clear, by about 13%). ImageMagick's answer is how many pixels do.
+    static Look NoVerticalStep(const std::string& what, int x, int y, int width, int height) {
+        return {what, "%[fx:int(mean*w*h+0.5)]",
+                "-crop " + std::to_string(width + 1) + "x" + std::to_string(height) + "+" + std::to_string(x - 1) + "+" +
+                    std::to_string(y) +
+                    " +repage -colorspace gray \\( +clone -roll +1+0 \\) -compose difference -composite -crop " +
+                    std::to_string(width) + "x" + std::to_string(height) + "+1+0 +repage -threshold 20%",
+                "0"};
+    }
     // The looks the file does not match, with what it showed instead (empty: all match).
     std::string Mismatches(const std::string& file, const std::vector<Look>& looks) {
         std::string out;
@@ -162,7 +186,8 @@ protected:
 }  // namespace
 
 TEST_F(GameRun, ShowsTheSampleSceneAnswersAClickAndQuitsOnEscape) {
-    ASSERT_NO_FATAL_FAILURE(Start());
+    // The sound library may say what goes wrong: nothing should.
+    ASSERT_NO_FATAL_FAILURE(Start("export ALSOFT_LOGLEVEL=1"));
     // Sparks (#fff3c0 at their centres) rise from the ground on the right, in both shots.
     const Look sparks{"sparks", "%[fx:maxima.r>0.8 && maxima.g>0.8]", "-crop 120x140+640+360", "1"};
     // The script's scene (drawn by the build): the sky (#20304a) at the top, the ground
@@ -183,6 +208,11 @@ TEST_F(GameRun, ShowsTheSampleSceneAnswersAClickAndQuitsOnEscape) {
                  "-crop 200x200+450+50 +repage -colorspace gray \\( +clone -statistic median 3x3 \\) "
                  "-compose difference -composite -threshold 15%",
                  "0"},
+                // The fog's two inner corners (its cells at the board's column 8, rows 1 and
+                // 3, beside the clear cells at column 7, rows 0 and 4) and the cells left of
+                // them, with room for the billowing: no step where their fades meet.
+                NoVerticalStep("fog's upper inner corner", 460, 90, 80, 60),
+                NoVerticalStep("fog's lower inner corner", 460, 170, 80, 60),
                 // The caption, in the font the resource definitions name, at the bottom left.
                 {"caption", "%[fx:maxima.r>0.7]", "-crop 200x16+40+537", "1"}});
 
@@ -224,6 +254,23 @@ TEST_F(GameRun, ShowsTheSampleSceneAnswersAClickAndQuitsOnEscape) {
     EXPECT_NE(log.find("[TextBlock] text 'Click to move th"), std::string::npos) << log;
     EXPECT_NE(log.find("[Item] pos (200, 150), size 96x96"), std::string::npos) << log;
     EXPECT_EQ(Count(log, "ERROR"), 0u) << log;
+    // The sound device was closed at shutdown (the library names one left open at exit).
+    EXPECT_EQ(Count(Output(), "AL lib"), 0u) << Output();
+    EXPECT_EQ(Count(log, "sound:"), 0u) << log;
+}
+
+// On a game screen larger than the scene's 800 x 600 the background fills it and the rest
+// keeps its size in the middle.
+TEST_F(GameRun, LaysTheSampleOutOnALargerGameScreen) {
+    dir.Write("home/Tarn/Tessmar5/options.cfg", "[main]\nfullScreen=false\nappWidth=1024\nappHeight=768\n");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // 112 and 84 pixels right of and below where the 800 x 600 screen has them.
+    AwaitLooks("large.png", {{"window size", "%w x %h", "", "1024 x 768"}, PixelIs("sky", 5, 5, "32,48,74"),
+                             PixelIs("sky at the right", 1018, 5, "32,48,74"), PixelIs("ground", 5, 760, "44,68,104"),
+                             PixelIs("ground at the right", 1018, 760, "44,68,104"),
+                             PixelIs("star", 512, 384, "242,193,78"), PixelIs("door", 412, 354, "26,20,16"),
+                             PixelIs("opened corner", 362, 274, "53,83,111")});
+    QuitWithEscape();
 }
 
 TEST_F(GameRun, ShowsTheLoadingScreenWhileTheStartupScriptRuns) {
@@ -244,7 +291,15 @@ TEST_F(GameRun, ShowsTheLoadingScreenWhileTheStartupScriptRuns) {
     ASSERT_NO_FATAL_FAILURE(Start());
     // The background's top (drawn by the build as #1b2a4a) and, at the screen centre
     // below the plate, the inside of the horses' ring (#2e3f66).
-    AwaitLooks("shot.png", {PixelIs("background", 5, 5, "27,42,74"), PixelIs("horses' ring", 400, 308, "46,63,102")});
+    AwaitLooks("shot.png",
+               {PixelIs("background", 5, 5, "27,42,74"), PixelIs("horses' ring", 400, 308, "46,63,102"),
+                // Outside the plate's rounded frame (its top left corner at 192,158) the
+                // background shows, not the plate's blue (#2e3f66).
+                {"the plate's corner", "%[fx:p{193,159}.b<0.33]", "", "1"},
+                // The word sits inside the plate, above its frame: the frame's gold line
+                // (#c9b27c, at y 451) shows whole below the word (#e8dcb5).
+                {"the word", "%[fx:maxima.g>0.8]", "-crop 160x40+320+400", "1"},
+                {"the frame's line below the word", "%[fx:maxima.g<0.78]", "-crop 160x3+320+450", "1"}});
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "home/Tarn/Tessmar5/log.txt") &&
                  Log().find("completed TM5Game::loadingThread") != std::string::npos)
         << "the start-up ended before the test let it";
@@ -254,13 +309,55 @@ TEST_F(GameRun, ShowsTheLoadingScreenWhileTheStartupScriptRuns) {
     EXPECT_EQ(Count(Log(), "loading screen:"), 0u) << Log();
 }
 
-TEST_F(GameRun, AnArchiveCutShortIsNamedInTheLogAndEscapeStillQuits) {
-    std::filesystem::resize_file(run / "data.zip", std::filesystem::file_size(run / "data.zip") / 2);
-    ASSERT_NO_FATAL_FAILURE(Start());
-    EXPECT_TRUE(AwaitLog("TM5Game: the data archive 'data.zip' is missing or unreadable")) << Log();
-    QuitWithEscape();
-    const std::string log = Log();
-    EXPECT_EQ(Count(log, "TM5Game: the data archive 'data.zip' is missing or unreadable"), 1u) << log;
-    EXPECT_EQ(Count(log, "Escape without a scene: quitting"), 1u) << log;
-    EXPECT_EQ(Count(testkit::ReadFile(dir.Path() / "first.txt"), "runtime error"), 0u);
+// Started where its start-up script is in neither the archive nor the folder (no archive,
+// or one cut short), the game says so, naming the folder, and ends instead of showing a
+// black window. The message is the one a failed start shows: in a box titled "error" where
+// one can be shown (here it goes to standard error) and in the log.
+TEST_F(GameRun, StartedWithoutItsDataSaysWhereItLookedAndEnds) {
+    const std::string message = "error : 'no start-up script: ruv3_init is neither in data.zip nor in the folder " +
+                                std::filesystem::canonical(run).string() +
+                                "/; start the game in the folder that holds its data'";
+    const std::string archive = testkit::ReadFile(run / "data.zip");
+    for (const bool cutShort : {false, true}) {
+        SCOPED_TRACE(cutShort ? "data.zip cut short" : "no data.zip");
+        for (const char* file : {"exit.txt", "pid.txt", "first.txt", "home/Tarn/Tessmar5/log.txt"})
+            std::filesystem::remove(dir.Path() / file);
+        std::filesystem::remove(run / "data.zip");
+        if (cutShort) dir.Write("run/data.zip", archive.substr(0, archive.size() / 2));
+        ASSERT_NO_FATAL_FAILURE(Launch());
+        ASSERT_TRUE(testkit::WaitUntil([&] { return Ended(); })) << "the game did not end\n" << Log();
+        EXPECT_EQ(Trimmed(testkit::ReadFile(dir.Path() / "exit.txt")), "0") << Output();
+        const std::string log = Log(), output = Output();
+        EXPECT_EQ(Count(log, "exception: " + message), 1u) << log;
+        EXPECT_EQ(Count(output, "[error] " + message), 1u) << output;
+        EXPECT_EQ(Count(log, "TM5Game: the data archive 'data.zip' is missing or unreadable"), 1u) << log;
+        EXPECT_EQ(Count(log, "No module named 'ruv3_init'"), 1u) << log;
+        EXPECT_EQ(Count(output, "AddressSanitizer"), 0u) << output;
+        EXPECT_EQ(Count(output, "runtime error"), 0u) << output;
+    }
+}
+
+// Without a sound device (ALSA asked for one that does not exist) the log says once that
+// sound is off, and the sound library's own messages reach standard error only when the
+// user asks for them. The start ends by itself: the folder holds no data.
+TEST_F(GameRun, WithoutASoundDeviceTheLogSaysSoAndTheLibraryKeepsQuietUnlessAsked) {
+    dir.Write("openal.conf", "drivers=alsa\n[alsa]\ndevice=nosuchdevice\n");
+    std::filesystem::remove(run / "data.zip");
+    const struct {
+        const char* environment;
+        bool messages;
+    } cases[] = {{"", false}, {"export ALSOFT_LOGLEVEL=3", true}};
+    for (const auto& c : cases) {
+        for (const char* file : {"exit.txt", "pid.txt", "first.txt", "home/Tarn/Tessmar5/log.txt"})
+            std::filesystem::remove(dir.Path() / file);
+        ASSERT_NO_FATAL_FAILURE(Launch(c.environment));
+        ASSERT_TRUE(testkit::WaitUntil([&] { return Ended(); })) << "the game did not end\n" << Log();
+        const std::string log = Log(), output = Output();
+        EXPECT_EQ(Count(log, "sound: no sound device could be opened; sound is off"), 1u) << c.environment << log;
+        EXPECT_EQ(Count(log, "sound:"), 1u) << c.environment << log;
+        EXPECT_EQ(Count(output, "AL lib:") > 0, c.messages) << c.environment << output;
+        if (!c.messages) {
+            EXPECT_EQ(Count(output, "ALSA lib"), 0u) << output;
+        }
+    }
 }

@@ -106,13 +106,16 @@ TEST(Startup, MissingNamesAndMissingModules) {
         const char* source;  // null: no start-up module at all
         size_t frames, created;
         const char* logged;
+        bool missing;  // the host reports the start-up module missing
     } cases[] = {
         {"no tasklets", "import ruv3\nruv3.onCreateItem = print\ndef postCycleCall(): print('frame')\n", 3, 0,
-         "KeyError: 'tasklets'"},
-        {"no module", nullptr, 0, 0, "No module named 'ruv3_init'"},
+         "KeyError: 'tasklets'", false},
+        {"no module", nullptr, 0, 0, "No module named 'ruv3_init'", true},
+        // There, but what it imports is not: the start-up module is not the one missing.
+        {"imports a missing module", "import nosuchmodule\n", 0, 0, "No module named 'nosuchmodule'", false},
         {"item outlives", "import ruv3\nruv3.getItemByName('keeper').AddItem(ruv3.Item())\n"
-         "def postCycleCall(): print('frame')\n", 3, 0, "KeyError: 'tasklets'"},
-        {"exit", "import sys\ndef postCycleCall(): sys.exit(0)\n", 0, 0, "child: quit requested 0"},
+         "def postCycleCall(): print('frame')\n", 3, 0, "KeyError: 'tasklets'", false},
+        {"exit", "import sys\ndef postCycleCall(): sys.exit(0)\n", 0, 0, "child: quit requested 0", false},
     };
     for (const Case& c : cases) {
         testkit::TempDir dir;
@@ -122,6 +125,7 @@ TEST(Startup, MissingNamesAndMissingModules) {
         ExpectCleanEnd(out);
         EXPECT_EQ(Count(out.log, "frame"), c.frames) << c.name << "\n" << out.log;
         EXPECT_NE(out.log.find(c.logged), std::string::npos) << c.name << "\n" << out.log;
+        EXPECT_EQ(Count(out.log, "child: no start-up module"), c.missing ? 1u : 0u) << c.name << "\n" << out.log;
         if (!c.source) {
             EXPECT_EQ(Count(out.log, "no postCycleCall"), 1u) << out.log;
         }

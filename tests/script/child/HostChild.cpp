@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
         PythonHost host;
         host.Init(&fs);
         host.RunStartupScript();
+        if (host.StartupModuleMissing()) pf::LogWrite(L"child: no start-up module\n");
         callback = MakeScriptCallback(boost::python::eval("lambda: None", host.globals()));
         for (int frame = 0; frame < 3; ++frame) {
             host.PostCycle();
