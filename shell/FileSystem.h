@@ -3,7 +3,10 @@
 //
 // Paths inside the engine are wide, use '/' (a '\' is accepted too) and are relative to a
 // folder; folders end with '/'. Each path component is matched case-insensitively against
-// what exists on disk, so "CFG/vendor.cfg" finds "cfg/vendor.cfg". OS paths are UTF-8.
+// what exists on disk, so "CFG/vendor.cfg" finds "cfg/vendor.cfg". The folders' own paths
+// come from the system and keep its bytes (shell/foundation/OsPathText.h); paths below
+// them are UTF-8. Whatever is written, deleted or made below a folder stays in it: no
+// symbolic link on the way is followed.
 #pragma once
 
 #include <cstddef>
@@ -83,11 +86,13 @@ public:
 
 // The user-data folder as GetUserPath gives it (with its trailing '/'), however long.
 std::wstring UserFolderPath(FileSystem& fs);
-// The OS path (UTF-8) of a file in the user-data folder, spelled as the folder's entries are.
+// The OS path of a file in the user-data folder, spelled as the folder's entries are.
 std::string UserOsPath(FileSystem& fs, const std::wstring& relative);
 // Whether a path that data or a script names stays inside the folder it is taken in: no
 // ".." component (it would leave the folder), no NUL (the system would cut the name short
 // there), and something named in the folder, not the folder itself. A refusal is logged.
+// (Links on the way are the file system's to refuse: it never follows one to write, delete
+// or make a folder.)
 bool StaysInsideFolder(const std::wstring& path);
 
 // Reads a configuration or data file: the data source first (ReadResourceFile), then the
@@ -132,7 +137,7 @@ public:
     bool OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) override;
     void SetScrambling(bool scrambling) override { scrambling_ = scrambling; }
 
-    // Deletes an OS folder (UTF-8 in wide form) with everything below it. Symbolic links
+    // Deletes an OS folder (in wide form, FromOsPath) with everything below it. Symbolic links
     // are removed, never followed. Logs each failure; true when the folder is gone.
     static bool DeleteTree(const std::wstring& folder);
 

@@ -131,6 +131,109 @@ std::FILE* CreateFileReplacingLink(const std::string& path) {
     return file;
 }
 
+namespace {
+
+// Opens the folder `name` of the folder open as `atFd` (AT_FDCWD: the working folder) as
+// an O_PATH descriptor; a link under the name is refused, never followed.
+int OpenSubfolder(int atFd, const char* name) {
+    int fd = ::openat(atFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st;
+    // With O_PATH an O_NOFOLLOW open of a link may give the link itself: it is no folder.
+    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = ENOTDIR;
+        return -1;
+    }
+    return fd;
+}
+
+// Closes a descriptor on scope exit, keeping errno as it was.
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd < 0) return;
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+    }
+};
+
+}  // namespace
+
+int OpenParentBeneath(const std::string& root, const std::string& relative, std::string& name) {
+    std::vector<std::string> parts;
+    for (size_t pos = 0; pos <= relative.size();) {
+        size_t end = relative.find('/', pos);
+        if (end == std::string::npos) end = relative.size();
+        std::string part = relative.substr(pos, end - pos);
+        pos = end + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            errno = EPERM;
+            return -1;
+        }
+        parts.push_back(std::move(part));
+    }
+    if (parts.empty()) {
+        errno = EINVAL;
+        return -1;
+    }
+    int fd = ::open(root.empty() ? "." : root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (size_t i = 0; fd >= 0 && i + 1 < parts.size(); ++i) {
+        const int next = OpenSubfolder(fd, parts[i].c_str());
+        FdCloser closer{fd};
+        fd = next;
+    }
+    if (fd >= 0) name = parts.back();
+    return fd;
+}
+
+bool MakeFolderBeneath(const std::string& root, const std::string& relative) {
+    std::string name;
+    FdCloser parent{OpenParentBeneath(root, relative, name)};
+    return parent.fd >= 0 && ::mkdirat(parent.fd, name.c_str(), 0777) == 0;
+}
+
+bool RemoveFileBeneath(const std::string& root, const std::string& relative) {
+    std::string name;
+    FdCloser parent{OpenParentBeneath(root, relative, name)};
+    struct stat st;
+    if (parent.fd < 0 || ::fstatat(parent.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    return ::unlinkat(parent.fd, name.c_str(), 0) == 0;
+}
+
+bool RemoveFolderTreeBeneath(const std::string& root, const std::string& relative) {
+    const std::string path = root.empty() ? relative : root + (root.back() == '/' ? "" : "/") + relative;
+    std::string name;
+    FdCloser parent{OpenParentBeneath(root, relative, name)};
+    const int fd = parent.fd < 0 ? -1
+                                 : ::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        LogDeleteFailure("dir", path, errno);
+        return false;
+    }
+    bool ok = DeleteContents(fd, path);
+    if (::unlinkat(parent.fd, name.c_str(), AT_REMOVEDIR) != 0) {
+        LogDeleteFailure("dir", path, errno);
+        ok = false;
+    }
+    return ok;
+}
+
+ParentBeneath::ParentBeneath(const std::string& root, const std::string& relative) {
+    fd_ = OpenParentBeneath(root, relative, name_);
+}
+
+ParentBeneath::~ParentBeneath() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::string ParentBeneath::EntryPath() const {
+    return fd_ < 0 ? std::string() : "/proc/self/fd/" + std::to_string(fd_) + "/" + name_;
+}
+
 bool RemoveFolderTree(const std::string& folder) {
     std::string path = folder;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
