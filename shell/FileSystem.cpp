@@ -73,6 +73,15 @@ bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& 
     return fs.ReadResourceFile(buffer, path) || fs.ReadUserFile(buffer, path, true);
 }
 
+bool FileSystem::ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge) {
+    tooLarge = false;
+    if (!ReadDataOrUserFile(*this, buffer, path)) return false;
+    if (ContentSize(buffer) <= limit) return true;
+    buffer.clear();
+    tooLarge = true;
+    return false;
+}
+
 bool UserEntryExists(FileSystem& fs, const std::wstring& path) {
     if (UserFolderPath(fs).empty() || path.empty()) return false;
     // A link to nothing holds nothing to lose: it is replaced like a missing file.

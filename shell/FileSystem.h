@@ -82,7 +82,15 @@ public:
     // Deletes what `file` holds, then opens path for writing; the new object goes to `file`.
     virtual bool OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) = 0;
     virtual void SetScrambling(bool scrambling) = 0;
+    // Reads as ReadDataOrUserFile does a file that may hold at most `limit` bytes: a larger
+    // one is not read (false, with `tooLarge` set). This default reads it before looking.
+    virtual bool ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge);
 };
+
+// The most a configuration or player file is read with: such files hold a few kilobytes,
+// and a larger one would cost its size in memory several times over and seconds to parse
+// before the window opens. One past it is refused with a log line and left as it is.
+constexpr size_t kSmallFileLimit = size_t(4) << 20;
 
 // The user-data folder as GetUserPath gives it (with its trailing '/'), however long.
 std::wstring UserFolderPath(FileSystem& fs);
@@ -136,15 +144,20 @@ public:
     bool ReadUserFile(FileBuffer& buffer, const std::wstring& path, bool allowScrambled) override;
     bool OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) override;
     void SetScrambling(bool scrambling) override { scrambling_ = scrambling; }
+    bool ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge) override;
 
     // Deletes an OS folder (in wide form, FromOsPath) with everything below it. Symbolic links
     // are removed, never followed. Logs each failure; true when the folder is gone.
     static bool DeleteTree(const std::wstring& folder);
 
 private:
-    // Reads folder + path whole (folder + path + "e" first when tryScrambled, unscrambled).
+    // Reads folder + path whole (folder + path + "e" first when tryScrambled, unscrambled);
+    // a file past `limit` bytes is not read and sets `tooLarge`.
     static bool ReadFromFolder(FileBuffer& buffer, const std::wstring& folder, const std::wstring& path,
-                               bool tryScrambled);
+                               bool tryScrambled, uint64_t limit = UINT64_MAX, bool* tooLarge = nullptr);
+    // The archive's entry for the path, decoded; false when there is none (or it is past
+    // `limit` bytes: then `tooLarge` is set).
+    bool ReadFromArchive(FileBuffer& buffer, const std::wstring& path, uint64_t limit, bool& tooLarge);
 
     std::wstring resourceFolder_;
     std::wstring userFolder_;

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <climits>
 #include <cwchar>
 
@@ -137,7 +138,7 @@ void FileSystemWin32::GetResourcePath(wchar_t* buffer, int size) { CopyFolder(re
 
 void FileSystemWin32::GetUserPath(wchar_t* buffer, int size) { CopyFolder(userFolder_, buffer, size); }
 
-bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& path) {
+bool FileSystemWin32::ReadFromArchive(FileBuffer& buffer, const std::wstring& path, uint64_t limit, bool& tooLarge) {
     buffer.clear();
     ZipStoredEntry entry;
     bool stored;
@@ -146,8 +147,25 @@ bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& p
         std::lock_guard<std::mutex> lock(archiveLock_);
         stored = archive_->IsOpen() && archive_->ReadStoredEntry(NormalizeArchivePath(path), entry);
     }
-    if (stored && ZipArchive::DecodeEntry(entry, buffer)) return true;
-    return ReadFromFolder(buffer, resourceFolder_, path, true);
+    if (stored && entry.size > limit) {
+        tooLarge = true;
+        return false;
+    }
+    return stored && ZipArchive::DecodeEntry(entry, buffer);
+}
+
+bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& path) {
+    bool tooLarge = false;
+    return ReadFromArchive(buffer, path, UINT64_MAX, tooLarge) || ReadFromFolder(buffer, resourceFolder_, path, true);
+}
+
+bool FileSystemWin32::ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge) {
+    tooLarge = false;
+    // The same sources in the same order as ReadDataOrUserFile; the first that has the
+    // file answers, a file too large included.
+    return ReadFromArchive(buffer, path, limit, tooLarge) ||
+           (!tooLarge && ReadFromFolder(buffer, resourceFolder_, path, true, limit, &tooLarge)) ||
+           (!tooLarge && ReadFromFolder(buffer, userFolder_, path, true, limit, &tooLarge));
 }
 
 bool FileSystemWin32::ReadUserFile(FileBuffer& buffer, const std::wstring& path, bool allowScrambled) {
@@ -155,12 +173,17 @@ bool FileSystemWin32::ReadUserFile(FileBuffer& buffer, const std::wstring& path,
 }
 
 bool FileSystemWin32::ReadFromFolder(FileBuffer& buffer, const std::wstring& folder, const std::wstring& path,
-                                     bool tryScrambled) {
-    if (tryScrambled && ReadRegularFile(OsPath(folder, path + L"e"), buffer)) {
+                                     bool tryScrambled, uint64_t limit, bool* tooLarge) {
+    auto read = [&](const std::wstring& name) {
+        if (ReadRegularFile(OsPath(folder, name), buffer, limit)) return true;
+        if (errno == EFBIG && tooLarge) *tooLarge = true;
+        return false;
+    };
+    if (tryScrambled && read(path + L"e")) {
         ScrambleBytes(buffer.data(), ContentSize(buffer), buffer.data());
         return true;
     }
-    return ReadRegularFile(OsPath(folder, path), buffer);
+    return !(tooLarge && *tooLarge) && read(path);
 }
 
 bool FileSystemWin32::OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "shell/foundation/Log.h"
 
@@ -55,16 +56,37 @@ bool DeleteContents(int dirFd, const std::string& path) {
 
 }  // namespace
 
-bool ReadRegularFile(const std::string& path, std::vector<uint8_t>& buffer) {
+namespace {
+
+thread_local std::string t_lastFileRead;
+
+}  // namespace
+
+std::string LastFileRead() { return t_lastFileRead; }
+
+bool ReadRegularFile(const std::string& path, std::vector<uint8_t>& buffer, uint64_t limit) {
     buffer.clear();
+    t_lastFileRead = path;
     // O_NONBLOCK: a pipe under the name must not hang the reader; regular files ignore it.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st;
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    int error = ok ? 0 : errno;
+    if (ok && static_cast<uint64_t>(st.st_size) > limit) {
+        ok = false;
+        error = EFBIG;
+    }
     if (ok) {
         const size_t size = static_cast<size_t>(st.st_size);
-        buffer.assign(size + 1, 0);
+        try {
+            buffer.assign(size + 1, 0);
+        } catch (const std::bad_alloc&) {
+            ::close(fd);
+            DebugStream() << "can't read '" << path << "': " << size << " bytes do not fit in memory";
+            errno = ENOMEM;
+            return false;
+        }
         size_t done = 0;
         while (done < size) {
             ssize_t n = ::read(fd, buffer.data() + done, size - done);
@@ -73,9 +95,11 @@ bool ReadRegularFile(const std::string& path, std::vector<uint8_t>& buffer) {
             done += static_cast<size_t>(n);
         }
         ok = done == size;
+        error = ok ? 0 : EIO;
     }
     ::close(fd);
     if (!ok) buffer.clear();
+    errno = error;
     return ok;
 }
 
@@ -111,25 +135,26 @@ bool RemoveFile(const std::string& path) {
 }
 
 std::FILE* CreateFileReplacingLink(const std::string& path) {
-    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
-    int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0 && errno == ELOOP) {
-        // A link in the final name: it goes, and a file of our own takes its place (a link
-        // made again meanwhile is not followed either).
-        ::unlink(path.c_str());
-        fd = ::open(path.c_str(), flags | O_EXCL, 0644);
+    int fd = -1;
+    // A link made again between the unlink and the open fails the exclusive open: retried.
+    for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) == 0) {
+            if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return nullptr;
+            if (::unlink(path.c_str()) != 0 && errno != ENOENT) return nullptr;
+        } else if (errno != ENOENT) {
+            return nullptr;
+        }
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) return nullptr;
     }
     if (fd < 0) return nullptr;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0 ||
-        ::fcntl(fd, F_SETFL, O_WRONLY) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
     std::FILE* file = ::fdopen(fd, "w");
     if (!file) ::close(fd);
     return file;
 }
+
+bool RenameEntry(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
 namespace {
 

@@ -10,8 +10,13 @@
 namespace pf {
 
 // Reads a regular file whole into the buffer as content + 0 (a named pipe or a folder
-// under the name is refused without waiting). False, with the buffer empty, otherwise.
-bool ReadRegularFile(const std::string& path, std::vector<uint8_t>& buffer);
+// under the name is refused without waiting). False, with the buffer empty, otherwise: a
+// file of more than `limit` bytes is not read (errno EFBIG), and one that memory cannot
+// hold is refused with a log line naming it (errno ENOMEM).
+bool ReadRegularFile(const std::string& path, std::vector<uint8_t>& buffer, uint64_t limit = UINT64_MAX);
+// The last file this thread opened to read whole (ReadRegularFile), for the report of
+// memory running out; "" when none.
+std::string LastFileRead();
 // The size of a regular file; false for anything else or a missing file.
 bool RegularFileSize(const std::string& path, int64_t& size);
 bool IsRegularFile(const std::string& path);
@@ -66,10 +71,13 @@ private:
     std::string name_;
 };
 
-// Opens a new, empty file for writing ("w"), close-on-exec. A symbolic link under the name
-// is replaced by the file, never followed (its target stays as it was); anything else that
-// is not a regular file (a folder, a pipe) is refused. Null when it cannot be opened.
+// Opens a new, empty file for writing ("w"), close-on-exec. What has the name is replaced
+// by the new file, never written: a symbolic link is not followed and a file with other
+// names (a hard link) keeps its bytes under them. A folder or a pipe under the name is
+// refused. Null when it cannot be opened.
 std::FILE* CreateFileReplacingLink(const std::string& path);
+// Renames a file (or a link: it is not followed), replacing what has the new name.
+bool RenameEntry(const std::string& from, const std::string& to);
 // The process's working folder, or "" (with a log line) when it cannot be read.
 std::string WorkingFolder();
 
