@@ -2,7 +2,9 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "shell/foundation/Log.h"
 
@@ -10,9 +12,39 @@ namespace {
 
 ScriptQuitHandler g_quitHandler = nullptr;
 
-// The last traceback printed in full, and how often it came again since.
-std::string g_lastTraceback;
-long long g_repeats = 0;
+// The errors printed in full lately, each with how often it came again since. A few
+// errors taking turns every frame are each printed once and then counted, as one error
+// repeating is.
+struct RecentError {
+    std::string traceback;
+    long long repeats = 0;
+    unsigned long long lastSeen = 0;
+};
+constexpr size_t kRecentErrors = 16;
+std::vector<RecentError> g_recent;
+unsigned long long g_errorClock = 0;
+
+// A short name for an error in the lines that count it: its type and where it was raised
+// ("RuntimeError at File "x.py", line 3, in f"), without its message.
+std::string Summary(const std::string& traceback) {
+    std::string type, place;
+    size_t pos = 0;
+    while (pos < traceback.size()) {
+        size_t end = traceback.find('\n', pos);
+        if (end == std::string::npos) end = traceback.size();
+        std::string line = traceback.substr(pos, end - pos);
+        pos = end + 1;
+        const size_t first = line.find_first_not_of(' ');
+        if (first == std::string::npos) continue;
+        line.erase(0, first);
+        if (line.compare(0, 6, "File \"") == 0) {
+            place = line;
+        } else if (first == 0) {
+            type = line.substr(0, line.find(':'));
+        }
+    }
+    return place.empty() ? type : type + " at " + place;
+}
 
 // The pending error's traceback as text, the error left pending; "" when it cannot be
 // formatted (then it is printed in full).
@@ -38,10 +70,33 @@ std::string FormatPendingError() {
     return text;
 }
 
-void NoteEndOfRepeats() {
-    if (g_repeats > 0)
-        pf::DebugStream() << "script: the error before came " << g_repeats << " more times in all";
-    g_repeats = 0;
+void NoteEndOfRepeats(const RecentError& error) {
+    if (error.repeats > 0)
+        pf::DebugStream() << "script: the error " << Summary(error.traceback) << " came " << error.repeats
+                          << " more times in all";
+}
+
+// Counts the error when it came lately (true: it is not printed again); else makes room
+// for it among the recent ones.
+bool CountedAsRecent(const std::string& text) {
+    ++g_errorClock;
+    for (RecentError& error : g_recent) {
+        if (error.traceback != text) continue;
+        error.lastSeen = g_errorClock;
+        ++error.repeats;
+        // The count is written at 1, 2, 4, 8, ... repeats.
+        if ((error.repeats & (error.repeats - 1)) == 0)
+            pf::DebugStream() << "script: the same error again (" << error.repeats << " repeats): " << Summary(text);
+        return true;
+    }
+    if (g_recent.size() == kRecentErrors) {
+        auto oldest = std::min_element(g_recent.begin(), g_recent.end(),
+                                       [](const RecentError& a, const RecentError& b) { return a.lastSeen < b.lastSeen; });
+        NoteEndOfRepeats(*oldest);
+        g_recent.erase(oldest);
+    }
+    g_recent.push_back(RecentError{text, 0, g_errorClock});
+    return false;
 }
 
 }  // namespace
@@ -52,19 +107,13 @@ void PrintScriptError() {
     if (!PyErr_Occurred()) return;
     if (!PyErr_ExceptionMatches(PyExc_SystemExit)) {
         // Not kept in sys.last_traceback: its frames would hold the objects of the failed
-        // step (items among them) alive until the next error. An error raised every frame
-        // would fill the disk: the same traceback again only counts, and the count is
-        // written at 1, 2, 4, 8, ... repeats.
+        // step (items among them) alive until the next error. Errors raised every frame
+        // would fill the disk: a traceback printed lately only counts when it comes again.
         const std::string text = FormatPendingError();
-        if (!text.empty() && text == g_lastTraceback) {
+        if (!text.empty() && CountedAsRecent(text)) {
             PyErr_Clear();
-            ++g_repeats;
-            if ((g_repeats & (g_repeats - 1)) == 0)
-                pf::DebugStream() << "script: the same error again (" << g_repeats << " repeats)";
             return;
         }
-        NoteEndOfRepeats();
-        g_lastTraceback = text;
         PyErr_PrintEx(0);
         return;
     }

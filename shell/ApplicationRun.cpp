@@ -1,6 +1,7 @@
 // The run sequence, the message loop and the frame.
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "shell/Application.h"
 #include "shell/Clock.h"
@@ -13,6 +14,7 @@
 #include "shell/foundation/Log.h"
 #include "shell/foundation/TextHelpers.h"
 #include "shell/WindowProc.h"
+#include "shell/platform/LocalFiles.h"
 #include "shell/platform/MessageBox.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
@@ -79,6 +81,12 @@ int ApplicationWin32::Run(Game* game, const char* commandLine) {
         MessageLoop();
     } catch (const Exception& e) {
         ReportException(e);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out, most likely over a file too large for it: an error reported with
+        // the file read last, not an abort.
+        const std::string file = LastFileRead();
+        const std::string text = "out of memory" + (file.empty() ? std::string() : " after reading '" + file + "'");
+        ReportException(Exception(text.c_str(), ExceptionType::Error, ExceptionBox::Default));
     }
     game->Shutdown();
     game->Release();

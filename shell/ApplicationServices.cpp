@@ -6,6 +6,7 @@
 #include "shell/Exception.h"
 #include "shell/FileSystem.h"
 #include "shell/foundation/Log.h"
+#include "shell/foundation/OsPathText.h"
 #include "shell/foundation/TextHelpers.h"
 #include "shell/platform/LocalFiles.h"
 #include "shell/platform/NativeWindow.h"
@@ -30,7 +31,8 @@ std::wstring AsFolder(std::wstring path) {
 
 std::wstring CurrentFolder() {
     std::string folder = WorkingFolder();
-    return folder.empty() ? L"./" : AsFolder(FromUtf8(folder));
+    // Byte for byte: a folder whose name is not UTF-8 is still the one handed back.
+    return folder.empty() ? L"./" : AsFolder(FromOsPath(folder));
 }
 
 // A vendor or product name must stay one folder below the root.

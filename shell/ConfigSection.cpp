@@ -142,7 +142,13 @@ ConfigSection::~ConfigSection() = default;
 
 bool ConfigSection::ReadText(std::string& text, bool& exists) const {
     FileBuffer buffer;
-    exists = ReadDataOrUserFile(fs_, buffer, path_);
+    bool tooLarge = false;
+    exists = fs_.ReadSmallFile(buffer, path_, kSmallFileLimit, tooLarge);
+    if (tooLarge) {
+        DebugStream() << "config: '" << path_ << "' is larger than " << (kSmallFileLimit >> 20)
+                      << " MB: it is not read, the defaults are used and the file is left as it is";
+        return false;
+    }
     text.assign(reinterpret_cast<const char*>(buffer.data()), ContentSize(buffer));
     if (text.find('\0') != std::string::npos) {
         DebugStream() << "config: '" << path_ << "' is not a text file";

@@ -51,8 +51,8 @@ public:
     virtual ~ConfigSection();
 
     // Reads the named section; true when it holds at least one entry. A leading UTF-8
-    // byte-order mark is skipped. A file that is not text (holds a 0 byte) logs one line
-    // and loads nothing.
+    // byte-order mark is skipped. A file that is not text (holds a 0 byte) or is larger
+    // than kSmallFileLimit logs one line and loads nothing; Save then leaves it as it is.
     bool Load(const std::wstring& section);
     // Writes the section back into the file, keeping the file's other lines; true only
     // when the file was written (a failed write keeps the old file).
@@ -76,7 +76,7 @@ private:
     const ConfigEntry* Find(const std::wstring& key) const;
     // Whether the value (and, for a new entry, the key) can be written as one line.
     bool Storable(const std::wstring& key, const std::wstring& value, bool newKey) const;
-    // The file's text; false when it cannot be read or is not text.
+    // The file's text; false when it is not text or too large to be read.
     bool ReadText(std::string& text, bool& exists) const;
 
     FileSystem& fs_;

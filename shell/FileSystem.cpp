@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "shell/foundation/Log.h"
+#include "shell/foundation/OsPathText.h"
 #include "shell/foundation/TextHelpers.h"
 #include "shell/platform/LocalFiles.h"
 #include "shell/platform/PathResolve.h"
@@ -49,7 +50,7 @@ std::wstring UserFolderPath(FileSystem& fs) {
 }
 
 std::string UserOsPath(FileSystem& fs, const std::wstring& relative) {
-    return ResolvePath(ToUtf8(UserFolderPath(fs)), ToUtf8(relative));
+    return ResolvePath(ToOsPath(UserFolderPath(fs)), ToUtf8(relative));
 }
 
 bool StaysInsideFolder(const std::wstring& path) {
@@ -70,6 +71,15 @@ bool StaysInsideFolder(const std::wstring& path) {
 
 bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& path) {
     return fs.ReadResourceFile(buffer, path) || fs.ReadUserFile(buffer, path, true);
+}
+
+bool FileSystem::ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge) {
+    tooLarge = false;
+    if (!ReadDataOrUserFile(*this, buffer, path)) return false;
+    if (ContentSize(buffer) <= limit) return true;
+    buffer.clear();
+    tooLarge = true;
+    return false;
 }
 
 bool UserEntryExists(FileSystem& fs, const std::wstring& path) {

@@ -3,7 +3,10 @@
 //
 // Paths inside the engine are wide, use '/' (a '\' is accepted too) and are relative to a
 // folder; folders end with '/'. Each path component is matched case-insensitively against
-// what exists on disk, so "CFG/vendor.cfg" finds "cfg/vendor.cfg". OS paths are UTF-8.
+// what exists on disk, so "CFG/vendor.cfg" finds "cfg/vendor.cfg". The folders' own paths
+// come from the system and keep its bytes (shell/foundation/OsPathText.h); paths below
+// them are UTF-8. Whatever is written, deleted or made below a folder stays in it: no
+// symbolic link on the way is followed.
 #pragma once
 
 #include <cstddef>
@@ -79,15 +82,25 @@ public:
     // Deletes what `file` holds, then opens path for writing; the new object goes to `file`.
     virtual bool OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) = 0;
     virtual void SetScrambling(bool scrambling) = 0;
+    // Reads as ReadDataOrUserFile does a file that may hold at most `limit` bytes: a larger
+    // one is not read (false, with `tooLarge` set). This default reads it before looking.
+    virtual bool ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge);
 };
+
+// The most a configuration or player file is read with: such files hold a few kilobytes,
+// and a larger one would cost its size in memory several times over and seconds to parse
+// before the window opens. One past it is refused with a log line and left as it is.
+constexpr size_t kSmallFileLimit = size_t(4) << 20;
 
 // The user-data folder as GetUserPath gives it (with its trailing '/'), however long.
 std::wstring UserFolderPath(FileSystem& fs);
-// The OS path (UTF-8) of a file in the user-data folder, spelled as the folder's entries are.
+// The OS path of a file in the user-data folder, spelled as the folder's entries are.
 std::string UserOsPath(FileSystem& fs, const std::wstring& relative);
 // Whether a path that data or a script names stays inside the folder it is taken in: no
 // ".." component (it would leave the folder), no NUL (the system would cut the name short
 // there), and something named in the folder, not the folder itself. A refusal is logged.
+// (Links on the way are the file system's to refuse: it never follows one to write, delete
+// or make a folder.)
 bool StaysInsideFolder(const std::wstring& path);
 
 // Reads a configuration or data file: the data source first (ReadResourceFile), then the
@@ -131,15 +144,20 @@ public:
     bool ReadUserFile(FileBuffer& buffer, const std::wstring& path, bool allowScrambled) override;
     bool OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) override;
     void SetScrambling(bool scrambling) override { scrambling_ = scrambling; }
+    bool ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge) override;
 
-    // Deletes an OS folder (UTF-8 in wide form) with everything below it. Symbolic links
+    // Deletes an OS folder (in wide form, FromOsPath) with everything below it. Symbolic links
     // are removed, never followed. Logs each failure; true when the folder is gone.
     static bool DeleteTree(const std::wstring& folder);
 
 private:
-    // Reads folder + path whole (folder + path + "e" first when tryScrambled, unscrambled).
+    // Reads folder + path whole (folder + path + "e" first when tryScrambled, unscrambled);
+    // a file past `limit` bytes is not read and sets `tooLarge`.
     static bool ReadFromFolder(FileBuffer& buffer, const std::wstring& folder, const std::wstring& path,
-                               bool tryScrambled);
+                               bool tryScrambled, uint64_t limit = UINT64_MAX, bool* tooLarge = nullptr);
+    // The archive's entry for the path, decoded; false when there is none (or it is past
+    // `limit` bytes: then `tooLarge` is set).
+    bool ReadFromArchive(FileBuffer& buffer, const std::wstring& path, uint64_t limit, bool& tooLarge);
 
     std::wstring resourceFolder_;
     std::wstring userFolder_;

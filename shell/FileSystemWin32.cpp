@@ -1,8 +1,10 @@
+#include <cerrno>
 #include <climits>
 #include <cwchar>
 
 #include "shell/FileSystem.h"
 #include "shell/foundation/Log.h"
+#include "shell/foundation/OsPathText.h"
 #include "shell/foundation/TextHelpers.h"
 #include "shell/ZipArchive.h"
 #include "shell/platform/AtomicWrite.h"
@@ -23,7 +25,8 @@ public:
         if (writer_.IsOpen()) writer_.Commit();
     }
 
-    bool Open(const std::string& osPath) { return writer_.Open(osPath); }
+    // The file `relative` below the OS folder `root`, never reached through a link.
+    bool Open(const std::string& root, const std::string& relative) { return writer_.OpenBeneath(root, relative); }
 
     bool Write(const uint8_t* data, int size) override {
         if (size <= 0 || !data) return false;
@@ -41,8 +44,15 @@ private:
     AtomicFileWriter writer_;
 };
 
+// The folder's own path comes from the system and is handed back byte for byte; the path
+// below it comes from data or a script and is UTF-8.
 std::string OsPath(const std::wstring& folder, const std::wstring& path) {
-    return ResolvePath(ToUtf8(folder), ToUtf8(path));
+    return ResolvePath(ToOsPath(folder), ToUtf8(path));
+}
+
+// The path below the folder, spelled as the folder's entries are (see ResolveBelow).
+std::string OsPathBelow(const std::wstring& folder, const std::wstring& path) {
+    return ResolveBelow(ToOsPath(folder), ToUtf8(path));
 }
 
 bool FileSizeAsInt(const std::string& osPath, int& size) {
@@ -71,7 +81,7 @@ void FileSystemWin32::SetUserPath(const wchar_t* path) {
 
 bool FileSystemWin32::OpenArchive(const std::wstring& name, const std::string& password) {
     std::lock_guard<std::mutex> lock(archiveLock_);
-    return archive_->Open(ToUtf8(name), password.c_str());
+    return archive_->Open(ToOsPath(name), password.c_str());
 }
 
 bool FileSystemWin32::HasArchive() const {
@@ -82,24 +92,23 @@ bool FileSystemWin32::HasArchive() const {
 bool FileSystemWin32::CreateFolder(const std::wstring& path, int flags) {
     if (!StaysInsideFolder(path)) return false;
     const std::wstring& folder = (flags & kFileInResourceFolder) ? resourceFolder_ : userFolder_;
-    const std::string full = OsPath(folder, path);
-    if (MakeFolder(full)) return true;
-    DebugStream() << "can't Create Dir: '" << full;
+    // Made in the folder it names, never through a link on the way.
+    if (MakeFolderBeneath(ToOsPath(folder), OsPathBelow(folder, path))) return true;
+    DebugStream() << "can't Create Dir: '" << OsPath(folder, path);
     return false;
 }
 
 bool FileSystemWin32::DeleteUserFile(const std::wstring& path) {
     if (!StaysInsideFolder(path)) return false;
-    const std::string full = OsPath(userFolder_, scrambling_ ? path + L"e" : path);
-    return RemoveFile(full);
+    return RemoveFileBeneath(ToOsPath(userFolder_), OsPathBelow(userFolder_, scrambling_ ? path + L"e" : path));
 }
 
 bool FileSystemWin32::DeleteFolder(const std::wstring& path) {
     if (!StaysInsideFolder(path)) return false;
-    return DeleteTree(FromUtf8(OsPath(userFolder_, path)));
+    return RemoveFolderTreeBeneath(ToOsPath(userFolder_), OsPathBelow(userFolder_, path));
 }
 
-bool FileSystemWin32::DeleteTree(const std::wstring& folder) { return RemoveFolderTree(ToUtf8(folder)); }
+bool FileSystemWin32::DeleteTree(const std::wstring& folder) { return RemoveFolderTree(ToOsPath(folder)); }
 
 bool FileSystemWin32::GetResourceFileSize(const std::wstring& path, int& size) {
     size = 0;
@@ -129,7 +138,7 @@ void FileSystemWin32::GetResourcePath(wchar_t* buffer, int size) { CopyFolder(re
 
 void FileSystemWin32::GetUserPath(wchar_t* buffer, int size) { CopyFolder(userFolder_, buffer, size); }
 
-bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& path) {
+bool FileSystemWin32::ReadFromArchive(FileBuffer& buffer, const std::wstring& path, uint64_t limit, bool& tooLarge) {
     buffer.clear();
     const std::string name = NormalizeArchivePath(path);
     ZipLocatedEntry entry;
@@ -139,8 +148,25 @@ bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& p
         std::lock_guard<std::mutex> lock(archiveLock_);
         located = archive_->IsOpen() && archive_->LocateEntry(name, entry);
     }
-    if (located && ZipArchive::ReadLocatedEntry(entry, buffer)) return true;
-    return ReadFromFolder(buffer, resourceFolder_, path, true);
+    if (located && entry.size > limit) {
+        tooLarge = true;
+        return false;
+    }
+    return located && ZipArchive::ReadLocatedEntry(entry, buffer);
+}
+
+bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& path) {
+    bool tooLarge = false;
+    return ReadFromArchive(buffer, path, UINT64_MAX, tooLarge) || ReadFromFolder(buffer, resourceFolder_, path, true);
+}
+
+bool FileSystemWin32::ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge) {
+    tooLarge = false;
+    // The same sources in the same order as ReadDataOrUserFile; the first that has the
+    // file answers, a file too large included.
+    return ReadFromArchive(buffer, path, limit, tooLarge) ||
+           (!tooLarge && ReadFromFolder(buffer, resourceFolder_, path, true, limit, &tooLarge)) ||
+           (!tooLarge && ReadFromFolder(buffer, userFolder_, path, true, limit, &tooLarge));
 }
 
 bool FileSystemWin32::ReadUserFile(FileBuffer& buffer, const std::wstring& path, bool allowScrambled) {
@@ -148,12 +174,17 @@ bool FileSystemWin32::ReadUserFile(FileBuffer& buffer, const std::wstring& path,
 }
 
 bool FileSystemWin32::ReadFromFolder(FileBuffer& buffer, const std::wstring& folder, const std::wstring& path,
-                                     bool tryScrambled) {
-    if (tryScrambled && ReadRegularFile(OsPath(folder, path + L"e"), buffer)) {
+                                     bool tryScrambled, uint64_t limit, bool* tooLarge) {
+    auto read = [&](const std::wstring& name) {
+        if (ReadRegularFile(OsPath(folder, name), buffer, limit)) return true;
+        if (errno == EFBIG && tooLarge) *tooLarge = true;
+        return false;
+    };
+    if (tryScrambled && read(path + L"e")) {
         ScrambleBytes(buffer.data(), ContentSize(buffer), buffer.data());
         return true;
     }
-    return ReadRegularFile(OsPath(folder, path), buffer);
+    return !(tooLarge && *tooLarge) && read(path);
 }
 
 bool FileSystemWin32::OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) {
@@ -164,7 +195,7 @@ bool FileSystemWin32::OpenFileForWrite(FileImpl*& file, const std::wstring& path
     const std::wstring& folder = (flags & kFileInResourceFolder) ? resourceFolder_ : userFolder_;
     // The scrambled name in both folders, so that what is written scrambled reads back.
     auto* opened = new FileWin32(scrambled);
-    if (!opened->Open(OsPath(folder, scrambled ? path + L"e" : path))) {
+    if (!opened->Open(ToOsPath(folder), OsPathBelow(folder, scrambled ? path + L"e" : path))) {
         delete opened;
         return false;
     }

@@ -1,6 +1,5 @@
 #include "shell/FontCacheFiles.h"
 
-
 #include <cstdio>
 #include <vector>
 
@@ -8,6 +7,7 @@
 #include "shell/HugeSurface.h"
 #include "shell/ImageLoader.h"
 #include "shell/foundation/Log.h"
+#include "shell/foundation/OsPathText.h"
 #include "shell/foundation/TextHelpers.h"
 #include "shell/platform/LocalFiles.h"
 #include "shell/platform/PathResolve.h"
@@ -40,7 +40,7 @@ bool FontsFolderWritable(FileSystem& fs, bool userFolder) {
 }  // namespace
 
 std::string CacheOsPath(FileSystem& fs, const std::wstring& path, bool userFolder) {
-    return ResolvePath(ToUtf8(FolderOf(fs, userFolder)), ToUtf8(path));
+    return ResolvePath(ToOsPath(FolderOf(fs, userFolder)), ToUtf8(path));
 }
 
 int CacheFileSize(FileSystem& fs, const std::wstring& path, bool userFolder) {
@@ -88,7 +88,14 @@ bool ChooseCacheFolder(FileSystem& fs, const std::wstring& what, bool& userFolde
 bool WriteCacheImage(FileSystem& fs, ImageLoader& loader, const std::wstring& path, bool userFolder,
                      const PixelView& image) {
     if (!StaysInsideFolder(path)) return false;
-    return loader.Save(FromUtf8(CacheOsPath(fs, path, userFolder)).c_str(), 2, image);
+    // The image is written in the folder the path names, never through a link on the way.
+    const std::string folder = ToOsPath(FolderOf(fs, userFolder));
+    const ParentBeneath parent(folder, ResolveBelow(folder, ToUtf8(path)));
+    if (!parent.IsOpen()) {
+        DebugStream() << "Font - cannot write '" << path << "': its folder is missing or reached through a link";
+        return false;
+    }
+    return loader.Save(FromUtf8(parent.EntryPath()).c_str(), 2, image);
 }
 
 bool WriteCacheBytes(FileSystem& fs, const std::wstring& path, bool userFolder, const uint8_t* data, int size) {

@@ -162,7 +162,13 @@ void PlayerList::RemovePlayer(const std::wstring& name) {
 
 bool PlayerList::Load() {
     FileBuffer buffer;
-    if (!fs_ || !ReadDataOrUserFile(*fs_, buffer, path_)) return false;
+    tooLarge_ = false;
+    if (!fs_ || !fs_->ReadSmallFile(buffer, path_, kSmallFileLimit, tooLarge_)) {
+        if (tooLarge_)
+            DebugStream() << "players: '" << path_ << "' is larger than " << (kSmallFileLimit >> 20)
+                          << " MB: it is not read and is left as it is";
+        return false;
+    }
     const std::string text(reinterpret_cast<const char*>(buffer.data()), ContentSize(buffer));
     // Files are UTF-8; one that is not valid UTF-8 is read as Latin-1.
     const bool utf8 = ToUtf8(FromUtf8(text)) == text;
@@ -252,7 +258,13 @@ std::string PlayerList::ToXml() const {
     return out + "</root>\n";
 }
 
-bool PlayerList::Save() { return fs_ && WriteUserFile(*fs_, path_, ToXml()); }
+bool PlayerList::Save() {
+    if (tooLarge_) {
+        DebugStream() << "players: '" << path_ << "' was too large to read; it is not replaced";
+        return false;
+    }
+    return fs_ && WriteUserFile(*fs_, path_, ToXml());
+}
 
 std::wstring PlayerList::GetCurrentPlayer() const { return current_; }
 
@@ -265,7 +277,10 @@ void PlayerList::SetCurrentPlayer(const std::wstring& name) { current_ = name; }
 
 std::wstring PlayerList::GetFileName() const { return path_; }
 
-void PlayerList::SetFileName(const std::wstring& path) { path_ = path; }
+void PlayerList::SetFileName(const std::wstring& path) {
+    if (path != path_) tooLarge_ = false;
+    path_ = path;
+}
 
 const std::vector<std::wstring>& PlayerList::GetSortedNames() {
     std::stable_sort(names_.begin(), names_.end());

@@ -47,7 +47,8 @@ public:
     virtual bool HasPlayer(const std::wstring& name) const;
     virtual void RemovePlayer(const std::wstring& name);
     // Reads the file (data source, then user folder); false when missing or malformed
-    // (one log line), leaving the names as they were.
+    // (one log line), leaving the names as they were. A file larger than kSmallFileLimit
+    // is not read (one log line), and Save leaves it as it is.
     virtual bool Load();
     // Writes the file to the user folder; true only when it was written.
     virtual bool Save();
@@ -81,6 +82,7 @@ private:
     std::vector<std::wstring> names_;
     std::map<std::wstring, PlayerInfo> players_;
     std::wstring current_;
+    bool tooLarge_ = false;  // the last Load refused the file for its size
 };
 
 }  // namespace pf

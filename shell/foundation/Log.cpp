@@ -18,19 +18,54 @@ std::atomic<int> g_logFd{-1};
 size_t g_logLimit = kDefaultLogLimit;
 size_t g_logWritten = 0;  // bytes in the open file
 bool g_logFull = false;   // the bound was reached: nothing more goes to the file
+LogRotator g_rotate;
+size_t g_stderrWritten = 0;  // bytes this process wrote to stderr through the log
+bool g_stderrFull = false;
+
+// Starts the next file when the open one is full; false when there is none.
+bool Rotate() {
+    std::FILE* next = g_rotate ? g_rotate() : nullptr;
+    if (!next) return false;
+    g_logFd.store(fileno(next));
+    std::fclose(g_logFile);
+    g_logFile = next;
+    g_logWritten = 0;
+    return true;
+}
+
+// Writes to the file under the lock; the bound decides where the line goes.
+void WriteToFile(const std::string& utf8) {
+    if (!g_logFile || g_logFull) return;
+    if (g_logWritten + utf8.size() > g_logLimit && (g_logWritten == 0 || !Rotate())) {
+        // A fault logged over and over must not fill the disk: one line says so and the
+        // file stays as it is until the next start.
+        g_logFull = true;
+        std::fprintf(g_logFile,
+                     "log: the log reached its bound of %zu bytes; no more lines are written to it "
+                     "until the next start\n",
+                     g_logLimit);
+    } else {
+        std::fwrite(utf8.data(), 1, utf8.size(), g_logFile);
+        g_logWritten += utf8.size();
+    }
+    std::fflush(g_logFile);
+}
 
 }  // namespace
 
 void SetLogLimit(size_t bytes) {
     std::lock_guard<std::mutex> lock(g_logLock);
     g_logLimit = bytes ? bytes : kDefaultLogLimit;
+    g_stderrWritten = 0;
+    g_stderrFull = false;
 }
 
-void UseLogFile(std::FILE* file) {
+void UseLogFile(std::FILE* file, LogRotator rotate) {
     std::lock_guard<std::mutex> lock(g_logLock);
     g_logFd.store(-1);
     if (g_logFile) std::fclose(g_logFile);
     g_logFile = file;
+    g_rotate = std::move(rotate);
     g_logWritten = 0;
     g_logFull = false;
     if (g_logFile) g_logFd.store(fileno(g_logFile));
@@ -40,25 +75,17 @@ void CloseLog() { UseLogFile(nullptr); }
 
 void LogWrite(const std::wstring& text) {
     const std::string utf8 = ToUtf8(text);
-    {
-        std::lock_guard<std::mutex> lock(g_logLock);
-        if (g_logFile && !g_logFull) {
-            if (g_logWritten + utf8.size() <= g_logLimit) {
-                std::fwrite(utf8.data(), 1, utf8.size(), g_logFile);
-                g_logWritten += utf8.size();
-            } else {
-                // A fault logged over and over must not fill the disk: one line says so
-                // and the file stays as it is until the next start.
-                g_logFull = true;
-                std::fprintf(g_logFile,
-                             "log: the log reached its bound of %zu bytes; no more lines are written to it "
-                             "until the next start\n",
-                             g_logLimit);
-            }
-            std::fflush(g_logFile);
-        }
+    std::lock_guard<std::mutex> lock(g_logLock);
+    WriteToFile(utf8);
+    if (!g_toStderr.load() || g_stderrFull) return;
+    if (g_stderrWritten + utf8.size() <= g_logLimit) {
+        std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+        g_stderrWritten += utf8.size();
+    } else {
+        g_stderrFull = true;
+        std::fprintf(stderr, "log: %zu bytes of log lines went to the standard error; later lines go to the log file only\n",
+                     g_logLimit);
     }
-    if (g_toStderr.load()) std::fwrite(utf8.data(), 1, utf8.size(), stderr);
 }
 
 int LogFileDescriptor() { return g_logFd.load(); }

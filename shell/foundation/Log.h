@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -12,13 +13,20 @@
 
 namespace pf {
 
+// Starts a fresh log file when the one in use reached its bound, the full one kept as the
+// earlier log; answers the new file, or null when there is none. Called with the log's
+// lock held: it must not write log lines.
+using LogRotator = std::function<std::FILE*()>;
+
 // Closes a log file taken before and writes lines to file from now on (null: lines reach
 // only the debugger output); the log owns the file and closes it. Opening the file by name
 // is OpenLog's (shell/LogFile.h).
-void UseLogFile(std::FILE* file);
+void UseLogFile(std::FILE* file, LogRotator rotate = nullptr);
 void CloseLog();
-// The bound of the log file: a line that would take it past the bound is replaced by one
-// line saying so, and nothing more is written to the file until it is opened again.
+// The bound of the log file and of what goes to stderr. A line that would take the file
+// past it goes to a fresh file from the rotator (the newest lines are kept); without one,
+// one line says so and nothing more is written to the file until it is opened again.
+// Past the bound on stderr one line says so and later lines go to the file only.
 constexpr size_t kDefaultLogLimit = size_t(16) << 20;
 // Sets the bound (0: the default); for tests.
 void SetLogLimit(size_t bytes);

@@ -12,21 +12,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "shell/platform/LocalFiles.h"
+
 namespace pf {
 
 namespace {
 
 std::atomic<unsigned> g_tempCounter{0};
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-void SyncFolder(const std::string& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Flushes the folder's entries (the rename) to disk; `folderFd` may be an O_PATH descriptor.
+void SyncFolder(int folderFd) {
+    int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
@@ -54,11 +50,13 @@ constexpr time_t kStaleAfterSeconds = 600;
 
 bool ProcessIsGone(long pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
-}  // namespace
-
-void RemoveStaleTemporaries(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
+void RemoveStaleTemporariesIn(int folderFd) {
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0) ::close(listFd);
+        return;
+    }
     const long self = static_cast<long>(::getpid());
     const int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
@@ -74,18 +72,54 @@ void RemoveStaleTemporaries(const std::string& folder) {
     ::closedir(dir);
 }
 
+}  // namespace
+
+void RemoveStaleTemporaries(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    RemoveStaleTemporariesIn(fd);
+    ::close(fd);
+}
+
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
 bool AtomicFileWriter::Open(const std::string& target) {
     Abort();
-    RemoveStaleTemporaries(FolderOf(target));
-    target_ = target;
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    return OpenIn(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC), name);
+}
+
+bool AtomicFileWriter::OpenBeneath(const std::string& root, const std::string& relative) {
+    Abort();
+    std::string name;
+    const int folderFd = OpenParentBeneath(root, relative, name);
+    return OpenIn(folderFd, name);
+}
+
+void AtomicFileWriter::CloseFolder() {
+    if (folderFd_ >= 0) ::close(folderFd_);
+    folderFd_ = -1;
+}
+
+bool AtomicFileWriter::OpenIn(int folderFd, const std::string& name) {
+    CloseFolder();
+    if (folderFd < 0 || name.empty()) {
+        if (folderFd >= 0) ::close(folderFd);
+        if (name.empty()) errno = EISDIR;
+        return false;
+    }
+    folderFd_ = folderFd;
+    RemoveStaleTemporariesIn(folderFd_);
+    target_ = name;
     failed_ = false;
     // The new file takes the old one's place with its permissions. One the user made
     // read-only is not replaced: writing it in place would be refused too.
     struct stat old;
-    const bool replaces = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const bool replaces = ::fstatat(folderFd_, name.c_str(), &old, 0) == 0 && S_ISREG(old.st_mode);
     if (replaces && (old.st_mode & 0222) == 0) {
+        CloseFolder();
         errno = EACCES;
         return false;
     }
@@ -93,12 +127,15 @@ bool AtomicFileWriter::Open(const std::string& target) {
         char suffix[64];
         std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()),
                       g_tempCounter.fetch_add(1));
-        temp_ = target + suffix;
+        temp_ = name + suffix;
         // 0666 less the umask: the same permissions a plain new file would get.
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = ::openat(folderFd_, temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST) break;
     }
-    if (fd_ < 0) temp_.clear();
+    if (fd_ < 0) {
+        temp_.clear();
+        CloseFolder();
+    }
     if (fd_ >= 0 && replaces) ::fchmod(fd_, old.st_mode & 07777);
     return fd_ >= 0;
 }
@@ -124,13 +161,16 @@ bool AtomicFileWriter::Commit() {
     bool ok = !failed_ && ::fsync(fd_) == 0;
     ok = ::close(fd_) == 0 && ok;
     fd_ = -1;
-    if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (ok) ok = ::renameat(folderFd_, temp_.c_str(), folderFd_, target_.c_str()) == 0;
+    const int saved = errno;
     if (!ok) {
-        ::unlink(temp_.c_str());
+        ::unlinkat(folderFd_, temp_.c_str(), 0);
     } else {
-        SyncFolder(FolderOf(target_));
+        SyncFolder(folderFd_);
     }
     temp_.clear();
+    CloseFolder();
+    errno = saved;
     return ok;
 }
 
@@ -138,8 +178,9 @@ void AtomicFileWriter::Abort() {
     if (fd_ < 0) return;
     ::close(fd_);
     fd_ = -1;
-    ::unlink(temp_.c_str());
+    ::unlinkat(folderFd_, temp_.c_str(), 0);
     temp_.clear();
+    CloseFolder();
 }
 
 }  // namespace pf

@@ -24,6 +24,10 @@ public:
     // Creates the temporary file beside `target` (an OS path), first removing stale
     // temporaries there (RemoveStaleTemporaries); false when it cannot.
     bool Open(const std::string& target);
+    // The same for the file `relative` below the folder `root`, the path walked without
+    // following links (OpenParentBeneath): the file is made and renamed in the folder
+    // that was opened, whatever links are planted on the way meanwhile.
+    bool OpenBeneath(const std::string& root, const std::string& relative);
     bool IsOpen() const { return fd_ >= 0; }
     // Writes all bytes (looping over partial writes); a failure marks the file failed.
     bool Write(const void* data, size_t size);
@@ -35,9 +39,14 @@ public:
     void Abort();
 
 private:
+    // Opens the temporary file beside `name` in the folder open as `folderFd` (taken over).
+    bool OpenIn(int folderFd, const std::string& name);
+    void CloseFolder();
+
     int fd_ = -1;
+    int folderFd_ = -1;  // the folder the target is in
     bool failed_ = false;
-    std::string target_;
+    std::string target_;  // the name in that folder
     std::string temp_;
 };
 

@@ -46,7 +46,12 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
 }  // namespace
 
 std::string ResolvePath(const std::string& folder, const std::string& relative) {
-    std::string path = folder;
+    const std::string below = ResolveBelow(folder, relative);
+    return below.empty() ? folder : Join(folder, below);
+}
+
+std::string ResolveBelow(const std::string& folder, const std::string& relative) {
+    std::string below;
     bool searching = true;  // false once a component matched nothing: its folder is missing
     size_t pos = 0;
     while (pos <= relative.size()) {
@@ -55,18 +60,18 @@ std::string ResolvePath(const std::string& folder, const std::string& relative) 
         std::string component = relative.substr(pos, end - pos);
         pos = end + 1;
         if (component.empty()) continue;
-        std::string exact = Join(path, component);
-        if (searching && !Exists(exact) && component != "." && component != "..") {
+        const std::string path = Join(folder, below);
+        if (searching && !Exists(Join(path, component)) && component != "." && component != "..") {
             std::string match = FindIgnoringCase(path, component);
             if (!match.empty()) {
-                path = Join(path, match);
+                below = Join(below, match);
                 continue;
             }
             searching = false;
         }
-        path = exact;
+        below = Join(below, component);
     }
-    return path;
+    return below;
 }
 
 }  // namespace pf

@@ -12,5 +12,8 @@ namespace pf {
 // ignoring ASCII case; components that match nothing stay as written (so the result also
 // names files about to be created). Empty components are dropped.
 std::string ResolvePath(const std::string& folder, const std::string& relative);
+// The same without the folder: the resolved components joined with '/' (what to open
+// below the folder, see OpenParentBeneath).
+std::string ResolveBelow(const std::string& folder, const std::string& relative);
 
 }  // namespace pf

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "shell/foundation/Log.h"
+#include "shell/foundation/OsPathText.h"
 #include "shell/foundation/TextHelpers.h"
 
 namespace pf {
@@ -30,7 +31,7 @@ std::wstring DefaultRoot() {
         root = std::string(home) + "/.local/share";
     }
     if (root.back() != '/') root += '/';
-    return FromUtf8(root);
+    return FromOsPath(root);
 }
 
 std::atomic<UserDataRootSource> g_source{nullptr};
@@ -46,7 +47,7 @@ void SetUserDataRootSource(UserDataRootSource source) { g_source.store(source); 
 
 bool CreateFolders(const std::wstring& path) {
     std::error_code ec;
-    std::filesystem::path p(ToUtf8(path));
+    std::filesystem::path p(ToOsPath(path));
     std::filesystem::create_directories(p, ec);
     if (ec || !std::filesystem::is_directory(p, ec)) {
         DebugStream() << "cannot create folder '" << path << "': " << ec.message();

@@ -7,7 +7,8 @@ namespace pf {
 
 using UserDataRootSource = std::wstring (*)();
 
-// The root folder (wide; the OS path is its UTF-8 form).
+// The root folder (wide; the OS path is its ToOsPath form, byte for byte what the
+// environment gave).
 std::wstring GetUserDataRoot();
 // Replaces the root lookup; null restores the default.
 void SetUserDataRootSource(UserDataRootSource source);

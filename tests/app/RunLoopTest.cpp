@@ -4,13 +4,19 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <new>
+#include <vector>
 
 #include "AppFakes.h"
 #include "common/TestSupport.h"
 #include "shell/Application.h"
 #include "shell/Exception.h"
+#include "shell/FileSystem.h"
 #include "shell/foundation/TextHelpers.h"
+#include "shell/platform/LocalFiles.h"
 #include "shell/platform/MessageQueue.h"
 #include "shell/platform/NativeWindow.h"
 #include "shell/platform/Power.h"
@@ -76,6 +82,27 @@ TEST(RunExceptions, TypeAndBoxDecideTheBoxAndTheLogLine) {
         EXPECT_EQ(a.game.calls, (std::vector<std::string>{"Init", "Shutdown", "Release"}));
         EXPECT_STREQ(a.app.GetCommandLine(), "cmd");
     }
+}
+
+// Memory running out in start-up (over a file too large for it) is an error reported with
+// the file read last, not an abort.
+TEST(RunExceptions, OutOfMemoryInStartUpIsReportedWithTheFileReadLast) {
+    testkit::TempDir dir;
+    const std::string file = dir.Write("options.cfg", "[main]\n").string();
+    testkit::LogCapture log;
+    RecordingBox box;
+    App a;
+    a.game.onInit = [&] {
+        std::vector<uint8_t> bytes;
+        pf::ReadRegularFile(file, bytes);
+        throw std::bad_alloc();
+    };
+    EXPECT_EQ(a.app.Run(&a.game, nullptr), 1);
+    const std::string line = "error : 'out of memory after reading '" + file + "''";
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, pf::ToWString(line));
+    EXPECT_TRUE(log.Contains("exception: " + line)) << log.Text();
+    EXPECT_EQ(a.game.calls, (std::vector<std::string>{"Init", "Shutdown", "Release"}));
 }
 
 TEST(RunExceptions, QuitInsideCycleLeavesAtOnceWithoutABox) {
@@ -268,6 +295,42 @@ TEST(UserData, FolderUnderTheDataHomeOrTheResourceFolder) {
     EXPECT_FALSE(std::filesystem::exists(home.Path() / "T"));
     EXPECT_FALSE(std::filesystem::exists(home.Path() / "a"));
     unsetenv("XDG_DATA_HOME");
+}
+
+// Folders whose names are not UTF-8 (made under another locale) are used byte for byte:
+// the user folder under $XDG_DATA_HOME or $HOME, and the working folder as the resource
+// folder, whose loose files are found.
+TEST(UserData, FolderNamesThatAreNotUtf8AreUsedByteForByte) {
+    testkit::TempDir dir;
+    const std::string odd = dir.Path().string() + "/caf\xe9-\xff\xfe\xed\xb2\x80";  // Latin-1, and no text at all
+    ASSERT_EQ(::mkdir(odd.c_str(), 0755), 0);
+    const std::string home = getenv("HOME") ? getenv("HOME") : "";
+    struct Case {
+        const char* variable;
+        std::string user;  // where the user folder must be
+    } cases[] = {{"XDG_DATA_HOME", odd + "/Tarn/Tessmar5"}, {"HOME", odd + "/.local/share/Tarn/Tessmar5"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.variable);
+        unsetenv("XDG_DATA_HOME");
+        setenv(c.variable, odd.c_str(), 1);
+        App a;
+        a.app.SetUserDataPath(L"Tarn", L"Tessmar5");
+        ASSERT_TRUE(pf::WriteUserFile(*a.app.GetFileSystem(), L"saved.txt", "kept"));
+        EXPECT_EQ(testkit::ReadFile(c.user + "/saved.txt"), "kept");
+    }
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", home.c_str(), 1);
+
+    const std::filesystem::path was = std::filesystem::current_path();
+    ASSERT_EQ(testkit::RunCommand("printf 'loose bytes' > '" + odd + "/loose.txt'"), 0);
+    ASSERT_EQ(::chdir(odd.c_str()), 0);
+    App a;
+    a.app.SetDataSource(nullptr, nullptr, nullptr);
+    pf::FileBuffer buffer;
+    const bool read = a.app.GetFileSystem()->ReadResourceFile(buffer, L"loose.txt");
+    ASSERT_EQ(::chdir(was.c_str()), 0);
+    ASSERT_TRUE(read);
+    EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data()), "loose bytes");
 }
 
 TEST(UserData, RootDefaultsToTheHomeShareFolder) {

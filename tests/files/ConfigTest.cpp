@@ -261,6 +261,52 @@ TEST_F(ConfigTest, SettingsDefaultsWhenOptionsAreMissing) {
               "appHeight=600\nappWidth=800\nwideScreenSupport=true\nscretchScreen=true\n");
 }
 
+// An options file past the bound (a real sparse file of 64 GB, or real lines just past
+// it) is not read: one log line, the defaults, and the file stays as it was, also when the
+// options are saved. A file right at the bound is read.
+TEST_F(ConfigTest, OptionsPastTheSizeBoundAreRefusedAndLeftInPlace) {
+    const std::string bound = std::to_string(pf::kSmallFileLimit);
+    std::string lines = "[main]\nappWidth=640\n";
+    while (lines.size() < pf::kSmallFileLimit) lines += "; a comment to fill the file with real lines\n";
+    lines.resize(pf::kSmallFileLimit);
+    struct Case {
+        const char* file;  // below the temp folder
+        std::string make;  // shell command run there
+        bool refused;
+    } cases[] = {
+        {"user/options.cfg", "truncate -s 64G user/options.cfg", true},
+        {"user/options.cfge", "truncate -s 64G user/options.cfge", true},
+        {"res/options.cfg", "truncate -s 64G res/options.cfg", true},
+        {"user/options.cfg", "truncate -s " + std::to_string(pf::kSmallFileLimit + 1) + " user/options.cfg", true},
+        {"user/options.cfg", "printf 'x' >> user/options.cfg", true},  // real lines, one byte past
+        {"user/options.cfg", "true", false},                             // real lines at the bound
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.make);
+        for (const char* name : {"user/options.cfg", "user/options.cfge", "res/options.cfg"})
+            std::filesystem::remove(dir.Path() / name);
+        dir.Write("user/options.cfg", lines);
+        if (std::string(c.file) != "user/options.cfg") std::filesystem::remove(User() / "options.cfg");
+        ASSERT_EQ(testkit::RunCommand("cd " + Quote(dir.Path().string()) + " && " + c.make), 0);
+        const auto size = std::filesystem::file_size(dir.Path() / c.file);
+        const auto time = std::filesystem::last_write_time(dir.Path() / c.file);
+        testkit::LogCapture log;
+        pf::Settings settings(&fs);
+        settings.Load();
+        pf::OptionList& options = settings.GetOptions();
+        EXPECT_EQ(options.GetValue(L"appWidth"), c.refused ? L"800" : L"640");
+        if (c.refused) {
+            ASSERT_EQ(log.Lines().size(), 1u) << log.Text();
+            EXPECT_TRUE(log.Contains("options.cfg' is larger than 4 MB: it is not read")) << log.Text();
+        }
+        EXPECT_EQ(options.save(), !c.refused);
+        if (c.refused) {
+            EXPECT_EQ(std::filesystem::file_size(dir.Path() / c.file), size);
+            EXPECT_EQ(std::filesystem::last_write_time(dir.Path() / c.file), time);
+        }
+    }
+}
+
 TEST_F(ConfigTest, SettingsFillInKeysTheFileLacks) {
     dir.Write("user/options.cfg", "[main]\nmusicVolume=10\nappWidth=1024\n");
     pf::Settings settings(&fs);

@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
+#include <map>
+
 #include "FilesFixture.h"
 
 namespace filestest {
@@ -239,6 +242,70 @@ TEST_F(FolderTest, DeleteFolderRemovesTheTreeButNeverFollowsLinks) {
     ASSERT_EQ(::symlink((dir.Path() / "outside").c_str(), (User() / "dirlink").c_str()), 0);
     EXPECT_FALSE(fs.DeleteFolder(L"dirlink"));  // a link to a folder is not entered
     EXPECT_TRUE(std::filesystem::exists(dir.Path() / "outside/precious.txt"));
+}
+
+// Every file and its bytes below a folder (links listed, not followed).
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& root) {
+    std::map<std::string, std::string> files;
+    for (auto it = std::filesystem::recursive_directory_iterator(root); it != std::filesystem::end(it); ++it) {
+        const std::string name = std::filesystem::relative(it->path(), root).string();
+        files[name] = it->is_symlink() ? "link" : it->is_directory() ? "folder" : testkit::ReadFile(it->path());
+    }
+    return files;
+}
+
+// A link planted anywhere in a path (not only as its last part) is never followed by a
+// write, a delete or a folder creation: what the link points at, outside the folder,
+// stays as it was.
+TEST_F(FolderTest, LinksInTheMiddleOfAPathAreNeverFollowed) {
+    struct Case {
+        const char* what;
+        std::function<bool(pf::FileSystemWin32&)> act;
+    };
+    auto write = [this](const std::wstring& path, int flags, bool scramble) {
+        return [this, path, flags, scramble](pf::FileSystemWin32&) { return WriteFile(path, "planted", flags, scramble); };
+    };
+    const Case cases[] = {
+        {"delete the folder behind a link through '.'", [](pf::FileSystemWin32& f) { return f.DeleteFolder(L"dirlink/."); }},
+        {"delete a folder below a link", [](pf::FileSystemWin32& f) { return f.DeleteFolder(L"dirlink/inner"); }},
+        {"delete a folder below a link deeper down", [](pf::FileSystemWin32& f) { return f.DeleteFolder(L"real/deeplink/inner"); }},
+        {"delete a file below a link", [](pf::FileSystemWin32& f) { return f.DeleteUserFile(L"dirlink/precious.txt"); }},
+        {"delete a file below a link, any case", [](pf::FileSystemWin32& f) { return f.DeleteUserFile(L"DIRLINK/Inner/deep.txt"); }},
+        {"create a folder below a link", [](pf::FileSystemWin32& f) { return f.CreateFolder(L"dirlink/made", 0); }},
+        {"create a folder in the resource folder below a link",
+         [](pf::FileSystemWin32& f) { return f.CreateFolder(L"reslink/made", pf::kFileInResourceFolder); }},
+        {"write a new file below a link", write(L"dirlink/new.txt", 0, false)},
+        {"replace a file below a link", write(L"dirlink/precious.txt", 0, false)},
+        {"replace a file below a link deeper down", write(L"real/deeplink/inner/deep.txt", 0, false)},
+        {"write a scrambled file below a link",
+         [this](pf::FileSystemWin32& f) {
+             f.SetScrambling(true);
+             return WriteFile(L"dirlink/precious.txt", "planted", 0, true);
+         }},
+        {"write in the resource folder below a link", write(L"reslink/precious.txt", pf::kFileInResourceFolder, false)},
+        {"write through WriteUserFile", [](pf::FileSystemWin32& f) { return pf::WriteUserFile(f, L"dirlink/x.txt", "x"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::filesystem::path outside = dir.Path() / "outside";
+        std::filesystem::remove_all(outside);
+        std::filesystem::remove_all(User());
+        std::filesystem::remove_all(Res() / "reslink");
+        dir.Write("outside/precious.txt", "keep me");
+        dir.Write("outside/inner/deep.txt", "keep me too");
+        dir.Write("user/real/own.txt", "mine");
+        ASSERT_EQ(::symlink(outside.c_str(), (User() / "dirlink").c_str()), 0);
+        ASSERT_EQ(::symlink(outside.c_str(), (User() / "real/deeplink").c_str()), 0);
+        ASSERT_EQ(::symlink(outside.c_str(), (Res() / "reslink").c_str()), 0);
+        const auto before = Snapshot(outside);
+        fs.SetScrambling(false);
+        testkit::LogCapture log;
+        EXPECT_FALSE(c.act(fs));
+        EXPECT_EQ(Snapshot(outside), before);
+        EXPECT_TRUE(std::filesystem::is_symlink(User() / "dirlink"));
+        EXPECT_EQ(testkit::ReadFile(User() / "real/own.txt"), "mine");
+    }
+    std::filesystem::remove(Res() / "reslink");
 }
 
 TEST_F(FolderTest, DeleteUserFile) {

@@ -196,6 +196,20 @@ TEST_F(PlayerListTest, PropertyKeysThatAreNoXmlNamesAreRefused) {
     EXPECT_EQ(loaded.FindPlayer(L"p")->properties.size(), 1u);
 }
 
+// A player file past the bound (a real sparse file of 64 GB) is not read: one log line,
+// no players, and a save leaves the file as it is.
+TEST_F(PlayerListTest, AFilePastTheSizeBoundIsRefusedAndLeftInPlace) {
+    ASSERT_EQ(testkit::RunCommand("truncate -s 64G " + Quote((User() / "players.xml").string())), 0);
+    testkit::LogCapture log;
+    EXPECT_FALSE(list.Load());
+    EXPECT_TRUE(list.GetNames().empty());
+    ASSERT_EQ(log.Lines().size(), 1u) << log.Text();
+    EXPECT_TRUE(log.Contains("players: 'players.xml' is larger than 4 MB: it is not read")) << log.Text();
+    list.AddPlayer(L"Ann");
+    EXPECT_FALSE(list.Save());
+    EXPECT_EQ(std::filesystem::file_size(User() / "players.xml"), uint64_t(64) << 30);
+}
+
 TEST_F(PlayerListTest, AddingTwiceAndRemoving) {
     int first = list.AddPlayer(L"p");
     list.SetProperty(L"p", L"score", L"5");

@@ -1,5 +1,9 @@
 // Where a font's glyph cache files go: named from the font's id, inside the "fonts" folder
 // and nowhere else, one cache for each font.
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "content/ResFont.h"
 #include "content/ResourceManager.h"
 #include "fonts/FontsFixture.h"
@@ -26,6 +30,18 @@ TEST_F(FontsTest, AnIdLeavingTheFontsFolderWritesNothingOutsideIt) {
     EXPECT_FALSE(Exists(victim + ".png"));
     EXPECT_FALSE(Exists(ResFile("f.png")));
     EXPECT_FALSE(Exists(ResFile("fonts/.png")));
+}
+
+// A "fonts" folder that is a link to elsewhere, in the resource folder and in the user
+// folder, is not written through: the glyph cache lands nowhere outside them.
+TEST_F(FontsTest, TheGlyphCacheIsNeverWrittenThroughALink) {
+    testkit::TempDir outside;
+    ASSERT_EQ(::symlink(outside.Path().c_str(), ResFile("fonts").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.Path().c_str(), UserFile("fonts").c_str()), 0);
+    ResourceManager manager(&loader, &display, &fs);
+    testkit::LogCapture log;
+    manager.CreateFontByName(pf::FromUtf8(fonttest::kDejaVuSans), 10, false, false, false);
+    EXPECT_TRUE(std::filesystem::is_empty(outside.Path()));
 }
 
 // Fonts made by name each get a cache named from their own face and size: a second font

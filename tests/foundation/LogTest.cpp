@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -86,41 +87,96 @@ TEST_F(LogTest, UnopenableLogStaysClosed) {
     EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder"));
 }
 
-// A fault logged over and over must not fill the disk: past its bound one line says so
-// and the file takes nothing more until it is opened again.
-TEST_F(LogTest, TheLogFileStopsAtItsBound) {
+// A fault logged over and over must not fill the disk, and must not hide what comes after
+// it either: at its bound the log becomes the earlier log ("log.1.txt", one kept) and a
+// fresh file goes on, so the newest lines are always there.
+TEST_F(LogTest, AtItsBoundTheLogKeepsTheNewestLinesAndOneEarlierLog) {
     testkit::TempDir dir;
     auto path = dir.Path() / "log.txt";
+    auto earlier = dir.Path() / "log.1.txt";
     SetLogLimit(100);
     OpenLog(FromUtf8(path.string()));
     for (int i = 0; i < 50; ++i) DebugStream() << "line " << i;
+    DebugStream() << "a new error";
     const std::string text = testkit::ReadFile(path);
-    EXPECT_EQ(text.find("line 0\nline 1\n"), 0u) << text;
-    EXPECT_EQ(text.find("line 20"), std::string::npos) << text;
-    const std::string told = "log: the log reached its bound of 100 bytes";
-    EXPECT_NE(text.find(told), std::string::npos) << text;
-    EXPECT_EQ(text.find(told), text.rfind(told)) << text;
-    EXPECT_LT(text.size(), 100u + 200u);
-    OpenLog(FromUtf8(path.string()));  // the next start writes again
+    const std::string before = testkit::ReadFile(earlier);
+    EXPECT_LE(text.size(), 100u);
+    EXPECT_LE(before.size(), 100u);
+    EXPECT_EQ(text.substr(text.size() - 12), "a new error\n") << text;
+    // The earlier log ends with the line just before the first one of the current log.
+    const int first = std::stoi(text.substr(5));
+    EXPECT_EQ(before.substr(before.rfind("line ")), "line " + std::to_string(first - 1) + "\n") << before;
+    EXPECT_EQ(before.find("line 0\n"), std::string::npos) << before;  // older files are not kept
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) files += entry.is_regular_file();
+    EXPECT_EQ(files, 2u);
+    OpenLog(FromUtf8(path.string()));  // the next start writes a new log
     DebugStream() << "again";
     SetLogLimit(0);
     CloseLog();
     EXPECT_EQ(testkit::ReadFile(path), "again\n");
 }
 
-// A log name that is a symbolic link is replaced by the log file: the link's target is
-// neither truncated nor written.
-TEST_F(LogTest, ALinkInPlaceOfTheLogIsReplacedNotFollowed) {
+// A file handed to the log without a way to start another stops at the bound: one line
+// says so and the file takes nothing more.
+TEST_F(LogTest, AFileWithoutARotatorStopsAtItsBound) {
     testkit::TempDir dir;
-    const auto victim = dir.Write("victim.txt", "precious\n");
-    auto path = dir.Path() / "log.txt";
-    std::filesystem::create_symlink(victim, path);
-    OpenLog(FromUtf8(path.string()));
-    DebugStream() << "logged";
+    auto path = dir.Path() / "given.txt";
+    SetLogLimit(100);
+    UseLogFile(std::fopen(path.c_str(), "w"));
+    for (int i = 0; i < 50; ++i) DebugStream() << "line " << i;
+    SetLogLimit(0);
     CloseLog();
-    EXPECT_EQ(testkit::ReadFile(victim), "precious\n");
-    EXPECT_FALSE(std::filesystem::is_symlink(path));
-    EXPECT_EQ(testkit::ReadFile(path), "logged\n");
+    const std::string text = testkit::ReadFile(path);
+    EXPECT_EQ(text.find("line 0\nline 1\n"), 0u) << text;
+    EXPECT_EQ(text.find("line 20"), std::string::npos) << text;
+    const std::string told = "log: the log reached its bound of 100 bytes";
+    EXPECT_NE(text.find(told), std::string::npos) << text;
+    EXPECT_EQ(text.find(told), text.rfind(told)) << text;
+}
+
+// Standard error takes no more than the bound either: one line says so, and the lines go
+// on to the log file.
+TEST_F(LogTest, StandardErrorStopsAtTheBoundWhileTheFileGoesOn) {
+    testkit::TempDir dir;
+    auto path = dir.Path() / "log.txt";
+    SetLogLimit(100);
+    OpenLog(FromUtf8(path.string()));
+    SetLogToStderr(true);
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 50; ++i) DebugStream() << "line " << i;
+    const std::string told = testing::internal::GetCapturedStderr();
+    SetLogToStderr(false);
+    SetLogLimit(0);
+    CloseLog();
+    EXPECT_EQ(told.find("line 0\n"), 0u) << told;
+    EXPECT_EQ(told.find("line 49"), std::string::npos) << told;
+    const std::string note = "bytes of log lines went to the standard error; later lines go to the log file only";
+    EXPECT_NE(told.find(note), std::string::npos) << told;
+    EXPECT_LT(told.size(), 100u + 120u) << told;
+    EXPECT_NE(testkit::ReadFile(path).find("line 49\n"), std::string::npos);
+}
+
+// A log name that is a link, symbolic or hard, is replaced by the log file: the other
+// file is neither truncated nor written.
+TEST_F(LogTest, ALinkInPlaceOfTheLogIsReplacedNotWrittenThrough) {
+    for (const bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        testkit::TempDir dir;
+        const auto victim = dir.Write("victim.txt", "precious\n");
+        auto path = dir.Path() / "log.txt";
+        if (hard)
+            std::filesystem::create_hard_link(victim, path);
+        else
+            std::filesystem::create_symlink(victim, path);
+        OpenLog(FromUtf8(path.string()));
+        DebugStream() << "logged";
+        CloseLog();
+        EXPECT_EQ(testkit::ReadFile(victim), "precious\n");
+        EXPECT_FALSE(std::filesystem::is_symlink(path));
+        EXPECT_EQ(std::filesystem::hard_link_count(path), 1u);
+        EXPECT_EQ(testkit::ReadFile(path), "logged\n");
+    }
 }
 
 // A log name taken by a folder or a pipe is left as it is: one line says the log cannot be

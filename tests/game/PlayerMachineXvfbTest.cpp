@@ -4,6 +4,9 @@
 // condition (a window, a log line, the process's end), each with a deadline.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "common/Oracle.h"
 #include "common/TestSupport.h"
 #include "game/ArchivePassword.h"
@@ -55,7 +58,7 @@ protected:
     std::string Play(const std::string& commands, bool window = true, const std::string& before = "") {
         const std::string script =
             "waitfor() { i=0; while ! eval \"$1\"; do i=$((i+1)); [ $i -gt 600 ] && return 1; sleep 0.1; done; }\n"
-            "cd '" + run.string() + "' && export XDG_DATA_HOME='" + d + "/home' XDG_RUNTIME_DIR='" + d +
+            "cd '" + runFolder + "' && export XDG_DATA_HOME='" + dataHome + "' XDG_RUNTIME_DIR='" + d +
             "/runtime' LSAN_OPTIONS=suppressions='" GAME_LSAN_SUPPRESSIONS "'\n" + before +
             "timeout -k 10 120 '" TESSMAR_EXE "' >'" + d + "/out.txt' 2>&1 & pid=$!\n" +
             (window ? "wid=$(timeout 60 xdotool search --sync --name '^Tessmar Nightwake$' | head -n 1)\n"
@@ -85,6 +88,9 @@ protected:
     const std::string escape = "timeout 10 xdotool key --window \"$wid\" Escape\n";
     const std::string started =
         "waitfor \"grep -q 'completed TM5Game::loadingThread' '" + logFile + "' 2>/dev/null\"\n";
+    // Where Play starts the game and what it gives as $XDG_DATA_HOME.
+    std::string runFolder = run.string();
+    std::string dataHome = d + "/home";
 };
 
 }  // namespace
@@ -110,15 +116,59 @@ TEST_F(PlayerMachine, UnusableSavedWindowSizesFallBackToTheDefault) {
     }
 }
 
-// A log name that is a link to another file: the link is replaced by the log, the file it
-// pointed to stays as it was.
+// A log name that is a link to another file, symbolic or hard: the link is replaced by the
+// log, the file it pointed to stays as it was.
 TEST_F(PlayerMachine, ALogThatIsALinkIsNotFollowed) {
-    const std::filesystem::path victim = dir.Write("victim.txt", "the player's own file\n");
-    std::filesystem::create_symlink(victim, user / "log.txt");
+    for (const bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        const std::filesystem::path victim = dir.Write("victim.txt", "the player's own file\n");
+        std::filesystem::remove(user / "log.txt");
+        if (hard)
+            std::filesystem::create_hard_link(victim, user / "log.txt");
+        else
+            std::filesystem::create_symlink(victim, user / "log.txt");
+        EXPECT_EQ(Play("waitfor \"grep -q 'CreateDevice succeeded' '" + logFile + "'\"\n" + escape), "0") << Output();
+        EXPECT_EQ(testkit::ReadFile(victim), "the player's own file\n");
+        EXPECT_FALSE(std::filesystem::is_symlink(user / "log.txt"));
+        EXPECT_EQ(std::filesystem::hard_link_count(user / "log.txt"), 1u);
+        EXPECT_NE(Log().find("CreateDevice succeeded"), std::string::npos);
+    }
+}
+
+// An options file of 64 GB (a real sparse file) is refused with a log line: the game
+// starts on the default options, and the file stays as it was.
+TEST_F(PlayerMachine, AnOptionsFileOf64GBIsRefusedAndTheGameStarts) {
+    ASSERT_EQ(testkit::RunCommand("truncate -s 64G '" + (user / "options.cfg").string() + "'"), 0);
     EXPECT_EQ(Play("waitfor \"grep -q 'CreateDevice succeeded' '" + logFile + "'\"\n" + escape), "0") << Output();
-    EXPECT_EQ(testkit::ReadFile(victim), "the player's own file\n");
-    EXPECT_FALSE(std::filesystem::is_symlink(user / "log.txt"));
-    EXPECT_NE(Log().find("CreateDevice succeeded"), std::string::npos);
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "'options.cfg' is larger than 4 MB: it is not read"), 1u) << log.substr(0, 4000);
+    EXPECT_EQ(std::filesystem::file_size(user / "options.cfg"), uint64_t(64) << 30);
+}
+
+// A working folder and a data home whose names are not UTF-8 are used as they are: a
+// loose start-up module of the working folder runs, and what it writes lands in the user
+// folder under that data home.
+TEST_F(PlayerMachine, FoldersWhoseNamesAreNotUtf8AreUsedAsTheyAre) {
+    const std::string odd = d + "/caf\xe9-\xff";
+    runFolder = odd + "/run";
+    dataHome = odd + "/home";
+    const std::string pyc = testkit::CompilePython(
+        "import ruv3\n"
+        "app = ruv3.Application.GetInstance()\n"
+        "app.GetFileSystem().writeUtf8String2UserFile(u'marker.txt', False, u'loose module ran')\n"
+        "app.QuitAfterCycle()\n"
+        "def postCycleCall():\n    pass\n",
+        "ruv3_init");
+    ASSERT_FALSE(pyc.empty());
+    const std::filesystem::path staged = dir.Write("ruv3_init.pyc", pyc);
+    // The archive's own module goes, so the loose one is the one found.
+    ASSERT_EQ(testkit::RunCommand("mkdir -p '" + runFolder + "/pyc' '" + dataHome + "' && cp '" + run.string() +
+                                  "/data.zip' '" + runFolder + "/' && cp '" + staged.string() + "' '" + runFolder +
+                                  "/pyc/' && zip -q -d '" + runFolder + "/data.zip' pyc/ruv3_init.pyc"),
+              0);
+    EXPECT_EQ(Play("", false), "0") << Output();
+    EXPECT_EQ(testkit::ReadFile(dataHome + "/Tarn/Tessmar5/marker.txt"), "loose module ran") << Output();
+    EXPECT_FALSE(testkit::ReadFile(dataHome + "/Tarn/Tessmar5/log.txt").empty());
 }
 
 // Under a file-size limit a save that would pass it fails and says so; the game lives
@@ -142,22 +192,39 @@ TEST_F(PlayerMachine, ASaveBeyondTheFileSizeLimitFailsAndTheGameRunsOn) {
     EXPECT_NE(Log().find("can't write the file 'options.cfg'"), std::string::npos) << Log();
 }
 
-// A script error raised every frame is printed once and then counted: the log does not
-// grow by a traceback a frame.
-TEST_F(PlayerMachine, AnErrorEveryFrameIsPrintedOnceThenCounted) {
-    StartupScript(
-        "import ruv3\n"
-        "frames = [0]\n"
-        "def postCycleCall():\n"
-        "    frames[0] += 1\n"
-        "    if frames[0] >= 300:\n"
-        "        ruv3.Application.GetInstance().QuitAfterCycle()\n"
-        "        return\n"
-        "    raise RuntimeError('broken every frame')\n");
-    EXPECT_EQ(Play("", false), "0") << Output();
-    const std::string log = Log();
-    EXPECT_EQ(Count(log, "RuntimeError: broken every frame"), 1u) << log.substr(0, 4000);
-    EXPECT_NE(log.find("the same error again (256 repeats)"), std::string::npos) << log.substr(0, 4000);
+// Script errors raised every frame, one error or two taking turns, are each printed once
+// and then counted: the log does not grow by a traceback a frame.
+TEST_F(PlayerMachine, ErrorsEveryFrameArePrintedOnceThenCounted) {
+    struct Case {
+        const char* raise;                  // the end of postCycleCall
+        std::vector<std::string> printed;   // once each
+        std::vector<std::string> counted;
+    } cases[] = {
+        {"    raise RuntimeError('broken every frame')\n",
+         {"RuntimeError: broken every frame"},
+         {"the same error again (256 repeats): RuntimeError at File"}},
+        {"    if frames[0] % 2:\n"
+         "        raise RuntimeError('odd frame')\n"
+         "    raise ValueError('even frame')\n",
+         {"RuntimeError: odd frame", "ValueError: even frame"},
+         {"the same error again (128 repeats): RuntimeError at File",
+          "the same error again (128 repeats): ValueError at File"}},
+    };
+    for (const Case& c : cases) {
+        StartupScript(std::string("import ruv3\n"
+                                  "frames = [0]\n"
+                                  "def postCycleCall():\n"
+                                  "    frames[0] += 1\n"
+                                  "    if frames[0] >= 300:\n"
+                                  "        ruv3.Application.GetInstance().QuitAfterCycle()\n"
+                                  "        return\n") +
+                      c.raise);
+        EXPECT_EQ(Play("", false), "0") << Output();
+        const std::string log = Log();
+        for (const std::string& line : c.printed) EXPECT_EQ(Count(log, line), 1u) << log.substr(0, 4000);
+        for (const std::string& line : c.counted) EXPECT_NE(log.find(line), std::string::npos) << log.substr(0, 4000);
+        EXPECT_LT(log.size(), 16000u) << log.substr(0, 4000);
+    }
 }
 
 // The X server goes away under the running game (a desktop session that ends): the game

@@ -3,6 +3,8 @@
 // opener are given and answer.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "common/TestSupport.h"
@@ -115,6 +117,20 @@ TEST_F(DesktopFiles, FileToStartLandsAtFolderTextPlusBareNameAndIsOpened) {
     desktop.answer = false;
     EXPECT_FALSE(game::StartExecutableFile(fs, L"readme.txt", L"Other/"));
     EXPECT_TRUE(fsys::exists(UserFile("Other/readme.txt")));
+}
+
+// A folder of the user folder that is a link to elsewhere is not copied into.
+TEST_F(DesktopFiles, ACopyIsNeverWrittenThroughALink) {
+    testkit::TempDir outside;
+    ASSERT_EQ(::symlink(outside.Path().c_str(), (user.Path() / "Docs").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.Path().c_str(), (user.Path() / "Wallpapers").c_str()), 0);
+    res.Write("bg.png", "picture");
+    EXPECT_FALSE(game::StartExecutableFile(fs, L"readme.txt", L"Docs/"));
+    EXPECT_FALSE(game::StartExecutableFile(fs, L"readme.txt", L"docs/./"));
+    EXPECT_FALSE(game::SetDesktopWallpaper(fs, L"bg.png"));
+    EXPECT_TRUE(fsys::is_empty(outside.Path()));
+    EXPECT_TRUE(desktop.opened.empty());
+    EXPECT_TRUE(desktop.wallpapers.empty());
 }
 
 TEST_F(DesktopFiles, ACopyCutShortByAFullDiskIsNeitherKeptNorHandedOn) {

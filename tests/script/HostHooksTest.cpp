@@ -74,8 +74,22 @@ TEST(HostHooks, ARepeatedErrorIsCountedNotPrintedAgain) {
     host.postCycleCall() = Define("def other(): raise KeyError('another')\n", "other");
     host.PostCycle();
     log = TakeLog();
-    EXPECT_NE(log.find("the error before came 9 more times in all"), std::string::npos) << log;
     EXPECT_NE(log.find("KeyError: 'another'"), std::string::npos) << log;
+    // The first error is still a recent one: coming back, it is only counted.
+    host.postCycleCall() = Define("def again(): raise RuntimeError('every frame')\n", "again");
+    for (int i = 0; i < 7; ++i) host.PostCycle();
+    log = TakeLog();
+    EXPECT_EQ(log.find("Traceback"), std::string::npos) << log;
+    EXPECT_NE(log.find("the same error again (16 repeats)"), std::string::npos) << log;
+    // Pushed out by enough newer errors, its count is written a last time.
+    for (int i = 0; i < 16; ++i) {
+        const std::string name = "fails" + std::to_string(i);
+        host.postCycleCall() = Define("def " + name + "(): raise ValueError(" + std::to_string(i) + ")\n", name.c_str());
+        host.PostCycle();
+    }
+    log = TakeLog();
+    EXPECT_NE(log.find("script: the error RuntimeError at File"), std::string::npos) << log;
+    EXPECT_NE(log.find("came 16 more times in all"), std::string::npos) << log;
     host.postCycleCall() = bp::object();
     EXPECT_FALSE(PyErr_Occurred());
 }
