@@ -108,19 +108,6 @@ CpuSample MeasureCpu(int server, F f) {
     return s;
 }
 
-// Another process's CPU (all its threads) and wall time while f runs here (f waiting,
-// so that the figure is that process's alone).
-template <typename F>
-CpuSample MeasureProcess(int pid, F f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    const double p0 = ProcessCpuSecondsOf(pid);
-    f();
-    CpuSample s;
-    s.process = ProcessCpuSecondsOf(pid) - p0;
-    s.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    return s;
-}
-
 inline double Median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());

@@ -21,8 +21,7 @@ namespace benchkit {
 
 class InTurns {
 public:
-    // Cpu: this process and the X server; Watched: the process an entry watches.
-    enum class Measure { Wall, Cpu, Process, Watched };
+    enum class Measure { Wall, Cpu, Process };  // Cpu: this process and the X server
 
     // One turn runs f `repeats` times; the figures are per call of f. `server` is the X
     // server whose CPU counts with this process's (-1: this process alone). `before`, when
@@ -31,14 +30,6 @@ public:
                std::function<void()> before = nullptr) {
         entries_.push_back(Entry{std::move(what), repeats, std::move(f), server, std::move(before), {}, kNone});
         return entries_.size() - 1;
-    }
-
-    // A turn that waits `seconds` while another process (pid) runs on its own: its figure
-    // is that process's CPU, all its threads (Measure::Watched).
-    size_t Watch(std::string what, double seconds, int pid) {
-        const size_t i = Add(std::move(what), 1, [seconds] { SleepSeconds(seconds); });
-        entries_[i].watch = pid;
-        return i;
     }
 
     // Entry i's figures become net of entry `base`'s in the same round (what remains of a
@@ -50,7 +41,7 @@ public:
         for (int round = 0; round < rounds; ++round)
             for (Entry& e : entries_) {
                 if (e.before) e.before();
-                const CpuSample s = e.watch > 0 ? MeasureProcess(e.watch, e.f) : MeasureCpu(e.server, [&] {
+                const CpuSample s = MeasureCpu(e.server, [&] {
                     for (int i = 0; i < e.repeats; ++i) e.f();
                 });
                 e.samples.push_back(CpuSample{s.wall / e.repeats, s.process / e.repeats, s.server / e.repeats});
@@ -110,11 +101,10 @@ private:
         std::function<void()> before;
         std::vector<CpuSample> samples;
         size_t less;
-        int watch = -1;
     };
     static constexpr size_t kNone = size_t(-1);
     static double Of(const CpuSample& s, Measure m) {
-        return m == Measure::Wall ? s.wall : m == Measure::Cpu ? s.Cpu() : s.process;  // Watched: in process
+        return m == Measure::Wall ? s.wall : m == Measure::Cpu ? s.Cpu() : s.process;
     }
     // Entry i's figure in round k, net of its base entry's when it has one.
     double Figure(size_t i, size_t k, Measure m) const {
@@ -123,9 +113,7 @@ private:
         if (e.less == kNone || k >= entries_[e.less].samples.size()) return f;
         return std::max(1e-6, f - Of(entries_[e.less].samples[k], m));
     }
-    static const char* Name(Measure m) {
-        return m == Measure::Wall ? "wall" : m == Measure::Cpu ? "CPU" : m == Measure::Process ? "CPU (ours)" : "CPU (watched)";
-    }
+    static const char* Name(Measure m) { return m == Measure::Wall ? "wall" : m == Measure::Cpu ? "CPU" : "CPU (ours)"; }
     std::vector<Entry> entries_;
 };
 

@@ -748,9 +748,13 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
 #endif
     // Unrotated and unblended bilinear texels (a picture drawn scaled onto the screen):
     // each column samples the same texels on every row, so their positions and weights
-    // are worked out once for all rows. The pixels are those of the span.
+    // are worked out once for all rows. The pixels are those of the span. A row costs the
+    // scaler a pass over every texel pair the row spans, so a picture shrunk to a fraction
+    // of its width is left to the span, which fetches only the texels it shows.
     constexpr int kScaledMin = 32;
+    constexpr int64_t kScaledMaxStep = 2 * 65536;
     if (span == &FastSpan<2, 0, false, 0> && start.dv == 0 && n >= kScaledMin && rows > 1 &&
+        start.du <= kScaledMaxStep && start.du >= -kScaledMaxStep &&
         std::all_of(u, u + rows, [&](int64_t x) { return x == u[0]; })) {
         thread_local FrameScaler scaler;
         scaler.SetColumns(u[0], start.du, n, p.tex.width);
