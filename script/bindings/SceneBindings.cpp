@@ -9,6 +9,7 @@
 #include "scene/ClockHandler.h"
 #include "scene/EvtHandler.h"
 #include "scene/ItemLeakDetector.h"
+#include "scene/ItemWalk.h"
 #include "scene/TimeController.h"
 #include "script/ScriptPeer.h"
 #include "script/bindings/Bindings.h"
@@ -89,27 +90,37 @@ bp::object ItemsIter(const ItemsView& view) {
 // A script-made item or actor: its registered operations offer the engine's defaults.
 bool IsScriptWrap(const Item& item) { return dynamic_cast<const PythonOverloadeable*>(&item) != nullptr; }
 
+// The engine's operations called by a script. An engine-made item reached through a
+// weak reference is not held by its script object: the call holds it (and keeps open a
+// walk) until it returns, whatever the item's own class does after its children's turn.
+WalkedCall<Item> HeldThroughCall(Item& item) { return WalkedCall<Item>(&item, item.GetParent() != nullptr); }
 void CycleDefault(Item& item) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) item.Item::Cycle();
     else item.Cycle();
 }
 void CleanupDefault(Item& item) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) item.Item::cleanup();
     else item.cleanup();
 }
 void ItemDrawDefault(Item& item, const RenderState& rs) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) item.Item::Draw(rs);
     else item.Draw(rs);
 }
 void ActorDrawDefault(Actor& actor, const RenderState& rs) {
+    const auto call = HeldThroughCall(actor);
     if (IsScriptWrap(actor)) actor.Actor::Draw(rs);
     else actor.Draw(rs);
 }
 bool HandleEventDefault(Item& item, const TreeState& s, ScriptEvent& e) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) return item.Item::HandleEvent(s, e.Get());
     return item.HandleEvent(s, e.Get());
 }
 bool PassEventDefault(Item& item, const TreeState& s, ScriptEvent& e) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) return item.Item::PassEvent(s, e.Get());
     return item.PassEvent(s, e.Get());
 }
