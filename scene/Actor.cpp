@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "scene/DragHandler.h"
+#include "scene/ItemWalk.h"
 #include "content/ResAnim.h"
 #include "content/ResourceManager.h"
 #include "scene/RootItem.h"
@@ -184,6 +185,9 @@ void Actor::CompleteDraw(const RenderState& in, RenderState& out) {
 }
 
 void Actor::Draw(const RenderState& in) {
+    // The actor lives through the whole call: drawing its children may take it out of
+    // the tree before it completes its own drawing.
+    const WalkedCall<Item> call(this, GetParent() != nullptr);
     RenderState out;
     if (!PrepareDraw(in, out)) return;
     const Rect r = GetInternalRect();

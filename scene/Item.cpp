@@ -30,25 +30,13 @@ size_t IndexOf(const List& list, const T* p) {
     return static_cast<size_t>(-1);
 }
 
-// Erases the entry holding p (wherever callees may have moved it); true when found.
+// Takes the entry holding p out (wherever callees may have moved it); true when found.
 template <typename List, typename T>
 bool EraseEntry(List& list, const T* p) {
     const size_t i = IndexOf(list, p);
     if (i == static_cast<size_t>(-1)) return false;
-    KeepUntilWalksEnd(list[i].get());
-    list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+    EraseListed(list, i);
     return true;
-}
-
-// Called before a modifier list lets go of a pair (see KeepUntilWalksEnd).
-void KeepPairUntilWalksEnd(const ModifierEntry& e) {
-    KeepUntilWalksEnd(e.modifier.get());
-    KeepUntilWalksEnd(e.controller.get());
-}
-
-void KeepPairsUntilWalksEnd(const Item::ModifierList& pairs) {
-    if (!WalkScope::Open()) return;
-    for (const ModifierEntry& e : pairs) KeepPairUntilWalksEnd(e);
 }
 
 }  // namespace
@@ -233,8 +221,7 @@ void Item::RemoveModifier(Modifier* m) {
     for (size_t i = 0; i < modifiers_.size(); ++i) {
         if (modifiers_[i].modifier.get() != m) continue;
         my_intrusive_ptr<Modifier> hold(m);
-        KeepPairUntilWalksEnd(modifiers_[i]);
-        modifiers_.erase(modifiers_.begin() + static_cast<std::ptrdiff_t>(i));
+        EraseListed(modifiers_, i);
         m->SetClient(nullptr);
         m->SetParent(nullptr);
         return;
@@ -248,17 +235,14 @@ void Item::RemoveModifiersByName(const std::wstring& name) {
         });
         if (it == modifiers_.end()) return;
         my_intrusive_ptr<Modifier> hold = it->modifier;
-        KeepPairUntilWalksEnd(*it);
-        modifiers_.erase(it);
+        EraseListed(modifiers_, static_cast<size_t>(it - modifiers_.begin()));
         hold->SetClient(nullptr);
         hold->SetParent(nullptr);
     }
 }
 
 void Item::RemoveAllModifiers() {
-    ModifierList old;
-    old.swap(modifiers_);
-    KeepPairsUntilWalksEnd(old);
+    const ModifierList old = TakeAllListed(modifiers_);
     for (const ModifierEntry& e : old) {
         if (!e.modifier) continue;
         e.modifier->SetClient(nullptr);
@@ -269,41 +253,53 @@ void Item::RemoveAllModifiers() {
 void Item::StopModifiers() {
     // The list is emptied before the pairs are released: a modifier's release may run code
     // that adds a new pair to this item.
-    ModifierList old;
-    old.swap(modifiers_);
-    KeepPairsUntilWalksEnd(old);
+    TakeAllListed(modifiers_);
 }
 
+namespace {
+using PairKey = std::pair<Modifier*, TimeController*>;
+struct PairKeyHash {
+    size_t operator()(const PairKey& k) const {
+        return std::hash<const void*>()(k.first) * 31u + std::hash<const void*>()(k.second);
+    }
+};
+PairKey KeyOf(const ModifierEntry& e) { return PairKey(e.modifier.get(), e.controller.get()); }
+}  // namespace
+
 void Item::RunModifiers() {
-    // The pairs stepped in this walk: when a step removes its own pair together with
-    // earlier ones, the walk goes on at the first pair not stepped yet.
-    // Most items run a few pairs: those are noted without allocating.
+    // The pairs as they stand when the walk begins, each stepped when it is still listed,
+    // then the pairs appended meanwhile, in list order, each once. A pair a step removes
+    // and adds again (a restart) is not stepped again in this walk (adding it stepped it
+    // already) and the walk goes on with the pairs after it. The pairs are borrowed: a
+    // step that takes pairs out of the list (or this item out of its parent) leaves them
+    // alive until the walk ends, so the addresses noted here name no other pair meanwhile.
     if (modifiers_.empty()) return;
-    using Key = std::pair<const Modifier*, const TimeController*>;
+    constexpr size_t npos = static_cast<size_t>(-1);
+    const WalkedCall<Item> call(this, parent_ != nullptr);
+    // Most items run a few pairs: those are noted without allocating.
     constexpr size_t kInline = 16;
-    Key noted[kInline];
-    size_t notedCount = 0;
-    std::vector<Key> more;
-    auto note = [&](Key k) {
-        if (notedCount < kInline)
-            noted[notedCount++] = k;
-        else
-            more.push_back(k);
+    const size_t n = modifiers_.size();
+    PairKey inlineKeys[kInline];
+    std::vector<PairKey> moreKeys;
+    PairKey* snapshot = inlineKeys;
+    if (n > kInline) {
+        moreKeys.resize(n);
+        snapshot = moreKeys.data();
+    }
+    for (size_t k = 0; k < n; ++k) snapshot[k] = KeyOf(modifiers_[k]);
+    // Where the pair is listed, looked for first where it is expected; npos when gone.
+    auto find = [this](const PairKey& key, size_t expected) {
+        if (expected < modifiers_.size() && KeyOf(modifiers_[expected]) == key) return expected;
+        for (size_t i = 0; i < modifiers_.size(); ++i)
+            if (KeyOf(modifiers_[i]) == key) return i;
+        return npos;
     };
-    auto wasStepped = [&](const ModifierEntry& e) {
-        const Key k(e.modifier.get(), e.controller.get());
-        return std::find(noted, noted + notedCount, k) != noted + notedCount ||
-               std::find(more.begin(), more.end(), k) != more.end();
-    };
-    // The pairs are borrowed: a step that takes pairs out of the list (or this item out
-    // of its parent) leaves them alive until the walk ends, so the addresses noted here
-    // name no other pair meanwhile. An item no list holds is held for the walk.
-    const my_intrusive_ptr<Item> self = parent_ && WalkScope::Open() ? nullptr : KeepAlive(this);
-    const WalkScope walk;
-    size_t i = 0;
-    while (i < modifiers_.size()) {
-        Modifier* const modifier = modifiers_[i].modifier.get();
-        TimeController* const controller = modifiers_[i].controller.get();
+    // Steps the pair listed at `at` and drops it when it is done; answers where the walk
+    // goes on when the pair stayed in its place, else npos.
+    auto stepAt = [&](const PairKey& key, size_t at) {
+        Modifier* const modifier = key.first;
+        TimeController* const controller = key.second;
+        assert((!modifier || BorrowedEntryAlive(modifier)) && (!controller || BorrowedEntryAlive(controller)));
         if (modifier) modifier->Cycle();
         if (controller) {
             // With this item as the client all three live through the step already.
@@ -312,27 +308,31 @@ void Item::RunModifiers() {
             else
                 controller->Update(modifier);
         }
-        note(Key(modifier, controller));
         const bool done = modifier && modifier->IsDone();
-        // Find the entry again: the step may have added or removed entries.
-        auto same = [&](const ModifierEntry& e) { return e.modifier == modifier && e.controller == controller; };
-        size_t at = i < modifiers_.size() && same(modifiers_[i]) ? i : modifiers_.size();
-        if (at == modifiers_.size()) {
-            auto it = std::find_if(modifiers_.begin(), modifiers_.end(), same);
-            at = static_cast<size_t>(it - modifiers_.begin());
-        }
-        if (at == modifiers_.size()) {  // removed by the step
-            i = 0;
-            while (i < modifiers_.size() && wasStepped(modifiers_[i])) ++i;
-            continue;
-        }
-        if (done) {
-            KeepPairUntilWalksEnd(modifiers_[at]);
-            modifiers_.erase(modifiers_.begin() + static_cast<std::ptrdiff_t>(at));
-            i = at;
-        } else {
-            i = at + 1;
-        }
+        const size_t now = find(key, at);
+        if (now != npos && done) EraseListed(modifiers_, now);
+        return now != at ? npos : done ? at : at + 1;
+    };
+    size_t expected = 0;
+    for (size_t k = 0; k < n; ++k) {
+        const size_t at = find(snapshot[k], expected);
+        if (at == npos) continue;  // taken out by an earlier step
+        const size_t next = stepAt(snapshot[k], at);
+        expected = next == npos ? at : next;
+    }
+    bool same = modifiers_.size() == n;
+    for (size_t i = 0; same && i < n; ++i) same = KeyOf(modifiers_[i]) == snapshot[i];
+    if (same) return;
+    SeenKeys<PairKey, PairKeyHash> seen;
+    for (size_t k = 0; k < n; ++k) seen.Insert(snapshot[k]);
+    size_t at = 0;
+    for (;;) {
+        while (at < modifiers_.size() && seen.Contains(KeyOf(modifiers_[at]))) ++at;
+        if (at >= modifiers_.size()) return;
+        const PairKey key = KeyOf(modifiers_[at]);
+        seen.Insert(key);
+        const size_t next = stepAt(key, at);
+        at = next == npos ? 0 : next;
     }
 }
 
@@ -367,6 +367,8 @@ void Item::AddItem(Item* child) {
 
 void Item::RemoveItem(Item* child) {
     if (!child || IndexOf(children_, child) == static_cast<size_t>(-1)) return;
+    // Both are held: the removal notice may let go of either one's last other holder.
+    const my_intrusive_ptr<Item> self = KeepAlive(this);
     my_intrusive_ptr<Item> hold(child);
     child->SetParent(nullptr);
     child->OnRemovedFromParent(this);
@@ -382,9 +384,7 @@ void Item::CenterInParent(bool x, bool y) {
 }
 
 void Item::Cycle() {
-    // Held unless a list holds it (see RunModifiers).
-    const my_intrusive_ptr<Item> self = parent_ && WalkScope::Open() ? nullptr : KeepAlive(this);
-    const WalkScope walk;
+    const WalkedCall<Item> call(this, parent_ != nullptr);
     RunModifiers();
     // Handlers and children added during the walks run in the same frame.
     WalkEntries(handlers_, false, true, [this](EvtHandler* h) { return HasHandler(h); },
@@ -546,12 +546,7 @@ void Item::OnRemovedFromParent(Item* parent) {
 }
 
 void Item::ClearEventHandlers() {
-    HandlerList old;
-    old.swap(handlers_);
-    for (const auto& h : old) {
-        KeepUntilWalksEnd(h.get());
-        h->SetParent(nullptr);
-    }
+    for (const auto& h : TakeAllListed(handlers_)) h->SetParent(nullptr);
 }
 
 void Item::RemoveAllEventHandlers() { ClearEventHandlers(); }
@@ -575,17 +570,14 @@ void Item::DropDescendents(bool removeSelf) {
     while (!children_.empty()) {
         my_intrusive_ptr<Item> c = children_.back();
         if (!c->GetParent()) {
-            KeepUntilWalksEnd(c.get());
-            children_.pop_back();
+            EraseListed(children_, children_.size() - 1);
             c->OnRemovedFromParent(this);
         }
         c->RemoveAllDescendents(true);
         // A child listed here whose parent pointer names another item is dropped as well.
         EraseEntry(children_, c.get());
     }
-    ObjectList attached;
-    attached.swap(attached_);
-    attached.clear();
+    TakeAllListed(attached_);
     if (removeSelf && parent_) parent_->RemoveItem(this);
 }
 

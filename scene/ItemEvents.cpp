@@ -5,6 +5,9 @@
 #include "scene/ItemWalk.h"
 
 bool Item::PassEvent(const TreeState& state, pf::Event& e) {
+    // The item lives through the whole call: its children may take it out of the tree
+    // before its own handlers run.
+    const WalkedCall<Item> call(this, parent_ != nullptr);
     TreeState local = state;
     if (!UpdateTreeState(state, local, e)) return false;
     if (!IsEnabled()) return false;

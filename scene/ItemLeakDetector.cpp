@@ -1,8 +1,6 @@
 #include "scene/ItemLeakDetector.h"
 
-#include <algorithm>
 #include <atomic>
-#include <vector>
 
 #include "scene/Item.h"
 #include "shell/foundation/Log.h"
@@ -14,23 +12,56 @@ std::atomic<bool> g_enabled{false};
 ItemCreationHook g_hook = nullptr;
 void* g_hookContext = nullptr;
 
-// Built on first use and never destroyed, so items released during static destruction
-// still find it.
-std::vector<ItemLeakDetector*>& Live() {
-    static auto* live = new std::vector<ItemLeakDetector*>;
-    return *live;
-}
-
 pf::Mutex& RegistryMutex() {
     static auto* mutex = new pf::Mutex;
     return *mutex;
 }
 
-// Removes the entry if it is listed (the caller holds the lock).
-void Erase(ItemLeakDetector* entry) {
-    auto& live = Live();
-    auto it = std::find(live.begin(), live.end(), entry);
-    if (it != live.end()) live.erase(it);
+}  // namespace
+
+// The live items in registration order, linked through the entries themselves, so an
+// entry leaves in constant time however many were registered before or after it. Plain
+// state, never destroyed: items released during static destruction still find it.
+class LiveItems {
+public:
+    static void Append(ItemLeakDetector* e) {
+        if (e->listed_) return;
+        e->prev_ = last_;
+        e->next_ = nullptr;
+        (last_ ? last_->next_ : first_) = e;
+        last_ = e;
+        e->listed_ = true;
+        ++count_;
+    }
+    static void Remove(ItemLeakDetector* e) {
+        if (!e->listed_) return;
+        (e->prev_ ? e->prev_->next_ : first_) = e->next_;
+        (e->next_ ? e->next_->prev_ : last_) = e->prev_;
+        e->prev_ = e->next_ = nullptr;
+        e->listed_ = false;
+        --count_;
+    }
+    static ItemLeakDetector* First() { return first_; }
+    static const ItemLeakDetector* Next(const ItemLeakDetector* e) { return e->next_; }
+    static int Count() { return count_; }
+
+private:
+    static inline ItemLeakDetector* first_ = nullptr;
+    static inline ItemLeakDetector* last_ = nullptr;
+    static inline int count_ = 0;
+};
+
+namespace {
+
+// The first item of the list, in registration order, that matches (the caller holds the
+// lock); null when none.
+template <typename F>
+Item* FirstItem(F&& matches) {
+    for (const ItemLeakDetector* e = LiveItems::First(); e; e = LiveItems::Next(e)) {
+        auto* item = dynamic_cast<Item*>(const_cast<ItemLeakDetector*>(e));
+        if (item && matches(*item)) return item;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -42,7 +73,7 @@ ItemLeakDetector::ItemLeakDetector() {
     int cid = 0;
     {
         pf::MutexLock lock(RegistryMutex());
-        Live().push_back(this);
+        LiveItems::Append(this);
         hook = g_hook;
         context = g_hookContext;
         cid = GetLastCreationID();
@@ -64,7 +95,7 @@ ItemLeakDetector::~ItemLeakDetector() { Unregister(this); }
 void ItemLeakDetector::Unregister(ItemLeakDetector* entry) {
     if (!g_enabled) return;
     pf::MutexLock lock(RegistryMutex());
-    Erase(entry);
+    LiveItems::Remove(entry);
 }
 
 void ItemLeakDetector::Initialize() {
@@ -82,7 +113,7 @@ void ItemLeakDetector::SetCreationHook(ItemCreationHook hook, void* context) {
 
 int ItemLeakDetector::Count() {
     pf::MutexLock lock(RegistryMutex());
-    return static_cast<int>(Live().size());
+    return LiveItems::Count();
 }
 
 void ItemLeakDetector::ReportLeaks() {
@@ -94,13 +125,14 @@ void ItemLeakDetector::ReportLeaks() {
         return;
     }
     pf::MutexLock lock(RegistryMutex());
-    auto& live = Live();
-    log << L"leaked items: " << static_cast<int>(live.size()) << L"\n";
-    if (live.empty()) return;
+    const int count = LiveItems::Count();
+    log << L"leaked items: " << count << L"\n";
+    if (count == 0) return;
     log.Flush();
-    for (size_t i = 0; i < live.size(); ++i) {
-        log << static_cast<int>(i);
-        const Item* item = dynamic_cast<const Item*>(live[i]);
+    int i = 0;
+    for (const ItemLeakDetector* e = LiveItems::First(); e; e = LiveItems::Next(e), ++i) {
+        log << i;
+        const Item* item = dynamic_cast<const Item*>(e);
         if (!item) {
             log << L") wtf?? can't cast to leak to Item\n";
         } else {
@@ -115,18 +147,10 @@ void ItemLeakDetector::ReportLeaks() {
 
 Item* getItemByID(int cid) {
     pf::MutexLock lock(RegistryMutex());
-    for (ItemLeakDetector* entry : Live()) {
-        auto* item = dynamic_cast<Item*>(entry);
-        if (item && item->GetCreationID() == cid) return item;
-    }
-    return nullptr;
+    return FirstItem([cid](const Item& item) { return item.GetCreationID() == cid; });
 }
 
 Item* getItemByName(const std::wstring& name) {
     pf::MutexLock lock(RegistryMutex());
-    for (ItemLeakDetector* entry : Live()) {
-        auto* item = dynamic_cast<Item*>(entry);
-        if (item && item->GetName() == name) return item;
-    }
-    return nullptr;
+    return FirstItem([&name](const Item& item) { return item.GetName() == name; });
 }

@@ -14,6 +14,7 @@ using ItemCreationHook = void (*)(void* context, int cid);
 class ItemLeakDetector {
 public:
     ItemLeakDetector();
+    // A copy is another item: it registers on its own.
     ItemLeakDetector(const ItemLeakDetector&) : ItemLeakDetector() {}
     ItemLeakDetector& operator=(const ItemLeakDetector&) { return *this; }
     virtual ~ItemLeakDetector();
@@ -28,8 +29,16 @@ public:
     static int Count();
 
 protected:
-    // Takes the entry off the list (nothing when it is not listed).
+    // Takes the entry off the list (nothing when it is not listed), in constant time.
     static void Unregister(ItemLeakDetector* entry);
+
+private:
+    friend class LiveItems;
+    // The neighbours in the list of live items, in registration order (guarded by the
+    // registry's lock); `listed_` says whether this entry is on it.
+    ItemLeakDetector* prev_ = nullptr;
+    ItemLeakDetector* next_ = nullptr;
+    bool listed_ = false;
 };
 
 // The first live item with this creation id or name, in registration order; null when none.

@@ -39,13 +39,16 @@ void KeepUntilWalksEnd(RefCounter* p) {
     if (p && WalkScope::Open() && (p->GetRefCount() > 0 || p->GetScriptPeer())) Kept().emplace_back(p);
 }
 
+size_t WalkScope::KeptCount() { return Kept().size(); }
+
 void WalkScope::ReleaseKept() {
-    // A release may run code that opens and closes walks of its own and keeps more.
+    // Oldest first, one at a time. A release may run code that opens and closes walks of
+    // its own and keeps more: that comes after this batch.
     while (!Kept().empty()) {
         std::vector<my_intrusive_ptr<RefCounter>> batch;
         batch.swap(Kept());
         ++Depth();
-        batch.clear();
+        for (auto& p : batch) p.reset();
         --Depth();
     }
 }

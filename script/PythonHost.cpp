@@ -8,6 +8,7 @@
 #include "scene/ItemLeakDetector.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptError.h"
+#include "script/bindings/SceneThread.h"
 #include "shell/foundation/Log.h"
 
 namespace bp = boost::python;
@@ -120,6 +121,8 @@ void PythonHost::Init(pf::FileSystem* fs) {
         Py_DECREF(signalModule);
     }
 
+    // The thread that starts the interpreter is the scene's (the main thread).
+    ruv3module::RecordSceneThread();
     PyObject* main = PyImport_AddModule("__main__");
     if (!main) bp::throw_error_already_set();
     globals() = bp::object(bp::borrowed(main)).attr("__dict__");

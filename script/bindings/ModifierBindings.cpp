@@ -16,6 +16,7 @@
 #include "scene/Tweens.h"
 #include "script/bindings/Bindings.h"
 #include "script/bindings/ContentBindings.h"
+#include "script/bindings/SceneThread.h"
 
 namespace bp = boost::python;
 
@@ -104,7 +105,7 @@ void RegisterModifiers() {
         .add_property("dest", &Fader2::GetDest, &Fader2::SetDest);
     bp::class_<ModifierQueue, classWrap<ModifierQueue>, bp::bases<Modifier>, boost::noncopyable>("ModifierQueue",
                                                                                                bp::init<>())
-        .def("pushModifier", &PushModifierAdapter);
+        .def("pushModifier", OnSceneThread("ModifierQueue.pushModifier", &PushModifierAdapter));
 
     {
         bp::scope controller =
@@ -115,7 +116,7 @@ void RegisterModifiers() {
                               &TimeController::SetTimeShift)
                 .add_property("start_time", &TimeController::GetStartTime, &TimeController::SetStartTime)
                 .add_property("done", &TimeController::IsDone)
-                .def("Cycle", &TimeController::Cycle);
+                .def("Cycle", OnSceneThread("TimeController.Cycle", &TimeController::Cycle));
         bp::enum_<TimeController::TimeControllerType>("TimeControllerType")
             .value("Forward", TimeController::Forward)
             .value("Backward", TimeController::Backward)

@@ -9,6 +9,7 @@
 #include "scene/RenderIntoSurface.h"
 #include "script/bindings/Bindings.h"
 #include "script/bindings/Holders.h"
+#include "script/bindings/SceneThread.h"
 #include "shell/Application.h"
 #include "shell/Display.h"
 #include "shell/FileSystem.h"
@@ -166,9 +167,12 @@ void RegisterGetAsyncKeyState() { bp::def("GetAsyncKeyState", &GetAsyncKeyState)
 // Draws through the application's display; the engine answers false (and logs why) for a
 // missing item, target or display and for rectangles that do not fit.
 void RegisterRenderItemIntoSurface() {
-    bp::def("renderItemIntoSurface", +[](Item* item, const pf::Rect& source, pf::Surface* target, const pf::Rect& dest) {
-        return renderItemIntoSurface(pf::Application2::GetInstance().GetDisplay(), item, source, target, dest);
-    });
+    bp::def("renderItemIntoSurface",
+            OnSceneThread("renderItemIntoSurface",
+                          +[](Item* item, const pf::Rect& source, pf::Surface* target, const pf::Rect& dest) {
+                              return renderItemIntoSurface(pf::Application2::GetInstance().GetDisplay(), item,
+                                                           source, target, dest);
+                          }));
 }
 
 void RegisterMessageBoxAssert() { bp::def("messageBoxAssert", &MessageBoxAssert); }

@@ -9,10 +9,12 @@
 #include "scene/ClockHandler.h"
 #include "scene/EvtHandler.h"
 #include "scene/ItemLeakDetector.h"
+#include "scene/ItemWalk.h"
 #include "scene/TimeController.h"
 #include "script/ScriptPeer.h"
 #include "script/bindings/Bindings.h"
 #include "script/bindings/EventProxy.h"
+#include "script/bindings/SceneThread.h"
 #include "shell/pixels/Surface.h"
 
 namespace bp = boost::python;
@@ -88,27 +90,37 @@ bp::object ItemsIter(const ItemsView& view) {
 // A script-made item or actor: its registered operations offer the engine's defaults.
 bool IsScriptWrap(const Item& item) { return dynamic_cast<const PythonOverloadeable*>(&item) != nullptr; }
 
+// The engine's operations called by a script. An engine-made item reached through a
+// weak reference is not held by its script object: the call holds it (and keeps open a
+// walk) until it returns, whatever the item's own class does after its children's turn.
+WalkedCall<Item> HeldThroughCall(Item& item) { return WalkedCall<Item>(&item, item.GetParent() != nullptr); }
 void CycleDefault(Item& item) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) item.Item::Cycle();
     else item.Cycle();
 }
 void CleanupDefault(Item& item) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) item.Item::cleanup();
     else item.cleanup();
 }
 void ItemDrawDefault(Item& item, const RenderState& rs) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) item.Item::Draw(rs);
     else item.Draw(rs);
 }
 void ActorDrawDefault(Actor& actor, const RenderState& rs) {
+    const auto call = HeldThroughCall(actor);
     if (IsScriptWrap(actor)) actor.Actor::Draw(rs);
     else actor.Draw(rs);
 }
 bool HandleEventDefault(Item& item, const TreeState& s, ScriptEvent& e) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) return item.Item::HandleEvent(s, e.Get());
     return item.HandleEvent(s, e.Get());
 }
 bool PassEventDefault(Item& item, const TreeState& s, ScriptEvent& e) {
+    const auto call = HeldThroughCall(item);
     if (IsScriptWrap(item)) return item.Item::PassEvent(s, e.Get());
     return item.PassEvent(s, e.Get());
 }
@@ -214,7 +226,8 @@ void RegisterItemClasses() {
         .add_property("enable", &Item::IsEnabled, &Item::SetEnabled)
         .add_property("pressed", &Item::IsPressed, &Item::SetPressed)
         .add_property("selected", &Item::IsSelected, &Item::SetSelected)
-        .add_property("parent", +[](const Item& i) { return AsScript(i.GetParent()); }, &SetParentAdapter)
+        .add_property("parent", +[](const Item& i) { return AsScript(i.GetParent()); },
+                      OnSceneThread("Item.parent", &SetParentAdapter))
         .add_property("id", &Item::GetClickID, &Item::SetClickID)
         .add_property("client", +[](const Item& i) { return AsScript(i.GetClient()); }, &Item::SetClient)
         .add_property("ignoreTransparency", &Item::GetIgnoreTransparency, &Item::SetIgnoreTransparency)
@@ -225,8 +238,8 @@ void RegisterItemClasses() {
         .add_property("enableMouseEvents", &Item::GetEnableMouseEvents, &Item::SetEnableMouseEvents)
         .add_property("enableKeyEvents", &Item::GetEnableKeyEvents, &Item::SetEnableKeyEvents)
         .add_property("pythonOverloads", &GetOverloads, &SetOverloads)
-        .def("AddEventHandler", &Item::AddEventHandler)
-        .def("AddItem", &Item::AddItem)
+        .def("AddEventHandler", OnSceneThread("Item.AddEventHandler", &Item::AddEventHandler))
+        .def("AddItem", OnSceneThread("Item.AddItem", &Item::AddItem))
         .def("calculateSubtreeRect", &Item::calculateSubtreeRect)
         .def("CenterInParent", &Item::CenterInParent)
         .def("ClearClipRect", &Item::ClearClipRect)
@@ -243,34 +256,35 @@ void RegisterItemClasses() {
         .def("LookupText", &Item::LookupText)
         .def("PauseAllOtherClocks", &Item::PauseAllOtherClocks)
         .def("PauseTime", &Item::PauseTime)
-        .def("RemoveAllDescendents", &Item::RemoveAllDescendents)
-        .def("RemoveAllEventHandlers", &Item::RemoveAllEventHandlers)
-        .def("RemoveAllModifiers", &Item::RemoveAllModifiers)
-        .def("RemoveEventHandler", &Item::RemoveEventHandler)
-        .def("RemoveEventHandlersOfType", &Item::RemoveEventHandlersOfType)
-        .def("RemoveModifier", +[](Item& i, Modifier* m) { i.RemoveModifier(m); })
-        .def("RemoveModifiersByName", &Item::RemoveModifiersByName)
-        .def("safeDelete", &Item::safeDelete)
+        .def("RemoveAllDescendents", OnSceneThread("Item.RemoveAllDescendents", &Item::RemoveAllDescendents))
+        .def("RemoveAllEventHandlers", OnSceneThread("Item.RemoveAllEventHandlers", &Item::RemoveAllEventHandlers))
+        .def("RemoveAllModifiers", OnSceneThread("Item.RemoveAllModifiers", &Item::RemoveAllModifiers))
+        .def("RemoveEventHandler", OnSceneThread("Item.RemoveEventHandler", &Item::RemoveEventHandler))
+        .def("RemoveEventHandlersOfType", OnSceneThread("Item.RemoveEventHandlersOfType", &Item::RemoveEventHandlersOfType))
+        .def("RemoveModifier", OnSceneThread("Item.RemoveModifier", +[](Item& i, Modifier* m) { i.RemoveModifier(m); }))
+        .def("RemoveModifiersByName", OnSceneThread("Item.RemoveModifiersByName", &Item::RemoveModifiersByName))
+        .def("safeDelete", OnSceneThread("Item.safeDelete", &Item::safeDelete))
         .def("SetClickID", &Item::SetClickID)
         .def("SetEnableUserEvents", &Item::SetEnableUserEvents)
         .def("SetModal", &Item::SetModal)
         .def("SetMouseOver", &Item::SetMouseOver)
         .def("SetPositionRelative", &Item::SetPositionRelative)
         .def("SetProperty", &Item::SetProperty)
-        .def("StopModifiers", &Item::StopModifiers)
+        .def("StopModifiers", OnSceneThread("Item.StopModifiers", &Item::StopModifiers))
         .def("UpdateDisplayState", &Item::UpdateDisplayState)
         // A plain member: the answer does not depend on the item.
         .def("UniqueName", +[](Item&, const std::wstring& text) { return Item::UniqueName(text); })
-        .def("Cycle", &CycleDefault)
-        .def("cleanup", &CleanupDefault)
-        .def("Draw", &ItemDrawDefault)
-        .def("HandleEvent", &HandleEventDefault)
-        .def("PassEvent", &PassEventDefault)
+        .def("Cycle", OnSceneThread("Item.Cycle", &CycleDefault))
+        .def("cleanup", OnSceneThread("Item.cleanup", &CleanupDefault))
+        .def("Draw", OnSceneThread("Item.Draw", &ItemDrawDefault))
+        .def("HandleEvent", OnSceneThread("Item.HandleEvent", &HandleEventDefault))
+        .def("PassEvent", OnSceneThread("Item.PassEvent", &PassEventDefault))
         .def("SetPosition", &SetPositionAdapter)
         .def("show", +[](Item& i) { i.SetVisible(true); })
         .def("hide", +[](Item& i) { i.SetVisible(false); })
         .def("MakeModal", &MakeModal)
-        .def("AddModifierWithTC", +[](Item& i, Modifier* m, TimeController* tc) { i.AddModifier(m, tc); })
+        .def("AddModifierWithTC",
+             OnSceneThread("Item.AddModifierWithTC", +[](Item& i, Modifier* m, TimeController* tc) { i.AddModifier(m, tc); }))
         .def("getClockHandler", +[](const Item& i) { return AsScript(i.GetEventHandlerOfType(TypeId::ClockHandler)); })
         .def("getItemByName", +[](const Item& i, const std::wstring& name) { return AsScript(i.GetChildByName(name)); });
     // Engine items reach scripts as weak references (see ToScript).
@@ -315,9 +329,9 @@ void RegisterActor() {
         .def("PrepareDraw", &Actor::PrepareDraw)
         .def("CompleteDraw", &Actor::CompleteDraw)
         .def("setOriginToCenter", &Actor::setOriginToCenter)
-        .def("Cycle", &CycleDefault)
-        .def("Draw", &ActorDrawDefault)
-        .def("HandleEvent", &HandleEventDefault);
+        .def("Cycle", OnSceneThread("Actor.Cycle", &CycleDefault))
+        .def("Draw", OnSceneThread("Actor.Draw", &ActorDrawDefault))
+        .def("HandleEvent", OnSceneThread("Actor.HandleEvent", &HandleEventDefault));
 }
 
 void RegisterRenderAndTreeState() {

@@ -23,6 +23,7 @@
 #include "scene/RootItem.h"
 #include "script/bindings/Bindings.h"
 #include "script/bindings/ContentBindings.h"
+#include "script/bindings/SceneThread.h"
 
 namespace bp = boost::python;
 
@@ -127,19 +128,19 @@ void RegisterWidgets() {
     // The colour fader is an Actor to scripts: the rectangle's members are not offered.
     bp::class_<FullScreenFader, classWrap<FullScreenFader>, bp::bases<Actor>, boost::noncopyable>("ScreenFader",
                                                                                                    bp::init<>())
-        .def("Start", +[](FullScreenFader& f) { f.Start(); })
+        .def("Start", OnSceneThread("ScreenFader.Start", +[](FullScreenFader& f) { f.Start(); }))
         .add_property("end_alpha", &FullScreenFader::GetEndAlpha, &FullScreenFader::SetEndAlpha);
 
     bp::class_<FullScreenBlurFader, classWrap<FullScreenBlurFader>, bp::bases<Actor>, boost::noncopyable>(
         "ScreenBlurFader", bp::init<>())
-        .def("Start", &FullScreenBlurFader::Start);
+        .def("Start", OnSceneThread("ScreenBlurFader.Start", &FullScreenBlurFader::Start));
 
     bp::class_<RootItem, classWrap<RootItem>, bp::bases<Actor>, boost::noncopyable>("RootItem", bp::init<>());
     bp::def("GetRootItem", +[]() { return ToScript(GetRootItem()); });
     // The previous root is released after the new one is in place; an engine step that
     // is running holds its own reference to the root it runs, so a script may replace
     // the root from inside a frame.
-    bp::def("SetRootItem", &::SetRootItem);
+    bp::def("SetRootItem", OnSceneThread("SetRootItem", &::SetRootItem));
 
     bp::class_<FixedCycleItem, classWrap<FixedCycleItem>, bp::bases<Item>, boost::noncopyable>("FixedCycleItem",
                                                                                                bp::init<>());

@@ -85,4 +85,11 @@ TEST_F(ResourceBindings, AListLoadedByTheQueueThreadsFromAScript) {
     EXPECT_GE(display.textures.load(), 12);
 }
 
+// Script threads let run in the middle of a frame (an image constructor, a wait, plain
+// Python) try to change the tree the frame is walking: they are refused with a script
+// error and the frame ends with everything it borrowed alive.
+TEST_F(ResourceBindings, ScriptThreadsAreRefusedSceneCallsInTheMiddleOfAFrame) {
+    EXPECT_EQ(bindingstest::RunPythonTests("script_threads.py"), "");
+}
+
 }  // namespace

@@ -1,10 +1,12 @@
 // Lifetimes in the scene: objects nothing counts yet survive the holds taken on them, walks
 // neither skip nor repeat when entries go, and clients read as none once they are gone.
 #include <climits>
+#include <utility>
 
 #include "SceneTestSupport.h"
 #include "scene/DragHandler.h"
 #include "scene/EventManager.h"
+#include "scene/ItemWalk.h"
 #include "scene/TimeController.h"
 
 using namespace scenetest;
@@ -18,7 +20,8 @@ namespace {
 template <typename Base>
 class Watched : public Base {
 public:
-    explicit Watched(bool* destroyed) : destroyed_(destroyed) {}
+    template <typename... A>
+    explicit Watched(bool* destroyed, A&&... a) : Base(std::forward<A>(a)...), destroyed_(destroyed) {}
     ~Watched() override { *destroyed_ = true; }
 
 private:
@@ -315,3 +318,207 @@ TEST_F(LifetimeTest, AnItemsOwnEventManagerSteersItsRouting) {
     EXPECT_EQ(Make<Item>()->GetEventManager(), lenient.get());
     EXPECT_EQ(my_intrusive_ptr<RootItem>(new RootItem)->GetEventManager(), EventManager::Shared());
 }
+
+// ---------------------------------------------------------------- pairs
+
+namespace {
+// A pair's halves that note their destruction in the journal.
+class NotedModifier : public SpyModifier {
+public:
+    explicit NotedModifier(std::vector<std::string>* journal) : SpyModifier(journal, "m"), noted_(journal) {}
+    ~NotedModifier() override { noted_->push_back("destroy modifier"); }
+
+private:
+    std::vector<std::string>* noted_;
+};
+class NotedController : public TimeController {
+public:
+    explicit NotedController(std::vector<std::string>* journal) : journal_(journal) {}
+    ~NotedController() override { journal_->push_back("destroy controller"); }
+
+private:
+    std::vector<std::string>* journal_;
+};
+}  // namespace
+
+// Pairs a, b and c; one of them restarts itself in its step (removed, then added again
+// with its own controller). Every other pair is stepped once in that frame, the
+// restarted one once more at most (adding a pair steps it once).
+TEST_F(LifetimeTest, APairThatRestartsItselfLeavesThePairsAfterItStepped) {
+    for (const std::string restarting : {"a", "b", "c"}) {
+        SCOPED_TRACE("restarting " + restarting);
+        auto item = Make<Item>();
+        std::vector<my_intrusive_ptr<SpyModifier>> pairs;
+        std::vector<my_intrusive_ptr<TimeController>> controllers;
+        for (const std::string tag : {"a", "b", "c"}) {
+            pairs.emplace_back(new SpyModifier(&journal, tag));
+            controllers.emplace_back(new TimeController);
+            controllers.back()->Init(1000, TimeController::Forward, -1, nullptr);
+            item->AddModifier(pairs.back().get(), controllers.back().get());
+        }
+        const size_t r = static_cast<size_t>(restarting[0] - 'a');
+        SpyModifier* self = pairs[r].get();
+        TimeController* own = controllers[r].get();
+        bool restarted = false;
+        self->onCycle = [&item, &restarted, self, own] {
+            if (std::exchange(restarted, true)) return;  // once
+            item->RemoveModifier(self);
+            item->AddModifier(self, own);
+        };
+        journal.clear();
+        item->Cycle();
+        std::vector<std::string> expected;
+        for (const std::string tag : {"a", "b", "c"}) {
+            expected.push_back("modifier " + tag);
+            if (tag == restarting) expected.push_back("modifier " + tag);  // the restart's first step
+        }
+        EXPECT_EQ(journal, expected);
+        ASSERT_EQ(item->GetModifiers().size(), 3u);
+        EXPECT_EQ(item->GetModifiers().back().modifier.get(), self);
+        journal.clear();
+        item->Cycle();  // the next frame steps each once, the restarted one last
+        EXPECT_EQ(journal.size(), 3u);
+        EXPECT_EQ(journal.back(), "modifier " + restarting);
+    }
+}
+
+// An entry lets go of its controller first, then of its modifier: also when a walk keeps
+// the pair it lost until the walk ends.
+TEST_F(LifetimeTest, APairTakenOutDuringAWalkIsDestroyedControllerFirst) {
+    enum How { Finished, RemoveModifier, RemoveByName, RemoveAll, StopAll };
+    for (const How how : {Finished, RemoveModifier, RemoveByName, RemoveAll, StopAll}) {
+        for (const bool inWalk : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "how " << how << (inWalk ? ", in a walk" : ", no walk"));
+            auto item = Make<Item>();
+            auto* m = new NotedModifier(&journal);
+            m->SetName(L"noted");
+            auto* tc = new NotedController(&journal);
+            tc->Init(1000, TimeController::Forward, -1, nullptr);
+            item->AddModifier(m, tc);
+            auto takeOut = [&item, m, how] {
+                switch (how) {
+                    case Finished: m->Finish(); break;
+                    case RemoveModifier: item->RemoveModifier(m); break;
+                    case RemoveByName: item->RemoveModifiersByName(L"noted"); break;
+                    case RemoveAll: item->RemoveAllModifiers(); break;
+                    case StopAll: item->StopModifiers(); break;
+                }
+            };
+            journal.clear();
+            if (inWalk) {
+                m->onCycle = takeOut;
+                item->Cycle();
+            } else {
+                takeOut();
+                if (how == Finished) item->Cycle();  // the walk drops a finished pair
+            }
+            EXPECT_TRUE(item->GetModifiers().empty());
+            const std::vector<std::string> released = {"destroy controller", "destroy modifier"};
+            ASSERT_GE(journal.size(), 2u);
+            EXPECT_EQ(std::vector<std::string>(journal.end() - 2, journal.end()), released);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- direct calls
+
+// Calls on an item made with no walk open, whose child's step lets go of the item's last
+// holder (taking it out of the tree, or dropping the reference itself): the item lives
+// until the call returns and finishes its own part of it.
+TEST_F(LifetimeTest, TheReceiverOfADirectCallLivesThroughIt) {
+    enum Call { PassEvent, ActorDraw, RemoveItemNotice };
+    for (const Call call : {PassEvent, ActorDraw, RemoveItemNotice}) {
+        SCOPED_TRACE(testing::Message() << "call " << call);
+        journal.clear();
+        bool destroyed = false;
+        auto top = Make<Item>();
+        my_intrusive_ptr<Item> holder;  // the receiver's only holder besides the tree
+        RecordingDisplay display;
+        if (call == PassEvent) {
+            auto* receiver = new Watched<SpyItem>(&destroyed, &journal, "receiver");
+            top->AddItem(receiver);
+            auto* child = new SpyItem(&journal, "child");
+            receiver->AddItem(child);
+            child->onEvent = [&top, receiver](Event&) {
+                top->RemoveItem(receiver);
+                return false;
+            };
+            Event e(EventType::ButtonClick, 0);
+            receiver->PassEvent(TreeState(), e);
+            const std::string type = std::to_string(EventType::ButtonClick);
+            EXPECT_EQ(journal, (std::vector<std::string>{"event child " + type, "event receiver " + type,
+                                                         "destroy receiver", "destroy child"}));
+        } else if (call == ActorDraw) {
+            auto* receiver = new Watched<Actor>(&destroyed);
+            receiver->SetUseClipRect(true);
+            receiver->SetClipRect(pf::Rect(1, 2, 30, 40));
+            top->AddItem(receiver);
+            auto* child = new SpyItem(&journal, "child");
+            child->onDraw = [&top, receiver] { top->RemoveItem(receiver); };
+            receiver->AddItem(child);
+            RenderState rs;
+            rs.display = &display;
+            rs.drawChildren = true;
+            rs.alpha = 255;
+            rs.clipRect = pf::Rect(0, 0, 800, 600);
+            receiver->Draw(rs);
+            // The actor's clip is set, then given back by its CompleteDraw.
+            EXPECT_EQ(display.calls.back(), "clip(0,0,800,600)") << display.Joined();
+        } else {
+            holder = new Watched<Item>(&destroyed);
+            Item* parent = holder.get();
+            auto* child = new SpyItem(&journal, "child");
+            parent->AddItem(child);
+            child->onRemoved = [&holder] { holder.reset(); };
+            parent->RemoveItem(child);
+        }
+        EXPECT_TRUE(destroyed);  // let go once the call returned
+    }
+}
+
+// ---------------------------------------------------------------- appended entries
+
+// Children appended during the walk, one of which appends more and takes out another
+// appended one not yet stepped: each child listed when it is reached is stepped once.
+TEST_F(LifetimeTest, EntriesAppendedDuringTheAppendedPartRunOnce) {
+    auto parent = Make<Item>();
+    auto a = Make<SpyItem>(&journal, "a");
+    parent->AddItem(a.get());
+    std::vector<my_intrusive_ptr<SpyItem>> late;
+    for (const char* tag : {"x", "y", "z", "w"}) late.emplace_back(new SpyItem(&journal, tag));
+    bool added = false, changed = false;
+    a->onCycle = [&] {
+        if (std::exchange(added, true)) return;
+        for (size_t i = 0; i < 3; ++i) parent->AddItem(late[i].get());
+    };
+    late[0]->onCycle = [&] {
+        if (std::exchange(changed, true)) return;
+        parent->RemoveItem(late[1].get());  // y goes before its turn
+        parent->AddItem(late[3].get());     // w comes after z
+        parent->RemoveItem(late[0].get());  // and x itself goes
+        parent->AddItem(late[0].get());     // and comes back: not stepped again
+    };
+    journal.clear();
+    parent->Cycle();
+    EXPECT_EQ(journal, (std::vector<std::string>{"cycle a", "cycle x", "cycle z", "cycle w"}));
+}
+
+#ifndef NDEBUG
+// A walk that finds an entry it borrowed freed (taken out of its list by a path that did
+// not keep it) stops there, in debug builds and under the address sanitizer alike.
+TEST_F(LifetimeTest, AWalkCatchesAnEntryTakenOutWithoutBeingKept) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            Item::ItemList list;
+            list.emplace_back(new Item);
+            list.emplace_back(new Item);
+            WalkEntries(list, false, false, [](Item*) { return true; },
+                        [&list](Item*) {
+                            list.pop_back();  // not through EraseListed: freed at once
+                            return false;
+                        });
+        },
+        "");
+}
+#endif

@@ -97,6 +97,39 @@ TEST(RegistryTest, OffThenOn) {
         EXPECT_EQ(g_probeFound, nullptr);
     }
 
+    // Entries leave from the front, the middle and the end, also all at once when a walk
+    // lets go of what it kept: the others stay in registration order.
+    {
+        std::vector<my_intrusive_ptr<Item>> made;
+        for (const wchar_t* name : {L"p", L"q", L"r", L"s", L"t"}) {
+            made.emplace_back(new Item);
+            made.back()->SetName(name);
+        }
+        made[2].reset();
+        made[0].reset();
+        made[4].reset();
+        auto holder = my_intrusive_ptr<Item>(new Item);
+        {
+            const WalkScope walk;
+            for (int i = 0; i < 100; ++i) {
+                Item* temporary = new Item;
+                holder->AddItem(temporary);
+                holder->RemoveItem(temporary);
+            }
+            EXPECT_EQ(ItemLeakDetector::Count(), 5 + 100);  // kept until the walk ends
+        }
+        EXPECT_EQ(ItemLeakDetector::Count(), 5);
+        testkit::LogCapture log;
+        ItemLeakDetector::ReportLeaks();
+        std::string flat;
+        for (const auto& line : log.Lines()) flat += line + "\n";
+        for (const char* line : {"leaked items: 5", "0) name: 'twin'", "1) name: 'twin'", "2) name: 'q'",
+                                 "3) name: 's'", "4) name: 'Item'"})
+            EXPECT_NE(flat.find(line), std::string::npos) << line << "\n" << flat;
+        made.clear();
+        holder.reset();
+    }
+
     first.reset();
     second.reset();
     EXPECT_EQ(ItemLeakDetector::Count(), 0);

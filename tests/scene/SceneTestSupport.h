@@ -96,6 +96,16 @@ public:
     }
     std::function<void()> onCycle;
     std::function<bool(pf::Event&)> onEvent;
+    std::function<void()> onDraw;
+    std::function<void()> onRemoved;
+    void Draw(const RenderState& rs) override {
+        if (onDraw) onDraw();
+        Item::Draw(rs);
+    }
+    void OnRemovedFromParent(Item* parent) override {
+        if (onRemoved) onRemoved();
+        Item::OnRemovedFromParent(parent);
+    }
     void Cycle() override {
         journal_->push_back("cycle " + tag_);
         if (onCycle) onCycle();
