@@ -11,8 +11,11 @@
 #include "shell/platform/CrashSignals.h"
 #include "shell/platform/MessageBox.h"
 #include "shell/platform/SdlMessageBox.h"
+#include "sound/SoundSystemOAL.h"
 
 int main(int argc, char** argv) {
+    // Changes the environment, which is safe only while this is the only thread.
+    SoundSystemOAL::QuietLibrariesUnlessAsked();
     pf::IgnoreFileSizeSignal();
     pf::SeedRand(static_cast<uint32_t>(std::time(nullptr)));
     static pf::SdlMessageBox messageBox;
