@@ -12,6 +12,7 @@
 #include "shell/platform/CrashSignals.h"
 #include "shell/platform/MessageBox.h"
 #include "shell/platform/SdlMessageBox.h"
+#include "sound/SoundSystemOAL.h"
 
 int main(int argc, char** argv) {
     // The C locale, for the whole run: the window system's keyboard state is built for the
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
     // is UTF-8 by the engine's own conversions and the interpreter's UTF-8 mode, whatever
     // the player's locale.
     std::setlocale(LC_ALL, "C");
+    // Changes the environment, which is safe only while this is the only thread.
+    SoundSystemOAL::QuietLibrariesUnlessAsked();
     pf::IgnoreFileSizeSignal();
     pf::SeedRand(static_cast<uint32_t>(std::time(nullptr)));
     static pf::SdlMessageBox messageBox;

@@ -11,10 +11,12 @@ namespace {
 // ALSA's error handler type: file, line, function, error, then a printf format.
 extern "C" void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
+}  // namespace
+
 // Where no device can be opened, OpenAL Soft and ALSA under it write some ten lines of
 // their errors to standard error at every start. They stay quiet unless the user asks
 // for OpenAL Soft's messages by setting ALSOFT_LOGLEVEL; the log says that sound is off.
-void QuietSoundLibrariesUnlessAsked() {
+void SoundSystemOAL::QuietLibrariesUnlessAsked() {
     static bool done = false;
     if (done) return;
     done = true;
@@ -31,8 +33,6 @@ void QuietSoundLibrariesUnlessAsked() {
     }
 }
 
-}  // namespace
-
 SoundSystemOAL& SoundSystemOAL::Global() {
     // Never destroyed: channels may still be asked to stop by sounds freed at exit.
     static SoundSystemOAL* system = new SoundSystemOAL();
@@ -43,7 +43,7 @@ SoundSystemOAL::~SoundSystemOAL() { Close(); }
 
 bool SoundSystemOAL::Open(const std::function<SoundDevice*()>& openDevice, const int* contextAttributes) {
     if (device_) return isAvailable();
-    if (!openDevice) QuietSoundLibrariesUnlessAsked();
+    if (!openDevice) QuietLibrariesUnlessAsked();
     device_ = openDevice ? openDevice() : AsSoundDevice(alcOpenDevice(nullptr));
     if (!device_) {
         pf::DebugStream() << "sound: no sound device could be opened; sound is off "

@@ -107,6 +107,10 @@ public:
     bool Open(const std::function<SoundDevice*()>& openDevice = {}, const int* contextAttributes = nullptr);
     // Stops every channel, deletes the voices and closes the context and the device.
     void Close();
+    // Sets ALSOFT_LOGLEVEL to 0 unless the user set it, and silences ALSA's error handler.
+    // It changes the process environment, so the program calls it first, before any
+    // thread exists; Open calls it too (a second call does nothing).
+    static void QuietLibrariesUnlessAsked();
 
     void PauseAll() override;
     void ResumeAll() override;

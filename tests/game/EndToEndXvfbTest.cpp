@@ -48,7 +48,7 @@ protected:
         // A game a failed step left running is ended (by its process id).
         if (std::filesystem::exists(dir.Path() / "pid.txt") && !Ended()) {
             testkit::RunCommand("kill $(cat '" + d + "/pid.txt') 2>/dev/null");
-            testkit::WaitUntil([&] { return Ended(); });
+            WaitFor([&] { return Ended(); });
         }
     }
     // The environment the game runs in, for a shell line, with `more` (shell lines) last.
@@ -64,13 +64,13 @@ protected:
                                   "/first.txt' 2>&1 & echo $! >'" + d + "/pid.txt'; wait $!; echo $? >'" + d +
                                   "/exit.tmp'; mv '" + d + "/exit.tmp' '" + d + "/exit.txt' ) </dev/null >/dev/null 2>&1 &\n");
         ASSERT_EQ(testkit::RunCommand("sh '" + d + "/start.sh'"), 0);
-        testkit::WaitUntil([&] { return std::filesystem::exists(dir.Path() / "pid.txt"); });
+        WaitFor([&] { return std::filesystem::exists(dir.Path() / "pid.txt"); });
     }
     // The id of the first window with this title, once one shows (empty if none did
     // before the game ended or the deadline passed).
     std::string AwaitWindow(const std::string& title) {
         std::string found;
-        testkit::WaitUntil([&] {
+        WaitFor([&] {
             testkit::RunCommand("timeout 30 xdotool search --name '^" + title + "$' 2>/dev/null | head -n 1 >'" + d +
                                 "/wid.txt'");
             found = Trimmed(testkit::ReadFile(dir.Path() / "wid.txt"));
@@ -85,6 +85,10 @@ protected:
         ASSERT_FALSE(wid.empty()) << "no game window\n" << testkit::ReadFile(dir.Path() / "first.txt");
     }
     bool Ended() { return std::filesystem::exists(dir.Path() / "exit.txt"); }
+    // The game under the sanitizers starts slowly on a busy machine (a whole run of the
+    // sample has taken three minutes): each step waits up to five minutes, well inside
+    // the ending the launch gives the game.
+    static bool WaitFor(const std::function<bool()>& condition) { return testkit::WaitUntil(condition, 300); }
     std::string Output() { return testkit::ReadFile(dir.Path() / "first.txt"); }
     // xdotool on the game's window ("%w" stands for its id).
     bool Xdo(std::string args) {
@@ -95,7 +99,7 @@ protected:
     // answers nothing, or the deadline passes; the last shot stays for the checks.
     void AwaitScreen(const std::string& file, const std::function<std::string()>& mismatch) {
         std::string last = "no screenshot";
-        const bool seen = testkit::WaitUntil([&] {
+        const bool seen = WaitFor([&] {
             if (testkit::RunCommand("timeout 30 import -window " + wid + " '" + d + "/" + file + "' 2>/dev/null") != 0)
                 return false;
             last = mismatch();
@@ -106,7 +110,7 @@ protected:
     // Escape until the game ends (a key sent before the game listens would be lost), then
     // its exit status and its output.
     void QuitWithEscape() {
-        EXPECT_TRUE(testkit::WaitUntil([&] {
+        EXPECT_TRUE(WaitFor([&] {
             if (!Ended()) Xdo("key --window %w Escape");
             return Ended();
         })) << "the game did not quit on Escape";
@@ -115,7 +119,7 @@ protected:
         EXPECT_EQ(Count(testkit::ReadFile(dir.Path() / "first.txt"), "AddressSanitizer"), 0u);
     }
     bool AwaitLog(const std::string& line) {
-        return testkit::WaitUntil([&] { return Log().find(line) != std::string::npos || Ended(); }) &&
+        return WaitFor([&] { return Log().find(line) != std::string::npos || Ended(); }) &&
                Log().find(line) != std::string::npos;
     }
     // The loudest sample the game has played so far (0 to 1).
@@ -235,7 +239,7 @@ TEST_F(GameRun, ShowsTheSampleSceneAnswersAClickAndQuitsOnEscape) {
     EXPECT_EQ(Loudest(), 0.0);
     EXPECT_TRUE(Xdo("mousemove --window %w 200 150 click 1"));
     AwaitLooks("clicked.png", {PixelIs("star", 200, 150, "242,193,78"), PixelIs("cell", 410, 310, "61,95,127"), sparks});
-    EXPECT_TRUE(testkit::WaitUntil([&] { return Loudest() > 0.1; })) << "no chime: loudest " << Loudest();
+    EXPECT_TRUE(WaitFor([&] { return Loudest() > 0.1; })) << "no chime: loudest " << Loudest();
     QuitWithEscape();
 
     const std::string log = Log();
@@ -325,7 +329,7 @@ TEST_F(GameRun, StartedWithoutItsDataSaysWhereItLookedAndEnds) {
         std::filesystem::remove(run / "data.zip");
         if (cutShort) dir.Write("run/data.zip", archive.substr(0, archive.size() / 2));
         ASSERT_NO_FATAL_FAILURE(Launch());
-        ASSERT_TRUE(testkit::WaitUntil([&] { return Ended(); })) << "the game did not end\n" << Log();
+        ASSERT_TRUE(WaitFor([&] { return Ended(); })) << "the game did not end\n" << Log();
         EXPECT_EQ(Trimmed(testkit::ReadFile(dir.Path() / "exit.txt")), "0") << Output();
         const std::string log = Log(), output = Output();
         EXPECT_EQ(Count(log, "exception: " + message), 1u) << log;
@@ -351,7 +355,7 @@ TEST_F(GameRun, WithoutASoundDeviceTheLogSaysSoAndTheLibraryKeepsQuietUnlessAske
         for (const char* file : {"exit.txt", "pid.txt", "first.txt", "home/Tarn/Tessmar5/log.txt"})
             std::filesystem::remove(dir.Path() / file);
         ASSERT_NO_FATAL_FAILURE(Launch(c.environment));
-        ASSERT_TRUE(testkit::WaitUntil([&] { return Ended(); })) << "the game did not end\n" << Log();
+        ASSERT_TRUE(WaitFor([&] { return Ended(); })) << "the game did not end\n" << Log();
         const std::string log = Log(), output = Output();
         EXPECT_EQ(Count(log, "sound: no sound device could be opened; sound is off"), 1u) << c.environment << log;
         EXPECT_EQ(Count(log, "sound:"), 1u) << c.environment << log;
