@@ -342,6 +342,22 @@ TEST_F(FolderTest, AFolderSwappedForALinkMeanwhileIsNeverFollowed) {
     EXPECT_EQ(Snapshot(outside), before);
 }
 
+// The escapes that carry a system folder's odd bytes in wide text are not honoured in a
+// path from data or a script: no name with a byte that is not UTF-8 is ever made.
+TEST_F(FolderTest, EscapedBytesInAPathFromDataMakeNoOddName) {
+    const std::wstring odd = std::wstring(L"odd") + wchar_t(0xDCFF) + wchar_t(0xDC80);
+    testkit::LogCapture log;
+    fs.CreateFolder(odd, 0);
+    fs.CreateFolder(odd, pf::kFileInResourceFolder);
+    pf::WriteUserFile(fs, odd + L".txt", "x");
+    for (const auto& root : {User(), Res()}) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_EQ(pf::ToUtf8(pf::FromUtf8(name)), name) << "a name that is not UTF-8 was made";
+        }
+    }
+}
+
 TEST_F(FolderTest, DeleteUserFile) {
     dir.Write("user/Gone.txt", "x");
     EXPECT_TRUE(fs.DeleteUserFile(L"gone.txt"));
