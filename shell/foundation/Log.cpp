@@ -33,9 +33,17 @@ bool Rotate() {
     return true;
 }
 
+// A line longer than the bound on its own: cut at a character's start so that it fits.
+std::string CutToBound(const std::string& utf8) {
+    size_t end = g_logLimit > 1 ? g_logLimit - 1 : 0;
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+    return utf8.substr(0, end) + "\n";
+}
+
 // Writes to the file under the lock; the bound decides where the line goes.
-void WriteToFile(const std::string& utf8) {
+void WriteToFile(const std::string& whole) {
     if (!g_logFile || g_logFull) return;
+    const std::string utf8 = whole.size() > g_logLimit ? CutToBound(whole) : whole;
     if (g_logWritten + utf8.size() > g_logLimit && (g_logWritten == 0 || !Rotate())) {
         // A fault logged over and over must not fill the disk: one line says so and the
         // file stays as it is until the next start.

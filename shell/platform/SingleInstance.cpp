@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "shell/foundation/Log.h"
+#include "shell/foundation/OsPathText.h"
 #include "shell/foundation/TextHelpers.h"
 #include "shell/platform/UserDataRoot.h"
 
@@ -128,7 +129,7 @@ public:
         // The lock lives in the user-data root, beside the user folders it protects: two
         // starts on one user folder meet at the same file whatever else differs between
         // them, and no other user can make files there.
-        CreateFolders(FromUtf8(LockFolder()));
+        CreateFolders(FromOsPath(LockFolder()));
         std::string path = BasePath(name) + ".lock";
         int fd = OpenLockFile(path);
         if (fd < 0) {
@@ -210,7 +211,7 @@ std::atomic<SingleInstanceLock*> g_lock{nullptr};
 }  // namespace
 
 std::string LockFolder() {
-    std::string folder = ToUtf8(GetUserDataRoot());
+    std::string folder = ToOsPath(GetUserDataRoot());
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder;
 }

@@ -213,6 +213,20 @@ TEST(SingleInstance, TheLockFollowsTheUserFolder) {
               std::string::npos);
 }
 
+// A user-data root whose name is not UTF-8 holds the lock under its own name, not under a
+// look-alike with the odd bytes replaced.
+TEST(SingleInstance, TheLockIsMadeInARootWhoseNameIsNotUtf8) {
+    testkit::TempDir dir;
+    const std::string odd = dir.Path().string() + "/caf\xe9-\xff";
+    setenv("XDG_DATA_HOME", odd.c_str(), 1);
+    const std::string name = "Tessmar5-odd-" + std::to_string(getpid());
+    const bool acquired = pf::GetSingleInstanceLock().Acquire(name);
+    unsetenv("XDG_DATA_HOME");
+    ASSERT_TRUE(acquired);
+    EXPECT_TRUE(std::filesystem::exists(odd + "/" + name + ".lock"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
+}
+
 // A child made by fork without exec (as the message box makes one to show its window)
 // does not hold the lock on: once the holder is gone, the next start takes it though the
 // child still runs.

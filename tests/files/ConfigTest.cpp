@@ -261,6 +261,25 @@ TEST_F(ConfigTest, SettingsDefaultsWhenOptionsAreMissing) {
               "appHeight=600\nappWidth=800\nwideScreenSupport=true\nscretchScreen=true\n");
 }
 
+// Options that are no regular file (a pipe, a link to /dev/zero, which has no end) are
+// not read and not waited on: the defaults are used and a save leaves the entry as it is.
+TEST_F(ConfigTest, OptionsThatAreNoRegularFileAreNotReadNorReplaced) {
+    for (const char* make : {"mkfifo user/options.cfg", "ln -s /dev/zero user/options.cfg"}) {
+        SCOPED_TRACE(make);
+        std::filesystem::remove(User() / "options.cfg");
+        ASSERT_EQ(testkit::RunCommand("cd " + Quote(dir.Path().string()) + " && " + make), 0);
+        const auto type = std::filesystem::symlink_status(User() / "options.cfg").type();
+        testkit::LogCapture log;
+        pf::Settings settings(&fs);
+        settings.Load();
+        pf::OptionList& options = settings.GetOptions();
+        EXPECT_EQ(options.GetValue(L"appWidth"), L"800");
+        options.SetValue(L"appWidth", L"1024");
+        EXPECT_FALSE(options.save());
+        EXPECT_EQ(std::filesystem::symlink_status(User() / "options.cfg").type(), type);
+    }
+}
+
 // An options file past the bound (a real sparse file of 64 GB, or real lines just past
 // it) is not read: one log line, the defaults, and the file stays as it was, also when the
 // options are saved. A file right at the bound is read.

@@ -2,13 +2,17 @@
 // lookups, writes that never lose the old file, folder creation and deletion.
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
 #include <functional>
 #include <map>
+#include <thread>
 
 #include "FilesFixture.h"
 
@@ -306,6 +310,52 @@ TEST_F(FolderTest, LinksInTheMiddleOfAPathAreNeverFollowed) {
         EXPECT_EQ(testkit::ReadFile(User() / "real/own.txt"), "mine");
     }
     std::filesystem::remove(Res() / "reslink");
+}
+
+// A folder on the way swapped for a link while the game writes, deletes and makes folders
+// below it: each operation acts in the folder it opened or fails, never through the link.
+TEST_F(FolderTest, AFolderSwappedForALinkMeanwhileIsNeverFollowed) {
+    const std::filesystem::path outside = dir.Path() / "outside";
+    dir.Write("outside/x.txt", "keep me");
+    dir.Write("user/sub/x.txt", "mine");
+    ASSERT_EQ(::symlink(outside.c_str(), (User() / "alt").c_str()), 0);
+    const auto before = Snapshot(outside);
+    std::atomic<bool> done{false};
+    std::atomic<int> swaps{0};
+    std::thread swapper([&] {
+        const std::string sub = (User() / "sub").string(), alt = (User() / "alt").string();
+        while (!done.load()) {
+            if (::renameat2(AT_FDCWD, sub.c_str(), AT_FDCWD, alt.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
+        }
+    });
+    testkit::LogCapture log;
+    // Until the swapper has swapped often while operations ran (a bound on rounds too).
+    for (int round = 0; round < 20000 && (round < 200 || swaps.load() < 200); ++round) {
+        pf::WriteUserFile(fs, L"sub/x.txt", "planted");
+        fs.CreateFolder(L"sub/made", 0);
+        fs.DeleteFolder(L"sub/made");
+        fs.DeleteUserFile(L"sub/x.txt");
+    }
+    done = true;
+    swapper.join();
+    EXPECT_GE(swaps.load(), 200);
+    EXPECT_EQ(Snapshot(outside), before);
+}
+
+// The escapes that carry a system folder's odd bytes in wide text are not honoured in a
+// path from data or a script: no name with a byte that is not UTF-8 is ever made.
+TEST_F(FolderTest, EscapedBytesInAPathFromDataMakeNoOddName) {
+    const std::wstring odd = std::wstring(L"odd") + wchar_t(0xDCFF) + wchar_t(0xDC80);
+    testkit::LogCapture log;
+    fs.CreateFolder(odd, 0);
+    fs.CreateFolder(odd, pf::kFileInResourceFolder);
+    pf::WriteUserFile(fs, odd + L".txt", "x");
+    for (const auto& root : {User(), Res()}) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_EQ(pf::ToUtf8(pf::FromUtf8(name)), name) << "a name that is not UTF-8 was made";
+        }
+    }
 }
 
 TEST_F(FolderTest, DeleteUserFile) {

@@ -117,6 +117,45 @@ TEST_F(LogTest, AtItsBoundTheLogKeepsTheNewestLinesAndOneEarlierLog) {
     EXPECT_EQ(testkit::ReadFile(path), "again\n");
 }
 
+// What is in the earlier log's place is never written through: a link there is replaced
+// (its target keeps its bytes); a folder there stops the log at its bound with the one
+// line that says so. A line longer than the bound on its own is not written whole either.
+TEST_F(LogTest, RotationNeverWritesThroughWhatHoldsTheEarlierName) {
+    enum Kind { kLink, kFolder, kHugeLine };
+    for (Kind kind : {kLink, kFolder, kHugeLine}) {
+        SCOPED_TRACE(kind);
+        testkit::TempDir dir, outside;
+        auto path = dir.Path() / "log.txt";
+        auto earlier = dir.Path() / "log.1.txt";
+        auto victim = outside.Path() / "victim.txt";
+        outside.Write("victim.txt", "precious");
+        if (kind == kLink) std::filesystem::create_symlink(victim, earlier);
+        if (kind == kFolder) std::filesystem::create_directory(earlier);
+        SetLogLimit(100);
+        OpenLog(FromUtf8(path.string()));
+        for (int i = 0; i < 30; ++i) DebugStream() << "line " << i;
+        if (kind == kHugeLine) DebugStream() << std::string(1000, 'x');
+        DebugStream() << "last";
+        SetLogLimit(0);
+        CloseLog();
+        EXPECT_EQ(testkit::ReadFile(victim), "precious");
+        EXPECT_LE(std::filesystem::file_size(path), 200u);
+        if (kind == kLink) {
+            EXPECT_FALSE(std::filesystem::is_symlink(earlier));
+            EXPECT_NE(testkit::ReadFile(path).find("last"), std::string::npos);
+        }
+        if (kind == kFolder) {
+            EXPECT_NE(testkit::ReadFile(path).find("log: the log reached its bound"), std::string::npos);
+        }
+        if (kind == kFolder) {
+            EXPECT_TRUE(std::filesystem::is_directory(earlier));
+        }
+        if (kind == kHugeLine) {
+            EXPECT_LE(std::filesystem::file_size(earlier), 200u);
+        }
+    }
+}
+
 // A file handed to the log without a way to start another stops at the bound: one line
 // says so and the file takes nothing more.
 TEST_F(LogTest, AFileWithoutARotatorStopsAtItsBound) {
