@@ -17,7 +17,7 @@
 #include "bench/common/InTurns.h"
 #include "bench/common/SdlPeer.h"
 #include "content/ResAnim.h"
-#include "content/widgets/Box9Actor.h"
+#include "widgets/Box9Actor.h"
 #include "scene/RootItem.h"
 #include "scene/ScreenSize.h"
 #include "shell/DisplayDX.h"

@@ -3,7 +3,7 @@
 // measures nothing, may go).
 #include <vector>
 
-#include "content/widgets/TextBlock.h"
+#include "widgets/TextBlock.h"
 #include "fuzz/support/MarkupHarness.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The markup tokenizer on any text, in and out of tag mode: it ends, and its tokens put
 // back together give the text again.
-#include "content/widgets/Markup.h"
+#include "widgets/Markup.h"
 #include "fuzz/support/MarkupHarness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

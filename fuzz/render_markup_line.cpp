@@ -4,7 +4,7 @@
 // layout may draw more characters than the stripped text holds.)
 #include <vector>
 
-#include "content/widgets/Markup.h"
+#include "widgets/Markup.h"
 #include "fuzz/support/MarkupHarness.h"
 #include "shell/foundation/TextHelpers.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "content/machines/StateMachineXml.h"
+#include "machines/StateMachineXml.h"
 #include "content/XmlData.h"
 #include "fuzz/support/SceneHarness.h"
 #include "shell/Clock.h"

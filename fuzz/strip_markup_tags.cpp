@@ -1,5 +1,5 @@
 // The tag stripper on any text agrees with erasing tags one at a time from the start.
-#include "content/widgets/Markup.h"
+#include "widgets/Markup.h"
 #include "fuzz/support/MarkupHarness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,8 +7,8 @@
 
 #include "content/ResAnim.h"
 #include "content/ResourceManager.h"
-#include "content/widgets/UrlButton.h"
-#include "content/widgets/WidgetServices.h"
+#include "widgets/UrlButton.h"
+#include "widgets/WidgetServices.h"
 #include "fuzz/support/ContentHarness.h"
 #include "shell/ImageLoaderDX.h"
 #include "shell/platform/ShellOpener.h"

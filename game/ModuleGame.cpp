@@ -3,7 +3,7 @@
 #include <boost/python.hpp>
 
 #include "content/ResAnim.h"
-#include "content/widgets/UrlButton.h"
+#include "widgets/UrlButton.h"
 #include "game/BoardSpacesActor.h"
 #include "game/DesktopFiles.h"
 #include "game/FogTurbulenceActor.h"

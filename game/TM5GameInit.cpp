@@ -6,7 +6,7 @@
 
 #include "content/ResourceManager.h"
 #include "content/Resources.h"
-#include "content/machines/StateMachineXml.h"
+#include "machines/StateMachineXml.h"
 #include "game/CrashFilter.h"
 #include "game/ModuleGame.h"
 #include "game/TM5Game.h"

@@ -8,7 +8,7 @@
 #include "PyRunner.h"
 #include "SceneInput.h"
 #include "ScriptTestSupport.h"
-#include "content/widgets/Edit.h"
+#include "widgets/Edit.h"
 #include "script/ScriptError.h"
 #include "script/ScriptPeer.h"
 #include "shell/EventSystem.h"

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "content/widgets/Markup.h"
+#include "widgets/Markup.h"
 #include "fonts/FontsFixture.h"
 #include "shell/BmFont.h"
 #include "shell/codecs/ImageCodec.h"

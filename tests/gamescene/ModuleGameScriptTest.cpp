@@ -7,8 +7,8 @@
 
 #include "SceneFakes.h"
 #include "common/TestSupport.h"
-#include "content/widgets/UrlButton.h"
-#include "content/widgets/WidgetServices.h"
+#include "widgets/UrlButton.h"
+#include "widgets/WidgetServices.h"
 #include "game/BoardSpacesActor.h"
 #include "game/GameModifiers.h"
 #include "game/ModuleGame.h"

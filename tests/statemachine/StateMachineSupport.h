@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "content/machines/StateMachineXml.h"
+#include "machines/StateMachineXml.h"
 #include "datascene/DataSceneSupport.h"
 #include "shell/foundation/TextHelpers.h"
 

@@ -2,7 +2,7 @@
 // double clicks post, play and call when real input goes through the root.
 #include "WidgetsFixture.h"
 
-#include "content/widgets/Button.h"
+#include "widgets/Button.h"
 #include "scene/ButtonHandler.h"
 #include "shell/foundation/TextHelpers.h"
 

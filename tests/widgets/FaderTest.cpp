@@ -8,10 +8,10 @@
 #include <cstdlib>
 
 #include "common/TestSupport.h"
-#include "content/widgets/ColorRect.h"
-#include "content/widgets/CursorActor.h"
-#include "content/widgets/FullScreenBlurFader.h"
-#include "content/widgets/FullScreenFader.h"
+#include "widgets/ColorRect.h"
+#include "widgets/CursorActor.h"
+#include "widgets/FullScreenBlurFader.h"
+#include "widgets/FullScreenFader.h"
 #include "scene/Lifetime.h"
 #include "shell/Clock.h"
 #include "shell/EventSystem.h"

@@ -3,10 +3,10 @@
 // cue on to the panel; real clicks through the root show when the button answers.
 #include "WidgetsFixture.h"
 
-#include "content/machines/StateMachineXml.h"
+#include "machines/StateMachineXml.h"
 #include "content/XmlData.h"
-#include "content/widgets/Button.h"
-#include "content/widgets/FullScreenFader.h"
+#include "widgets/Button.h"
+#include "widgets/FullScreenFader.h"
 #include "shell/foundation/TextHelpers.h"
 
 using namespace widgettest;

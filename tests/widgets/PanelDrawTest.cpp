@@ -5,8 +5,8 @@
 #include <climits>
 
 #include "common/TestSupport.h"
-#include "content/widgets/Box9Actor.h"
-#include "content/widgets/TiledActor.h"
+#include "widgets/Box9Actor.h"
+#include "widgets/TiledActor.h"
 
 using namespace widgettest;
 

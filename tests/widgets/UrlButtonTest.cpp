@@ -4,8 +4,8 @@
 
 #include "common/TestSupport.h"
 #include "content/ResourceManager.h"
-#include "content/widgets/UrlButton.h"
-#include "content/widgets/WidgetServices.h"
+#include "widgets/UrlButton.h"
+#include "widgets/WidgetServices.h"
 #include "images/FakeDisplay.h"
 #include "shell/ConfigSection.h"
 #include "shell/FileSystem.h"

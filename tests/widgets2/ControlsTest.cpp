@@ -1,9 +1,9 @@
 // Slider knob, scroll area and progress bar.
 #include <climits>
 
-#include "content/widgets/ProgressBar.h"
-#include "content/widgets/ScrollItem.h"
-#include "content/widgets/SliderKnob.h"
+#include "widgets/ProgressBar.h"
+#include "widgets/ScrollItem.h"
+#include "widgets/SliderKnob.h"
 #include "scene/SceneTestSupport.h"
 #include "shell/foundation/TextHelpers.h"
 #include "widgets2/WidgetsFixture.h"

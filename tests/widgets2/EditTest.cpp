@@ -1,7 +1,7 @@
 // The edit field typed through real key events routed by the scene root.
 #include <climits>
 
-#include "content/widgets/Edit.h"
+#include "widgets/Edit.h"
 #include "scene/SceneTestSupport.h"
 #include "shell/foundation/KeyTables.h"
 #include "shell/foundation/TextHelpers.h"

@@ -2,7 +2,7 @@
 // display on the software device: lit pixels land where the font page's ink says.
 #include "content/ResourceManager.h"
 #include "content/Resources.h"
-#include "content/widgets/TextBlock.h"
+#include "widgets/TextBlock.h"
 #include "display/DisplayFixture.h"
 #include "shell/BmFont.h"
 #include "shell/FileSystem.h"

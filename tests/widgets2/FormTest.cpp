@@ -1,10 +1,10 @@
 // A small form in a scroll area: a text with a link, an edit field, a slider that drives a
 // progress bar through SettingChanged, all worked by real events through the root.
-#include "content/widgets/Edit.h"
-#include "content/widgets/ProgressBar.h"
-#include "content/widgets/ScrollItem.h"
-#include "content/widgets/SliderKnob.h"
-#include "content/widgets/TextBlock.h"
+#include "widgets/Edit.h"
+#include "widgets/ProgressBar.h"
+#include "widgets/ScrollItem.h"
+#include "widgets/SliderKnob.h"
+#include "widgets/TextBlock.h"
 #include "scene/SceneTestSupport.h"
 #include "shell/foundation/KeyTables.h"
 #include "widgets2/WidgetsFixture.h"

@@ -1,5 +1,5 @@
 // The markup tokenizer, the tag stripper and the layout of one marked-up line.
-#include "content/widgets/Markup.h"
+#include "widgets/Markup.h"
 #include "shell/foundation/TextHelpers.h"
 #include "widgets2/WidgetsFixture.h"
 

@@ -1,6 +1,6 @@
 // Wrapping, line layout, cached quads and click regions of the text widget.
-#include "content/widgets/TextBlock.h"
-#include "content/widgets/TextWrap.h"
+#include "widgets/TextBlock.h"
+#include "widgets/TextWrap.h"
 #include "scene/SceneTestSupport.h"
 #include "shell/foundation/TextHelpers.h"
 #include "widgets2/WidgetsFixture.h"

@@ -1,4 +1,4 @@
-#include "content/widgets/ProgressBar.h"
+#include "widgets/ProgressBar.h"
 
 #include <algorithm>
 #include <cmath>

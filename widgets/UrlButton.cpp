@@ -1,8 +1,8 @@
-#include "content/widgets/UrlButton.h"
+#include "widgets/UrlButton.h"
 
 #include "content/ResAnim.h"
 #include "content/ResourceManager.h"
-#include "content/widgets/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 #include "shell/Application.h"
 #include "shell/ConfigSection.h"
 #include "shell/foundation/Log.h"

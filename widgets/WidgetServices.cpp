@@ -1,4 +1,4 @@
-#include "content/widgets/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,10 +1,10 @@
-#include "content/widgets/TiledActor.h"
+#include "widgets/TiledActor.h"
 
 #include <utility>
 #include <vector>
 
 #include "content/ResAnim.h"
-#include "content/widgets/TileLayout.h"
+#include "widgets/TileLayout.h"
 #include "shell/foundation/Log.h"
 #include "shell/foundation/TextHelpers.h"
 

@@ -1,6 +1,6 @@
-#include "content/widgets/CursorActor.h"
+#include "widgets/CursorActor.h"
 
-#include "content/widgets/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 #include "scene/ClockHandler.h"
 #include "scene/MoveWithCursor.h"
 #include "scene/ScreenSize.h"

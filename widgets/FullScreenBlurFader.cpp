@@ -1,8 +1,8 @@
-#include "content/widgets/FullScreenBlurFader.h"
+#include "widgets/FullScreenBlurFader.h"
 
 #include <algorithm>
 
-#include "content/widgets/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 #include "scene/ScreenSize.h"
 #include "shell/ImageKernels.h"
 #include "shell/foundation/Log.h"

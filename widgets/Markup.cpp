@@ -1,4 +1,4 @@
-#include "content/widgets/Markup.h"
+#include "widgets/Markup.h"
 
 #include <algorithm>
 #include <climits>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "content/machines/StateMachine.h"
+#include "machines/StateMachine.h"
 
 class XmlData;
 

@@ -2,7 +2,7 @@
 #include <climits>
 
 #include "content/ResourceManager.h"
-#include "content/machines/StateMachineXml.h"
+#include "machines/StateMachineXml.h"
 #include "content/XmlData.h"
 #include "scene/RootItem.h"
 #include "shell/Event.h"

@@ -1,4 +1,4 @@
-#include "content/machines/StateMachine.h"
+#include "machines/StateMachine.h"
 
 #include <climits>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // passes the cues it receives on to a named item.
 #pragma once
 
-#include "content/widgets/ColorRect.h"
+#include "widgets/ColorRect.h"
 
 class FullScreenFader : public ColorRect {
 public:

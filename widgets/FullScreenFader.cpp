@@ -1,6 +1,6 @@
-#include "content/widgets/FullScreenFader.h"
+#include "widgets/FullScreenFader.h"
 
-#include "content/widgets/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 #include "scene/RootItem.h"
 #include "scene/Tweens.h"
 #include "shell/foundation/Log.h"

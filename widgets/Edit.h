@@ -7,7 +7,7 @@
 #include <climits>
 #include <string>
 
-#include "content/widgets/TextBlock.h"
+#include "widgets/TextBlock.h"
 #include "scene/Callback.h"
 
 class Edit : public TextBlock {

@@ -1,4 +1,4 @@
-#include "content/widgets/ScrollItem.h"
+#include "widgets/ScrollItem.h"
 
 #include <algorithm>
 #include <climits>

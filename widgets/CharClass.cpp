@@ -1,4 +1,4 @@
-#include "content/widgets/CharClass.h"
+#include "widgets/CharClass.h"
 
 bool IsControlChar(wchar_t ch) {
     return (ch >= 0 && ch < 0x20) || (ch >= 0x7F && ch < 0xA0) || ch == 0x2028 || ch == 0x2029;

@@ -1,10 +1,10 @@
-#include "content/widgets/Box9Actor.h"
+#include "widgets/Box9Actor.h"
 
 #include <algorithm>
 #include <climits>
 
 #include "content/ResAnim.h"
-#include "content/widgets/TileLayout.h"
+#include "widgets/TileLayout.h"
 #include "shell/foundation/Log.h"
 #include "shell/foundation/TextHelpers.h"
 

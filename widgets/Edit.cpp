@@ -1,8 +1,8 @@
-#include "content/widgets/Edit.h"
+#include "widgets/Edit.h"
 
 #include <algorithm>
 
-#include "content/widgets/CharClass.h"
+#include "widgets/CharClass.h"
 #include "scene/RootItem.h"
 #include "shell/Clock.h"
 #include "shell/Font.h"

@@ -1,8 +1,8 @@
 // Edit: keyboard and mouse input, and the caret.
 #include <algorithm>
 
-#include "content/widgets/CharClass.h"
-#include "content/widgets/Edit.h"
+#include "widgets/CharClass.h"
+#include "widgets/Edit.h"
 #include "shell/Font.h"
 #include "shell/foundation/KeyTables.h"
 #include "sound/SoundPlayer.h"

@@ -2,7 +2,7 @@
 // position, priority) from the vendor configuration.
 #pragma once
 
-#include "content/widgets/Button.h"
+#include "widgets/Button.h"
 
 namespace pf {
 class ConfigSection;

@@ -1,4 +1,4 @@
-#include "content/widgets/TextBlock.h"
+#include "widgets/TextBlock.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "content/ResourceManager.h"
-#include "content/widgets/Markup.h"
-#include "content/widgets/TextWrap.h"
+#include "widgets/Markup.h"
+#include "widgets/TextWrap.h"
 #include "scene/RootItem.h"
 #include "shell/Font.h"
 #include "shell/foundation/TextHelpers.h"

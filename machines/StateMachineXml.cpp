@@ -1,6 +1,6 @@
 // Reading a machine from XML, attaching and starting it, resolving its targets, and the
 // starter behind Item::RunScript. The commands themselves: StateMachineCommands.cpp.
-#include "content/machines/StateMachineXml.h"
+#include "machines/StateMachineXml.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 // TextBlock drawing: the cached glyph, outline and shadow quads, one triangle list each.
 #include <algorithm>
 
-#include "content/widgets/Markup.h"
-#include "content/widgets/TextBlock.h"
+#include "widgets/Markup.h"
+#include "widgets/TextBlock.h"
 #include "shell/Font.h"
 
 void TextBlock::RebuildQuads(const pf::Font& font, const pf::Color& base, int alpha) {

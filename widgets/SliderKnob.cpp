@@ -1,4 +1,4 @@
-#include "content/widgets/SliderKnob.h"
+#include "widgets/SliderKnob.h"
 
 #include <algorithm>
 #include <climits>

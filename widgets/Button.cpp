@@ -1,7 +1,7 @@
-#include "content/widgets/Button.h"
+#include "widgets/Button.h"
 
 #include "content/ResAnim.h"
-#include "content/widgets/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 #include "scene/EvtHandler.h"
 #include "shell/foundation/TextHelpers.h"
 

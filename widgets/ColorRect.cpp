@@ -1,4 +1,4 @@
-#include "content/widgets/ColorRect.h"
+#include "widgets/ColorRect.h"
 
 #include <algorithm>
 #include <sstream>

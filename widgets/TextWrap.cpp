@@ -1,8 +1,8 @@
-#include "content/widgets/TextWrap.h"
+#include "widgets/TextWrap.h"
 
 #include <algorithm>
 
-#include "content/widgets/Markup.h"
+#include "widgets/Markup.h"
 #include "shell/Font.h"
 #include "shell/foundation/TextHelpers.h"
 
