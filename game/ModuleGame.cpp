@@ -18,6 +18,7 @@
 #include "script/PythonHost.h"
 #include "script/ScriptPeer.h"
 #include "script/bindings/Bindings.h"
+#include "script/bindings/SceneThread.h"
 #include "shell/Application.h"
 #include "shell/foundation/Log.h"
 
@@ -34,7 +35,7 @@ void RegisterApp() {
     bp::class_<TM5Game, boost::noncopyable>("app", bp::no_init)
         .def("instance", &TM5Game::Instance, bp::return_value_policy<bp::reference_existing_object>())
         .staticmethod("instance")
-        .def("DeleteAfterCycle", &TM5Game::DeleteAfterCycle)
+        .def("DeleteAfterCycle", ruv3module::OnSceneThread("TM5Game.DeleteAfterCycle", &TM5Game::DeleteAfterCycle))
         .def("IsDebug", +[](const TM5Game&) { return false; });
 }
 
@@ -98,9 +99,9 @@ void RegisterGameClasses() {
     GameClass<ParticleMgr, Actor>("ParticleActor", bp::init<>())
         .def("init", &ParticleMgr::init)
         .staticmethod("init")
-        .def("clear", &ParticleMgr::clear)
-        .def("addParticles", &ParticleMgr::addParticles)
-        .def("removeParticles", &ParticleMgr::removeParticles);
+        .def("clear", ruv3module::OnSceneThread("ParticleActor.clear", &ParticleMgr::clear))
+        .def("addParticles", ruv3module::OnSceneThread("ParticleActor.addParticles", &ParticleMgr::addParticles))
+        .def("removeParticles", ruv3module::OnSceneThread("ParticleActor.removeParticles", &ParticleMgr::removeParticles));
     GameClass<PathModifier, Modifier>("PathModifier", bp::init<>()).def("Init", &PathModifier::Init);
     GameClass<ColorModifier, Modifier>("ColorModifier", bp::init<>()).def(bp::init<pf::Color>());
     GameClass<BrightnessModifier, Modifier>("BrightnessModifier", bp::init<>()).def(bp::init<pf::Color>());

@@ -151,6 +151,19 @@ loaded = game.ParticleActor.init('no such particles.xml')
 slot = particles.addParticles(-1, ruv3.Point(0, 0), 1)
 particles.clear()
 particles.removeParticles(250)
+# Adding and removing particles changes the actor's children: the main thread's only.
+import threading
+refused_particles = []
+def from_another_thread():
+    for name, call in (('clear', particles.clear), ('removeParticles', lambda: particles.removeParticles(0)),
+                       ('addParticles', lambda: particles.addParticles(0, ruv3.Point(0, 0), 1))):
+        try:
+            call()
+        except RuntimeError as e:
+            if str(e).startswith('ParticleActor.' + name + ':'): refused_particles.append(name)
+worker = threading.Thread(target=from_another_thread)
+worker.start()
+worker.join()
 game.LogDataError('a script found bad data')
 )");
     std::vector<std::string> names;
@@ -162,6 +175,8 @@ game.LogDataError('a script found bad data')
         "createOuterGlow", "createSepia", "createBlur", "desaturate", "SetMainSurface", "AddVendorDistributor",
         "setDesktopWallpaper", "startExecutableFile"};
     EXPECT_EQ(names, expected);
+
+    EXPECT_EQ(bp::len(ns["refused_particles"]), 3);
 
     bp::object made = ns["made"];
     EXPECT_FLOAT_EQ(bp::extract<float>(ns["fall_speed"]), 2.5f);
