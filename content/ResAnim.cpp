@@ -239,8 +239,10 @@ bool ResAnim::LoadImageFile(MemorySurface& out, ImageLoader* loader, FileSystem*
     const PixelFormat wanted = PixelFormatFromName(d.params[kImageFormat]);
     const PixelFormat format = display ? display->GetNativeFormat(wanted) : wanted;
     pf::FileBuffer bytes;
-    if (!fs->ReadResourceFile(bytes, d.path) || pf::ContentSize(bytes) == 0) return false;
-    const bool ok = loader->Load(out, bytes.data(), int(std::min<size_t>(pf::ContentSize(bytes), INT32_MAX)), format);
+    bool checked = false;
+    if (!fs->ReadResourceFileChecked(bytes, d.path, checked) || pf::ContentSize(bytes) == 0) return false;
+    const bool ok = loader->Load(out, bytes.data(), int(std::min<size_t>(pf::ContentSize(bytes), INT32_MAX)), format,
+                                 checked ? pf::FormatChecksums::AlreadyVerified : pf::FormatChecksums::Verify);
     if (!ok && out.GetWidth() != 0) {
         // A damaged file is bad input, not a fatal error: logged (this may run on a
         // loading worker, which must never wait on a message box); the stand-in shows it.
@@ -251,9 +253,11 @@ bool ResAnim::LoadImageFile(MemorySurface& out, ImageLoader* loader, FileSystem*
     if (ok && !alphaSrc.empty()) {
         pf::FileBuffer maskBytes;
         MemorySurface mask;
-        if (fs->ReadResourceFile(maskBytes, alphaSrc) && pf::ContentSize(maskBytes) > 0 &&
+        bool maskChecked = false;
+        if (fs->ReadResourceFileChecked(maskBytes, alphaSrc, maskChecked) && pf::ContentSize(maskBytes) > 0 &&
             loader->Load(mask, maskBytes.data(), int(std::min<size_t>(pf::ContentSize(maskBytes), INT32_MAX)),
-                         PixelFormat::A8R8G8B8) &&
+                         PixelFormat::A8R8G8B8,
+                         maskChecked ? pf::FormatChecksums::AlreadyVerified : pf::FormatChecksums::Verify) &&
             mask.GetWidth() == out.GetWidth() && mask.GetHeight() == out.GetHeight()) {
             pf::PixelView image = out.GetView();
             const pf::PixelView maskView = mask.GetView();

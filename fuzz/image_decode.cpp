@@ -11,16 +11,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return new pf::ImageLoaderDX();
     }();
     if (size > (1u << 24)) return 0;
-    // The first byte picks the format asked for; the rest is the file.
+    // The first byte picks the format asked for (its low bits) and whether the bytes are
+    // taken as already checked, as an archive entry's are (its next bit); the rest is the file.
     const pf::PixelFormat formats[] = {pf::PixelFormat::Default, pf::PixelFormat::A8B8G8R8,
                                        pf::PixelFormat::R5G6B5, pf::PixelFormat::X8R8G8B8};
     const pf::PixelFormat format = size ? formats[data[0] % 4] : pf::PixelFormat::Default;
+    const pf::FormatChecksums checksums =
+        size && (data[0] & 4) ? pf::FormatChecksums::AlreadyVerified : pf::FormatChecksums::Verify;
     if (size) {
         ++data;
         --size;
     }
     my_intrusive_ptr<pf::MemorySurface> out(new pf::MemorySurface());
-    if (loader->Load(*out, size ? data : nullptr, int(size), format)) {
+    if (loader->Load(*out, size ? data : nullptr, int(size), format, checksums)) {
         // Touch every decoded byte so that a short buffer shows.
         const pf::PixelView v = out->GetView();
         volatile uint8_t sink = 0;

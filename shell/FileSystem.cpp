@@ -69,6 +69,11 @@ bool StaysInsideFolder(const std::wstring& path) {
     return false;
 }
 
+bool FileSystem::ReadResourceFileChecked(FileBuffer& buffer, const std::wstring& path, bool& checked) {
+    checked = false;
+    return ReadResourceFile(buffer, path);
+}
+
 bool ReadDataOrUserFile(FileSystem& fs, FileBuffer& buffer, const std::wstring& path) {
     return fs.ReadResourceFile(buffer, path) || fs.ReadUserFile(buffer, path, true);
 }

@@ -78,6 +78,9 @@ public:
     virtual void GetUserPath(wchar_t* buffer, int size) = 0;
     // From the archive first, then the resource folder (the scrambled name first).
     virtual bool ReadResourceFile(FileBuffer& buffer, const std::wstring& path) = 0;
+    // The same, also saying whether the bytes passed a checksum over the whole file on the
+    // way (an archive entry's CRC-32). This default says they did not.
+    virtual bool ReadResourceFileChecked(FileBuffer& buffer, const std::wstring& path, bool& checked);
     virtual bool ReadUserFile(FileBuffer& buffer, const std::wstring& path, bool allowScrambled) = 0;
     // Deletes what `file` holds, then opens path for writing; the new object goes to `file`.
     virtual bool OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) = 0;
@@ -141,6 +144,8 @@ public:
     void GetResourcePath(wchar_t* buffer, int size) override;
     void GetUserPath(wchar_t* buffer, int size) override;
     bool ReadResourceFile(FileBuffer& buffer, const std::wstring& path) override;
+    // An archive entry is read only when its CRC-32 matches: checked.
+    bool ReadResourceFileChecked(FileBuffer& buffer, const std::wstring& path, bool& checked) override;
     bool ReadUserFile(FileBuffer& buffer, const std::wstring& path, bool allowScrambled) override;
     bool OpenFileForWrite(FileImpl*& file, const std::wstring& path, int flags, bool scramble) override;
     void SetScrambling(bool scrambling) override { scrambling_ = scrambling; }

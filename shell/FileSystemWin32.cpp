@@ -156,8 +156,14 @@ bool FileSystemWin32::ReadFromArchive(FileBuffer& buffer, const std::wstring& pa
 }
 
 bool FileSystemWin32::ReadResourceFile(FileBuffer& buffer, const std::wstring& path) {
+    bool checked = false;
+    return ReadResourceFileChecked(buffer, path, checked);
+}
+
+bool FileSystemWin32::ReadResourceFileChecked(FileBuffer& buffer, const std::wstring& path, bool& checked) {
     bool tooLarge = false;
-    return ReadFromArchive(buffer, path, UINT64_MAX, tooLarge) || ReadFromFolder(buffer, resourceFolder_, path, true);
+    checked = ReadFromArchive(buffer, path, UINT64_MAX, tooLarge);
+    return checked || ReadFromFolder(buffer, resourceFolder_, path, true);
 }
 
 bool FileSystemWin32::ReadSmallFile(FileBuffer& buffer, const std::wstring& path, size_t limit, bool& tooLarge) {

@@ -17,10 +17,10 @@ DecodeOrder OrderFor(PixelFormat format) {
     return format == PixelFormat::A8B8G8R8 ? DecodeOrder::RGBA : DecodeOrder::BGRA;
 }
 
-bool Decode(const uint8_t* bytes, size_t size, MemorySurface& out, PixelFormat format) {
+bool Decode(const uint8_t* bytes, size_t size, MemorySurface& out, PixelFormat format, FormatChecksums checksums) {
     const DecodeOrder order = OrderFor(format);
     switch (SniffImage(bytes, size)) {
-    case ImageKind::Png: return DecodePng(bytes, size, out, order);
+    case ImageKind::Png: return DecodePng(bytes, size, out, order, checksums);
     case ImageKind::Jpeg: return DecodeJpeg(bytes, size, out, order);
     case ImageKind::Jpeg2000:
         DebugStream() << "Image: no JPEG 2000 decoder is installed";
@@ -76,7 +76,8 @@ ImageLoaderDX::~ImageLoaderDX() = default;
 
 bool ImageLoaderDX::HasJpeg2000() const { return codec_ != nullptr; }
 
-bool ImageLoaderDX::Load(MemorySurface& out, const void* data, int size, PixelFormat format) {
+bool ImageLoaderDX::Load(MemorySurface& out, const void* data, int size, PixelFormat format,
+                         FormatChecksums checksums) {
     if (format == PixelFormat::Default) format = PixelFormat::A8R8G8B8;
     if (!data || size <= 0) {
         DebugStream() << "Image: no image data";
@@ -106,7 +107,7 @@ bool ImageLoaderDX::Load(MemorySurface& out, const void* data, int size, PixelFo
     }
 
     MemorySurface decoded;
-    if (!Decode(bytes, length, decoded, format)) return false;
+    if (!Decode(bytes, length, decoded, format, checksums)) return false;
     return Deliver(decoded, out, format);
 }
 

@@ -25,7 +25,8 @@ public:
     RenderDevice* GetDevice() const { return device_; }
     bool HasJpeg2000() const;
 
-    bool Load(MemorySurface& out, const void* data, int size, PixelFormat format) override;
+    bool Load(MemorySurface& out, const void* data, int size, PixelFormat format,
+              FormatChecksums checksums = FormatChecksums::Verify) override;
     // PNG through ImageLoaderGDI; fileType 3 writes an uncompressed DDS file. Both answer
     // whether the file was written.
     bool Save(const wchar_t* path, int fileType, const PixelView& image) override;

@@ -6,12 +6,12 @@
 
 namespace pf {
 
-bool ImageLoaderGDI::Load(MemorySurface& out, const void* data, int size, PixelFormat format) {
+bool ImageLoaderGDI::Load(MemorySurface& out, const void* data, int size, PixelFormat, FormatChecksums checksums) {
     if (!data || size <= 0) {
         DebugStream() << "PNG: no image data";
         return false;
     }
-    return DecodePng(static_cast<const uint8_t*>(data), size_t(size), out, DecodeOrder::BGRA);
+    return DecodePng(static_cast<const uint8_t*>(data), size_t(size), out, DecodeOrder::BGRA, checksums);
 }
 
 bool ImageLoaderGDI::Save(const wchar_t* path, int fileType, const PixelView& image) {

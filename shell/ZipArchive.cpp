@@ -60,6 +60,19 @@ public:
         k2_ = k2;
     }
 
+    // The first key is a CRC-32 register driven by the plain bytes, so it already holds
+    // their CRC, only from another start: `before` is the key as it was ahead of the
+    // `size` bytes last decrypted. A CRC register's update is linear, so the register
+    // from the standard start (all ones) differs from the key by the start's difference
+    // carried through `size` zero bytes; that much zlib works out without a pass over the
+    // bytes.
+    uint32_t PlainCrc(uint32_t before, uint64_t size) const {
+        const uLong shift = crc32_combine_gen64(static_cast<z_off64_t>(size));
+        const uint32_t carried = static_cast<uint32_t>(crc32_combine_op(before ^ 0xFFFFFFFFu, 0, shift));
+        return ~(k0_ ^ carried);
+    }
+    uint32_t FirstKey() const { return k0_; }
+
     // Decrypts the 12-byte header and answers whether its last byte is the check byte:
     // the CRC's high byte, or the DOS time's high byte when a data descriptor follows.
     bool CheckHeader(const uint8_t* header, const ZipLocatedEntry& entry) {
@@ -329,12 +342,16 @@ bool ZipArchive::ReadLocatedEntry(const ZipLocatedEntry& entry, FileBuffer& buff
         DebugStream() << "archive: the entry '" << entry.name << "' is truncated";
         return false;
     }
+    const uint32_t firstKey = cipher.FirstKey();
     if (encrypted) cipher.Decrypt(data, size);
     if (entry.method != kMethodStored && !Inflate(data, size, entry.size, out)) {
         DebugStream() << "archive: the entry '" << entry.name << "' is damaged";
         return false;
     }
-    if (Crc32(out.data(), entry.size) != entry.crc) {
+    // A stored encrypted entry's CRC comes out of the decryption; the others take a pass.
+    const uint32_t crc = encrypted && entry.method == kMethodStored ? cipher.PlainCrc(firstKey, size)
+                                                                    : Crc32(out.data(), entry.size);
+    if (crc != entry.crc) {
         DebugStream() << "archive: CRC error in the entry '" << entry.name << "'";
         return false;
     }

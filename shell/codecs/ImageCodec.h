@@ -22,6 +22,12 @@ constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
 // Whether a decoded size is acceptable; logs the refusal.
 bool CheckImageSize(const char* codec, int64_t width, int64_t height);
 
+// Whether a decoder sums again the checksums a format carries over its own bytes (a
+// PNG's chunk CRCs and the Adler-32 of its compressed stream). Bytes that have just
+// passed a checksum over the whole file, an archive entry's CRC-32, need not be summed a
+// second time; the format's structure is checked either way.
+enum class FormatChecksums { Verify, AlreadyVerified };
+
 enum class ImageKind { Unknown, Png, Jpeg, Bmp, Pnm, Jpeg2000, Dds };
 // What the first bytes say the file is (TGA has no signature: Unknown).
 ImageKind SniffImage(const uint8_t* data, size_t size);
@@ -36,7 +42,8 @@ inline void PutPixel(uint8_t* d, DecodeOrder order, uint8_t r, uint8_t g, uint8_
     d[3] = a;
 }
 
-bool DecodePng(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order);
+bool DecodePng(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order,
+               FormatChecksums checksums = FormatChecksums::Verify);
 bool DecodeJpeg(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order);
 // A JPEG holding more scans than this is refused (a progressive file may repeat scans
 // without end, each one costing a pass over the whole image).

@@ -49,10 +49,15 @@ void FlushFile(png_structp) {}
 // The decode itself; no object with a destructor lives in this frame, so the jump back
 // from libpng's error handler skips nothing.
 bool ReadPng(png_structp png, png_infop info, PngState& state, MemorySurface& out,
-             std::vector<png_bytep>& rows, DecodeOrder order) {
+             std::vector<png_bytep>& rows, DecodeOrder order, FormatChecksums checksums) {
     if (setjmp(state.jump)) return false;
     png_set_read_fn(png, &state, ReadBytes);
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    if (checksums == FormatChecksums::AlreadyVerified) {
+        // The chunk CRCs and the stream's Adler-32 are not computed at all.
+        png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+        png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+    }
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
@@ -100,7 +105,7 @@ bool WritePng(png_structp png, png_infop info, PngState& state, AtomicFileWriter
 
 }  // namespace
 
-bool DecodePng(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order) {
+bool DecodePng(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder order, FormatChecksums checksums) {
     PngState state;
     state.data = data;
     state.size = data ? size : 0;
@@ -113,7 +118,7 @@ bool DecodePng(const uint8_t* data, size_t size, MemorySurface& out, DecodeOrder
     }
     std::vector<png_bytep> rows;
     MemorySurface decoded;
-    const bool ok = ReadPng(png, info, state, decoded, rows, order);
+    const bool ok = ReadPng(png, info, state, decoded, rows, order, checksums);
     png_destroy_read_struct(&png, &info, nullptr);
     if (!ok) {
         if (state.message[0]) DebugStream() << "PNG: cannot decode the image: " << state.message;

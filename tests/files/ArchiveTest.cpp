@@ -159,6 +159,28 @@ TEST_F(ArchiveTest, UnreadableEntriesFallBackToTheFolderWithOneLogLine) {
     EXPECT_EQ(log.Lines().size(), 3u);  // one line per failed archive read
 }
 
+// Only a read out of the archive passed a CRC-32 over the whole file; the decoders may
+// rely on that, and on nothing else.
+TEST_F(ArchiveTest, OnlyArchiveReadsAreMarkedChecked) {
+    Stage("in.txt", "archive");
+    Zip("data.zip", std::string("-P ") + kPassword, {"in.txt"});
+    dir.Write("res/loose.txt", "folder");
+    dir.Write("res/scrambled.txte", "x");
+    ASSERT_TRUE(Open("data.zip"));
+    const struct {
+        const wchar_t* path;
+        bool found, checked;
+    } cases[] = {{L"in.txt", true, true}, {L"loose.txt", true, false}, {L"scrambled.txt", true, false},
+                 {L"none.txt", false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(pf::ToUtf8(c.path));
+        pf::FileBuffer buffer;
+        bool checked = !c.checked;
+        EXPECT_EQ(fs.ReadResourceFileChecked(buffer, c.path, checked), c.found);
+        EXPECT_EQ(checked, c.checked);
+    }
+}
+
 TEST_F(ArchiveTest, DamagedEntryFailsItsCrcAndFallsBack) {
     Stage("x.bin", std::string(20000, 'x'));
     Zip("data.zip", "-0", {"x.bin"});  // stored, unencrypted: its bytes lie in the file
@@ -173,6 +195,52 @@ TEST_F(ArchiveTest, DamagedEntryFailsItsCrcAndFallsBack) {
     ASSERT_TRUE(Open("data.zip"));
     EXPECT_EQ(ReadResource(L"x.bin"), "folder");
     EXPECT_TRUE(log.Contains("CRC error in the entry 'x.bin'"));
+}
+
+// A stored encrypted entry's CRC is worked out from the decryption's own keys rather
+// than by another pass; it must accept every intact entry, whatever its size, and refuse
+// one whose encrypted bytes were changed anywhere.
+TEST_F(ArchiveTest, StoredEncryptedEntriesPassTheirCrcOnlyWhenIntact) {
+    const size_t sizes[] = {0, 1, 11, 12, 13, 4095, 65537, 300001};
+    std::vector<std::string> names;
+    for (size_t size : sizes) {
+        names.push_back("s" + std::to_string(size) + ".bin");
+        Stage(names.back(), NoiseBytes(size, uint32_t(size) + 7));
+    }
+    Zip("data.zip", std::string("-0 -P ") + kPassword, names);
+    ASSERT_TRUE(Open("data.zip"));
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        bool ok = false;
+        EXPECT_EQ(ReadResource(pf::FromUtf8(name), &ok), testkit::ReadFile(Stage() / name));
+        EXPECT_TRUE(ok);
+    }
+
+    // One byte changed at the start, the middle and the end of the largest entry's data.
+    const std::string zip = testkit::ReadFile(dir.Path() / "data.zip");
+    const std::string& last = names.back();
+    size_t at = std::string::npos;
+    for (size_t pos = zip.find("PK\x03\x04"); pos != std::string::npos; pos = zip.find("PK\x03\x04", pos + 4)) {
+        const size_t nameLength = static_cast<uint8_t>(zip.at(pos + 26)) | static_cast<uint8_t>(zip.at(pos + 27)) << 8;
+        const size_t extraLength = static_cast<uint8_t>(zip.at(pos + 28)) | static_cast<uint8_t>(zip.at(pos + 29)) << 8;
+        if (zip.compare(pos + 30, nameLength, last) == 0) {
+            at = pos + 30 + nameLength + extraLength + 12;  // past the encryption header
+            break;
+        }
+    }
+    ASSERT_NE(at, std::string::npos);
+    for (size_t offset : {size_t(0), size_t(150000), size_t(300000)}) {
+        SCOPED_TRACE(offset);
+        std::string damaged = zip;
+        damaged.at(at + offset) = static_cast<char>(damaged.at(at + offset) ^ 0x20);
+        dir.Write("damaged.zip", damaged);
+        testkit::LogCapture log;
+        ASSERT_TRUE(Open("damaged.zip"));
+        bool ok = true;
+        ReadResource(pf::FromUtf8(last), &ok);
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(log.Contains("CRC error in the entry '" + last + "'"));
+    }
 }
 
 TEST_F(ArchiveTest, TruncatedOrMissingArchiveLeavesTheFolder) {

@@ -1,6 +1,7 @@
 // The image loaders against files made by ImageMagick and against broken bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -158,6 +159,98 @@ TEST(ImageLoader, TruncatedAndGarbageBytesAnswerFalseWithOneLogLine) {
     pf::MemorySurface out;
     EXPECT_FALSE(loader.Load(out, nullptr, 10, PixelFormat::A8R8G8B8));
     EXPECT_EQ(log.Lines().size(), 1u);
+}
+
+namespace {
+
+// A PNG's chunks in order: where each starts (its length field), its type and length.
+struct PngChunk {
+    size_t at;
+    std::string type;
+    size_t length;
+};
+std::vector<PngChunk> ChunksOf(const std::string& png) {
+    std::vector<PngChunk> chunks;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        size_t length = 0;
+        for (int i = 0; i < 4; ++i) length = length << 8 | uint8_t(png[at + size_t(i)]);
+        chunks.push_back({at, png.substr(at + 4, 4), length});
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+// The CRC-32 of the PNG chunks (the zip one), bit by bit.
+uint32_t ChunkCrc(const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (char c : bytes) {
+        crc ^= uint8_t(c);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+}  // namespace
+
+// Bytes that passed a checksum over the whole file (an archive entry's) are not summed
+// again by the PNG decoder: a wrong chunk CRC or a wrong Adler-32 with sound pixels then
+// loads, as it never would from a loose file; damage to the image's structure fails
+// either way with one log line, and nothing it is given crashes the decoder.
+TEST(ImageLoader, PngChecksumsAreSkippedOnlyForBytesAlreadyVerified) {
+    pf::ImageLoaderDX loader;
+    const std::string png = Fixture("rgba.png");
+    pf::MemorySurface intact;
+    ASSERT_TRUE(Load(loader, intact, png, PixelFormat::A8R8G8B8));
+    const std::vector<PngChunk> chunks = ChunksOf(png);
+    auto idat = std::find_if(chunks.begin(), chunks.end(), [](const PngChunk& c) { return c.type == "IDAT"; });
+    ASSERT_NE(idat, chunks.end());
+    ASSERT_GE(idat->length, 6u);
+
+    std::string badCrc = png;
+    badCrc[idat->at + 8 + idat->length] ^= 0x01;
+    // The stream's Adler-32 (its last four bytes) wrong, the chunk's CRC made to match.
+    std::string badAdler = png;
+    badAdler[idat->at + 8 + idat->length - 1] ^= 0x01;
+    const uint32_t crc = ChunkCrc(badAdler.substr(idat->at + 4, 4 + idat->length));
+    for (int i = 0; i < 4; ++i) badAdler[idat->at + 8 + idat->length + size_t(i)] = char(crc >> (24 - 8 * i));
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool loadsWhenVerified;
+    } cases[] = {
+        {"wrong chunk CRC", badCrc, true},
+        {"wrong Adler-32", badAdler, true},
+        {"cut in the image data", png.substr(0, idat->at + 8 + idat->length / 2), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            testkit::LogCapture log;
+            pf::MemorySurface out;
+            EXPECT_FALSE(Load(loader, out, c.bytes, PixelFormat::A8R8G8B8));
+            EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+        }
+        testkit::LogCapture log;
+        pf::MemorySurface out;
+        const bool ok = loader.Load(out, c.bytes.data(), int(c.bytes.size()), PixelFormat::A8R8G8B8,
+                                    pf::FormatChecksums::AlreadyVerified);
+        EXPECT_EQ(ok, c.loadsWhenVerified) << log.Text();
+        if (ok) {
+            EXPECT_EQ(RgbaOf(out), RgbaOf(intact));
+            EXPECT_TRUE(log.Lines().empty()) << log.Text();
+        } else {
+            EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+        }
+    }
+    // Garbage over the whole image data, unchecked: an answer, never a crash.
+    std::string scrambled = png;
+    for (size_t i = idat->at + 10; i < idat->at + 8 + idat->length; i += 3) scrambled[i] = char(scrambled[i] ^ 0x5A);
+    pf::MemorySurface out;
+    testkit::LogCapture log;
+    if (!loader.Load(out, scrambled.data(), int(scrambled.size()), PixelFormat::A8R8G8B8,
+                     pf::FormatChecksums::AlreadyVerified)) {
+        EXPECT_EQ(log.Lines().size(), 1u) << log.Text();
+    }
 }
 
 TEST(ImageLoader, LoadsOnSeveralThreadsAtOnce) {
