@@ -222,3 +222,41 @@ TEST_F(ContentTest, AnimsLoadFromAnEncryptedArchive) {
     EXPECT_EQ(part->GetHeight(), 50);
     EXPECT_EQ(PixelAt(part->getCel(0, 0), 0, 0), pf::Color(0, 0, 255, 255));
 }
+
+// An image from the archive has passed the entry's CRC-32, so the PNG decoder does not sum
+// its chunk CRCs again; a loose file has passed nothing and keeps every check. The same
+// bytes with a wrong chunk CRC (the end chunk's, the last four bytes) therefore load from
+// the archive and are refused from the folder, with the stand-in shown and the error logged.
+// Changed bytes inside the archive are the entry CRC's to catch (ArchiveTest).
+TEST_F(ContentTest, OnlyArchiveImagesSkipThePngChecksums) {
+    std::string png = testkit::ReadFile(contenttest::Fixture("grid.png"));
+    ASSERT_GT(png.size(), 12u);
+    png[png.size() - 1] = char(png[png.size() - 1] ^ 0x01);
+    // locked.png is in the archive under another password: the read falls back to its
+    // loose copy, which is checked.
+    Write("locked.png", png);
+    const std::string command = "cd '" + Res().string() + "' && zip -q -P other data.zip locked.png";
+    ASSERT_EQ(testkit::RunCommand(command), 0) << command;
+    Write("packed.png", png);
+    PackArchive("packed.png");
+    Write("loose.png", png);
+    std::string scrambled = png;
+    for (char& c : scrambled) c = char(c ^ 1);
+    Write("scrambled.pnge", scrambled);
+    const struct {
+        const wchar_t* path;
+        bool loads;
+    } cases[] = {{L"packed.png", true}, {L"loose.png", false}, {L"scrambled.png", false}, {L"locked.png", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(pf::ToUtf8(c.path));
+        testkit::LogCapture log;
+        my_intrusive_ptr<ResAnim> anim(new ResAnim);
+        const ResID d = Image(L"g", c.path);
+        ASSERT_TRUE(anim->Init(&loader, &fs, &display, &d, false, 0, 0));
+        EXPECT_EQ(anim->GetWidth(), c.loads ? 300 : 256);
+        EXPECT_EQ(log.Contains("ERROR: can't load or find animation:"), !c.loads) << log.Text();
+        if (c.loads) {
+            EXPECT_EQ(PixelAt(anim->GetSurface().get(), 99, 99), pf::Color(255, 0, 0, 255));
+        }
+    }
+}

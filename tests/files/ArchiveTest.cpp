@@ -164,20 +164,31 @@ TEST_F(ArchiveTest, UnreadableEntriesFallBackToTheFolderWithOneLogLine) {
 TEST_F(ArchiveTest, OnlyArchiveReadsAreMarkedChecked) {
     Stage("in.txt", "archive");
     Zip("data.zip", std::string("-P ") + kPassword, {"in.txt"});
+    // An entry the archive cannot give (another password), with a copy in the folder.
+    Stage("locked.txt", "archive locked");
+    Zip("data.zip", "-P otherpassword", {"locked.txt"});
+    dir.Write("res/locked.txt", "folder locked");
     dir.Write("res/loose.txt", "folder");
     dir.Write("res/scrambled.txte", "x");
     ASSERT_TRUE(Open("data.zip"));
     const struct {
         const wchar_t* path;
         bool found, checked;
-    } cases[] = {{L"in.txt", true, true}, {L"loose.txt", true, false}, {L"scrambled.txt", true, false},
-                 {L"none.txt", false, false}};
+        const char* content;
+    } cases[] = {{L"in.txt", true, true, "archive"},
+                 {L"locked.txt", true, false, "folder locked"},
+                 {L"loose.txt", true, false, "folder"},
+                 {L"scrambled.txt", true, false, "y"},
+                 {L"none.txt", false, false, ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(pf::ToUtf8(c.path));
         pf::FileBuffer buffer;
         bool checked = !c.checked;
         EXPECT_EQ(fs.ReadResourceFileChecked(buffer, c.path, checked), c.found);
         EXPECT_EQ(checked, c.checked);
+        if (c.found) {
+            EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + pf::ContentSize(buffer)), c.content);
+        }
     }
 }
 
