@@ -47,13 +47,17 @@ public:
     void Decrypt(uint8_t* data, size_t n) {
         const z_crc_t* table = table_;
         uint32_t k0 = k0_, k1 = k1_, k2 = k2_;
+        // Each byte depends on the one before through all three keys, so what counts is
+        // the length of that chain: the key byte needs only the low 16 bits of the product
+        // (no mask), and the second key's own product is taken apart from the byte's.
         for (size_t i = 0; i < n; ++i) {
-            uint32_t t = (k2 & 0xFFFF) | 2;
-            uint8_t plain = static_cast<uint8_t>(data[i] ^ ((t * (t ^ 1)) >> 8));
+            const uint32_t t = k2 | 2;
+            const uint8_t plain = static_cast<uint8_t>(data[i] ^ ((t * (t ^ 1)) >> 8));
             data[i] = plain;
-            k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
-            k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
-            k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
+            const uint32_t k1Carried = k1 * 134775813u + 1;
+            k0 = table[static_cast<uint8_t>(k0 ^ plain)] ^ (k0 >> 8);
+            k1 = k1Carried + (k0 & 0xFF) * 134775813u;
+            k2 = table[static_cast<uint8_t>(k2 ^ (k1 >> 24))] ^ (k2 >> 8);
         }
         k0_ = k0;
         k1_ = k1;
