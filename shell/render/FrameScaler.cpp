@@ -35,27 +35,40 @@ inline int64_t Clamp64(int64_t x, int64_t lo, int64_t hi) { return x < lo ? lo :
 inline uint32_t Channel(uint32_t c, int k) { return (c >> (8 * k)) & 255; }
 
 #if defined(RUV3_HAVE_AVX2_SCALER)
-// The pixels of a row eight at a time, as Row's four-pixel loop makes them. Answers how
-// many pixels it wrote (a multiple of eight).
-__attribute__((target("avx2"))) int RowPixelsAvx2(const int32_t* entry, const uint16_t* fxTable, const uint16_t* sum, const uint16_t* across,
-                            const uint16_t* twist, int count, uint32_t fy, uint32_t* dst, uint32_t alphaMin,
-                            uint32_t alphaOr) {
+// The pixels of a row eight at a time, as Row's four-pixel loop makes them. Four pixels
+// whose pairs lie within four consecutive ones (`window` >= 0, the first of them) take
+// their values from one 32-byte load per table, permuted into place by `lanes`; others
+// load each pair's values on their own. Answers how many pixels it wrote (a multiple of
+// eight).
+__attribute__((target("avx2"))) int RowPixelsAvx2(const int32_t* entry, const uint16_t* fxTable,
+                                                  const int32_t* window, const int32_t* lanes, const uint16_t* sum,
+                                                  const uint16_t* across, const uint16_t* twist, int count, uint32_t fy,
+                                                  uint32_t* dst, uint32_t alphaMin, uint32_t alphaOr) {
     const __m256i fyv = _mm256_set1_epi16(short(fy)), round = _mm256_set1_epi16(128);
     const __m256i minv = _mm256_set1_epi32(int(alphaMin)), orv = _mm256_set1_epi32(int(alphaOr));
+    const uint16_t* tables[3] = {sum, across, twist};
     int k = 0;
     for (; k + 8 <= count; k += 8) {
-        // Pixels k..k+3 and k+4..k+7, their channels in 16-bit lanes; each pair's values
-        // loaded eight bytes at a time.
+        // Pixels k..k+3 and k+4..k+7, their channels in 16-bit lanes.
         __m256i half[2];
         for (int h = 0; h < 2; ++h) {
-            const int32_t* e = entry + k + 4 * h;
+            const int group = k / 4 + h;
             __m256i table[3];
-            const uint16_t* tables[3] = {sum, across, twist};
-            for (int t = 0; t < 3; ++t) {
-                auto at = [&](int i) { return reinterpret_cast<const __m128i*>(tables[t] + size_t(e[i]) * 4); };
-                const __m128i lo = _mm_unpacklo_epi64(_mm_loadl_epi64(at(0)), _mm_loadl_epi64(at(1)));
-                const __m128i hi = _mm_unpacklo_epi64(_mm_loadl_epi64(at(2)), _mm_loadl_epi64(at(3)));
-                table[t] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+            const int32_t first = window[group];
+            if (first >= 0) {
+                const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes + size_t(group) * 8));
+                for (int t = 0; t < 3; ++t)
+                    table[t] = _mm256_permutevar8x32_epi32(
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tables[t] + size_t(first) * 4)), at);
+            } else {
+                const int32_t* e = entry + k + 4 * h;
+                for (int t = 0; t < 3; ++t) {
+                    const uint16_t* tb = tables[t];
+                    auto pair = [&](int i) { return reinterpret_cast<const __m128i*>(tb + size_t(e[i]) * 4); };
+                    const __m128i lo = _mm_unpacklo_epi64(_mm_loadl_epi64(pair(0)), _mm_loadl_epi64(pair(1)));
+                    const __m128i hi = _mm_unpacklo_epi64(_mm_loadl_epi64(pair(2)), _mm_loadl_epi64(pair(3)));
+                    table[t] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+                }
             }
             const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fxTable + size_t(k + 4 * h) * 4));
             const __m256i w11 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(fx, fyv), round), 8);
@@ -84,6 +97,7 @@ void FrameScaler::BuildColumns(int count, int width, Position position) {
     count_ = std::max(count, 0);
     width_ = width;
     scaledTo_ = 0;
+    stepped_ = false;
     entry_.resize(size_t(count_));
     fx_.resize(size_t(count_) * 4);
     int lo = width, hi = 0;
@@ -99,13 +113,34 @@ void FrameScaler::BuildColumns(int count, int width, Position position) {
     first_ = count_ > 0 ? lo : 0;
     entries_ = count_ > 0 ? hi - lo + 1 : 0;
     for (int32_t& e : entry_) e -= first_;
-    sum_.resize(size_t(entries_) * 4);
-    across_.resize(size_t(entries_) * 4);
-    twist_.resize(size_t(entries_) * 4);
+    // Four pairs past the last, so that a window starting at any pair can be loaded
+    // whole (what lies there is never used).
+    sum_.assign(size_t(entries_ + 4) * 4, 0);
+    across_.assign(size_t(entries_ + 4) * 4, 0);
+    twist_.assign(size_t(entries_ + 4) * 4, 0);
+    const int groups = count_ / 4;
+    window_.assign(size_t(groups), -1);
+    lanes_.assign(size_t(groups) * 8, 0);
+    for (int g = 0; g < groups; ++g) {
+        const int32_t* e = &entry_[size_t(g) * 4];
+        const int32_t first = std::min(std::min(e[0], e[1]), std::min(e[2], e[3]));
+        const int32_t last = std::max(std::max(e[0], e[1]), std::max(e[2], e[3]));
+        if (last - first > 3) continue;
+        window_[size_t(g)] = first;
+        for (int i = 0; i < 4; ++i) {
+            lanes_[size_t(g) * 8 + size_t(i) * 2] = 2 * (e[i] - first);
+            lanes_[size_t(g) * 8 + size_t(i) * 2 + 1] = 2 * (e[i] - first) + 1;
+        }
+    }
 }
 
 void FrameScaler::SetColumns(int64_t u0, int64_t du, int count, int width) {
+    // The rasteriser sets the same columns for each batch of rows of a quad.
+    if (stepped_ && u0 == steppedU0_ && du == steppedDu_ && count == count_ && width == width_) return;
     BuildColumns(count, width, [&](int k) { return u0 + int64_t(k) * du; });
+    stepped_ = true;
+    steppedU0_ = u0;
+    steppedDu_ = du;
 }
 
 void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uint32_t* dst, uint32_t alphaMin,
@@ -166,7 +201,8 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
     int k = 0;
 #if defined(RUV3_HAVE_AVX2_SCALER)
     if (WideVectorSpans())
-        k = RowPixelsAvx2(entry_.data(), fx_.data(), sum, across, twist, count_, fy, dst, alphaMin, alphaOr);
+        k = RowPixelsAvx2(entry_.data(), fx_.data(), window_.data(), lanes_.data(), sum, across, twist, count_, fy, dst,
+                          alphaMin, alphaOr);
 #endif
 #if defined(__SSE2__)
     {
