@@ -22,7 +22,8 @@ namespace pf {
 //     a (256 - fy) + c fy  +  fx (b - a)  +  w11 ((d - c) - (b - a)).
 // The first part and the two differences depend on the row and the column pair alone, so
 // a row works them out once per pair ("sum", "across", "twist") and then each pixel
-// needs two products. The whole sum lies in 0..65535, so 16-bit lanes that wrap give it
+// needs two products; the differences, and the sum's parts, serve every row that falls
+// between the same two source rows. The whole sum lies in 0..65535, so 16-bit lanes that wrap give it
 // exactly.
 //
 // Column pair p stands for the texels at p - 1 and p clamped to the picture: pair 0 is
@@ -88,6 +89,38 @@ __attribute__((target("avx2"))) int RowPixelsAvx2(const int32_t* entry, const ui
     }
     return k;
 }
+
+// Pairs p..p+3 of Row's tables from texels p-1..p+3 of both rows, four pairs at a time;
+// answers the pair it stopped at.
+__attribute__((target("avx2"))) int RowPairsAvx2(const uint32_t* r0, const uint32_t* r1, int p, int end, int last,
+                                                 uint16_t* top, uint16_t* down, uint16_t* across, uint16_t* twist) {
+    for (; p + 4 <= end && p + 3 <= last; p += 4) {
+        const __m256i a = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + p - 1)));
+        const __m256i b = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + p)));
+        const __m256i c = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + p - 1)));
+        const __m256i d = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + p)));
+        const __m256i x = _mm256_sub_epi16(b, a);
+        const size_t i = size_t(p) * 4;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(top + i), _mm256_slli_epi16(a, 8));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(down + i), _mm256_sub_epi16(c, a));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(across + i), x);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(twist + i), _mm256_sub_epi16(_mm256_sub_epi16(d, c), x));
+    }
+    return p;
+}
+
+// sum = top + fy down over `lanes` 16-bit lanes; answers how many it did.
+__attribute__((target("avx2"))) int RowSumAvx2(const uint16_t* top, const uint16_t* down, uint32_t fy, uint16_t* sum,
+                                               int lanes) {
+    const __m256i fyv = _mm256_set1_epi16(short(fy));
+    int i = 0;
+    for (; i + 16 <= lanes; i += 16) {
+        const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + i));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(down + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sum + i), _mm256_add_epi16(t, _mm256_mullo_epi16(d, fyv)));
+    }
+    return i;
+}
 #endif
 
 }  // namespace
@@ -118,6 +151,9 @@ void FrameScaler::BuildColumns(int count, int width, Position position) {
     sum_.assign(size_t(entries_ + 4) * 4, 0);
     across_.assign(size_t(entries_ + 4) * 4, 0);
     twist_.assign(size_t(entries_ + 4) * 4, 0);
+    top_.assign(size_t(entries_) * 4, 0);
+    down_.assign(size_t(entries_) * 4, 0);
+    ForgetRows();
     const int groups = count_ / 4;
     window_.assign(size_t(groups), -1);
     lanes_.assign(size_t(groups) * 8, 0);
@@ -153,26 +189,36 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
     uint16_t* sum = sum_.data();
     uint16_t* across = across_.data();
     uint16_t* twist = twist_.data();
+    uint16_t* top = top_.data();
+    uint16_t* down = down_.data();
 
-    // The column pairs of this row.
-    auto pairAt = [&](int p) {
-        const int i = p - first_;
-        const int x0 = std::max(p - 1, 0), x1 = std::min(p, width_ - 1);
-        const uint32_t a = r0[x0], b = r0[x1], c = r1[x0], d = r1[x1];
-        for (int k = 0; k < 4; ++k) {
-            const uint32_t ak = Channel(a, k), bk = Channel(b, k), ck = Channel(c, k), dk = Channel(d, k);
-            sum[i * 4 + k] = uint16_t(ak * (256 - fy) + ck * fy);
-            across[i * 4 + k] = uint16_t(bk - ak);
-            twist[i * 4 + k] = uint16_t((dk - ck) - (bk - ak));
-        }
-    };
-    const int end = first_ + entries_;
-    int p = first_;
-#if defined(__SSE2__)
-    {
-        const __m128i z = _mm_setzero_si128();
-        const __m128i wTop = _mm_set1_epi16(short(256 - fy)), wBottom = _mm_set1_epi16(short(fy));
+    // The column pairs of this pair of rows (rows further down the target that fall
+    // between the same two source rows keep them): the top texel times 256, the step
+    // down to the bottom one, and the differences across.
+    if (r0 != pairRows_[0] || r1 != pairRows_[1]) {
+        auto pairAt = [&](int p) {
+            const int i = p - first_;
+            const int x0 = std::max(p - 1, 0), x1 = std::min(p, width_ - 1);
+            const uint32_t a = r0[x0], b = r0[x1], c = r1[x0], d = r1[x1];
+            for (int k = 0; k < 4; ++k) {
+                const uint32_t ak = Channel(a, k), bk = Channel(b, k), ck = Channel(c, k), dk = Channel(d, k);
+                top[i * 4 + k] = uint16_t(ak << 8);
+                down[i * 4 + k] = uint16_t(ck - ak);
+                across[i * 4 + k] = uint16_t(bk - ak);
+                twist[i * 4 + k] = uint16_t((dk - ck) - (bk - ak));
+            }
+        };
+        const int end = first_ + entries_;
+        int p = first_;
         for (; p < end && p < 1; ++p) pairAt(p);
+#if defined(RUV3_HAVE_AVX2_SCALER)
+        // The tables are counted from first_: pair p at p - first_.
+        if (WideVectorSpans())
+            p = RowPairsAvx2(r0, r1, p, end, width_ - 1, top - size_t(first_) * 4, down - size_t(first_) * 4,
+                             across - size_t(first_) * 4, twist - size_t(first_) * 4);
+#endif
+#if defined(__SSE2__)
+        const __m128i z = _mm_setzero_si128();
         // Four pairs p..p+3 read texels p-1..p+3 of both rows.
         for (; p + 4 <= end && p + 3 <= width_ - 1; p += 4) {
             const __m128i a4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + p - 1));
@@ -181,10 +227,10 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
             const __m128i d4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + p));
             const int i = p - first_;
             auto half = [&](__m128i a, __m128i b, __m128i c, __m128i d, int at) {
-                const __m128i s = _mm_add_epi16(_mm_mullo_epi16(a, wTop), _mm_mullo_epi16(c, wBottom));
                 const __m128i x = _mm_sub_epi16(b, a);
                 const __m128i t = _mm_sub_epi16(_mm_sub_epi16(d, c), x);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(sum + at * 4), s);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(top + at * 4), _mm_slli_epi16(a, 8));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(down + at * 4), _mm_sub_epi16(c, a));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(across + at * 4), x);
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(twist + at * 4), t);
             };
@@ -193,9 +239,28 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
             half(_mm_unpackhi_epi8(a4, z), _mm_unpackhi_epi8(b4, z), _mm_unpackhi_epi8(c4, z),
                  _mm_unpackhi_epi8(d4, z), i + 2);
         }
-    }
 #endif
-    for (; p < end; ++p) pairAt(p);
+        for (; p < end; ++p) pairAt(p);
+        pairRows_[0] = r0;
+        pairRows_[1] = r1;
+    }
+    // This row's blend of the two: top (256 - fy) + bottom fy = 256 top + fy (bottom - top).
+    {
+        const int lanes = entries_ * 4;
+        int i = 0;
+#if defined(RUV3_HAVE_AVX2_SCALER)
+        if (WideVectorSpans()) i = RowSumAvx2(top, down, fy, sum, lanes);
+#endif
+#if defined(__SSE2__)
+        const __m128i fyv = _mm_set1_epi16(short(fy));
+        for (; i + 8 <= lanes; i += 8) {
+            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + i));
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(down + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sum + i), _mm_add_epi16(t, _mm_mullo_epi16(d, fyv)));
+        }
+#endif
+        for (; i < lanes; ++i) sum[i] = uint16_t(top[i] + fy * down[i]);
+    }
 
     // The pixels.
     int k = 0;
@@ -272,6 +337,7 @@ void FrameScaler::Scale(const uint32_t* src, int width, int height, int pitch, u
         for (int y = 0; y < targetHeight; ++y) rows_[size_t(y)] = CentredPosition(y, height, targetHeight);
         scaledHeight_ = height;
     }
+    ForgetRows();
     for (int y = 0; y < targetHeight; ++y)
         Row(src, pitch, height, rows_[size_t(y)], dst + size_t(y) * size_t(targetPitch));
 }

@@ -28,6 +28,10 @@ public:
     void Row(const uint32_t* src, int pitch, int height, int64_t v, uint32_t* dst, uint32_t alphaMin = 0,
              uint32_t alphaOr = 0);
 
+    // Row keeps what it worked out for the last two source rows it read, by their
+    // addresses: call this before rows of a picture that may have changed since.
+    void ForgetRows() { pairRows_[0] = pairRows_[1] = nullptr; }
+
     // The whole source picture onto the whole target, pixel centres onto pixel centres
     // (the columns and rows kept from the last call of the same sizes).
     void Scale(const uint32_t* src, int width, int height, int pitch, uint32_t* dst, int targetWidth,
@@ -48,6 +52,10 @@ private:
     // Per pair of the row in hand, four 16-bit channels each: the top texel weighted with
     // the bottom one, and the differences across the pair (see Row).
     std::vector<uint16_t> sum_, across_, twist_;
+    // Per pair of the two source rows last read (pairRows_): the top texel times 256 and
+    // the step down to the bottom one, four channels each; the sum is made of them.
+    std::vector<uint16_t> top_, down_;
+    const uint32_t* pairRows_[2] = {nullptr, nullptr};
     // Per four columns: the first of at most four consecutive pairs they use, or -1 when
     // they use pairs further apart; and where each column's pair lies among those four
     // (two 32-bit lanes per column).

@@ -758,6 +758,7 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
         std::all_of(u, u + rows, [&](int64_t x) { return x == u[0]; })) {
         thread_local FrameScaler scaler;
         scaler.SetColumns(u[0], start.du, n, p.tex.width);
+        scaler.ForgetRows();  // the texture may have been drawn into since
         for (int k = 0; k < rows; ++k, dst += pitch)
             scaler.Row(p.tex.texels, p.tex.pitch, p.tex.height, v[k], dst, uint32_t(p.alphaMin), p.dstAlphaOr);
         return;
