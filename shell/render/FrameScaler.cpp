@@ -44,7 +44,8 @@ inline uint32_t Channel(uint32_t c, int k) { return (c >> (8 * k)) & 255; }
 __attribute__((target("avx2"))) int RowPixelsAvx2(const int32_t* entry, const uint16_t* fxTable,
                                                   const int32_t* window, const int32_t* lanes, const uint16_t* sum,
                                                   const uint16_t* across, const uint16_t* twist, int count, uint32_t fy,
-                                                  uint32_t* dst, uint32_t alphaMin, uint32_t alphaOr) {
+                                                  uint32_t* dst, uint32_t alphaMin, uint32_t alphaOr,
+                                                  const uint32_t* fill) {
     const __m256i fyv = _mm256_set1_epi16(short(fy)), round = _mm256_set1_epi16(128);
     const __m256i minv = _mm256_set1_epi32(int(alphaMin)), orv = _mm256_set1_epi32(int(alphaOr));
     const uint16_t* tables[3] = {sum, across, twist};
@@ -85,7 +86,8 @@ __attribute__((target("avx2"))) int RowPixelsAvx2(const int32_t* entry, const ui
             _mm256_storeu_si256(out, _mm256_or_si256(c, orv));
             continue;
         }
-        _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_or_si256(c, orv), _mm256_loadu_si256(out), fail));
+        const __m256i old = fill ? _mm256_set1_epi32(int(*fill)) : _mm256_loadu_si256(out);
+        _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_or_si256(c, orv), old, fail));
     }
     return k;
 }
@@ -180,7 +182,7 @@ void FrameScaler::SetColumns(int64_t u0, int64_t du, int count, int width) {
 }
 
 void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uint32_t* dst, uint32_t alphaMin,
-                      uint32_t alphaOr) {
+                      uint32_t alphaOr, const uint32_t* fill) {
     if (count_ == 0 || width_ <= 0 || height <= 0) return;
     const int64_t yi = v >> 16;
     const uint32_t* r0 = src + size_t(Clamp64(yi, 0, height - 1)) * size_t(pitch);
@@ -267,7 +269,7 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
 #if defined(RUV3_HAVE_AVX2_SCALER)
     if (WideVectorSpans())
         k = RowPixelsAvx2(entry_.data(), fx_.data(), window_.data(), lanes_.data(), sum, across, twist, count_, fy, dst,
-                          alphaMin, alphaOr);
+                          alphaMin, alphaOr, fill);
 #endif
 #if defined(__SSE2__)
     {
@@ -299,7 +301,7 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
                 _mm_storeu_si128(out, _mm_or_si128(c, orv));
                 continue;
             }
-            const __m128i old = _mm_loadu_si128(out);
+            const __m128i old = fill ? _mm_set1_epi32(int(*fill)) : _mm_loadu_si128(out);
             _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(fail, old), _mm_andnot_si128(fail, _mm_or_si128(c, orv))));
         }
     }
@@ -313,6 +315,7 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
             c |= uint32_t(s >> 8) << (8 * ch);
         }
         if ((c >> 24) >= alphaMin) dst[k] = c | alphaOr;
+        else if (fill) dst[k] = *fill;
     }
 }
 

@@ -24,9 +24,10 @@ public:
 
     // One target row sampling the source rows at v (16.16; height rows, pitch pixels
     // apart) along the columns set. A pixel whose alpha is below alphaMin is left as
-    // it was; the others are written ORed with alphaOr.
+    // it was (or, with `fill`, takes *fill: a target not yet written); the others are
+    // written ORed with alphaOr.
     void Row(const uint32_t* src, int pitch, int height, int64_t v, uint32_t* dst, uint32_t alphaMin = 0,
-             uint32_t alphaOr = 0);
+             uint32_t alphaOr = 0, const uint32_t* fill = nullptr);
 
     // Row keeps what it worked out for the last two source rows it read, by their
     // addresses: call this before rows of a picture that may have changed since.

@@ -54,11 +54,13 @@ TEST(PresentScaler, StaysWithinTwoLevelsOfExactBilinearEdgesIncluded) {
                             << (smooth ? " smooth" : " random") << (wide ? " wide" : " narrow");
                     for (int x = c.tw; x < targetPitch; ++x) ASSERT_EQ(dst[size_t(y) * targetPitch + x], 0x12345678u);
                 }
-                if (c.tw == c.sw && c.th == c.sh)
-                    for (int y = 0; y < c.th; ++y)
+                if (c.tw == c.sw && c.th == c.sh) {
+                    for (int y = 0; y < c.th; ++y) {
                         ASSERT_TRUE(std::equal(src.begin() + y * c.sw, src.begin() + (y + 1) * c.sw,
                                                dst.begin() + y * targetPitch))
                             << "same size, row " << y;
+                    }
+                }
                 results[wide] = dst;
             }
             EXPECT_EQ(results[0], results[1]) << c.sw << "x" << c.sh << " -> " << c.tw << "x" << c.th;
