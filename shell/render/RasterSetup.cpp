@@ -307,7 +307,8 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
         const int64_t ys = std::max<int64_t>(CeilDiv256(std::min(Y[0], Y[3])), t.y0);
         const int64_t ye = std::min<int64_t>(CeilDiv256(std::max(Y[0], Y[3])), t.y1);
         if (xs >= xe || ys >= ye) return true;
-        // The clear still owed for these rows, written just before each is drawn.
+        // The clear still owed for these rows, written just before each is drawn (the
+        // flat rows leave it to FillRows, which skips it under rows it writes whole).
         auto settleRows = [&](int64_t y, int rows) {
             if (!t.owed) return;
             for (int k = 0; k < rows; ++k)
