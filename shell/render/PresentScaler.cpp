@@ -87,16 +87,17 @@ __attribute__((target("avx2"))) int BlendRowsAvx2(const uint32_t* a, const uint3
 // Eight target columns at a time: the window of eight source pixels permuted into the
 // left and the right texel of each column, blended byte-wise with the columns' weights.
 __attribute__((target("avx2"))) void WidenGroupsAvx2(const uint32_t* src, ptrdiff_t next, const int32_t* base,
-                                                     const int32_t* start, const int32_t* lanes, const int8_t* bytes,
+                                                     const int32_t* start, const uint8_t* lanes, const int8_t* bytes,
                                                      int groups, uint32_t* out) {
     const __m256i round = _mm256_set1_epi16(64);
     for (int g = 0; g < groups; ++g, lanes += 16, bytes += 64) {
         // The next source row is the next one widened.
         _mm_prefetch(reinterpret_cast<const char*>(src + next + base[g]), _MM_HINT_T0);
         const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + base[g]));
-        const __m256i l = _mm256_permutevar8x32_epi32(w, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes)));
-        const __m256i r =
-            _mm256_permutevar8x32_epi32(w, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes + 8)));
+        const __m256i l = _mm256_permutevar8x32_epi32(
+            w, _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lanes))));
+        const __m256i r = _mm256_permutevar8x32_epi32(
+            w, _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lanes + 8))));
         const __m256i wlo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
         const __m256i whi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32));
         const __m256i lo =
@@ -154,8 +155,8 @@ void PresentScaler::BuildColumns(int width, int targetWidth) {
             const int w = weight_[size_t(x)];
             const int l = left_[size_t(x)] - base, r = (w == 0 ? left_[size_t(x)] : right_[size_t(x)]) - base;
             vector = l >= 0 && l < 8 && r >= 0 && r < 8;
-            lanes_[size_t(g) * 16 + size_t(k)] = l;
-            lanes_[size_t(g) * 16 + 8 + size_t(k)] = r;
+            lanes_[size_t(g) * 16 + size_t(k)] = uint8_t(l & 7);
+            lanes_[size_t(g) * 16 + 8 + size_t(k)] = uint8_t(r & 7);
             // Unpacking works within 128-bit halves: the low unpack holds columns 0, 1,
             // 4, 5 and the high one 2, 3, 6, 7.
             const int half = (k & 2) ? 1 : 0, slot = (k & 1) + ((k & 4) ? 2 : 0);

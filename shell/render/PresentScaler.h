@@ -50,7 +50,7 @@ private:
     std::vector<int32_t> base_;    // per group: the first source column of its window
     std::vector<uint8_t> vector_;  // per group: whether it fits in its window
     bool allVector_ = false;
-    std::vector<int32_t> lanes_;   // per group: 8 left then 8 right places in the window
+    std::vector<uint8_t> lanes_;   // per group: 8 left then 8 right places in the window
     std::vector<int8_t> bytes_;    // per group: 64 byte weights
     // Per target row: the two source rows and the second one's weight.
     std::vector<int32_t> top_, bottom_;
