@@ -24,7 +24,7 @@ public:
                int targetHeight, int targetPitch);
 
     // The two texels (clamped to 0..size-1) either side of a 16.16 position and the
-    // second one's weight in 128ths (0..127: a position within half a 256th of the next
+    // second one's weight in 128ths (0..127: a position within half a 128th of the next
     // texel takes that texel alone).
     struct Tap {
         int first, second, weight;
