@@ -19,7 +19,7 @@ namespace {
 // when the sizes agree, else scaled bilinearly onto the whole surface. False when the
 // surface is laid out otherwise.
 bool WriteFrameAsIs(const uint32_t* pixels, int width, int height, int pitch, SDL_Surface* screen,
-                    FrameScaler& scaler, bool& ok) {
+                    PresentScaler& scaler, bool& ok) {
     const uint32_t format = screen->format->format;
     if ((format != SDL_PIXELFORMAT_ARGB8888 && format != SDL_PIXELFORMAT_RGB888) || screen->pitch % 4 != 0)
         return false;

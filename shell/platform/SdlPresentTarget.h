@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "shell/render/FrameScaler.h"
+#include "shell/render/PresentScaler.h"
 #include "shell/render/PresentTarget.h"
 
 struct SDL_Window;
@@ -28,7 +28,7 @@ public:
 private:
     SDL_Window* window_;
     SDL_Cursor* cursor_ = nullptr;
-    FrameScaler scaler_;  // keeps its tables while the sizes stay
+    PresentScaler scaler_;  // keeps its tables while the sizes stay
     bool failureLogged_ = false;
 };
 

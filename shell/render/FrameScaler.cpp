@@ -22,7 +22,8 @@ namespace pf {
 //     a (256 - fy) + c fy  +  fx (b - a)  +  w11 ((d - c) - (b - a)).
 // The first part and the two differences depend on the row and the column pair alone, so
 // a row works them out once per pair ("sum", "across", "twist") and then each pixel
-// needs two products. The whole sum lies in 0..65535, so 16-bit lanes that wrap give it
+// needs two products; the differences, and the sum's parts, serve every row that falls
+// between the same two source rows. The whole sum lies in 0..65535, so 16-bit lanes that wrap give it
 // exactly.
 //
 // Column pair p stands for the texels at p - 1 and p clamped to the picture: pair 0 is
@@ -35,27 +36,41 @@ inline int64_t Clamp64(int64_t x, int64_t lo, int64_t hi) { return x < lo ? lo :
 inline uint32_t Channel(uint32_t c, int k) { return (c >> (8 * k)) & 255; }
 
 #if defined(RUV3_HAVE_AVX2_SCALER)
-// The pixels of a row eight at a time, as Row's four-pixel loop makes them. Answers how
-// many pixels it wrote (a multiple of eight).
-__attribute__((target("avx2"))) int RowPixelsAvx2(const int32_t* entry, const uint16_t* fxTable, const uint16_t* sum, const uint16_t* across,
-                            const uint16_t* twist, int count, uint32_t fy, uint32_t* dst, uint32_t alphaMin,
-                            uint32_t alphaOr) {
+// The pixels of a row eight at a time, as Row's four-pixel loop makes them. Four pixels
+// whose pairs lie within four consecutive ones (`window` >= 0, the first of them) take
+// their values from one 32-byte load per table, permuted into place by `lanes`; others
+// load each pair's values on their own. Answers how many pixels it wrote (a multiple of
+// eight).
+__attribute__((target("avx2"))) int RowPixelsAvx2(const int32_t* entry, const uint16_t* fxTable,
+                                                  const int32_t* window, const int32_t* lanes, const uint16_t* sum,
+                                                  const uint16_t* across, const uint16_t* twist, int count, uint32_t fy,
+                                                  uint32_t* dst, uint32_t alphaMin, uint32_t alphaOr,
+                                                  const uint32_t* fill) {
     const __m256i fyv = _mm256_set1_epi16(short(fy)), round = _mm256_set1_epi16(128);
     const __m256i minv = _mm256_set1_epi32(int(alphaMin)), orv = _mm256_set1_epi32(int(alphaOr));
+    const uint16_t* tables[3] = {sum, across, twist};
     int k = 0;
     for (; k + 8 <= count; k += 8) {
-        // Pixels k..k+3 and k+4..k+7, their channels in 16-bit lanes; each pair's values
-        // loaded eight bytes at a time.
+        // Pixels k..k+3 and k+4..k+7, their channels in 16-bit lanes.
         __m256i half[2];
         for (int h = 0; h < 2; ++h) {
-            const int32_t* e = entry + k + 4 * h;
+            const int group = k / 4 + h;
             __m256i table[3];
-            const uint16_t* tables[3] = {sum, across, twist};
-            for (int t = 0; t < 3; ++t) {
-                auto at = [&](int i) { return reinterpret_cast<const __m128i*>(tables[t] + size_t(e[i]) * 4); };
-                const __m128i lo = _mm_unpacklo_epi64(_mm_loadl_epi64(at(0)), _mm_loadl_epi64(at(1)));
-                const __m128i hi = _mm_unpacklo_epi64(_mm_loadl_epi64(at(2)), _mm_loadl_epi64(at(3)));
-                table[t] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+            const int32_t first = window[group];
+            if (first >= 0) {
+                const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes + size_t(group) * 8));
+                for (int t = 0; t < 3; ++t)
+                    table[t] = _mm256_permutevar8x32_epi32(
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tables[t] + size_t(first) * 4)), at);
+            } else {
+                const int32_t* e = entry + k + 4 * h;
+                for (int t = 0; t < 3; ++t) {
+                    const uint16_t* tb = tables[t];
+                    auto pair = [&](int i) { return reinterpret_cast<const __m128i*>(tb + size_t(e[i]) * 4); };
+                    const __m128i lo = _mm_unpacklo_epi64(_mm_loadl_epi64(pair(0)), _mm_loadl_epi64(pair(1)));
+                    const __m128i hi = _mm_unpacklo_epi64(_mm_loadl_epi64(pair(2)), _mm_loadl_epi64(pair(3)));
+                    table[t] = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+                }
             }
             const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fxTable + size_t(k + 4 * h) * 4));
             const __m256i w11 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(fx, fyv), round), 8);
@@ -71,9 +86,42 @@ __attribute__((target("avx2"))) int RowPixelsAvx2(const int32_t* entry, const ui
             _mm256_storeu_si256(out, _mm256_or_si256(c, orv));
             continue;
         }
-        _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_or_si256(c, orv), _mm256_loadu_si256(out), fail));
+        const __m256i old = fill ? _mm256_set1_epi32(int(*fill)) : _mm256_loadu_si256(out);
+        _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_or_si256(c, orv), old, fail));
     }
     return k;
+}
+
+// Pairs p..p+3 of Row's tables from texels p-1..p+3 of both rows, four pairs at a time;
+// answers the pair it stopped at.
+__attribute__((target("avx2"))) int RowPairsAvx2(const uint32_t* r0, const uint32_t* r1, int p, int end, int last,
+                                                 uint16_t* top, uint16_t* down, uint16_t* across, uint16_t* twist) {
+    for (; p + 4 <= end && p + 3 <= last; p += 4) {
+        const __m256i a = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + p - 1)));
+        const __m256i b = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + p)));
+        const __m256i c = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + p - 1)));
+        const __m256i d = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + p)));
+        const __m256i x = _mm256_sub_epi16(b, a);
+        const size_t i = size_t(p) * 4;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(top + i), _mm256_slli_epi16(a, 8));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(down + i), _mm256_sub_epi16(c, a));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(across + i), x);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(twist + i), _mm256_sub_epi16(_mm256_sub_epi16(d, c), x));
+    }
+    return p;
+}
+
+// sum = top + fy down over `lanes` 16-bit lanes; answers how many it did.
+__attribute__((target("avx2"))) int RowSumAvx2(const uint16_t* top, const uint16_t* down, uint32_t fy, uint16_t* sum,
+                                               int lanes) {
+    const __m256i fyv = _mm256_set1_epi16(short(fy));
+    int i = 0;
+    for (; i + 16 <= lanes; i += 16) {
+        const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + i));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(down + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sum + i), _mm256_add_epi16(t, _mm256_mullo_epi16(d, fyv)));
+    }
+    return i;
 }
 #endif
 
@@ -84,6 +132,7 @@ void FrameScaler::BuildColumns(int count, int width, Position position) {
     count_ = std::max(count, 0);
     width_ = width;
     scaledTo_ = 0;
+    stepped_ = false;
     entry_.resize(size_t(count_));
     fx_.resize(size_t(count_) * 4);
     int lo = width, hi = 0;
@@ -99,17 +148,41 @@ void FrameScaler::BuildColumns(int count, int width, Position position) {
     first_ = count_ > 0 ? lo : 0;
     entries_ = count_ > 0 ? hi - lo + 1 : 0;
     for (int32_t& e : entry_) e -= first_;
-    sum_.resize(size_t(entries_) * 4);
-    across_.resize(size_t(entries_) * 4);
-    twist_.resize(size_t(entries_) * 4);
+    // Four pairs past the last, so that a window starting at any pair can be loaded
+    // whole (what lies there is never used).
+    sum_.assign(size_t(entries_ + 4) * 4, 0);
+    across_.assign(size_t(entries_ + 4) * 4, 0);
+    twist_.assign(size_t(entries_ + 4) * 4, 0);
+    top_.assign(size_t(entries_) * 4, 0);
+    down_.assign(size_t(entries_) * 4, 0);
+    ForgetRows();
+    const int groups = count_ / 4;
+    window_.assign(size_t(groups), -1);
+    lanes_.assign(size_t(groups) * 8, 0);
+    for (int g = 0; g < groups; ++g) {
+        const int32_t* e = &entry_[size_t(g) * 4];
+        const int32_t first = std::min(std::min(e[0], e[1]), std::min(e[2], e[3]));
+        const int32_t last = std::max(std::max(e[0], e[1]), std::max(e[2], e[3]));
+        if (last - first > 3) continue;
+        window_[size_t(g)] = first;
+        for (int i = 0; i < 4; ++i) {
+            lanes_[size_t(g) * 8 + size_t(i) * 2] = 2 * (e[i] - first);
+            lanes_[size_t(g) * 8 + size_t(i) * 2 + 1] = 2 * (e[i] - first) + 1;
+        }
+    }
 }
 
 void FrameScaler::SetColumns(int64_t u0, int64_t du, int count, int width) {
+    // The rasteriser sets the same columns for each batch of rows of a quad.
+    if (stepped_ && u0 == steppedU0_ && du == steppedDu_ && count == count_ && width == width_) return;
     BuildColumns(count, width, [&](int k) { return u0 + int64_t(k) * du; });
+    stepped_ = true;
+    steppedU0_ = u0;
+    steppedDu_ = du;
 }
 
 void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uint32_t* dst, uint32_t alphaMin,
-                      uint32_t alphaOr) {
+                      uint32_t alphaOr, const uint32_t* fill) {
     if (count_ == 0 || width_ <= 0 || height <= 0) return;
     const int64_t yi = v >> 16;
     const uint32_t* r0 = src + size_t(Clamp64(yi, 0, height - 1)) * size_t(pitch);
@@ -118,26 +191,36 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
     uint16_t* sum = sum_.data();
     uint16_t* across = across_.data();
     uint16_t* twist = twist_.data();
+    uint16_t* top = top_.data();
+    uint16_t* down = down_.data();
 
-    // The column pairs of this row.
-    auto pairAt = [&](int p) {
-        const int i = p - first_;
-        const int x0 = std::max(p - 1, 0), x1 = std::min(p, width_ - 1);
-        const uint32_t a = r0[x0], b = r0[x1], c = r1[x0], d = r1[x1];
-        for (int k = 0; k < 4; ++k) {
-            const uint32_t ak = Channel(a, k), bk = Channel(b, k), ck = Channel(c, k), dk = Channel(d, k);
-            sum[i * 4 + k] = uint16_t(ak * (256 - fy) + ck * fy);
-            across[i * 4 + k] = uint16_t(bk - ak);
-            twist[i * 4 + k] = uint16_t((dk - ck) - (bk - ak));
-        }
-    };
-    const int end = first_ + entries_;
-    int p = first_;
-#if defined(__SSE2__)
-    {
-        const __m128i z = _mm_setzero_si128();
-        const __m128i wTop = _mm_set1_epi16(short(256 - fy)), wBottom = _mm_set1_epi16(short(fy));
+    // The column pairs of this pair of rows (rows further down the target that fall
+    // between the same two source rows keep them): the top texel times 256, the step
+    // down to the bottom one, and the differences across.
+    if (r0 != pairRows_[0] || r1 != pairRows_[1]) {
+        auto pairAt = [&](int p) {
+            const int i = p - first_;
+            const int x0 = std::max(p - 1, 0), x1 = std::min(p, width_ - 1);
+            const uint32_t a = r0[x0], b = r0[x1], c = r1[x0], d = r1[x1];
+            for (int k = 0; k < 4; ++k) {
+                const uint32_t ak = Channel(a, k), bk = Channel(b, k), ck = Channel(c, k), dk = Channel(d, k);
+                top[i * 4 + k] = uint16_t(ak << 8);
+                down[i * 4 + k] = uint16_t(ck - ak);
+                across[i * 4 + k] = uint16_t(bk - ak);
+                twist[i * 4 + k] = uint16_t((dk - ck) - (bk - ak));
+            }
+        };
+        const int end = first_ + entries_;
+        int p = first_;
         for (; p < end && p < 1; ++p) pairAt(p);
+#if defined(RUV3_HAVE_AVX2_SCALER)
+        // The tables are counted from first_: pair p at p - first_.
+        if (WideVectorSpans())
+            p = RowPairsAvx2(r0, r1, p, end, width_ - 1, top - size_t(first_) * 4, down - size_t(first_) * 4,
+                             across - size_t(first_) * 4, twist - size_t(first_) * 4);
+#endif
+#if defined(__SSE2__)
+        const __m128i z = _mm_setzero_si128();
         // Four pairs p..p+3 read texels p-1..p+3 of both rows.
         for (; p + 4 <= end && p + 3 <= width_ - 1; p += 4) {
             const __m128i a4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + p - 1));
@@ -146,10 +229,10 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
             const __m128i d4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + p));
             const int i = p - first_;
             auto half = [&](__m128i a, __m128i b, __m128i c, __m128i d, int at) {
-                const __m128i s = _mm_add_epi16(_mm_mullo_epi16(a, wTop), _mm_mullo_epi16(c, wBottom));
                 const __m128i x = _mm_sub_epi16(b, a);
                 const __m128i t = _mm_sub_epi16(_mm_sub_epi16(d, c), x);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(sum + at * 4), s);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(top + at * 4), _mm_slli_epi16(a, 8));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(down + at * 4), _mm_sub_epi16(c, a));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(across + at * 4), x);
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(twist + at * 4), t);
             };
@@ -158,15 +241,35 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
             half(_mm_unpackhi_epi8(a4, z), _mm_unpackhi_epi8(b4, z), _mm_unpackhi_epi8(c4, z),
                  _mm_unpackhi_epi8(d4, z), i + 2);
         }
-    }
 #endif
-    for (; p < end; ++p) pairAt(p);
+        for (; p < end; ++p) pairAt(p);
+        pairRows_[0] = r0;
+        pairRows_[1] = r1;
+    }
+    // This row's blend of the two: top (256 - fy) + bottom fy = 256 top + fy (bottom - top).
+    {
+        const int lanes = entries_ * 4;
+        int i = 0;
+#if defined(RUV3_HAVE_AVX2_SCALER)
+        if (WideVectorSpans()) i = RowSumAvx2(top, down, fy, sum, lanes);
+#endif
+#if defined(__SSE2__)
+        const __m128i fyv = _mm_set1_epi16(short(fy));
+        for (; i + 8 <= lanes; i += 8) {
+            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + i));
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(down + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sum + i), _mm_add_epi16(t, _mm_mullo_epi16(d, fyv)));
+        }
+#endif
+        for (; i < lanes; ++i) sum[i] = uint16_t(top[i] + fy * down[i]);
+    }
 
     // The pixels.
     int k = 0;
 #if defined(RUV3_HAVE_AVX2_SCALER)
     if (WideVectorSpans())
-        k = RowPixelsAvx2(entry_.data(), fx_.data(), sum, across, twist, count_, fy, dst, alphaMin, alphaOr);
+        k = RowPixelsAvx2(entry_.data(), fx_.data(), window_.data(), lanes_.data(), sum, across, twist, count_, fy, dst,
+                          alphaMin, alphaOr, fill);
 #endif
 #if defined(__SSE2__)
     {
@@ -198,7 +301,7 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
                 _mm_storeu_si128(out, _mm_or_si128(c, orv));
                 continue;
             }
-            const __m128i old = _mm_loadu_si128(out);
+            const __m128i old = fill ? _mm_set1_epi32(int(*fill)) : _mm_loadu_si128(out);
             _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(fail, old), _mm_andnot_si128(fail, _mm_or_si128(c, orv))));
         }
     }
@@ -212,6 +315,7 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
             c |= uint32_t(s >> 8) << (8 * ch);
         }
         if ((c >> 24) >= alphaMin) dst[k] = c | alphaOr;
+        else if (fill) dst[k] = *fill;
     }
 }
 
@@ -236,6 +340,7 @@ void FrameScaler::Scale(const uint32_t* src, int width, int height, int pitch, u
         for (int y = 0; y < targetHeight; ++y) rows_[size_t(y)] = CentredPosition(y, height, targetHeight);
         scaledHeight_ = height;
     }
+    ForgetRows();
     for (int y = 0; y < targetHeight; ++y)
         Row(src, pitch, height, rows_[size_t(y)], dst + size_t(y) * size_t(targetPitch));
 }

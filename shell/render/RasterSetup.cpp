@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 
 namespace pf {
 
@@ -306,8 +307,20 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
         const int64_t ys = std::max<int64_t>(CeilDiv256(std::min(Y[0], Y[3])), t.y0);
         const int64_t ye = std::min<int64_t>(CeilDiv256(std::max(Y[0], Y[3])), t.y1);
         if (xs >= xe || ys >= ye) return true;
+        // The clear still owed for these rows, written just before each is drawn (the
+        // flat rows leave it to FillRows, which skips it under rows it writes whole).
+        auto settleRows = [&](int64_t y, int rows) {
+            if (!t.owed) return;
+            for (int k = 0; k < rows; ++k)
+                std::wmemset(reinterpret_cast<wchar_t*>(t.pixels + size_t(y + k) * t.pitch + size_t(xs)),
+                             wchar_t(t.owed->colour), size_t(xe - xs));
+        };
+        if (t.owed) *t.owed = {t.owed->colour, true, int(xs), int(ys), int(xe), int(ye)};
         if (s.gouraud) {
-            for (int64_t y = ys; y < ye; ++y) EmitSpan(p, t, s, int(y), int(xs), int(xe));
+            for (int64_t y = ys; y < ye; ++y) {
+                settleRows(y, 1);
+                EmitSpan(p, t, s, int(y), int(xs), int(xe));
+            }
             return true;
         }
         // A flat colour: only the texel start changes from row to row.
@@ -347,10 +360,12 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
                     st.filter = SamplePoint;
                 }
             }
-            FillRows(p, span, t.pixels + size_t(y) * t.pitch + size_t(xs), t.pitch, int(xe - xs), rows, st, us, vs);
+            FillRows(p, span, t.pixels + size_t(y) * t.pitch + size_t(xs), t.pitch, int(xe - xs), rows, st, us, vs,
+                     t.owed ? &t.owed->colour : nullptr);
         }
         return true;
     }
+    if (t.owed) return false;  // drawn after the clear is settled
 
     // The outline a, b, d, c; with a positive area edges running down are on the right.
     struct Side {

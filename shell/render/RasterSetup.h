@@ -23,6 +23,17 @@ struct RasterTarget {
     uint32_t* pixels = nullptr;
     int pitch = 0;  // in pixels
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    // A clear of the whole target not yet written (the device's first draw after a
+    // clear): RasterQuad then draws only an axis-aligned rectangle, its rows standing
+    // for `colour` where the drawing does not write them (FillRows), and says which
+    // rectangle it wrote; any other shape it leaves undrawn (answers false) for the
+    // device to settle the clear first.
+    struct OwedFill {
+        uint32_t colour = 0;
+        bool written = false;  // the rectangle below was filled and drawn
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    };
+    OwedFill* owed = nullptr;
 };
 
 struct ScreenVertex {

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <cwchar>
 #include <type_traits>
 #include <utility>
 
@@ -723,7 +724,30 @@ bool WideVectorSpans() {
 }
 
 void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows,
-              const SpanStart& start, const int64_t* u, const int64_t* v) {
+              const SpanStart& start, const int64_t* u, const int64_t* v, const uint32_t* fill) {
+    // Unrotated and unblended bilinear texels (a picture drawn scaled onto the screen):
+    // each column samples the same texels on every row, so their positions and weights
+    // are worked out once for all rows. The pixels are those of the span. A row costs the
+    // scaler a pass over every texel pair the row spans, so a picture shrunk to a fraction
+    // of its width is left to the span, which fetches only the texels it shows. It writes
+    // every pixel, so a clear owed to the rows is never written under it.
+    constexpr int kScaledMin = 32;
+    constexpr int64_t kScaledMaxStep = 2 * 65536;
+    if (span == &FastSpan<2, 0, false, 0> && start.dv == 0 && n >= kScaledMin && rows > 1 &&
+        start.du <= kScaledMaxStep && start.du >= -kScaledMaxStep &&
+        std::all_of(u, u + rows, [&](int64_t x) { return x == u[0]; })) {
+        thread_local FrameScaler scaler;
+        scaler.SetColumns(u[0], start.du, n, p.tex.width);
+        scaler.ForgetRows();  // the texture may have been drawn into since
+        for (int k = 0; k < rows; ++k, dst += pitch)
+            scaler.Row(p.tex.texels, p.tex.pitch, p.tex.height, v[k], dst, uint32_t(p.alphaMin), p.dstAlphaOr, fill);
+        return;
+    }
+    if (fill) {
+        static_assert(sizeof(wchar_t) == sizeof(uint32_t), "wmemset fills 32-bit pixels");
+        for (int k = 0; k < rows; ++k)
+            std::wmemset(reinterpret_cast<wchar_t*>(dst + size_t(k) * pitch), wchar_t(*fill), size_t(n));
+    }
 #if defined(RUV3_HAVE_AVX2_SPANS)
     // Unscaled, point-sampled texels alpha-blended as they are (the display's sprites):
     // all rows in one call when each lies inside the texture.
@@ -746,22 +770,6 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
         }
     }
 #endif
-    // Unrotated and unblended bilinear texels (a picture drawn scaled onto the screen):
-    // each column samples the same texels on every row, so their positions and weights
-    // are worked out once for all rows. The pixels are those of the span. A row costs the
-    // scaler a pass over every texel pair the row spans, so a picture shrunk to a fraction
-    // of its width is left to the span, which fetches only the texels it shows.
-    constexpr int kScaledMin = 32;
-    constexpr int64_t kScaledMaxStep = 2 * 65536;
-    if (span == &FastSpan<2, 0, false, 0> && start.dv == 0 && n >= kScaledMin && rows > 1 &&
-        start.du <= kScaledMaxStep && start.du >= -kScaledMaxStep &&
-        std::all_of(u, u + rows, [&](int64_t x) { return x == u[0]; })) {
-        thread_local FrameScaler scaler;
-        scaler.SetColumns(u[0], start.du, n, p.tex.width);
-        for (int k = 0; k < rows; ++k, dst += pitch)
-            scaler.Row(p.tex.texels, p.tex.pitch, p.tex.height, v[k], dst, uint32_t(p.alphaMin), p.dstAlphaOr);
-        return;
-    }
     SpanStart row = start;
     for (int k = 0; k < rows; ++k, dst += pitch) {
         row.u = u[k];

@@ -61,9 +61,10 @@ SpanFn SelectSpan(const PixelPipeline& p, bool gouraud, uint32_t flatColor, uint
 
 // Rows of one flat-coloured primitive that share a span function and a length: row k
 // starts at dst + k x pitch with the texel start (u[k], v[k]); the rest of `start` is
-// common. The same pixels as calling span row by row.
+// common. The same pixels as calling span row by row. With `fill`, the rows' pixels are
+// not yet written and stand for *fill (a clear owed to them).
 void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows,
-              const SpanStart& start, const int64_t* u, const int64_t* v);
+              const SpanStart& start, const int64_t* u, const int64_t* v, const uint32_t* fill = nullptr);
 
 // Whether the 256-bit loops run where the processor has them (on by default); answers
 // whether they now run. For tests of the narrower loops.

@@ -320,6 +320,12 @@ DeviceResult SoftDevice::Clear(uint32_t argb) {
     if (!Scissor(x0, y0, x1, y1)) return DeviceResult::Ok;
     if (rt->Format() == DeviceFormat::X8R8G8B8) argb |= 0xFF000000u;
     std::lock_guard<std::mutex> lock(rt->Guard());
+    if (x0 == 0 && y0 == 0 && x1 == rt->Width() && y1 == rt->Height() && DeviceFormatBytes(rt->Format()) == 4) {
+        // The whole target: written when its pixels are next reached, or row by row
+        // under a rectangle drawn first (a full-screen picture drawn over the clear).
+        rt->OweFill(argb);
+        return DeviceResult::Ok;
+    }
     // Pixels are filled as 32-bit wide characters: the C library's wmemset is as fast as
     // its memset, whatever the colour. Whole rows are one block.
     static_assert(sizeof(wchar_t) == sizeof(uint32_t), "wmemset fills 32-bit pixels");
@@ -405,7 +411,9 @@ DeviceResult SoftDevice::DrawPrimitiveUP(PrimitiveKind kind, int primitiveCount,
     if (p.drawsNothing) return DeviceResult::Ok;
 
     RasterTarget t;
-    t.pixels = reinterpret_cast<uint32_t*>(rt->Bits());
+    // A quad drawn first after a clear of the whole target settles the clear row by row.
+    const bool owed = rt->FillOwed() && kind == PrimitiveKind::TriangleStrip && primitiveCount == 2;
+    t.pixels = reinterpret_cast<uint32_t*>(owed ? rt->RawBits() : rt->Bits());
     t.pitch = rt->Pitch() / 4;
     if (!Scissor(t.x0, t.y0, t.x1, t.y1)) return DeviceResult::Ok;
 
@@ -423,6 +431,19 @@ DeviceResult SoftDevice::DrawPrimitiveUP(PrimitiveKind kind, int primitiveCount,
             for (int i = 0; i < primitiveCount; ++i) RasterTriangle(p, t, v[3 * i], v[3 * i + 1], v[3 * i + 2], cull);
             break;
         case PrimitiveKind::TriangleStrip:
+            if (owed) {
+                RasterTarget::OwedFill fill;
+                fill.colour = rt->OwedFill();
+                t.owed = &fill;
+                const bool drawn = RasterQuad(p, t, v[0], v[1], v[2], v[3], cull);
+                t.owed = nullptr;
+                if (drawn) {
+                    // Nothing written leaves the clear owed still.
+                    if (fill.written) rt->SettleFillExcept(fill.x0, fill.y0, fill.x1, fill.y1);
+                    break;
+                }
+                rt->SettleFill();
+            }
             // Every second triangle is flipped back to the strip's winding.
             for (int i = 0; i < primitiveCount; ++i) {
                 // A pair of triangles forming a parallelogram (a quad) is filled row by row whole.

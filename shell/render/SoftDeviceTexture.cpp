@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "shell/foundation/Log.h"
 
@@ -148,6 +149,7 @@ DeviceResult DeviceSurface::LockRect(const Rect* rect, uint32_t flags, LockedRec
     owner_.store(std::this_thread::get_id());
     lockWrites_ = (flags & LockReadOnly) == 0;
     lockRect_ = r;
+    SettleFill();
     out.pitch = pitch_;
     out.bits = pixels_.get() + size_t(r.y) * size_t(pitch_) + size_t(r.x) * DeviceFormatBytes(format_);
     return DeviceResult::Ok;
@@ -174,6 +176,7 @@ DeviceResult DeviceSurface::UnlockRect() {
 }
 
 TexelView DeviceSurface::SampleView() {
+    SettleFill();
     TexelView v;
     v.width = width_;
     v.height = height_;
@@ -211,7 +214,37 @@ TexelView DeviceSurface::SampleView() {
     return v;
 }
 
+void DeviceSurface::OweFill(uint32_t argb) {
+    fillOwed_ = DeviceFormatBytes(format_) == 4;
+    if (!fillOwed_) {
+        Fill(argb);
+        return;
+    }
+    owedFill_ = format_ == DeviceFormat::X8R8G8B8 ? argb | 0xFF000000u : argb;
+    ++version_;
+}
+
+void DeviceSurface::SettleFill() const { SettleFillExcept(0, 0, 0, 0); }
+
+void DeviceSurface::SettleFillExcept(int x0, int y0, int x1, int y1) const {
+    if (!fillOwed_) return;
+    fillOwed_ = false;
+    static_assert(sizeof(wchar_t) == sizeof(uint32_t), "wmemset fills 32-bit pixels");
+    const wchar_t fill = wchar_t(owedFill_);
+    auto row = [&](int y) { return reinterpret_cast<wchar_t*>(pixels_.get() + size_t(y) * size_t(pitch_)); };
+    const bool empty = x0 >= x1 || y0 >= y1;
+    for (int y = 0; y < height_; ++y) {
+        if (empty || y < y0 || y >= y1) {
+            std::wmemset(row(y), fill, size_t(width_));
+        } else {
+            std::wmemset(row(y), fill, size_t(std::max(x0, 0)));
+            if (x1 < width_) std::wmemset(row(y) + x1, fill, size_t(width_ - x1));
+        }
+    }
+}
+
 void DeviceSurface::Fill(uint32_t argb) {
+    fillOwed_ = false;
     if (DeviceFormatBytes(format_) == 4) {
         if (format_ == DeviceFormat::X8R8G8B8) argb |= 0xFF000000u;
         for (int y = 0; y < height_; ++y) {

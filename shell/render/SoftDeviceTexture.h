@@ -53,8 +53,25 @@ public:
     DeviceResult UnlockRect();
 
     // --- for the device ---
-    uint8_t* Bits() { return pixels_.get(); }
-    const uint8_t* Bits() const { return pixels_.get(); }
+    // The pixels, a fill still owed written first (guard held).
+    uint8_t* Bits() {
+        SettleFill();
+        return pixels_.get();
+    }
+    const uint8_t* Bits() const {
+        SettleFill();
+        return pixels_.get();
+    }
+    // A clear of the whole surface to one 0xAARRGGBB value (32-bit formats), owed until
+    // the pixels are next reached (guard held). A draw that writes a rectangle row by
+    // row can fill each of its rows just before it draws them (RawBits, while the rows
+    // are in the cache) and leave the rest to SettleFillExcept.
+    void OweFill(uint32_t argb);
+    bool FillOwed() const { return fillOwed_; }
+    uint32_t OwedFill() const { return owedFill_; }
+    uint8_t* RawBits() { return pixels_.get(); }
+    void SettleFill() const;
+    void SettleFillExcept(int x0, int y0, int x1, int y1) const;
     int Pitch() const { return pitch_; }
     // Whether the calling thread holds this surface's lock.
     bool HeldByThisThread() const { return owner_.load() == std::this_thread::get_id(); }
@@ -73,6 +90,8 @@ private:
     MemoryPool pool_;
     int pitch_;
     std::unique_ptr<uint8_t[]> pixels_;
+    mutable bool fillOwed_ = false;
+    uint32_t owedFill_ = 0;
 
     std::mutex guard_;
     std::atomic<std::thread::id> owner_{};

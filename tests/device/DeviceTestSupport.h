@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -29,6 +31,26 @@ inline ::testing::AssertionResult Near(uint32_t got, uint32_t want, int tol = 1)
             return ::testing::AssertionFailure() << std::hex << "got 0x" << got << " want 0x" << want;
     }
     return ::testing::AssertionSuccess();
+}
+
+// Target pixel (x, y) of the source scaled to tw x th, pixel centres onto pixel centres,
+// texels outside clamped to the edge, worked out in floating point.
+inline uint32_t ReferenceBilinear(const std::vector<uint32_t>& src, int sw, int sh, int tw, int th, int x, int y) {
+    const double u = (x + 0.5) * sw / tw - 0.5, v = (y + 0.5) * sh / th - 0.5;
+    const double fu = std::floor(u), fv = std::floor(v);
+    const double ax = u - fu, ay = v - fv;
+    auto at = [&](double tx, double ty) {
+        const int cx = std::min(std::max(int(tx), 0), sw - 1), cy = std::min(std::max(int(ty), 0), sh - 1);
+        return src[size_t(cy) * sw + cx];
+    };
+    const uint32_t t00 = at(fu, fv), t10 = at(fu + 1, fv), t01 = at(fu, fv + 1), t11 = at(fu + 1, fv + 1);
+    uint32_t out = 0;
+    for (int sh8 = 0; sh8 < 32; sh8 += 8) {
+        auto ch = [&](uint32_t c) { return double((c >> sh8) & 255); };
+        const double value = (ch(t00) * (1 - ax) + ch(t10) * ax) * (1 - ay) + (ch(t01) * (1 - ax) + ch(t11) * ax) * ay;
+        out |= uint32_t(std::lround(value)) << sh8;
+    }
+    return out;
 }
 
 // The display's game-to-screen mapping for a w x h viewport at (x, y): an orthographic

@@ -1,6 +1,7 @@
 // The bilinear frame scaler: against a reference bilinear computation, and as the
 // rasteriser's loop for unrotated, unblended bilinear quads, against its generic loop.
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "shell/render/FrameScaler.h"
@@ -9,26 +10,6 @@
 
 namespace devtest {
 namespace {
-
-// Target pixel (x, y) of the source scaled to tw x th, pixel centres onto pixel centres,
-// texels outside clamped to the edge, worked out in floating point.
-uint32_t ReferenceBilinear(const std::vector<uint32_t>& src, int sw, int sh, int tw, int th, int x, int y) {
-    const double u = (x + 0.5) * sw / tw - 0.5, v = (y + 0.5) * sh / th - 0.5;
-    const double fu = std::floor(u), fv = std::floor(v);
-    const double ax = u - fu, ay = v - fv;
-    auto at = [&](double tx, double ty) {
-        const int cx = std::min(std::max(int(tx), 0), sw - 1), cy = std::min(std::max(int(ty), 0), sh - 1);
-        return src[size_t(cy) * sw + cx];
-    };
-    const uint32_t t00 = at(fu, fv), t10 = at(fu + 1, fv), t01 = at(fu, fv + 1), t11 = at(fu + 1, fv + 1);
-    uint32_t out = 0;
-    for (int sh8 = 0; sh8 < 32; sh8 += 8) {
-        auto ch = [&](uint32_t c) { return double((c >> sh8) & 255); };
-        const double value = (ch(t00) * (1 - ax) + ch(t10) * ax) * (1 - ay) + (ch(t01) * (1 - ax) + ch(t11) * ax) * ay;
-        out |= uint32_t(std::lround(value)) << sh8;
-    }
-    return out;
-}
 
 // The rasteriser's bilinear sample at (u, v), 16.16 texels, in integers: the four texels
 // around it clamped to the picture, 8-bit weights, each channel the floor of the sum / 256.
@@ -136,6 +117,42 @@ TEST(FrameScaler, UnrotatedBilinearQuadsMatchTheGenericLoop) {
             EXPECT_EQ(results[0], results[1]) << c.name << (wide ? ", wide vectors" : ", narrow vectors");
             EXPECT_GT(std::count(results[0].begin(), results[0].end(), 0xFF336699u), 0) << c.name;
         }
+    UseWideVectorSpans(true);
+}
+
+// The scaler keeps the texel pairs of the last two source rows between rows of a draw.
+// A texture changed between two draws of the same quad (the display's letterbox picture,
+// drawn anew every frame) shows its new texels, as the generic loop shows them.
+TEST(FrameScaler, AQuadDrawnAgainAfterItsTextureChangedShowsTheChange) {
+    const int tw = 40, th = 30;
+    std::mt19937 rng(3);
+    std::vector<uint32_t> first(size_t(tw) * th), second(first.size());
+    for (auto& t : first) t = rng() | 0xFF000000u;
+    for (auto& t : second) t = rng() | 0xFF000000u;
+    for (bool wide : {true, false}) {
+        std::vector<uint32_t> results[2];
+        for (int generic = 0; generic < 2; ++generic) {
+            UseWideVectorSpans(wide);
+            Rig rig(84, 64);
+            rig.d().SetForceGenericSpans(generic == 1);
+            SetDisplayStates(rig.d(), SampleLinear);
+            SetBlend(rig.d(), false);
+            auto tex = MakeTexture(rig.d(), tw, th, first);
+            rig.d().SetTexture(0, tex.get());
+            // A strip of one texel row stretched over many rows: every row reads the
+            // same two source rows, in both draws.
+            const Quad q = MakeQuad(3, 2, 72, 54, 0, 12.6f, tw, 0.3f, tw, th);
+            ASSERT_EQ(DrawQuad(rig.d(), q), DeviceResult::Ok);
+            LockedRect lr;
+            ASSERT_EQ(tex->LockRect(0, nullptr, 0, lr), DeviceResult::Ok);
+            for (int y = 0; y < th; ++y)
+                std::memcpy(lr.bits + y * lr.pitch, second.data() + size_t(y) * tw, size_t(tw) * 4);
+            ASSERT_EQ(tex->UnlockRect(0), DeviceResult::Ok);
+            ASSERT_EQ(DrawQuad(rig.d(), q), DeviceResult::Ok);
+            results[generic] = rig.Pixels();
+        }
+        EXPECT_EQ(results[0], results[1]) << (wide ? "wide vectors" : "narrow vectors");
+    }
     UseWideVectorSpans(true);
 }
 
