@@ -7,13 +7,18 @@
 # folders named on its command line; CTest replays each target's seed corpus
 # (fuzz/corpus/<name>/) so the targets keep building and the seeds keep passing.
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*.cpp)
+if(NOT RUV3_FUZZ AND fuzz_sources)
+  # The replay driver is the same for every target: compiled once.
+  add_library(fuzz_replay_driver STATIC ${CMAKE_SOURCE_DIR}/fuzz/driver/replay_main.cpp)
+endif()
 foreach(src IN LISTS fuzz_sources)
   get_filename_component(name ${src} NAME_WE)
   if(RUV3_FUZZ)
     add_executable(fuzz_${name} ${src})
     target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   else()
-    add_executable(fuzz_${name} ${src} ${CMAKE_SOURCE_DIR}/fuzz/driver/replay_main.cpp)
+    add_executable(fuzz_${name} ${src})
+    target_link_libraries(fuzz_${name} PRIVATE fuzz_replay_driver)
     if(RUV3_TESTS AND EXISTS ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
       add_test(NAME fuzz_replay_${name}
                COMMAND fuzz_${name} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})

@@ -8,6 +8,11 @@ target_include_directories(ruv3_testkit PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(ruv3_testkit PUBLIC ruv3 GTest::gtest GTest::gmock)
 target_compile_definitions(ruv3_testkit PUBLIC
   RUV3_SOURCE_DIR="${CMAKE_SOURCE_DIR}" RUV3_BINARY_DIR="${CMAKE_BINARY_DIR}")
+# GoogleTest and the standard headers the tests use most, parsed once: the kit's
+# precompiled header serves every test executable.
+target_precompile_headers(ruv3_testkit PRIVATE
+  <gtest/gtest.h> <algorithm> <atomic> <cmath> <cstdlib> <cstring> <filesystem> <fstream>
+  <functional> <memory> <string> <thread> <vector>)
 
 file(GLOB test_areas LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*)
 foreach(area_dir IN LISTS test_areas)
@@ -22,6 +27,7 @@ foreach(area_dir IN LISTS test_areas)
   set(target test_${area})
   add_executable(${target} ${area_tests})
   target_link_libraries(${target} PRIVATE ruv3_testkit GTest::gtest_main)
+  target_precompile_headers(${target} REUSE_FROM ruv3_testkit)
   # tests/<area>/extra.cmake may add libraries, fixtures or properties for ${target}, and
   # may set RUV3_TEST_ENVIRONMENT (one NAME=value for its tests: discovered tests take no
   # lists), and sets RUV3_TEST_NEEDS_X11 when its tests open windows on the shared X server: those
