@@ -181,9 +181,26 @@ void FrameScaler::SetColumns(int64_t u0, int64_t du, int count, int width) {
     steppedDu_ = du;
 }
 
+void FrameScaler::SourceColumns(int kBegin, int kEnd, int& from, int& to) const {
+    if (kEnd < 0 || kEnd > count_) kEnd = count_;
+    kBegin = std::max(kBegin, 0);
+    if (kBegin >= kEnd || width_ <= 0) {
+        from = to = 0;
+        return;
+    }
+    // The pairs run one way along the row: the two ends bound them. Pair p reads
+    // texels p - 1 and p, clamped.
+    const int a = entry_[size_t(kBegin)] + first_, b = entry_[size_t(kEnd - 1)] + first_;
+    from = std::max(std::min(a, b) - 1, 0);
+    to = std::min(std::max(a, b), width_ - 1) + 1;
+}
+
 void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uint32_t* dst, uint32_t alphaMin,
-                      uint32_t alphaOr, const uint32_t* fill) {
+                      uint32_t alphaOr, const uint32_t* fill, int kBegin, int kEnd) {
     if (count_ == 0 || width_ <= 0 || height <= 0) return;
+    if (kEnd < 0 || kEnd > count_) kEnd = count_;
+    kBegin = std::max(kBegin, 0);
+    if (kBegin >= kEnd) return;
     const int64_t yi = v >> 16;
     const uint32_t* r0 = src + size_t(Clamp64(yi, 0, height - 1)) * size_t(pitch);
     const uint32_t* r1 = src + size_t(Clamp64(yi + 1, 0, height - 1)) * size_t(pitch);
@@ -193,11 +210,15 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
     uint16_t* twist = twist_.data();
     uint16_t* top = top_.data();
     uint16_t* down = down_.data();
+    // The pairs these columns use, counted from first_ (they run one way along the row).
+    const int ea = entry_[size_t(kBegin)], eb = entry_[size_t(kEnd - 1)];
+    const int pairsFrom = std::min(ea, eb), pairsTo = std::max(ea, eb) + 1;
 
     // The column pairs of this pair of rows (rows further down the target that fall
     // between the same two source rows keep them): the top texel times 256, the step
     // down to the bottom one, and the differences across.
-    if (r0 != pairRows_[0] || r1 != pairRows_[1]) {
+    const bool sameRows = r0 == pairRows_[0] && r1 == pairRows_[1];
+    if (!sameRows || pairsFrom < pairsFrom_ || pairsTo > pairsTo_) {
         auto pairAt = [&](int p) {
             const int i = p - first_;
             const int x0 = std::max(p - 1, 0), x1 = std::min(p, width_ - 1);
@@ -210,8 +231,8 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
                 twist[i * 4 + k] = uint16_t((dk - ck) - (bk - ak));
             }
         };
-        const int end = first_ + entries_;
-        int p = first_;
+        const int end = first_ + pairsTo;
+        int p = first_ + pairsFrom;
         for (; p < end && p < 1; ++p) pairAt(p);
 #if defined(RUV3_HAVE_AVX2_SCALER)
         // The tables are counted from first_: pair p at p - first_.
@@ -243,33 +264,57 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
         }
 #endif
         for (; p < end; ++p) pairAt(p);
+        // Pairs already worked out for the same rows and reaching these stay good.
+        if (sameRows && pairsFrom <= pairsTo_ && pairsTo >= pairsFrom_) {
+            pairsFrom_ = std::min(pairsFrom_, pairsFrom);
+            pairsTo_ = std::max(pairsTo_, pairsTo);
+        } else {
+            pairsFrom_ = pairsFrom;
+            pairsTo_ = pairsTo;
+        }
         pairRows_[0] = r0;
         pairRows_[1] = r1;
     }
     // This row's blend of the two: top (256 - fy) + bottom fy = 256 top + fy (bottom - top).
     {
-        const int lanes = entries_ * 4;
+        const int first = pairsFrom * 4, lanes = (pairsTo - pairsFrom) * 4;
+        uint16_t* s = sum + first;
+        const uint16_t* t = top + first;
+        const uint16_t* d = down + first;
         int i = 0;
 #if defined(RUV3_HAVE_AVX2_SCALER)
-        if (WideVectorSpans()) i = RowSumAvx2(top, down, fy, sum, lanes);
+        if (WideVectorSpans()) i = RowSumAvx2(t, d, fy, s, lanes);
 #endif
 #if defined(__SSE2__)
         const __m128i fyv = _mm_set1_epi16(short(fy));
         for (; i + 8 <= lanes; i += 8) {
-            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + i));
-            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(down + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(sum + i), _mm_add_epi16(t, _mm_mullo_epi16(d, fyv)));
+            const __m128i tv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+            const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(s + i), _mm_add_epi16(tv, _mm_mullo_epi16(dv, fyv)));
         }
 #endif
-        for (; i < lanes; ++i) sum[i] = uint16_t(top[i] + fy * down[i]);
+        for (; i < lanes; ++i) s[i] = uint16_t(t[i] + fy * d[i]);
     }
 
-    // The pixels.
-    int k = 0;
+    // The pixels: any before a multiple of four one by one, then four or eight at a time.
+    auto onePixel = [&](int k) {
+        const int e = entry_[size_t(k)] * 4;
+        const uint32_t fx = fx_[size_t(k) * 4], w11 = (fx * fy + 128) >> 8;
+        uint32_t c = 0;
+        for (int ch = 0; ch < 4; ++ch) {
+            const uint16_t sc = uint16_t(sum[e + ch] + fx * across[e + ch] + w11 * twist[e + ch]);
+            c |= uint32_t(sc >> 8) << (8 * ch);
+        }
+        if ((c >> 24) >= alphaMin) dst[k] = c | alphaOr;
+        else if (fill) dst[k] = *fill;
+    };
+    int k = kBegin;
+    for (; k < kEnd && k % 4 != 0; ++k) onePixel(k);
 #if defined(RUV3_HAVE_AVX2_SCALER)
-    if (WideVectorSpans())
-        k = RowPixelsAvx2(entry_.data(), fx_.data(), window_.data(), lanes_.data(), sum, across, twist, count_, fy, dst,
-                          alphaMin, alphaOr, fill);
+    if (WideVectorSpans() && k < kEnd)
+        k += RowPixelsAvx2(entry_.data() + k, fx_.data() + size_t(k) * 4, window_.data() + k / 4,
+                           lanes_.data() + size_t(k / 4) * 8, sum, across, twist, kEnd - k, fy, dst + k, alphaMin,
+                           alphaOr, fill);
 #endif
 #if defined(__SSE2__)
     {
@@ -289,7 +334,7 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
             s = _mm_add_epi16(s, _mm_mullo_epi16(w11, two(twist, e0, e1)));
             return _mm_srli_epi16(s, 8);
         };
-        for (; k + 4 <= count_; k += 4) {
+        for (; k + 4 <= kEnd; k += 4) {
             const __m128i c = _mm_packus_epi16(pixels(k), pixels(k + 2));
             __m128i* out = reinterpret_cast<__m128i*>(dst + k);
             if (alphaMin == 0) {
@@ -306,17 +351,7 @@ void FrameScaler::Row(const uint32_t* src, int pitch, int height, int64_t v, uin
         }
     }
 #endif
-    for (; k < count_; ++k) {
-        const int e = entry_[size_t(k)] * 4;
-        const uint32_t fx = fx_[size_t(k) * 4], w11 = (fx * fy + 128) >> 8;
-        uint32_t c = 0;
-        for (int ch = 0; ch < 4; ++ch) {
-            const uint16_t s = uint16_t(sum[e + ch] + fx * across[e + ch] + w11 * twist[e + ch]);
-            c |= uint32_t(s >> 8) << (8 * ch);
-        }
-        if ((c >> 24) >= alphaMin) dst[k] = c | alphaOr;
-        else if (fill) dst[k] = *fill;
-    }
+    for (; k < kEnd; ++k) onePixel(k);
 }
 
 int64_t FrameScaler::CentredPosition(int i, int from, int to) {

@@ -25,13 +25,17 @@ public:
     // One target row sampling the source rows at v (16.16; height rows, pitch pixels
     // apart) along the columns set. A pixel whose alpha is below alphaMin is left as
     // it was (or, with `fill`, takes *fill: a target not yet written); the others are
-    // written ORed with alphaOr.
+    // written ORed with alphaOr. Only columns kBegin..kEnd-1 are written (kEnd -1: to
+    // the last; kBegin a multiple of four), each as the whole row writes it.
     void Row(const uint32_t* src, int pitch, int height, int64_t v, uint32_t* dst, uint32_t alphaMin = 0,
-             uint32_t alphaOr = 0, const uint32_t* fill = nullptr);
+             uint32_t alphaOr = 0, const uint32_t* fill = nullptr, int kBegin = 0, int kEnd = -1);
+
+    // The source texels columns kBegin..kEnd-1 read: [from, to).
+    void SourceColumns(int kBegin, int kEnd, int& from, int& to) const;
 
     // Row keeps what it worked out for the last two source rows it read, by their
     // addresses: call this before rows of a picture that may have changed since.
-    void ForgetRows() { pairRows_[0] = pairRows_[1] = nullptr; }
+    void ForgetRows() { pairRows_[0] = pairRows_[1] = nullptr; pairsFrom_ = pairsTo_ = 0; }
 
     // The whole source picture onto the whole target, pixel centres onto pixel centres
     // (the columns and rows kept from the last call of the same sizes).
@@ -57,6 +61,7 @@ private:
     // the step down to the bottom one, four channels each; the sum is made of them.
     std::vector<uint16_t> top_, down_;
     const uint32_t* pairRows_[2] = {nullptr, nullptr};
+    int pairsFrom_ = 0, pairsTo_ = 0;  // the pairs (counted from first_) worked out for them
     // Per four columns: the first of at most four consecutive pairs they use, or -1 when
     // they use pairs further apart; and where each column's pair lies among those four
     // (two 32-bit lanes per column).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <vector>
 
 namespace pf {
 
@@ -315,7 +316,42 @@ bool RasterQuad(const PixelPipeline& p, const RasterTarget& t, const ScreenVerte
                 std::wmemset(reinterpret_cast<wchar_t*>(t.pixels + size_t(y + k) * t.pitch + size_t(xs)),
                              wchar_t(t.owed->colour), size_t(xe - xs));
         };
-        if (t.owed) *t.owed = {t.owed->colour, true, int(xs), int(ys), int(xe), int(ye)};
+        if (t.owed) {
+            t.owed->written = true;
+            t.owed->x0 = int(xs);
+            t.owed->y0 = int(ys);
+            t.owed->x1 = int(xe);
+            t.owed->y1 = int(ye);
+        }
+        // A picture drawn scaled over the clear (the display's letterbox): through the
+        // target's kept picture, which draws again only what changed.
+        if (t.owed && t.owed->kept && !s.gouraud && s.textured && !s.pointSpan && s.u.dy == 0 && ye - ys > 1 &&
+            ScaledRows(s.span, int(xe - xs), s.du, s.dv)) {
+            thread_local std::vector<int64_t> rowsV;
+            const double fx = double(xs);
+            const double ubase = s.u.a0 + s.u.dx * (fx - s.x0), vbase = s.v.a0 + s.v.dx * (fx - s.x0);
+            rowsV.resize(size_t(ye - ys));
+            for (int64_t y = ys; y < ye; ++y) rowsV[size_t(y - ys)] = SnapTexel(vbase + s.v.dy * (double(y) - s.y0));
+            ScaledDraw d;
+            d.texels = p.tex.texels;
+            d.width = p.tex.width;
+            d.height = p.tex.height;
+            d.pitch = p.tex.pitch;
+            d.u0 = SnapTexel(ubase + s.u.dy * (double(ys) - s.y0));
+            d.du = s.du;
+            d.v = rowsV.data();
+            d.x0 = int(xs);
+            d.y0 = int(ys);
+            d.x1 = int(xe);
+            d.y1 = int(ye);
+            d.alphaMin = uint32_t(p.alphaMin);
+            d.alphaOr = p.dstAlphaOr;
+            d.fill = t.owed->colour;
+            if (t.owed->kept->Draw(d, t.pixels, t.pitch, t.owed->keptHeld)) {
+                t.owed->keptDrawn = true;
+                return true;
+            }
+        }
         if (s.gouraud) {
             for (int64_t y = ys; y < ye; ++y) {
                 settleRows(y, 1);

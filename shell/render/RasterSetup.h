@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "shell/foundation/VectorMath.h"
+#include "shell/render/KeptPicture.h"
 #include "shell/render/RasterSpans.h"
 #include "shell/render/SoftDeviceTypes.h"
 
@@ -32,6 +33,12 @@ struct RasterTarget {
         uint32_t colour = 0;
         bool written = false;  // the rectangle below was filled and drawn
         int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        // The target's kept picture, when the device keeps one: a picture drawn scaled
+        // goes through it (`keptHeld`: the target holds what it last drew), and
+        // `keptDrawn` says so.
+        KeptPicture* kept = nullptr;
+        bool keptHeld = false;
+        bool keptDrawn = false;
     };
     OwedFill* owed = nullptr;
 };

@@ -723,6 +723,13 @@ bool WideVectorSpans() {
 #endif
 }
 
+bool ScaledRows(SpanFn span, int n, int64_t du, int64_t dv) {
+    constexpr int kScaledMin = 32;
+    constexpr int64_t kScaledMaxStep = 2 * 65536;
+    return span == &FastSpan<2, 0, false, 0> && dv == 0 && n >= kScaledMin && du <= kScaledMaxStep &&
+           du >= -kScaledMaxStep;
+}
+
 void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int n, int rows,
               const SpanStart& start, const int64_t* u, const int64_t* v, const uint32_t* fill) {
     // Unrotated and unblended bilinear texels (a picture drawn scaled onto the screen):
@@ -731,10 +738,7 @@ void FillRows(const PixelPipeline& p, SpanFn span, uint32_t* dst, int pitch, int
     // scaler a pass over every texel pair the row spans, so a picture shrunk to a fraction
     // of its width is left to the span, which fetches only the texels it shows. It writes
     // every pixel, so a clear owed to the rows is never written under it.
-    constexpr int kScaledMin = 32;
-    constexpr int64_t kScaledMaxStep = 2 * 65536;
-    if (span == &FastSpan<2, 0, false, 0> && start.dv == 0 && n >= kScaledMin && rows > 1 &&
-        start.du <= kScaledMaxStep && start.du >= -kScaledMaxStep &&
+    if (rows > 1 && ScaledRows(span, n, start.du, start.dv) &&
         std::all_of(u, u + rows, [&](int64_t x) { return x == u[0]; })) {
         thread_local FrameScaler scaler;
         scaler.SetColumns(u[0], start.du, n, p.tex.width);

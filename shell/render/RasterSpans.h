@@ -59,6 +59,11 @@ using SpanFn = void (*)(const PixelPipeline& p, uint32_t* dst, int n, const Span
 // Gouraud, and the texture filter chosen for it.
 SpanFn SelectSpan(const PixelPipeline& p, bool gouraud, uint32_t flatColor, uint32_t filter);
 
+// Whether FillRows draws rows of `span`, n pixels wide stepping (du, dv) texels a pixel
+// and all starting at the same u, through pf::FrameScaler (the same pixels): unrotated,
+// unblended bilinear texels of a picture not shrunk below half its size.
+bool ScaledRows(SpanFn span, int n, int64_t du, int64_t dv);
+
 // Rows of one flat-coloured primitive that share a span function and a length: row k
 // starts at dst + k x pitch with the texel start (u[k], v[k]); the rest of `start` is
 // common. The same pixels as calling span row by row. With `fill`, the rows' pixels are

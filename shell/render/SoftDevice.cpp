@@ -114,6 +114,7 @@ bool SoftDevice::CreateBackBuffer(const PresentParams& params) {
     const DeviceFormat f = params.backBufferFormat == DeviceFormat::A8R8G8B8 ? DeviceFormat::A8R8G8B8
                                                                              : DeviceFormat::X8R8G8B8;
     backBuffer_ = new DeviceSurface(params.width, params.height, f, UsageRenderTarget, MemoryPool::Default);
+    presentedVersion_ = 0;
     {
         std::lock_guard<std::mutex> lock(backBuffer_->Guard());
         backBuffer_->Fill(0xFF000000u);
@@ -426,6 +427,7 @@ DeviceResult SoftDevice::DrawPrimitiveUP(PrimitiveKind kind, int primitiveCount,
     TransformVertices(combined_, viewport_, vertices, vertexCount, screen_.data());
     const ScreenVertex* v = screen_.data();
     const uint32_t cull = rs[int(RenderStateId::CullMode)];
+    bool keptDrawn = false, keptWhole = false;
     switch (kind) {
         case PrimitiveKind::TriangleList:
             for (int i = 0; i < primitiveCount; ++i) RasterTriangle(p, t, v[3 * i], v[3 * i + 1], v[3 * i + 2], cull);
@@ -434,12 +436,22 @@ DeviceResult SoftDevice::DrawPrimitiveUP(PrimitiveKind kind, int primitiveCount,
             if (owed) {
                 RasterTarget::OwedFill fill;
                 fill.colour = rt->OwedFill();
+                // The back buffer keeps a picture drawn scaled over it (the letterbox), so
+                // that the next frame draws and shows only what changed.
+                if (rt == backBuffer_.get()) {
+                    fill.kept = &rt->Kept();
+                    fill.keptHeld = rt->KeptHeld();
+                }
                 t.owed = &fill;
                 const bool drawn = RasterQuad(p, t, v[0], v[1], v[2], v[3], cull);
                 t.owed = nullptr;
                 if (drawn) {
-                    // Nothing written leaves the clear owed still.
-                    if (fill.written) rt->SettleFillExcept(fill.x0, fill.y0, fill.x1, fill.y1);
+                    keptDrawn = fill.keptDrawn;
+                    keptWhole = keptDrawn && fill.kept->WroteWhole();
+                    // Nothing written leaves the clear owed still; around a picture drawn
+                    // again in part the pixels hold the clear's colour already.
+                    if (keptDrawn && !keptWhole) rt->DropOwedFill();
+                    else if (fill.written) rt->SettleFillExcept(fill.x0, fill.y0, fill.x1, fill.y1);
                     break;
                 }
                 rt->SettleFill();
@@ -460,6 +472,7 @@ DeviceResult SoftDevice::DrawPrimitiveUP(PrimitiveKind kind, int primitiveCount,
             break;
     }
     rt->Touch();
+    if (keptDrawn) rt->NoteKeptDraw(keptWhole);
     return DeviceResult::Ok;
 }
 
@@ -477,11 +490,15 @@ DeviceResult SoftDevice::Present() {
         return DeviceResult::InvalidCall;
     }
     std::lock_guard<std::mutex> lock(bb->Guard());
-    // The target logs why it could not show the frame.
-    return target_->PresentFrame(reinterpret_cast<const uint32_t*>(bb->Bits()), bb->Width(), bb->Height(),
-                                 bb->Pitch() / 4)
-               ? DeviceResult::Ok
-               : DeviceResult::NotAvailable;
+    // Only what changed since the last frame shown, when the back buffer knows; the
+    // target logs why it could not show the frame.
+    const uint32_t* pixels = reinterpret_cast<const uint32_t*>(bb->Bits());
+    const bool ok = presentedVersion_ != 0 && bb->ChangedSince(presentedVersion_, changed_)
+                        ? target_->PresentFrameRects(pixels, bb->Width(), bb->Height(), bb->Pitch() / 4,
+                                                     changed_.data(), int(changed_.size()))
+                        : target_->PresentFrame(pixels, bb->Width(), bb->Height(), bb->Pitch() / 4);
+    presentedVersion_ = ok ? bb->Version() : 0;
+    return ok ? DeviceResult::Ok : DeviceResult::NotAvailable;
 }
 
 DeviceResult SoftDevice::SetCursorProperties(int hotX, int hotY, DeviceSurface* image) {

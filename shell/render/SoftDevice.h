@@ -168,6 +168,10 @@ private:
     DeviceFaults* faults_;
     my_intrusive_ptr<DeviceSurface> backBuffer_;
     my_intrusive_ptr<DeviceSurface> renderTarget_;
+    // The back buffer's version the target last showed (0: none, or it failed), and
+    // the rectangles changed since.
+    uint64_t presentedVersion_ = 0;
+    std::vector<Rect> changed_;
     Viewport viewport_;
     MatrixT transforms_[int(TransformId::Count)];
     bool transformDirty_ = true;

@@ -214,6 +214,19 @@ TexelView DeviceSurface::SampleView() {
     return v;
 }
 
+KeptPicture& DeviceSurface::Kept() {
+    if (!kept_) kept_ = std::make_unique<KeptPicture>();
+    return *kept_;
+}
+
+bool DeviceSurface::ChangedSince(uint64_t since, std::vector<Rect>& rects) const {
+    rects.clear();
+    if (since == version_) return true;
+    if (!kept_ || keptVersion_ != version_ || keptBase_ == 0 || keptBase_ != since) return false;
+    rects = kept_->Written();
+    return true;
+}
+
 void DeviceSurface::OweFill(uint32_t argb) {
     fillOwed_ = DeviceFormatBytes(format_) == 4;
     if (!fillOwed_) {

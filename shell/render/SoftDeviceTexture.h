@@ -15,6 +15,7 @@
 
 #include "shell/foundation/RefCounter.h"
 #include "shell/foundation/ValueTypes.h"
+#include "shell/render/KeptPicture.h"
 #include "shell/render/SoftDeviceTypes.h"
 
 namespace pf {
@@ -82,6 +83,26 @@ public:
     void Touch() { ++version_; }
     // Fills the whole surface with one 0xAARRGGBB value (guard held).
     void Fill(uint32_t argb);
+    // Forgets a clear owed to pixels that already hold its colour (guard held).
+    void DropOwedFill() { fillOwed_ = false; }
+
+    // The picture kept from the last draw of a picture scaled over a clear of this
+    // surface (the back buffer's; see pf::KeptPicture). Guard held for all below.
+    KeptPicture& Kept();
+    // Whether only a clear is owed since the kept picture's last draw: the pixels are
+    // as it left them.
+    bool KeptHeld() const { return keptVersion_ != 0 && version_ == keptVersion_ + 1 && fillOwed_; }
+    // After a draw through the kept picture (and its Touch): whether it wrote the whole
+    // picture, or only the rectangles it gives.
+    void NoteKeptDraw(bool whole) {
+        keptBase_ = whole ? 0 : keptVersion_;
+        keptVersion_ = version_;
+    }
+    // Which pixels changed since the surface was at version `since`: true with the
+    // rectangles (none when nothing changed), false when not known (take all).
+    bool ChangedSince(uint64_t since, std::vector<Rect>& rects) const;
+    // Changes with every write of the pixels.
+    uint64_t Version() const { return version_; }
 
 private:
     int width_, height_;
@@ -104,6 +125,10 @@ private:
     uint64_t shadowVersion_ = 0;
     bool allOpaque_ = false;
     uint64_t opaqueVersion_ = 0;
+    std::unique_ptr<KeptPicture> kept_;
+    // The version the kept picture's last draw left, and (when it drew only what
+    // changed) the version it drew over; 0 for none.
+    uint64_t keptVersion_ = 0, keptBase_ = 0;
 };
 
 class DeviceTexture : public RefCounter {
