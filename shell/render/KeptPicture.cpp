@@ -103,12 +103,9 @@ void KeptPicture::CompareRows(const ScaledDraw& d) {
         uint32_t* was = copy_.data() + size_t(r) * size_t(d.width);
         uint64_t bands = 0;
         if (std::memcmp(now, was, rowBytes) != 0) {
-            for (int x = 0, c = 0; x < d.width; x += kChunk, ++c) {
-                const int count = std::min(kChunk, d.width - x);
-                if (!Differ(now + x, was + x, count)) continue;
-                bands |= chunkBands_[size_t(c)];
-                std::memcpy(was + x, now + x, size_t(count) * 4);
-            }
+            for (int x = 0, c = 0; x < d.width; x += kChunk, ++c)
+                if (Differ(now + x, was + x, std::min(kChunk, d.width - x))) bands |= chunkBands_[size_t(c)];
+            std::memcpy(was, now, rowBytes);
         }
         rowBands_[size_t(r)] = bands;
     }
