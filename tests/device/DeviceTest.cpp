@@ -497,5 +497,82 @@ TEST(Window, AScaledPresentFillsTheWindowAsTheMouseMapsIt) {
     }
 }
 
+// Frames that changed only in part reach the window as those rectangles; a window the
+// X server lost the pictures of (covered by another, then uncovered) gets the whole
+// frame again at the next present, even one that changed nothing. The screen is read
+// back from the X server itself.
+TEST(Window, PresentsOfChangedRectanglesKeepTheWholeWindowShown) {
+    RUV3_REQUIRE_DISPLAY();
+    RUV3_REQUIRE_PROGRAM("import");
+    SdlVideo video;
+    ASSERT_TRUE(video.started) << SDL_GetError();
+    constexpr int w = 64, h = 48;
+    SDL_Window* window = SDL_CreateWindow("rectangles", 0, 0, w, h, SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    testkit::TempDir dir;
+    const std::string shot = (dir.Path() / "shot.rgb").string();
+    // The screen under the window, as 0xRRGGBB.
+    auto screen = [&]() -> std::vector<uint32_t> {
+        int wx = 0, wy = 0;
+        SDL_GetWindowPosition(window, &wx, &wy);
+        const std::string crop = std::to_string(w) + "x" + std::to_string(h) + "+" + std::to_string(wx) + "+" +
+                                 std::to_string(wy);
+        if (testkit::RunCommand("timeout 30 import -window root -crop " + crop + " +repage -depth 8 rgb:" + shot) != 0)
+            return {};
+        const std::string bytes = testkit::ReadFile(shot);
+        if (bytes.size() != size_t(w) * h * 3) return {};
+        std::vector<uint32_t> px(size_t(w) * h);
+        for (size_t i = 0; i < px.size(); ++i)
+            px[i] = uint32_t(uint8_t(bytes[3 * i])) << 16 | uint32_t(uint8_t(bytes[3 * i + 1])) << 8 |
+                    uint8_t(bytes[3 * i + 2]);
+        return px;
+    };
+    auto shows = [&](const std::vector<uint32_t>& frame) {
+        const std::vector<uint32_t> got = screen();
+        if (got.size() != frame.size()) return false;
+        for (size_t i = 0; i < got.size(); ++i)
+            if (got[i] != (frame[i] & 0xFFFFFFu)) return false;
+        return true;
+    };
+    std::vector<uint32_t> frame(size_t(w) * h);
+    uint32_t seed = 99;
+    for (uint32_t& p : frame) p = 0xFF000000u | ((seed = seed * 1664525u + 1013904223u) >> 8);
+    {
+        SdlWindowPresentTarget target(window);
+        // The window may take a while to be mapped.
+        EXPECT_TRUE(testkit::WaitUntil([&] {
+            SDL_PumpEvents();
+            return target.PresentFrame(frame.data(), w, h, w) && shows(frame);
+        })) << "the first frame never reached the screen";
+        // A rectangle changed: it alone is copied, and the screen shows the new frame.
+        for (int y = 10; y < 20; ++y)
+            for (int x = 30; x < 50; ++x) frame[size_t(y) * w + x] = 0xFF10E040u;
+        const Rect changed(30, 10, 20, 10);
+        EXPECT_TRUE(target.PresentFrameRects(frame.data(), w, h, w, &changed, 1));
+        EXPECT_TRUE(testkit::WaitUntil([&] { return shows(frame); })) << "the changed rectangle never showed";
+
+        // Another window over it, magenta, until the screen shows it; then gone.
+        SDL_Window* cover = SDL_CreateWindow("cover", 0, 0, w, h, SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS);
+        ASSERT_NE(cover, nullptr) << SDL_GetError();
+        const std::vector<uint32_t> magenta(size_t(w) * h, 0xFFFF00FFu);
+        EXPECT_TRUE(testkit::WaitUntil([&] {
+            SDL_Surface* s = SDL_GetWindowSurface(cover);
+            if (!s) return false;
+            SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 255, 0, 255));
+            SDL_UpdateWindowSurface(cover);
+            SDL_RaiseWindow(cover);
+            SDL_PumpEvents();
+            return shows(magenta);
+        })) << "the cover window never showed";
+        SDL_DestroyWindow(cover);
+        // Frames that change nothing: the window shows the whole frame again.
+        EXPECT_TRUE(testkit::WaitUntil([&] {
+            SDL_PumpEvents();
+            return target.PresentFrameRects(frame.data(), w, h, w, nullptr, 0) && shows(frame);
+        })) << "the window stayed as the cover left it";
+    }
+    SDL_DestroyWindow(window);
+}
+
 }  // namespace
 }  // namespace devtest
