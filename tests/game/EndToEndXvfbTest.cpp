@@ -100,7 +100,8 @@ protected:
     void AwaitScreen(const std::string& file, const std::function<std::string()>& mismatch) {
         std::string last = "no screenshot";
         const bool seen = WaitFor([&] {
-            if (testkit::RunCommand("timeout 30 import -window " + wid + " '" + d + "/" + file + "' 2>/dev/null") != 0)
+            if (testkit::RunCommand("timeout 30 import " + importOptions + " -window " + wid + " '" + d + "/" + file +
+                                    "' 2>/dev/null") != 0)
                 return false;
             last = mismatch();
             return last.empty();
@@ -185,6 +186,9 @@ protected:
     const std::filesystem::path run = dir.Path() / "run";
     const std::string d = dir.Path().string();
     std::string wid;
+    // "-screen": screenshots read the screen where the window is, whatever covers it
+    // (a window's own pixels where another covers it are the X server's to make up).
+    std::string importOptions;
 };
 
 }  // namespace
@@ -274,6 +278,31 @@ TEST_F(GameRun, LaysTheSampleOutOnALargerGameScreen) {
                              PixelIs("ground at the right", 1018, 760, "44,68,104"),
                              PixelIs("star", 512, 384, "242,193,78"), PixelIs("door", 412, 354, "26,20,16"),
                              PixelIs("opened corner", 362, 274, "53,83,111")});
+    QuitWithEscape();
+}
+
+// Full screen on the 1280 x 1024 screen: the 800 x 600 scene enlarged 1.6 times between
+// bars of 32 rows. A window over the game and gone again: the whole scene shows again,
+// the parts that never change (the sky, the door, the ground) too.
+TEST_F(GameRun, FullScreenShowsTheWholeSceneAgainAfterAWindowCoveredIt) {
+    RUV3_REQUIRE_PROGRAM("display");
+    dir.Write("home/Tarn/Tessmar5/options.cfg", "[main]\nfullScreen=true\n");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    importOptions = "-screen";
+    // Scene point (x, y) at (1.6 x, 32 + 1.6 y).
+    const std::vector<Look> scene = {{"window size", "%w x %h", "", "1280 x 1024"},
+                                     PixelIs("bar", 640, 8, "0,0,0"),
+                                     PixelIs("sky", 8, 40, "32,48,74"),
+                                     PixelIs("door", 480, 464, "26,20,16"),
+                                     PixelIs("ground", 8, 832, "44,68,104")};
+    AwaitLooks("full.png", scene);
+    ASSERT_EQ(testkit::RunCommand("cd '" + d + "' && (timeout 600 display -title cover -geometry +0+0 -size 1280x1024 "
+                                  "xc:'#ff00ff' >/dev/null 2>&1 & echo $! >cover.txt)"),
+              0);
+    AwaitLooks("covered.png", {PixelIs("cover over the sky", 8, 40, "255,0,255"),
+                               PixelIs("cover over the door", 480, 464, "255,0,255")});
+    testkit::RunCommand("kill $(cat '" + d + "/cover.txt') 2>/dev/null");
+    AwaitLooks("uncovered.png", scene);
     QuitWithEscape();
 }
 
