@@ -78,28 +78,27 @@ __attribute__((target("avx2"))) inline __m256i BlendInterleaved(__m256i lo, __m2
 // The vector pass's columns (see PresentScaler's members).
 struct Columns {
     const int32_t* base;
-    const int32_t* pattern;
-    const PresentScaler::Pattern* patterns;
+    const PresentScaler::Pattern* const* pattern;
     int groups, width;
 };
 
-// Group g of a source row widened: the window of eight source pixels permuted into the
-// left and the right texel of each column, blended byte-wise with the columns' weights.
-__attribute__((target("avx2"))) inline void WidenGroupAvx2(const uint32_t* src, const Columns& c, int g,
+// Eight columns of a source row widened into out: the window of eight source pixels from
+// `window` permuted into the left and the right texel of each column, blended byte-wise
+// with the columns' weights.
+__attribute__((target("avx2"))) inline void WidenGroupAvx2(const uint32_t* window, const PresentScaler::Pattern& p,
                                                            uint32_t* out) {
-    const PresentScaler::Pattern& p = c.patterns[c.pattern[g]];
-    const __m256i w = Load8(src + c.base[g]);
+    const __m256i w = Load8(window);
     const __m256i l = _mm256_permutevar8x32_epi32(w, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.left)));
     const __m256i r = _mm256_permutevar8x32_epi32(w, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.right)));
-    Store8(out + std::min(8 * g, c.width - 8),
-           BlendInterleaved(_mm256_unpacklo_epi8(l, r), _mm256_unpackhi_epi8(l, r),
+    Store8(out, BlendInterleaved(_mm256_unpacklo_epi8(l, r), _mm256_unpackhi_epi8(l, r),
                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.bytes)),
                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.bytes + 32))));
 }
 
+// Groups from..to - 1 of a source row widened.
 __attribute__((target("avx2"))) void WidenGroupsAvx2(const uint32_t* src, const Columns& c, int from, int to,
                                                      uint32_t* out) {
-    for (int g = from; g < to; ++g) WidenGroupAvx2(src, c, g, out);
+    for (int g = from; g < to; ++g) WidenGroupAvx2(src + c.base[g], *c.pattern[g], out + std::min(8 * g, c.width - 8));
 }
 
 // Up to two target rows written from widened rows a and b: Rows 0 copies a into out[0],
@@ -133,13 +132,14 @@ __attribute__((target("avx2"))) inline void WriteEight(const RowsOut<Rows>& o, i
 }
 
 // Eight pixels at a time from `from` (`chunks` of them), the first `both` of them with a
-// group of `next` widened into `widened` alongside.
+// group of `next` widened into `widened` alongside (groups before the last one: eight
+// columns apart).
 template <int Rows, bool Stream>
 __attribute__((target("avx2"))) inline void WriteChunks(const RowsOut<Rows>& o, int from, int chunks, int both,
                                                         const uint32_t* next, const Columns& c, uint32_t* widened) {
     for (int k = 0; k < both; ++k) {
         WriteEight<Rows, Stream>(o, from + 8 * k);
-        WidenGroupAvx2(next, c, k, widened);
+        WidenGroupAvx2(next + c.base[k], *c.pattern[k], widened + 8 * k);
     }
     for (int k = both; k < chunks; ++k) WriteEight<Rows, Stream>(o, from + 8 * k);
 }
@@ -162,7 +162,7 @@ __attribute__((target("avx2"))) void WriteRowsAvx2(const uint32_t* a, const uint
     for (int r = 1; r < Rows; ++r) aligned = aligned && (reinterpret_cast<uintptr_t>(o.out[r]) - at) % 32 == 0;
     const int from = aligned ? int((32 - at % 32) % 32 / 4) : 0;
     const int chunks = (count - from) / 8;
-    const int both = next ? std::min(chunks, c.groups) : 0;
+    const int both = next ? std::min(chunks, c.groups - 1) : 0;
     if (from > 0) WriteEight<Rows, false>(o, 0);
     if (aligned)
         WriteChunks<Rows, true>(o, from, chunks, both, next, c, widened);
@@ -203,7 +203,8 @@ void PresentScaler::BuildColumns(int width, int targetWidth) {
     }
     const int groups = (targetWidth + 7) / 8;
     base_.assign(size_t(groups), 0);
-    pattern_.assign(size_t(groups), 0);
+    pattern_.assign(size_t(groups), nullptr);
+    std::vector<int32_t> index(size_t(groups), 0);
     vector_.assign(size_t(groups), 0);
     patterns_.clear();
     // Groups at the same phase of the scale read their windows alike: one pattern each.
@@ -236,11 +237,13 @@ void PresentScaler::BuildColumns(int width, int targetWidth) {
         if (vector) {
             const auto at = found.emplace(p, int32_t(patterns_.size())).first;
             if (at->second == int32_t(patterns_.size())) patterns_.push_back(p);
-            pattern_[size_t(g)] = at->second;
+            index[size_t(g)] = at->second;
         }
         vector_[size_t(g)] = vector ? 1 : 0;
         allVector_ = allVector_ && vector;
     }
+    for (size_t g = 0; g < size_t(groups); ++g)
+        if (vector_[g]) pattern_[g] = &patterns_[size_t(index[g])];
 }
 
 void PresentScaler::BuildRows(int height, int targetHeight) {
@@ -260,7 +263,7 @@ void PresentScaler::BuildRows(int height, int targetHeight) {
 void PresentScaler::WidenRow(const uint32_t* src, uint32_t* out) const {
 #if defined(RUV3_HAVE_AVX2_PRESENT)
     const bool wide = WideVectorSpans();
-    const Columns c{base_.data(), pattern_.data(), patterns_.data(), int(base_.size()), targetWidth_};
+    const Columns c{base_.data(), pattern_.data(), int(base_.size()), targetWidth_};
     if (wide && allVector_) {
         WidenGroupsAvx2(src, c, 0, c.groups, out);
         return;
@@ -316,7 +319,7 @@ void PresentScaler::Scale(const uint32_t* src, int width, int height, int pitch,
     };
 #if defined(RUV3_HAVE_AVX2_PRESENT)
     const bool wide = WideVectorSpans() && targetWidth >= 8;
-    const Columns columns{base_.data(), pattern_.data(), patterns_.data(), int(base_.size()), targetWidth};
+    const Columns columns{base_.data(), pattern_.data(), int(base_.size()), targetWidth};
 #endif
     for (int y = 0; y < targetHeight;) {
         uint32_t* out = dst + size_t(y) * size_t(targetPitch);

@@ -56,7 +56,7 @@ private:
     // phase of the scale share one. Groups whose columns do not fit in eight source
     // pixels are done one pixel at a time.
     std::vector<int32_t> base_;     // per group: the first source column of its window
-    std::vector<int32_t> pattern_;  // per group: its pattern
+    std::vector<const Pattern*> pattern_;  // per group: its pattern
     std::vector<uint8_t> vector_;   // per group: whether it fits in its window
     bool allVector_ = false;
     std::vector<Pattern> patterns_;
