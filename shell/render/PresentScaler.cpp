@@ -78,8 +78,13 @@ __attribute__((target("avx2"))) inline __m256i BlendInterleaved(__m256i lo, __m2
 // The vector pass's columns (see PresentScaler's members).
 struct Columns {
     const int32_t* base;
-    const PresentScaler::Pattern* const* pattern;
+    const int32_t* pattern;  // byte offsets into patterns
+    const char* patterns;
     int groups, width;
+
+    const PresentScaler::Pattern& PatternOf(int g) const {
+        return *reinterpret_cast<const PresentScaler::Pattern*>(patterns + pattern[g]);
+    }
 };
 
 // Eight columns of a source row widened into out: the window of eight source pixels from
@@ -98,7 +103,7 @@ __attribute__((target("avx2"))) inline void WidenGroupAvx2(const uint32_t* windo
 // Groups from..to - 1 of a source row widened.
 __attribute__((target("avx2"))) void WidenGroupsAvx2(const uint32_t* src, const Columns& c, int from, int to,
                                                      uint32_t* out) {
-    for (int g = from; g < to; ++g) WidenGroupAvx2(src + c.base[g], *c.pattern[g], out + std::min(8 * g, c.width - 8));
+    for (int g = from; g < to; ++g) WidenGroupAvx2(src + c.base[g], c.PatternOf(g), out + std::min(8 * g, c.width - 8));
 }
 
 // Up to two target rows written from widened rows a and b: Rows 0 copies a into out[0],
@@ -139,7 +144,7 @@ __attribute__((target("avx2"))) inline void WriteChunks(const RowsOut<Rows>& o, 
                                                         const uint32_t* next, const Columns& c, uint32_t* widened) {
     for (int k = 0; k < both; ++k) {
         WriteEight<Rows, Stream>(o, from + 8 * k);
-        WidenGroupAvx2(next + c.base[k], *c.pattern[k], widened + 8 * k);
+        WidenGroupAvx2(next + c.base[k], c.PatternOf(k), widened + 8 * k);
     }
     for (int k = both; k < chunks; ++k) WriteEight<Rows, Stream>(o, from + 8 * k);
 }
@@ -187,8 +192,6 @@ PresentScaler::Tap PresentScaler::TapAt(int64_t position, int size) {
     return {int(i), int(i) + 1, w};
 }
 
-bool PresentScaler::Pattern::operator<(const Pattern& o) const { return std::memcmp(this, &o, sizeof o) < 0; }
-
 void PresentScaler::BuildColumns(int width, int targetWidth) {
     width_ = width;
     targetWidth_ = targetWidth;
@@ -203,12 +206,14 @@ void PresentScaler::BuildColumns(int width, int targetWidth) {
     }
     const int groups = (targetWidth + 7) / 8;
     base_.assign(size_t(groups), 0);
-    pattern_.assign(size_t(groups), nullptr);
-    std::vector<int32_t> index(size_t(groups), 0);
+    pattern_.assign(size_t(groups), 0);
     vector_.assign(size_t(groups), 0);
     patterns_.clear();
     // Groups at the same phase of the scale read their windows alike: one pattern each.
-    std::map<Pattern, int32_t> found;
+    struct Less {
+        bool operator()(const Pattern& a, const Pattern& b) const { return std::memcmp(&a, &b, sizeof a) < 0; }
+    };
+    std::map<Pattern, int32_t, Less> found;
     allVector_ = true;
     for (int g = 0; g < groups; ++g) {
         const int start = targetWidth >= 8 ? std::min(8 * g, targetWidth - 8) : 0;
@@ -237,13 +242,11 @@ void PresentScaler::BuildColumns(int width, int targetWidth) {
         if (vector) {
             const auto at = found.emplace(p, int32_t(patterns_.size())).first;
             if (at->second == int32_t(patterns_.size())) patterns_.push_back(p);
-            index[size_t(g)] = at->second;
+            pattern_[size_t(g)] = at->second * int32_t(sizeof(Pattern));
         }
         vector_[size_t(g)] = vector ? 1 : 0;
         allVector_ = allVector_ && vector;
     }
-    for (size_t g = 0; g < size_t(groups); ++g)
-        if (vector_[g]) pattern_[g] = &patterns_[size_t(index[g])];
 }
 
 void PresentScaler::BuildRows(int height, int targetHeight) {
@@ -263,7 +266,8 @@ void PresentScaler::BuildRows(int height, int targetHeight) {
 void PresentScaler::WidenRow(const uint32_t* src, uint32_t* out) const {
 #if defined(RUV3_HAVE_AVX2_PRESENT)
     const bool wide = WideVectorSpans();
-    const Columns c{base_.data(), pattern_.data(), int(base_.size()), targetWidth_};
+    const Columns c{base_.data(), pattern_.data(), reinterpret_cast<const char*>(patterns_.data()), int(base_.size()),
+                    targetWidth_};
     if (wide && allVector_) {
         WidenGroupsAvx2(src, c, 0, c.groups, out);
         return;
@@ -319,7 +323,8 @@ void PresentScaler::Scale(const uint32_t* src, int width, int height, int pitch,
     };
 #if defined(RUV3_HAVE_AVX2_PRESENT)
     const bool wide = WideVectorSpans() && targetWidth >= 8;
-    const Columns columns{base_.data(), pattern_.data(), int(base_.size()), targetWidth};
+    const Columns columns{base_.data(), pattern_.data(), reinterpret_cast<const char*>(patterns_.data()),
+                          int(base_.size()), targetWidth};
 #endif
     for (int y = 0; y < targetHeight;) {
         uint32_t* out = dst + size_t(y) * size_t(targetPitch);

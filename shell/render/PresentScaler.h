@@ -36,7 +36,6 @@ public:
     struct Pattern {
         int32_t left[8], right[8];
         int8_t bytes[64];
-        bool operator<(const Pattern& o) const;
     };
 
 private:
@@ -56,7 +55,7 @@ private:
     // phase of the scale share one. Groups whose columns do not fit in eight source
     // pixels are done one pixel at a time.
     std::vector<int32_t> base_;     // per group: the first source column of its window
-    std::vector<const Pattern*> pattern_;  // per group: its pattern
+    std::vector<int32_t> pattern_;  // per group: its pattern's byte offset in patterns_
     std::vector<uint8_t> vector_;   // per group: whether it fits in its window
     bool allVector_ = false;
     std::vector<Pattern> patterns_;
