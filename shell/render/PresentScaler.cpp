@@ -96,8 +96,8 @@ __attribute__((target("avx2"))) inline void WidenGroupAvx2(const uint32_t* windo
     const __m256i l = _mm256_permutevar8x32_epi32(w, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.left)));
     const __m256i r = _mm256_permutevar8x32_epi32(w, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.right)));
     Store8(out, BlendInterleaved(_mm256_unpacklo_epi8(l, r), _mm256_unpackhi_epi8(l, r),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.bytes)),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.bytes + 32))));
+                                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.bytes)),
+                                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.bytes + 32))));
 }
 
 // Groups from..to - 1 of a source row widened.
