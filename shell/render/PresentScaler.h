@@ -31,33 +31,40 @@ public:
     };
     static Tap TapAt(int64_t position, int size);
 
+    // How the vector pass widens eight target columns: their two columns' places in a
+    // window of eight source pixels, and the byte weights (128 - w, w) per channel.
+    struct Pattern {
+        int32_t left[8], right[8];
+        int8_t bytes[64];
+    };
+
 private:
     void BuildColumns(int width, int targetWidth);
     void BuildRows(int height, int targetHeight);
-    // One source row widened; `next` pixels on lies the row likely widened next.
-    void WidenRow(const uint32_t* src, ptrdiff_t next, uint32_t* out) const;
+    // One source row widened.
+    void WidenRow(const uint32_t* src, uint32_t* out) const;
 
     int width_ = 0, targetWidth_ = 0, height_ = 0, targetHeight_ = 0;
-    // Per target column: its two source columns (clamped) and the second one's weight.
+    // Per target column: its two source columns (clamped; a column on a texel takes it
+    // twice) and the second one's weight.
     std::vector<int32_t> left_, right_;
     std::vector<uint8_t> weight_;
-    // Eight target columns at a time, for the vector pass: the first column of the
-    // window of eight source pixels they read, their two columns' places in it, and the
-    // byte weights (128 - w, w) per channel. Groups whose columns do not fit in eight
-    // source pixels are done one pixel at a time.
-    std::vector<int32_t> start_;   // per group: its first target column (the last group
-                                   // overlaps the one before)
-    std::vector<int32_t> base_;    // per group: the first source column of its window
-    std::vector<uint8_t> vector_;  // per group: whether it fits in its window
+    // Eight target columns at a time, for the vector pass (group g starts at column 8 g,
+    // the last one at targetWidth - 8, overlapping the one before): the first column of
+    // the window of eight source pixels they read and their pattern; groups at the same
+    // phase of the scale share one. Groups whose columns do not fit in eight source
+    // pixels are done one pixel at a time.
+    std::vector<int32_t> base_;     // per group: the first source column of its window
+    std::vector<int32_t> pattern_;  // per group: its pattern's byte offset in patterns_
+    std::vector<uint8_t> vector_;   // per group: whether it fits in its window
     bool allVector_ = false;
-    std::vector<uint8_t> lanes_;   // per group: 8 left then 8 right places in the window
-    std::vector<int8_t> bytes_;    // per group: 64 byte weights
+    std::vector<Pattern> patterns_;
     // Per target row: the two source rows and the second one's weight.
     std::vector<int32_t> top_, bottom_;
     std::vector<uint8_t> rowWeight_;
-    // Two widened rows and the source rows they hold.
-    std::vector<uint32_t> widened_[2];
-    int widenedRow_[2] = {-1, -1};
+    // Room for three widened rows: the two a target row blends and the one widened
+    // meanwhile for the rows after it.
+    std::vector<uint32_t> widenedStore_;
 };
 
 }  // namespace pf

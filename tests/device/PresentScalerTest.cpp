@@ -11,7 +11,8 @@ namespace {
 
 // Enlarged (by a whole and by uneven factors, as 800 x 600 onto 1920 x 1080), shrunk a
 // little and a lot, one pixel spread over many, one pixel from many, sizes below and
-// above the eight columns the vector pass takes at a time, and the same size. Random
+// above the eight columns the vector pass takes at a time, the same size, and widened
+// while shortened (source rows skipped between those widened alongside). Random
 // pixels (the steepest steps there are) and a smooth picture. Near the edges the outer
 // pixels repeat; the target's pitch beyond its width is left alone.
 TEST(PresentScaler, StaysWithinTwoLevelsOfExactBilinearEdgesIncluded) {
@@ -21,7 +22,7 @@ TEST(PresentScaler, StaysWithinTwoLevelsOfExactBilinearEdgesIncluded) {
     const Case cases[] = {{8, 6, 16, 12},  {8, 6, 19, 11},   {80, 60, 192, 108}, {37, 23, 101, 57},
                           {13, 9, 5, 4},   {50, 40, 33, 29}, {64, 16, 9, 30},    {1, 1, 6, 3},
                           {9, 7, 1, 5},    {9, 7, 1, 1},     {1, 9, 3, 20},      {7, 5, 7, 5},
-                          {40, 30, 40, 30}, {5, 3, 24, 7}};
+                          {40, 30, 40, 30}, {5, 3, 24, 7},   {40, 50, 100, 20}};
     std::mt19937 rng(5);
     for (const Case& c : cases)
         for (bool smooth : {false, true}) {
