@@ -48,6 +48,17 @@ bool KeptPicture::Draw(const ScaledDraw& d, uint32_t* pixels, int pitch, bool he
         return false;
     }
     scaler_.SetColumns(d.u0, d.du, n, d.width);
+    // A small part of a large picture (a sprite of an atlas) is drawn, not kept: keeping
+    // it would copy and compare every texel of the picture each frame for the few shown.
+    int from = 0, to = 0;
+    scaler_.SourceColumns(0, n, from, to);
+    const auto [vLow, vHigh] = std::minmax_element(d.v, d.v + rows);
+    const int64_t rowFrom = std::clamp<int64_t>(*vLow >> 16, 0, d.height - 1);
+    const int64_t rowTo = std::clamp<int64_t>((*vHigh >> 16) + 1, 0, d.height - 1) + 1;
+    if (4 * int64_t(to - from) * (rowTo - rowFrom) < int64_t(d.width) * d.height) {
+        kept_ = false;
+        return false;
+    }
     if (held && SameDraw(d)) {
         CompareRows(d);
         DrawChanged(d, pixels, pitch);
