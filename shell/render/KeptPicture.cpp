@@ -30,6 +30,22 @@ inline bool Differ(const uint32_t* a, const uint32_t* b, int n) {
     return std::memcmp(a, b, size_t(n) * 4) != 0;
 }
 
+// Calls f(from, to) with the target columns of each run of consecutive bands set in
+// `bands` (`count` bands `width` columns wide; the columns end at n).
+template <typename F>
+void ForEachRun(uint64_t bands, int count, int width, int n, F&& f) {
+    for (int b = 0; b < count;) {
+        if (!((bands >> b) & 1)) {
+            ++b;
+            continue;
+        }
+        int e = b;
+        while (e < count && ((bands >> e) & 1)) ++e;
+        f(b * width, std::min(n, e * width));
+        b = e;
+    }
+}
+
 }  // namespace
 
 bool KeptPicture::SameDraw(const ScaledDraw& d) const {
@@ -48,6 +64,17 @@ bool KeptPicture::Draw(const ScaledDraw& d, uint32_t* pixels, int pitch, bool he
         return false;
     }
     scaler_.SetColumns(d.u0, d.du, n, d.width);
+    // A small part of a large picture (a sprite of an atlas) is drawn, not kept: keeping
+    // it would copy and compare every texel of the picture each frame for the few shown.
+    int from = 0, to = 0;
+    scaler_.SourceColumns(0, n, from, to);
+    const auto [vLow, vHigh] = std::minmax_element(d.v, d.v + rows);
+    const int64_t rowFrom = std::clamp<int64_t>(*vLow >> 16, 0, d.height - 1);
+    const int64_t rowTo = std::clamp<int64_t>((*vHigh >> 16) + 1, 0, d.height - 1) + 1;
+    if (4 * int64_t(to - from) * (rowTo - rowFrom) < int64_t(d.width) * d.height) {
+        kept_ = false;
+        return false;
+    }
     if (held && SameDraw(d)) {
         CompareRows(d);
         DrawChanged(d, pixels, pitch);
@@ -128,17 +155,9 @@ void KeptPicture::DrawChanged(const ScaledDraw& d, uint32_t* pixels, int pitch) 
             runStart = y;
         }
         uint32_t* row = pixels + size_t(d.y0 + y) * size_t(pitch) + size_t(d.x0);
-        for (int b = 0; b < bands_;) {
-            if (!((bands >> b) & 1)) {
-                ++b;
-                continue;
-            }
-            int e = b;
-            while (e < bands_ && ((bands >> e) & 1)) ++e;
-            scaler_.Row(d.texels, d.pitch, d.height, v, row, d.alphaMin, d.alphaOr, &d.fill, b * bandWidth_,
-                        std::min(n, e * bandWidth_));
-            b = e;
-        }
+        ForEachRun(bands, bands_, bandWidth_, n, [&](int from, int to) {
+            scaler_.Row(d.texels, d.pitch, d.height, v, row, d.alphaMin, d.alphaOr, &d.fill, from, to);
+        });
     }
     if (runBands) AddRects(runBands, d.y0 + runStart, rows - runStart);
     if (written_.size() > kMaxRects) {
@@ -154,18 +173,8 @@ void KeptPicture::DrawChanged(const ScaledDraw& d, uint32_t* pixels, int pitch) 
 }
 
 void KeptPicture::AddRects(uint64_t bands, int y, int rows) {
-    const int n = last_.x1 - last_.x0;
-    for (int b = 0; b < bands_;) {
-        if (!((bands >> b) & 1)) {
-            ++b;
-            continue;
-        }
-        int e = b;
-        while (e < bands_ && ((bands >> e) & 1)) ++e;
-        const int from = b * bandWidth_, to = std::min(n, e * bandWidth_);
-        written_.emplace_back(last_.x0 + from, y, to - from, rows);
-        b = e;
-    }
+    ForEachRun(bands, bands_, bandWidth_, last_.x1 - last_.x0,
+               [&](int from, int to) { written_.emplace_back(last_.x0 + from, y, to - from, rows); });
 }
 
 }  // namespace pf

@@ -39,7 +39,8 @@ public:
     // last Draw left there, and d's rows outside the picture hold d.fill (the caller
     // knows nothing else has written it since); then, when d is the same draw, only the
     // bands whose texels changed are drawn. False when the picture cannot be kept (too
-    // large, or no memory for the copy): nothing is drawn, and the next draw is whole.
+    // large, no memory for the copy, or the draw reads less than a quarter of its
+    // texels): nothing is drawn, and the next draw is whole.
     bool Draw(const ScaledDraw& d, uint32_t* pixels, int pitch, bool held);
 
     // What the last Draw wrote: the whole rectangle of the picture, or the rectangles
